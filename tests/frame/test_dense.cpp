@@ -1,0 +1,211 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <thread>
+
+#include "orvo/dense.hpp"
+#include "support/testing.hpp"
+
+using orvo::dense1D;
+using orvo::dense2D;
+using orvo::symmetric_fixed;
+using orvo::vector_fixed;
+namespace st = orvo::storage_testing;
+
+namespace {
+
+dense2D<double> numbered(std::size_t rows, std::size_t cols) {
+  dense2D<double> a(rows, cols);
+  for (std::size_t c = 0; c < cols; ++c)
+    for (std::size_t r = 0; r < rows; ++r) a(r, c) = 100.0 * c + r;
+  return a;
+}
+
+::testing::AssertionResult keeps_numbering(const dense2D<double>& a, std::size_t rows,
+                                           std::size_t cols) {
+  for (std::size_t c = 0; c < cols; ++c)
+    for (std::size_t r = 0; r < rows; ++r)
+      if (a(r, c) != 100.0 * c + r)
+        return ::testing::AssertionFailure() << "(" << r << ", " << c << ") = " << a(r, c);
+  return ::testing::AssertionSuccess();
+}
+
+}  // namespace
+
+TEST(Dense2D, LayoutIsColumnMajorWithLeadingDimension) {
+  dense2D<double> a = {{1, 2, 3}, {4, 5, 6}};
+  ASSERT_EQ(a.rows(), 2u);
+  ASSERT_EQ(a.cols(), 3u);
+  EXPECT_EQ(a.ld(), 2u);
+  EXPECT_EQ(a.data()[1 * a.ld() + 0], 2.0);
+  EXPECT_EQ(a.data()[2 * a.ld() + 1], 6.0);
+  auto conn = dense2D<unsigned>::from_columns({{0, 1, 2}, {2, 3, 0}});
+  EXPECT_EQ(conn.rows(), 3u);
+  EXPECT_EQ(conn(1, 1), 3u);
+  EXPECT_TRUE(dense2D<double>().empty());
+  EXPECT_TRUE(dense2D<double>(0, 4).empty());
+}
+
+TEST(Dense2D, ResizeKeepsEntriesAtTheirPlaceWhateverTheShape) {
+  dense2D<double> a = numbered(2, 3);
+  ASSERT_TRUE(a.resize(3, 5));  // rows grow: the layout changes
+  EXPECT_TRUE(keeps_numbering(a, 2, 3));
+  for (std::size_t c = 0; c < 5; ++c) EXPECT_EQ(a(2, c), 0.0);
+  ASSERT_TRUE(a.resize(1, 2, -1.0));  // shrink both
+  EXPECT_TRUE(keeps_numbering(a, 1, 2));
+  ASSERT_TRUE(a.resize(3, 4, 7.0));  // grow back: only new entries become 7
+  EXPECT_TRUE(keeps_numbering(a, 1, 2));
+  EXPECT_EQ(a(1, 0), 7.0);  // stale values from before the shrink are not exposed
+  EXPECT_EQ(a(2, 1), 7.0);
+  EXPECT_EQ(a(0, 3), 7.0);
+}
+
+TEST(Dense2D, ReserveThenGrowDoesNotMoveOrRequest) {
+  dense2D<unsigned> a = dense2D<unsigned>::from_columns({{1, 2, 3}, {4, 5, 6}});
+  ASSERT_TRUE(a.reserve(4, 100));
+  EXPECT_EQ(a.rows(), 3u);
+  EXPECT_EQ(a.cols(), 2u);
+  EXPECT_EQ(a(2, 1), 6u);
+  const unsigned* before = a.data();
+  const auto requests = st::requests_made();
+  ASSERT_TRUE(a.resize(4, 100));
+  ASSERT_TRUE(a.resize(3, 60));
+  EXPECT_EQ(a.data(), before);
+  EXPECT_EQ(st::requests_made(), requests);
+  EXPECT_EQ(a(0, 1), 4u);
+  EXPECT_EQ(a(2, 1), 6u);
+}
+
+TEST(Dense2D, SharedStorageOutlivesTheOriginalAndCopyIsDeep) {
+  dense2D<double> shallow;
+  dense2D<double> deep;
+  {
+    dense2D<double> a = numbered(3, 4);
+    shallow.shallow_copy(a);
+    dense2D<double> b(a);  // copy construction shares too
+    ASSERT_TRUE(deep.copy(a));
+    a(0, 0) = 42.0;
+    EXPECT_EQ(shallow(0, 0), 42.0);
+    EXPECT_EQ(b(0, 0), 42.0);
+    EXPECT_EQ(deep(0, 0), 0.0);
+    EXPECT_EQ(a.storage_ptr()->use_count(), 3u);
+  }
+  EXPECT_EQ(shallow.storage_ptr()->use_count(), 1u);
+  EXPECT_EQ(shallow(0, 0), 42.0);
+  EXPECT_TRUE(keeps_numbering(deep, 3, 4));
+}
+
+TEST(Dense2D, GrowingSharedStorageLeavesTheSharerAlone) {
+  dense2D<double> a = numbered(2, 2);
+  ASSERT_TRUE(a.reserve(2, 10));
+  dense2D<double> b = a;
+  ASSERT_TRUE(b.resize(2, 4, 9.0));
+  EXPECT_NE(a.data(), b.data());
+  EXPECT_EQ(a.cols(), 2u);
+  ASSERT_TRUE(a.resize(2, 3, 5.0));
+  EXPECT_EQ(b(0, 2), 9.0);
+  EXPECT_EQ(a(0, 2), 5.0);
+  EXPECT_TRUE(keeps_numbering(b, 2, 2));
+}
+
+TEST(Dense2D, RefusedStorageChangesNothing) {
+  dense2D<double> a = numbered(2, 3);
+  const double* before = a.data();
+  st::refuse_nth_request(1);
+  EXPECT_FALSE(a.resize(3, 3));
+  EXPECT_FALSE(st::refusal_pending());
+  EXPECT_EQ(a.rows(), 2u);
+  EXPECT_EQ(a.data(), before);
+  EXPECT_TRUE(keeps_numbering(a, 2, 3));
+  // Served from existing room: no request, nothing to refuse.
+  st::refuse_nth_request(1);
+  EXPECT_TRUE(a.resize(2, 1));
+  EXPECT_TRUE(st::refusal_pending());
+  st::refuse_nth_request(0);
+  // Sizes that overflow are refused like a failed allocation.
+  EXPECT_FALSE(a.resize(SIZE_MAX / 2, 4));
+  EXPECT_FALSE(a.reserve(4, SIZE_MAX / 2));
+  dense2D<unsigned> c = dense2D<unsigned>::from_columns({{1, 2}});
+  dense2D<unsigned> d;
+  st::refuse_nth_request(1);
+  EXPECT_FALSE(d.copy(c));
+  EXPECT_TRUE(d.empty());
+  st::refuse_nth_request(0);
+}
+
+TEST(Dense2D, RefusalCountdownFailsTheNthRequestOnly) {
+  dense2D<double> a, b, c;
+  st::refuse_nth_request(2);
+  EXPECT_TRUE(a.resize(2, 2));
+  EXPECT_TRUE(st::refusal_pending());
+  EXPECT_FALSE(b.resize(2, 2));
+  EXPECT_FALSE(st::refusal_pending());
+  EXPECT_TRUE(c.resize(2, 2));
+  // Other threads keep their own countdown.
+  st::refuse_nth_request(1);
+  bool other = false;
+  std::thread([&] { other = dense2D<double>(3, 3).rows() == 3; }).join();
+  EXPECT_TRUE(other);
+  EXPECT_TRUE(st::refusal_pending());
+  st::refuse_nth_request(0);
+}
+
+TEST(Dense1D, AppendGrowsByDoublingAndKeepsContents) {
+  dense1D<unsigned> v;
+  ASSERT_TRUE(v.reserve(8, 1));
+  const unsigned* before = v.data();
+  for (unsigned i = 0; i < 8; ++i) ASSERT_TRUE(v.push_back(i));
+  EXPECT_EQ(v.data(), before);
+  ASSERT_TRUE(v.push_back(8));
+  EXPECT_GE(v.capacity(), 16u);
+  for (unsigned i = 0; i < 9; ++i) EXPECT_EQ(v[i], i);
+
+  st::refuse_nth_request(1);
+  for (unsigned i = 9; i < 16; ++i) EXPECT_TRUE(v.push_back(i));  // room: no request
+  EXPECT_TRUE(st::refusal_pending());
+  EXPECT_FALSE(v.push_back(16));
+  EXPECT_EQ(v.size(), 16u);
+  EXPECT_EQ(v[15], 15u);
+}
+
+TEST(Dense1D, ConstructionResizeAndSharing) {
+  dense1D<double> v(3, 2.5);
+  ASSERT_EQ(v.size(), 3u);
+  EXPECT_EQ(v[2], 2.5);
+  dense1D<double> w = v;
+  ASSERT_TRUE(w.push_back(1.0));  // shared: w moves to its own storage
+  EXPECT_EQ(v.size(), 3u);
+  EXPECT_NE(v.data(), w.data());
+  ASSERT_TRUE(v.resize(5, -1.0));
+  EXPECT_EQ(v[2], 2.5);
+  EXPECT_EQ(v[4], -1.0);
+  ASSERT_TRUE(v.resize(1));
+  ASSERT_TRUE(v.resize(2));
+  EXPECT_EQ(v[1], 0.0);
+  dense1D<double> d;
+  ASSERT_TRUE(d.copy(w));
+  d[0] = 9.0;
+  EXPECT_EQ(w[0], 2.5);
+  d.clear();
+  EXPECT_TRUE(d.empty());
+}
+
+TEST(FixedTypes, BraceConstructionPackedOrderAndScalarFill) {
+  vector_fixed<double, 3> p{1, 2, 3};
+  EXPECT_EQ(p[2], 3.0);
+  p = 0.5;
+  EXPECT_EQ(p[0], 0.5);
+  EXPECT_EQ(p[2], 0.5);
+  symmetric_fixed<double, 3> m{1, 2, 3, 4, 5, 6};  // m00, m01, m11, m02, m12, m22
+  EXPECT_EQ(m(0, 1), 2.0);
+  EXPECT_EQ(m(1, 0), 2.0);
+  EXPECT_EQ(m(1, 1), 3.0);
+  EXPECT_EQ(m(2, 0), 4.0);
+  EXPECT_EQ(m(1, 2), 5.0);
+  EXPECT_EQ(m(2, 2), 6.0);
+  symmetric_fixed<double, 2> s{7, 8, 9};
+  EXPECT_EQ(s(1, 0), 8.0);
+  EXPECT_EQ(s(1, 1), 9.0);
+  s = 0.0;
+  EXPECT_EQ(s[1], 0.0);
+}

@@ -1,0 +1,87 @@
+// Helpers shared by the test suites: array comparison and the storage-refusal sweep.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <vector>
+
+#include "orvo/dense.hpp"
+
+namespace surfkit_testing {
+
+// One run of a refusal sweep: arm() right before the call under test, fired() right
+// after it (fired() also disarms).
+class refusal_point {
+ public:
+  explicit refusal_point(unsigned long n) : n_(n) {}
+  unsigned long n() const { return n_; }
+  void arm() const { orvo::storage_testing::refuse_nth_request(n_); }
+  bool fired() const {
+    const bool f = !orvo::storage_testing::refusal_pending();
+    orvo::storage_testing::refuse_nth_request(0);
+    return f;
+  }
+
+ private:
+  unsigned long n_;
+};
+
+// Calls run(refusal_point{n}) for n = 1, 2, ... until a run reports that its refusal did
+// not fire (the call made fewer than n requests and must have succeeded). `run` builds
+// fresh inputs, arms, calls, checks and returns point.fired(). Returns how many runs
+// were refused, so a test can also assert that the call makes requests at all.
+template <class Run>
+int sweep_refusals(Run run, unsigned long limit = 100000) {
+  int refused = 0;
+  for (unsigned long n = 1; n < limit; ++n) {
+    const bool fired = run(refusal_point(n));
+    orvo::storage_testing::refuse_nth_request(0);
+    if (!fired) return refused;
+    ++refused;
+  }
+  ADD_FAILURE() << "the refusal sweep did not end";
+  return refused;
+}
+
+// Same extent and same entries.
+template <class T>
+::testing::AssertionResult same(const orvo::dense2D<T>& a, const orvo::dense2D<T>& b) {
+  if (a.rows() != b.rows() || a.cols() != b.cols())
+    return ::testing::AssertionFailure() << "extent " << a.rows() << "x" << a.cols() << " vs "
+                                         << b.rows() << "x" << b.cols();
+  for (std::size_t c = 0; c < a.cols(); ++c)
+    for (std::size_t r = 0; r < a.rows(); ++r)
+      if (!(a(r, c) == b(r, c)))
+        return ::testing::AssertionFailure()
+               << "entry (" << r << ", " << c << "): " << a(r, c) << " vs " << b(r, c);
+  return ::testing::AssertionSuccess();
+}
+
+template <class T, std::size_t A>
+::testing::AssertionResult same(const orvo::dense1D<T, A>& a, const orvo::dense1D<T, A>& b) {
+  if (a.size() != b.size())
+    return ::testing::AssertionFailure() << "size " << a.size() << " vs " << b.size();
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (!(a[i] == b[i]))
+      return ::testing::AssertionFailure() << "entry " << i << ": " << a[i] << " vs " << b[i];
+  return ::testing::AssertionSuccess();
+}
+
+// A deep copy, for "nothing changed" checks.
+template <class Array>
+Array snapshot(const Array& a) {
+  Array s;
+  EXPECT_TRUE(s.copy(a));
+  return s;
+}
+
+// Column j of a matrix as a vector.
+template <class T>
+std::vector<T> column(const orvo::dense2D<T>& a, std::size_t j) {
+  std::vector<T> v(a.rows());
+  for (std::size_t r = 0; r < a.rows(); ++r) v[r] = a(r, j);
+  return v;
+}
+
+}  // namespace surfkit_testing
