@@ -23,6 +23,18 @@ int main(int argc, char** argv) {
   };
   const step steps[] = {
       {"frame", tour::frame},
+
+      // {"conversion", tour::conversion},
+
+      // {"topology", tour::topology},
+
+      // {"extrusion", tour::extrusion},
+
+      // {"structured", tour::structured},
+
+      // {"interpolation", tour::interpolation},
+
+      // {"geometry", tour::geometry},
   };
   int failures = 0;
   for (const step& s : steps) {

@@ -10,6 +10,18 @@ namespace tour {
 
 int frame(const std::string& dir);
 
+// int conversion(const std::string& dir);
+
+// int topology(const std::string& dir);
+
+// int extrusion(const std::string& dir);
+
+// int structured(const std::string& dir);
+
+// int interpolation(const std::string& dir);
+
+// int geometry(const std::string& dir);
+
 // Prints the call and its code; returns true when the code is not negative.
 inline bool report(const char* what, int code) {
   std::printf("  %-44s -> %d\n", what, code);
