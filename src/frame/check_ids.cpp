@@ -24,6 +24,7 @@ bool check_IDs(const dense2D<unsigned int>& connectivity, element_type type, uns
 }
 
 bool check_IDs(const dense2D<unsigned int>& ids, unsigned count) {
+  if (ids.empty()) return true;  // 0 x k has no storage to walk
   for (std::size_t c = 0; c < ids.cols(); ++c) {
     const unsigned* col = ids.data() + c * ids.ld();
     for (std::size_t r = 0; r < ids.rows(); ++r)

@@ -34,6 +34,7 @@ TEST(CheckIDs, IdMatricesAndVectors) {
   EXPECT_TRUE(check_IDs(edges, 6u));
   EXPECT_FALSE(check_IDs(edges, 5u));
   EXPECT_TRUE(check_IDs(dense2D<unsigned>(), 0u));
+  EXPECT_TRUE(check_IDs(dense2D<unsigned>(0, 5), 0u));  // columns without rows: nothing to read
   dense1D<unsigned> ids{0, 4, 2};
   EXPECT_TRUE(check_IDs(ids, 5u));
   EXPECT_FALSE(check_IDs(ids, 4u));
