@@ -12,6 +12,9 @@ namespace {
 std::uint64_t round_layers_wide(double x, unsigned step) {
   const std::uint64_t s = step;
   const std::uint64_t k = s * static_cast<std::uint64_t>(x / static_cast<double>(s));
+  // Above 0 the geometric mean of 0 and s is 0, so any x > 0 rounds up to s; testing
+  // x·x > 0 would drop x below 1e-162, whose square underflows to 0.
+  if (k == 0) return x > 0 ? s : 0;
   return x * x > static_cast<double>(k * (k + s)) ? k + s : k;
 }
 

@@ -18,7 +18,8 @@ double progression_fraction(double t, double h0, double h1);
 double mean_size(double h0, double h1);
 
 // The multiple of `step` (1 or 2) next to x >= 0, rounding up exactly when x exceeds the
-// geometric mean of its two neighbouring multiples. Precondition: x finite and below
+// geometric mean of its two neighbouring multiples (so any x > 0 gives at least
+// `step`, also where x·x underflows). Precondition: x finite and below
 // 2^32 and the result fits an unsigned int (see layer_count for the guarded form).
 unsigned round_layers(double x, unsigned step);
 
