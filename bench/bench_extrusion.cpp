@@ -107,13 +107,19 @@ void copy_reference(benchmark::State& state, std::size_t rows, std::size_t cell_
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * layers * (edges + 1));
 }
 
-void BM_CopyReferencePlaneQ4(benchmark::State& state) { copy_reference(state, 2, 4, 1); }
+void BM_CopyReferencePlaneQ4(benchmark::State& state) {
+  copy_reference(state, 2, 4, 1);
+}
 BENCHMARK(BM_CopyReferencePlaneQ4)->Unit(benchmark::kMillisecond);
 
-void BM_CopyReferenceSpaceQ4(benchmark::State& state) { copy_reference(state, 3, 4, 1); }
+void BM_CopyReferenceSpaceQ4(benchmark::State& state) {
+  copy_reference(state, 3, 4, 1);
+}
 BENCHMARK(BM_CopyReferenceSpaceQ4)->Unit(benchmark::kMillisecond);
 
-void BM_CopyReferenceSpaceT3(benchmark::State& state) { copy_reference(state, 3, 3, 2); }
+void BM_CopyReferenceSpaceT3(benchmark::State& state) {
+  copy_reference(state, 3, 3, 2);
+}
 BENCHMARK(BM_CopyReferenceSpaceT3)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -38,7 +38,8 @@ bool write_band(const std::string& path, const dense2D<double>& x, const dense2D
   vtu_mesh m{x, {}, {}, {}, {}};
   add_cells(m, s, type);
   vtu_field layer{"layer", 1, {}};
-  for (std::size_t n = 0; n < x.cols(); ++n) layer.values.push_back(n < 9 ? 0.0 : double((n - 9) / 9 + 1));
+  for (std::size_t n = 0; n < x.cols(); ++n)
+    layer.values.push_back(n < 9 ? 0.0 : double((n - 9) / 9 + 1));
   m.point_data.push_back(layer);
   return write_vtu(path, m);
 }
@@ -77,19 +78,17 @@ int extrusion(const std::string& dir) {
             return sk::extrude_rotate_T3(x, l, vector_fixed<double, 3>{{0, 0, 0}},
                                          vector_fixed<double, 3>{{0, M_PI, 0}}, 10u, 0, s);
           }) &&
-      run(dir, "extrude_spiral_Q4(two turns, rise 2, N = 32)", "extrusion_spiral_Q4.vtu",
-          orvo::Q4,
+      run(dir, "extrude_spiral_Q4(two turns, rise 2, N = 32)", "extrusion_spiral_Q4.vtu", orvo::Q4,
           [](dense2D<double>& x, const dense2D<unsigned>& l, dense2D<unsigned>& s) {
             return sk::extrude_spiral_Q4(x, l, vector_fixed<double, 3>{{0, 0, 0}},
                                          vector_fixed<double, 3>{{0, 0, 4 * M_PI}},
                                          vector_fixed<double, 3>{{0, 0, 2}}, 32u, s);
           }) &&
-      run(dir, "extrude_spiral_T3(h 0.02 -> 0.2, pattern 1)", "extrusion_spiral_T3.vtu",
-          orvo::T3, [](dense2D<double>& x, const dense2D<unsigned>& l, dense2D<unsigned>& s) {
-            return sk::extrude_spiral_T3(x, l, vector_fixed<double, 3>{{0, 0, 0}},
-                                         vector_fixed<double, 3>{{0, 0, 2 * M_PI}},
-                                         vector_fixed<double, 3>{{0, 0, 1.5}}, 0.02, 0.2, 1, false,
-                                         s);
+      run(dir, "extrude_spiral_T3(h 0.02 -> 0.2, pattern 1)", "extrusion_spiral_T3.vtu", orvo::T3,
+          [](dense2D<double>& x, const dense2D<unsigned>& l, dense2D<unsigned>& s) {
+            return sk::extrude_spiral_T3(
+                x, l, vector_fixed<double, 3>{{0, 0, 0}}, vector_fixed<double, 3>{{0, 0, 2 * M_PI}},
+                vector_fixed<double, 3>{{0, 0, 1.5}}, 0.02, 0.2, 1, false, s);
           });
   return ok ? 0 : 1;
 }

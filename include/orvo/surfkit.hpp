@@ -82,8 +82,9 @@ SURFKIT_API int flip(dense2D<unsigned int>& connectivity, element_type type);
 //             grow geometrically from h0 to h1; force_even rounds N to an even count.
 //   pattern   diagonals of the triangles: 0 cut c1-c3, 1 cut c0-c2, 2 alternate on
 //             edge column + layer (c0, c1 on the near side, c2, c3 on the far side).
-// -199: storage refused, or the new node IDs would reach UINT_MAX; both arrays are then
-// back at their entry extents (surface at its new row count when it had no entries).
+// -199: storage refused, the new node IDs would reach UINT_MAX, or the sizes give no
+// finite layer count up to UINT_MAX; both arrays are then back at their entry extents
+// (a surface that had no entries may keep the band's row count).
 // Cost: O(#edges·N + #nodes of the line) time, one hash table of the line's nodes.
 //
 // Translation: copy in layer k at x + t_k·D. The plane forms take coordinates of 2 rows

@@ -47,8 +47,7 @@ inline cell_split split_for(int pattern, std::uint64_t strip, std::uint64_t step
 }
 
 // One quadrangle into the 4-row column `col`.
-inline void emit_quad(unsigned* col, unsigned c0, unsigned c1, unsigned c2,
-                      unsigned c3) noexcept {
+inline void emit_quad(unsigned* col, unsigned c0, unsigned c1, unsigned c2, unsigned c3) noexcept {
   col[0] = c0;
   col[1] = c1;
   col[2] = c2;
@@ -56,8 +55,8 @@ inline void emit_quad(unsigned* col, unsigned c0, unsigned c1, unsigned c2,
 }
 
 // The two triangles of one cell into the 3-row columns `first` and `second`.
-inline void emit_triangles(unsigned* first, unsigned* second, unsigned c0, unsigned c1,
-                           unsigned c2, unsigned c3, cell_split split) noexcept {
+inline void emit_triangles(unsigned* first, unsigned* second, unsigned c0, unsigned c1, unsigned c2,
+                           unsigned c3, cell_split split) noexcept {
   if (split == cell_split::diagonal_13) {
     first[0] = c0, first[1] = c1, first[2] = c3;
     second[0] = c1, second[1] = c2, second[2] = c3;

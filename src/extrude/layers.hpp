@@ -15,8 +15,8 @@
 namespace orvo::surfkit::detail {
 
 struct layer_table {
-  std::vector<unsigned> nodes;                   // distinct line nodes, by rank
-  std::vector<std::array<unsigned, 2>> ranks;    // per edge: ranks of its two nodes
+  std::vector<unsigned> nodes;                 // distinct line nodes, by rank
+  std::vector<std::array<unsigned, 2>> ranks;  // per edge: ranks of its two nodes
 };
 
 // Builds the table of a 2-row line connectivity (IDs already checked). The scratch map

@@ -49,8 +49,8 @@ int extrude_rotate_Q4(dense2D<double>& coords, const dense2D<unsigned int>& line
 }
 
 int extrude_rotate_Q4(dense2D<double>& coords, const dense2D<unsigned int>& line,
-                      const vector_fixed<double, 3>& p, const vector_fixed<double, 3>& v,
-                      double h0, double h1, bool force_even, dense2D<unsigned int>& surface) {
+                      const vector_fixed<double, 3>& p, const vector_fixed<double, 3>& v, double h0,
+                      double h1, bool force_even, dense2D<unsigned int>& surface) {
   return rotate_space(coords, line, p, v,
                       detail::by_sizes(cell_kind::quads, h0, h1, force_even, -5, -8), surface);
 }
@@ -65,12 +65,12 @@ int extrude_rotate_T3(dense2D<double>& coords, const dense2D<unsigned int>& line
 
 // The only rotation overload that rejects patterns above 2.
 int extrude_rotate_T3(dense2D<double>& coords, const dense2D<unsigned int>& line,
-                      const vector_fixed<double, 2>& c, double a, double h0, double h1,
-                      int pattern, bool force_even, dense2D<unsigned int>& surface) {
+                      const vector_fixed<double, 2>& c, double a, double h0, double h1, int pattern,
+                      bool force_even, dense2D<unsigned int>& surface) {
   return rotate_plane(
       coords, line, c, a,
-      detail::with_pattern(
-          detail::by_sizes(cell_kind::triangles, h0, h1, force_even, -5, -9), pattern, -7),
+      detail::with_pattern(detail::by_sizes(cell_kind::triangles, h0, h1, force_even, -5, -9),
+                           pattern, -7),
       surface);
 }
 
@@ -83,13 +83,12 @@ int extrude_rotate_T3(dense2D<double>& coords, const dense2D<unsigned int>& line
 }
 
 int extrude_rotate_T3(dense2D<double>& coords, const dense2D<unsigned int>& line,
-                      const vector_fixed<double, 3>& p, const vector_fixed<double, 3>& v,
-                      double h0, double h1, int pattern, bool force_even,
-                      dense2D<unsigned int>& surface) {
+                      const vector_fixed<double, 3>& p, const vector_fixed<double, 3>& v, double h0,
+                      double h1, int pattern, bool force_even, dense2D<unsigned int>& surface) {
   return rotate_space(
       coords, line, p, v,
-      detail::with_pattern(
-          detail::by_sizes(cell_kind::triangles, h0, h1, force_even, -5, -9), pattern, 0),
+      detail::with_pattern(detail::by_sizes(cell_kind::triangles, h0, h1, force_even, -5, -9),
+                           pattern, 0),
       surface);
 }
 

@@ -52,8 +52,8 @@ int extrude_spiral_T3(dense2D<double>& coords, const dense2D<unsigned int>& line
                       bool force_even, dense2D<unsigned int>& surface) {
   return spiral(
       coords, line, p, v, t,
-      detail::with_pattern(
-          detail::by_sizes(cell_kind::triangles, h0, h1, force_even, -6, -10), pattern, 0),
+      detail::with_pattern(detail::by_sizes(cell_kind::triangles, h0, h1, force_even, -6, -10),
+                           pattern, 0),
       surface);
 }
 

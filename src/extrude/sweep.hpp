@@ -34,16 +34,16 @@ enum class cell_kind { quads, triangles };
 // What one overload accepts and the codes it reports.
 struct sweep_spec {
   cell_kind cells = cell_kind::quads;
-  bool plane_only = false;     // coordinates must have 2 rows (else 2 or 3)
-  bool space_first = false;    // coordinates go to 3 rows before the work starts
-  bool sized = false;          // N follows from h0, h1 and the path length
-  bool at_least_one = true;    // a sized sweep makes at least one layer
-  unsigned layers = 0;         // layer count (count overloads)
-  double h0 = 0, h1 = 0;       // target sizes (sizing overloads; 0: even spacing)
-  bool force_even = false;     // sizing overloads: an even layer count
-  int pattern = 1;             // triangles: diagonal pattern
+  bool plane_only = false;   // coordinates must have 2 rows (else 2 or 3)
+  bool space_first = false;  // coordinates go to 3 rows before the work starts
+  bool sized = false;        // N follows from h0, h1 and the path length
+  bool at_least_one = true;  // a sized sweep makes at least one layer
+  unsigned layers = 0;       // layer count (count overloads)
+  double h0 = 0, h1 = 0;     // target sizes (sizing overloads; 0: even spacing)
+  bool force_even = false;   // sizing overloads: an even layer count
+  int pattern = 1;           // triangles: diagonal pattern
   int h0_code = 0, h1_code = 0;
-  int pattern_code = 0;        // 0: the pattern is not tested
+  int pattern_code = 0;  // 0: the pattern is not tested
   int surface_code = 0;
 };
 
@@ -79,7 +79,9 @@ inline sweep_spec with_pattern(sweep_spec sp, int pattern, int pattern_code) noe
 }
 
 // A size the caller may pass: finite and above 0.
-inline bool size_ok(double h) noexcept { return h > 0 && std::isfinite(h); }
+inline bool size_ok(double h) noexcept {
+  return h > 0 && std::isfinite(h);
+}
 
 namespace sweep_impl {
 
@@ -102,8 +104,8 @@ class surface_rollback {
 };
 
 // a * b + c when it stays at or below `limit`.
-inline bool sum_of_product(std::uint64_t a, std::uint64_t b, std::uint64_t c,
-                           std::uint64_t limit, std::uint64_t& out) noexcept {
+inline bool sum_of_product(std::uint64_t a, std::uint64_t b, std::uint64_t c, std::uint64_t limit,
+                           std::uint64_t& out) noexcept {
   if (a != 0 && b > limit / a) return false;
   const std::uint64_t p = a * b;
   if (p > limit - c || c > limit) return false;
@@ -134,12 +136,11 @@ int sweep(dense2D<double>& coords, const dense2D<unsigned int>& line,
 
   // From here every failure puts both arrays back to their entry extents.
   extent_guard<dense2D<double>> coords_back(coords);
-  if (sp.space_first && coords.rows() != 3 && !coords.resize(3, n_old, 0.0))
-    return storage_refused;
+  if (sp.space_first && coords.rows() != 3 && !coords.resize(3, n_old, 0.0)) return storage_refused;
 
   std::uint64_t layers = sp.layers;
-  if (sp.sized && !layer_count(tf.path_length(coords, line(0, 0)), sp.h0, sp.h1,
-                               sp.force_even, sp.at_least_one, layers))
+  if (sp.sized && !layer_count(tf.path_length(coords, line(0, 0)), sp.h0, sp.h1, sp.force_even,
+                               sp.at_least_one, layers))
     return storage_refused;
   const bool graded = sp.h0 > 0 && sp.h1 > 0;
 

@@ -30,8 +30,8 @@ int extrude_translate_Q4(dense2D<double>& coords, const dense2D<unsigned int>& l
 }
 
 int extrude_translate_Q4(dense2D<double>& coords, const dense2D<unsigned int>& line,
-                         const vector_fixed<double, 2>& d, double h0, double h1,
-                         bool force_even, dense2D<unsigned int>& surface) {
+                         const vector_fixed<double, 2>& d, double h0, double h1, bool force_even,
+                         dense2D<unsigned int>& surface) {
   return translate(coords, line, d, detail::by_sizes(cell_kind::quads, h0, h1, force_even, -4, -7),
                    surface);
 }
@@ -43,8 +43,8 @@ int extrude_translate_Q4(dense2D<double>& coords, const dense2D<unsigned int>& l
 }
 
 int extrude_translate_Q4(dense2D<double>& coords, const dense2D<unsigned int>& line,
-                         const vector_fixed<double, 3>& d, double h0, double h1,
-                         bool force_even, dense2D<unsigned int>& surface) {
+                         const vector_fixed<double, 3>& d, double h0, double h1, bool force_even,
+                         dense2D<unsigned int>& surface) {
   return translate(coords, line, d, detail::by_sizes(cell_kind::quads, h0, h1, force_even, -4, -7),
                    surface);
 }
@@ -62,8 +62,8 @@ int extrude_translate_T3(dense2D<double>& coords, const dense2D<unsigned int>& l
                          bool force_even, dense2D<unsigned int>& surface) {
   return translate(
       coords, line, d,
-      detail::with_pattern(
-          detail::by_sizes(cell_kind::triangles, h0, h1, force_even, -4, -8), pattern, -6),
+      detail::with_pattern(detail::by_sizes(cell_kind::triangles, h0, h1, force_even, -4, -8),
+                           pattern, -6),
       surface);
 }
 
@@ -80,8 +80,8 @@ int extrude_translate_T3(dense2D<double>& coords, const dense2D<unsigned int>& l
                          bool force_even, dense2D<unsigned int>& surface) {
   return translate(
       coords, line, d,
-      detail::with_pattern(
-          detail::by_sizes(cell_kind::triangles, h0, h1, force_even, -4, -8), pattern, -6),
+      detail::with_pattern(detail::by_sizes(cell_kind::triangles, h0, h1, force_even, -4, -8),
+                           pattern, -6),
       surface);
 }
 

@@ -107,7 +107,9 @@ inline std::vector<shape> all_shapes() {
          return sk::extrude_spiral_T3(x, l, p, v, t, g.h0, g.h1, g.pattern, g.force_even, s);
        }},
       {"spiral_Q4 count", true, false, false, 0, 0, -9,
-       [=](C& x, L& l, S& s, const args& g) { return sk::extrude_spiral_Q4(x, l, p, v, t, g.n, s); }},
+       [=](C& x, L& l, S& s, const args& g) {
+         return sk::extrude_spiral_Q4(x, l, p, v, t, g.n, s);
+       }},
       {"spiral_T3 count", true, true, false, 0, 0, -10,
        [=](C& x, L& l, S& s, const args& g) {
          return sk::extrude_spiral_T3(x, l, p, v, t, g.n, g.pattern, s);

@@ -56,14 +56,10 @@ TEST(ExtrudeCells, StructuredGridStrips) {
   }
   EXPECT_EQ(columns_of(quads, 4, 4),
             (Columns{{0, 1, 8, 7}, {7, 8, 5, 6}, {1, 2, 3, 8}, {8, 3, 4, 5}}));
-  EXPECT_EQ(columns_of(tris, 3, 3), (Columns{{0, 1, 7},
-                                             {1, 8, 7},
-                                             {7, 8, 6},
-                                             {8, 5, 6},
-                                             {1, 2, 8},
-                                             {2, 3, 8},
-                                             {8, 3, 5},
-                                             {3, 4, 5}}));
+  EXPECT_EQ(
+      columns_of(tris, 3, 3),
+      (Columns{
+          {0, 1, 7}, {1, 8, 7}, {7, 8, 6}, {8, 5, 6}, {1, 2, 8}, {2, 3, 8}, {8, 3, 5}, {3, 4, 5}}));
 }
 
 // Pattern 2 is a checkerboard on strip + cell; the strip index may be any width.
@@ -98,8 +94,8 @@ TEST(ExtrudeCells, TrianglesKeepOrientationAndArea) {
     emit_triangle_strip(tris.data(), 3, count, pattern, 5, low, high);
     for (std::size_t s = 0; s < count; ++s) {
       const unsigned* q = quads.data() + 4 * s;
-      const double quad = orvo::surfkit::detail::doubled_area_plane_Q4(p(q[0]), p(q[1]), p(q[2]),
-                                                                       p(q[3]));
+      const double quad =
+          orvo::surfkit::detail::doubled_area_plane_Q4(p(q[0]), p(q[1]), p(q[2]), p(q[3]));
       double sum = 0;
       for (int h = 0; h < 2; ++h) {
         const unsigned* t = tris.data() + 3 * (2 * s + h);

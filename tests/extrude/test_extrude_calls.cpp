@@ -79,8 +79,8 @@ TEST(ExtrudeCalls, CodesInCheckOrder) {
     expect_rejected(s, plane_nodes(4), test_line(), bad_surface, bad, -1, "4 rows");
     if (s.plane_only)
       expect_rejected(s, plane_nodes(3), test_line(), bad_surface, bad, -1, "3 rows");
-    expect_rejected(s, plane_nodes(), dense2D<unsigned>::from_columns({{1, 10}}), bad_surface,
-                    bad, -2, "ID = #nodes");
+    expect_rejected(s, plane_nodes(), dense2D<unsigned>::from_columns({{1, 10}}), bad_surface, bad,
+                    -2, "ID = #nodes");
     expect_rejected(s, plane_nodes(), dense2D<unsigned>::from_columns({{1, 2, 3}}), bad_surface,
                     bad, -2, "3-row line");
     if (!s.count) {
@@ -139,7 +139,8 @@ TEST(ExtrudeCalls, BandTopologyOverEveryShape) {
         // Old entries kept.
         for (std::size_t c = 0; c < 10; ++c)
           for (std::size_t r = 0; r < rows; ++r) EXPECT_EQ(x(r, c), x0(r, c));
-        EXPECT_EQ(surfkit_testing::column(surface, 0), surfkit_testing::column(old_surface(s.triangles), 0));
+        EXPECT_EQ(surfkit_testing::column(surface, 0),
+                  surfkit_testing::column(old_surface(s.triangles), 0));
         // Edges and node use.
         std::map<std::pair<unsigned, unsigned>, int> directed;
         std::vector<int> used(x.cols(), 0);
@@ -155,7 +156,8 @@ TEST(ExtrudeCalls, BandTopologyOverEveryShape) {
           }
           EXPECT_EQ(distinct.size(), k) << s.name;
         }
-        for (std::size_t n = 10; n < x.cols(); ++n) EXPECT_GT(used[n], 0) << s.name << " node " << n;
+        for (std::size_t n = 10; n < x.cols(); ++n)
+          EXPECT_GT(used[n], 0) << s.name << " node " << n;
         std::size_t once = 0;
         for (const auto& e : directed) {
           EXPECT_EQ(e.second, 1) << s.name << ": an edge crossed twice the same way";

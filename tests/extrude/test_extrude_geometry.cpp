@@ -24,7 +24,9 @@ using Ids = std::vector<unsigned>;
 using V2 = vector_fixed<double, 2>;
 using V3 = vector_fixed<double, 3>;
 
-dense2D<unsigned> edge01() { return dense2D<unsigned>::from_columns({{0, 1}}); }
+dense2D<unsigned> edge01() {
+  return dense2D<unsigned>::from_columns({{0, 1}});
+}
 
 std::vector<Ids> columns(const dense2D<unsigned>& s, std::size_t from = 0) {
   std::vector<Ids> out;
@@ -42,10 +44,9 @@ TEST(ExtrudeGeometry, WorkedNumbering) {
     EXPECT_EQ(column(x, 3), (std::vector<double>{1, 0.5}));
     EXPECT_EQ(column(x, 4), (std::vector<double>{0, 1}));
   }
-  const std::vector<std::vector<Ids>> by_pattern = {
-      {{0, 1, 2}, {1, 3, 2}, {2, 3, 4}, {3, 5, 4}},
-      {{0, 1, 3}, {0, 3, 2}, {2, 3, 5}, {2, 5, 4}},
-      {{0, 1, 3}, {0, 3, 2}, {2, 3, 4}, {3, 5, 4}}};
+  const std::vector<std::vector<Ids>> by_pattern = {{{0, 1, 2}, {1, 3, 2}, {2, 3, 4}, {3, 5, 4}},
+                                                    {{0, 1, 3}, {0, 3, 2}, {2, 3, 5}, {2, 5, 4}},
+                                                    {{0, 1, 3}, {0, 3, 2}, {2, 3, 4}, {3, 5, 4}}};
   for (int pattern = 0; pattern < 3; ++pattern) {
     dense2D<double> x{{0, 1}, {0, 0}};
     dense2D<unsigned> t;
@@ -59,8 +60,8 @@ TEST(ExtrudeGeometry, WorkedNumbering) {
   ASSERT_EQ(sk::extrude_translate_Q4(x, dense2D<unsigned>::from_columns({{5, 7}, {7, 9}}),
                                      V2{{0, 1}}, 2u, q),
             0);
-  EXPECT_EQ(columns(q), (std::vector<Ids>{{5, 7, 11, 10}, {10, 11, 14, 13}, {7, 9, 12, 11},
-                                          {11, 12, 15, 14}}));
+  EXPECT_EQ(columns(q),
+            (std::vector<Ids>{{5, 7, 11, 10}, {10, 11, 14, 13}, {7, 9, 12, 11}, {11, 12, 15, 14}}));
   for (std::size_t n = 10; n < 16; ++n) EXPECT_EQ(x(0, n), 5.0 + 2.0 * ((n - 10) % 3)) << n;
   // A surface of 0 rows and 5 columns has no entries: it takes the band's rows, and
   // its first 5 columns read "none".
@@ -96,7 +97,8 @@ TEST(ExtrudeGeometry, TranslationBandArea) {
       if (grading == 0) {
         ASSERT_EQ(sk::extrude_translate_Q4(x, line, d, 5u, q), 0);
       } else {
-        ASSERT_EQ(sk::extrude_translate_Q4(x, line, d, 0.1, grading == 1 ? 0.5 : 0.02, false, q), 0);
+        ASSERT_EQ(sk::extrude_translate_Q4(x, line, d, 0.1, grading == 1 ? 0.5 : 0.02, false, q),
+                  0);
       }
       dense2D<double> x2 = snapshot(base);
       if (grading == 0) {
@@ -199,9 +201,9 @@ TEST(ExtrudeGeometry, SpiralHelicesAndTranslation) {
   // Helices: layer 2 of 4 is half a turn up, layer 4 a full turn.
   dense2D<double> x{{1, 2}, {0, 0}};
   dense2D<unsigned> q;
-  ASSERT_EQ(sk::extrude_spiral_Q4(x, edge01(), V3{{0, 0, 0}}, V3{{0, 0, 2 * M_PI}},
-                                  V3{{0, 0, 1}}, 4u, q),
-            0);
+  ASSERT_EQ(
+      sk::extrude_spiral_Q4(x, edge01(), V3{{0, 0, 0}}, V3{{0, 0, 2 * M_PI}}, V3{{0, 0, 1}}, 4u, q),
+      0);
   ASSERT_EQ(x.rows(), 3u);
   ASSERT_EQ(x.cols(), 10u);
   for (std::size_t k = 1; k <= 4; ++k)
@@ -228,8 +230,11 @@ TEST(ExtrudeGeometry, SpiralHelicesAndTranslation) {
   dense2D<double> y{{1, 2}, {0, 0}};
   const auto y0 = snapshot(y);
   dense2D<unsigned> s;
-  EXPECT_EQ(sk::extrude_spiral_Q4(y, edge01(), V3{{0, 0, 0}}, V3{{0, 0, 1}}, V3{{0, 0, 0}}, 4u, s), -6);
-  EXPECT_EQ(sk::extrude_spiral_T3(y, edge01(), V3{{0, 0, 0}}, V3{{0, 0, 1}}, V3{{0, 0, 0}}, 4u, 1, s), -6);
+  EXPECT_EQ(sk::extrude_spiral_Q4(y, edge01(), V3{{0, 0, 0}}, V3{{0, 0, 1}}, V3{{0, 0, 0}}, 4u, s),
+            -6);
+  EXPECT_EQ(
+      sk::extrude_spiral_T3(y, edge01(), V3{{0, 0, 0}}, V3{{0, 0, 1}}, V3{{0, 0, 0}}, 4u, 1, s),
+      -6);
   EXPECT_TRUE(same(y, y0));
   EXPECT_TRUE(s.empty());
   dense2D<unsigned> s5(0, 5);
@@ -278,7 +283,9 @@ TEST(ExtrudeGeometry, GradedLayers) {
   EXPECT_EQ(r1.cols(), 1u);
   dense2D<double> sx{{0, 3}, {0, 0}, {0, 0}};
   dense2D<unsigned> r2;
-  ASSERT_EQ(sk::extrude_rotate_T3(sx, edge01(), V3{{0, 0, 0}}, V3{{0, 0, 3}}, 0.01, 0.01, 7, false, r2), 0);
+  ASSERT_EQ(
+      sk::extrude_rotate_T3(sx, edge01(), V3{{0, 0, 0}}, V3{{0, 0, 3}}, 0.01, 0.01, 7, false, r2),
+      0);
   EXPECT_EQ(r2.cols(), 2u);
   // A zero translation in a sizing form still makes one layer.
   dense2D<double> t{{0, 1}, {0, 0}};
@@ -307,7 +314,8 @@ TEST(ExtrudeGeometry, GuardedExtremes) {
             }),
             -199);
   EXPECT_EQ(unchanged([](dense2D<double>& x, dense2D<unsigned>& s) {
-              return sk::extrude_rotate_Q4(x, edge01(), V3{{0, 0, 0}}, V3{{0, 0, 1}}, UINT_MAX / 2 + 1, s);
+              return sk::extrude_rotate_Q4(x, edge01(), V3{{0, 0, 0}}, V3{{0, 0, 1}},
+                                           UINT_MAX / 2 + 1, s);
             }),
             -199);
   // Layer counts from infinite or overflowing paths.
@@ -334,8 +342,8 @@ TEST(ExtrudeGeometry, GuardedExtremes) {
             }),
             -4);
   EXPECT_EQ(unchanged([&](dense2D<double>& x, dense2D<unsigned>& s) {
-              return sk::extrude_spiral_Q4(x, edge01(), V3{{0, 0, 0}}, V3{{0, 0, 0}},
-                                           V3{{0, 0, 1}}, 1.0, inf, false, s);
+              return sk::extrude_spiral_Q4(x, edge01(), V3{{0, 0, 0}}, V3{{0, 0, 0}}, V3{{0, 0, 1}},
+                                           1.0, inf, false, s);
             }),
             -7);
   // Spiral counts where |T|/N is no usable size but T is not 0: the N even layers.

@@ -43,8 +43,10 @@ TEST(ExtrudeGrading, ProgressionFraction) {
   const int n = 7;
   const double q = 5.0;
   for (int k = 1; k + 1 < n; ++k) {
-    const double a = progression_fraction(double(k) / n, 1, q) - progression_fraction(double(k - 1) / n, 1, q);
-    const double b = progression_fraction(double(k + 1) / n, 1, q) - progression_fraction(double(k) / n, 1, q);
+    const double a =
+        progression_fraction(double(k) / n, 1, q) - progression_fraction(double(k - 1) / n, 1, q);
+    const double b =
+        progression_fraction(double(k + 1) / n, 1, q) - progression_fraction(double(k) / n, 1, q);
     EXPECT_NEAR(b / a, std::pow(q, 1.0 / n), 1e-12);
   }
   // Clamped only inside [0, 1].
@@ -88,7 +90,8 @@ TEST(ExtrudeGrading, RoundLayers) {
   EXPECT_EQ(round_layers(0, 2), 0u);
   EXPECT_EQ(round_layers(1e-300, 1), 1u);
   for (unsigned s : {1u, 2u})
-    for (double x = 0; x < 60; x += 0.0137) EXPECT_EQ(round_layers(x, s), nearest_multiple(x, s)) << x;
+    for (double x = 0; x < 60; x += 0.0137)
+      EXPECT_EQ(round_layers(x, s), nearest_multiple(x, s)) << x;
   EXPECT_EQ(round_layers(4294967294.2, 1), 4294967294u);
 }
 
@@ -109,7 +112,7 @@ TEST(ExtrudeGrading, LayerCount) {
   EXPECT_FALSE(layer_count(inf, 1, 1, false, true, n));
   EXPECT_FALSE(layer_count(std::nan(""), 1, 1, false, true, n));
   EXPECT_FALSE(layer_count(1e12, 1e-3, 1e-3, false, true, n));
-  EXPECT_FALSE(layer_count(1, 1e-300, 1e300, false, true, n));  // the mean overflows
+  EXPECT_FALSE(layer_count(1, 1e-300, 1e300, false, true, n));    // the mean overflows
   EXPECT_FALSE(layer_count(4294967295.9, 1, 1, false, true, n));  // rounds up past UINT_MAX
   EXPECT_EQ(n, 7u);
   ASSERT_TRUE(layer_count(4294967295.0, 1, 1, false, true, n));
