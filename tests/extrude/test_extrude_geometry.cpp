@@ -53,6 +53,20 @@ TEST(ExtrudeGeometry, WorkedNumbering) {
     ASSERT_EQ(sk::extrude_translate_T3(x, edge01(), V2{{0, 1}}, 2u, pattern, t), 0);
     EXPECT_EQ(columns(t), by_pattern[pattern]) << pattern;
   }
+  // Where an overload lets a pattern above 2 through, it cuts as pattern 1.
+  for (int pattern : {3, -1, 1000}) {
+    dense2D<double> xa{{1, 2}, {0, 0}}, xb{{1, 2}, {0, 0}};
+    dense2D<unsigned> ta, tb;
+    ASSERT_EQ(sk::extrude_rotate_T3(xa, edge01(), V2{{0, 0}}, 1.0, 3u, pattern, ta), 0);
+    ASSERT_EQ(sk::extrude_rotate_T3(xb, edge01(), V2{{0, 0}}, 1.0, 3u, 1, tb), 0);
+    EXPECT_TRUE(same(ta, tb)) << pattern;
+    dense2D<double> ya{{1, 2}, {0, 0}};
+    dense2D<unsigned> sa;
+    ASSERT_EQ(sk::extrude_spiral_T3(ya, edge01(), V3{{0, 0, 0}}, V3{{0, 0, 1}}, V3{{0, 0, 1}}, 3u,
+                                    pattern, sa),
+              0);
+    EXPECT_TRUE(same(sa, tb)) << pattern;
+  }
   // Edges (5, 7), (7, 9): copies of 5, 7, 9 in that order, node 7 once per layer.
   dense2D<double> x(2, 10);
   for (std::size_t n = 0; n < 10; ++n) x(0, n) = double(n);
