@@ -53,6 +53,15 @@ TEST(ExtrudeGeometry, WorkedNumbering) {
     ASSERT_EQ(sk::extrude_translate_T3(x, edge01(), V2{{0, 1}}, 2u, pattern, t), 0);
     EXPECT_EQ(columns(t), by_pattern[pattern]) << pattern;
   }
+  // A plane line swept by a space translation: 3 rows, old nodes at z = 0.
+  {
+    dense2D<double> x{{0, 1}, {0, 0}};
+    dense2D<unsigned> q;
+    ASSERT_EQ(sk::extrude_translate_Q4(x, edge01(), V3{{0, 0, 1}}, 2u, q), 0);
+    ASSERT_EQ(x.rows(), 3u);
+    const double z[6] = {0, 0, 0.5, 0.5, 1, 1};
+    for (std::size_t n = 0; n < 6; ++n) EXPECT_EQ(x(2, n), z[n]);
+  }
   // Where an overload lets a pattern above 2 through, it cuts as pattern 1.
   for (int pattern : {3, -1, 1000}) {
     dense2D<double> xa{{1, 2}, {0, 0}}, xb{{1, 2}, {0, 0}};
