@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
 
       // {"topology", tour::topology},
 
-      // {"extrusion", tour::extrusion},
+      {"extrusion", tour::extrusion},
 
       // {"structured", tour::structured},
 

@@ -14,7 +14,7 @@ int frame(const std::string& dir);
 
 // int topology(const std::string& dir);
 
-// int extrusion(const std::string& dir);
+int extrusion(const std::string& dir);
 
 // int structured(const std::string& dir);
 

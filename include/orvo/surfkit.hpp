@@ -68,13 +68,137 @@ SURFKIT_API int flip(dense2D<unsigned int>& connectivity, element_type type);
 
 // ===== Translation extrusion ===========================================================
 
+// Sweeps a line mesh along the vector D into a band of N layers of quadrangles (_Q4) or
+// triangles (_T3), appended to `surface`. Shared by every extrude_* function:
+//   coords    2 or 3 by #nodes; gains N·nd columns (nd = distinct nodes of the line),
+//             layer after layer, each layer in order of first appearance in the line.
+//   line      2 by #edges, node IDs below #nodes; edges need not be connected or ordered.
+//   surface   empty, or 4 (_Q4) / 3 (_T3) by m_old; gains N·#edges quadrangles, or
+//             2·N·#edges triangles, edge after edge (column m_old + j·N + k for edge j,
+//             layer k), each keeping the edge's direction as its first side.
+//   N         layer count, evenly spaced; 0 returns 0 at once.
+//   h0, h1    target sizes (> 0, finite) next to the line and at the far end: N follows
+//             from the path length by the logarithmic mean of the sizes, and the layers
+//             grow geometrically from h0 to h1; force_even rounds N to an even count.
+//   pattern   diagonals of the triangles: 0 cut c1-c3, 1 cut c0-c2, 2 alternate on
+//             edge column + layer (c0, c1 on the near side, c2, c3 on the far side).
+// -199: storage refused, the new node IDs would reach UINT_MAX, or the sizes give no
+// finite layer count up to UINT_MAX; both arrays are then back at their entry extents
+// (a surface that had no entries may keep the band's row count).
+// Cost: O(#edges·N + #nodes of the line) time, one hash table of the line's nodes.
+//
+// Translation: copy in layer k at x + t_k·D. The plane forms take coordinates of 2 rows
+// only (else -1); the space forms take 2 or 3 rows and make them 3 first (new third
+// coordinate 0.0; -199 if refused). Sizing forms: path length |D|, at least one layer.
+// Codes: empty line 0; coords -1; line IDs -2; h0 -4; h1 -5; then, for the count forms,
+// pattern above 2 (as unsigned) -5 and surface rows -5 (_Q4) / -6 (_T3), for the sizing
+// forms pattern -6 and surface rows -7 (_Q4) / -8 (_T3).
+SURFKIT_API int extrude_translate_Q4(dense2D<double>& coords, const dense2D<unsigned int>& line,
+                                     const vector_fixed<double, 2>& d, unsigned int n,
+                                     dense2D<unsigned int>& surface);
+SURFKIT_API int extrude_translate_Q4(dense2D<double>& coords, const dense2D<unsigned int>& line,
+                                     const vector_fixed<double, 2>& d, double h0, double h1,
+                                     bool force_even, dense2D<unsigned int>& surface);
+SURFKIT_API int extrude_translate_Q4(dense2D<double>& coords, const dense2D<unsigned int>& line,
+                                     const vector_fixed<double, 3>& d, unsigned int n,
+                                     dense2D<unsigned int>& surface);
+SURFKIT_API int extrude_translate_Q4(dense2D<double>& coords, const dense2D<unsigned int>& line,
+                                     const vector_fixed<double, 3>& d, double h0, double h1,
+                                     bool force_even, dense2D<unsigned int>& surface);
+SURFKIT_API int extrude_translate_T3(dense2D<double>& coords, const dense2D<unsigned int>& line,
+                                     const vector_fixed<double, 2>& d, unsigned int n,
+                                     int pattern, dense2D<unsigned int>& surface);
+SURFKIT_API int extrude_translate_T3(dense2D<double>& coords, const dense2D<unsigned int>& line,
+                                     const vector_fixed<double, 2>& d, double h0, double h1,
+                                     int pattern, bool force_even,
+                                     dense2D<unsigned int>& surface);
+SURFKIT_API int extrude_translate_T3(dense2D<double>& coords, const dense2D<unsigned int>& line,
+                                     const vector_fixed<double, 3>& d, unsigned int n,
+                                     int pattern, dense2D<unsigned int>& surface);
+SURFKIT_API int extrude_translate_T3(dense2D<double>& coords, const dense2D<unsigned int>& line,
+                                     const vector_fixed<double, 3>& d, double h0, double h1,
+                                     int pattern, bool force_even,
+                                     dense2D<unsigned int>& surface);
+
 
 
 // ===== Rotation extrusion ==============================================================
 
+// Sweeps a line mesh about a centre C in the (x, y) plane by the angle A (radians,
+// counter-clockwise when positive, several turns allowed), or about the axis through P
+// along the rotation vector V by the angle |V| (right-hand rule). Arguments, layers,
+// patterns, -199 and cost as for extrude_translate_*. Coordinates of 2 or 3 rows: the
+// plane forms keep the row count and give copies third coordinate 0.0; the space forms
+// make the coordinates 3 rows first (-199 if refused). Sizing forms: path length of the
+// line's first node (line(0, 0)), r·|A| or |(x - P) × V|; at least one layer.
+// Codes: empty line 0; coords -1; line IDs -2; h0 -5; h1 -6; surface rows -6 (_Q4 count
+// forms), -7 (_T3 count forms), -8 (_Q4 sizing), -9 (_T3 sizing). Only the plane sizing
+// _T3 form rejects a pattern above 2 (-7); the others read such a pattern as 1.
+SURFKIT_API int extrude_rotate_Q4(dense2D<double>& coords, const dense2D<unsigned int>& line,
+                                  const vector_fixed<double, 2>& c, double a, unsigned int n,
+                                  dense2D<unsigned int>& surface);
+SURFKIT_API int extrude_rotate_Q4(dense2D<double>& coords, const dense2D<unsigned int>& line,
+                                  const vector_fixed<double, 2>& c, double a, double h0,
+                                  double h1, bool force_even, dense2D<unsigned int>& surface);
+SURFKIT_API int extrude_rotate_Q4(dense2D<double>& coords, const dense2D<unsigned int>& line,
+                                  const vector_fixed<double, 3>& p,
+                                  const vector_fixed<double, 3>& v, unsigned int n,
+                                  dense2D<unsigned int>& surface);
+SURFKIT_API int extrude_rotate_Q4(dense2D<double>& coords, const dense2D<unsigned int>& line,
+                                  const vector_fixed<double, 3>& p,
+                                  const vector_fixed<double, 3>& v, double h0, double h1,
+                                  bool force_even, dense2D<unsigned int>& surface);
+SURFKIT_API int extrude_rotate_T3(dense2D<double>& coords, const dense2D<unsigned int>& line,
+                                  const vector_fixed<double, 2>& c, double a, unsigned int n,
+                                  int pattern, dense2D<unsigned int>& surface);
+SURFKIT_API int extrude_rotate_T3(dense2D<double>& coords, const dense2D<unsigned int>& line,
+                                  const vector_fixed<double, 2>& c, double a, double h0,
+                                  double h1, int pattern, bool force_even,
+                                  dense2D<unsigned int>& surface);
+SURFKIT_API int extrude_rotate_T3(dense2D<double>& coords, const dense2D<unsigned int>& line,
+                                  const vector_fixed<double, 3>& p,
+                                  const vector_fixed<double, 3>& v, unsigned int n,
+                                  int pattern, dense2D<unsigned int>& surface);
+SURFKIT_API int extrude_rotate_T3(dense2D<double>& coords, const dense2D<unsigned int>& line,
+                                  const vector_fixed<double, 3>& p,
+                                  const vector_fixed<double, 3>& v, double h0, double h1,
+                                  int pattern, bool force_even, dense2D<unsigned int>& surface);
+
 
 
 // ===== Spiral extrusion ================================================================
+
+// Sweeps a line mesh by a screw motion: copy in layer k at P + R(t_k·V)·(x - P) + t_k·T,
+// the rotation about the axis through P along V by |V| radians combined with the
+// translation T. Arguments, layers, patterns, -199 and cost as for extrude_translate_*;
+// coordinates of 2 or 3 rows, made 3 rows when node layers are added. Every pattern is
+// accepted (values other than 0 and 2 read as 1).
+// Sizing forms: path length |T|, and T = 0 makes no layer (returns 0; an empty surface
+// still gets its row count). Codes: empty line 0; coords -1; line IDs -2; h0 -6; h1 -7;
+// surface rows -9 (_Q4) / -10 (_T3).
+// Count forms: N = 0 returns 0 at once; otherwise the sizing form with h0 = h1 = |T|/N,
+// which gives N even layers, so T = 0 returns -6; where |T|/N is not a usable size
+// although T is not 0 (overflow, underflow), the N even layers are made directly.
+SURFKIT_API int extrude_spiral_Q4(dense2D<double>& coords, const dense2D<unsigned int>& line,
+                                  const vector_fixed<double, 3>& p,
+                                  const vector_fixed<double, 3>& v,
+                                  const vector_fixed<double, 3>& t, double h0, double h1,
+                                  bool force_even, dense2D<unsigned int>& surface);
+SURFKIT_API int extrude_spiral_T3(dense2D<double>& coords, const dense2D<unsigned int>& line,
+                                  const vector_fixed<double, 3>& p,
+                                  const vector_fixed<double, 3>& v,
+                                  const vector_fixed<double, 3>& t, double h0, double h1,
+                                  int pattern, bool force_even, dense2D<unsigned int>& surface);
+SURFKIT_API int extrude_spiral_Q4(dense2D<double>& coords, const dense2D<unsigned int>& line,
+                                  const vector_fixed<double, 3>& p,
+                                  const vector_fixed<double, 3>& v,
+                                  const vector_fixed<double, 3>& t, unsigned int n,
+                                  dense2D<unsigned int>& surface);
+SURFKIT_API int extrude_spiral_T3(dense2D<double>& coords, const dense2D<unsigned int>& line,
+                                  const vector_fixed<double, 3>& p,
+                                  const vector_fixed<double, 3>& v,
+                                  const vector_fixed<double, 3>& t, unsigned int n, int pattern,
+                                  dense2D<unsigned int>& surface);
 
 
 
