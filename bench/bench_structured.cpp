@@ -96,8 +96,12 @@ void metric_pairs(benchmark::State& state) {
   }
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * count));
 }
-void BM_StructuredMetricPair2(benchmark::State& state) { metric_pairs<detail::metric2, 2>(state); }
-void BM_StructuredMetricPair3(benchmark::State& state) { metric_pairs<detail::metric3, 3>(state); }
+void BM_StructuredMetricPair2(benchmark::State& state) {
+  metric_pairs<detail::metric2, 2>(state);
+}
+void BM_StructuredMetricPair3(benchmark::State& state) {
+  metric_pairs<detail::metric3, 3>(state);
+}
 BENCHMARK(BM_StructuredMetricPair2);
 BENCHMARK(BM_StructuredMetricPair3);
 

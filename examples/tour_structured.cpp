@@ -64,9 +64,8 @@ int structured(const std::string& dir) {
   add_cells(q, quads, orvo::Q4);
   vtu_mesh t{tri_coords, {}, {}, {size_field, metric_size}, {}};
   add_cells(t, triangles, orvo::T3);
-  return write_vtu(dir + "/structured_Q4.vtu", q) && write_vtu(dir + "/structured_T3.vtu", t)
-             ? 0
-             : 1;
+  return write_vtu(dir + "/structured_Q4.vtu", q) && write_vtu(dir + "/structured_T3.vtu", t) ? 0
+                                                                                              : 1;
 }
 
 }  // namespace tour

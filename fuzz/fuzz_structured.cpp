@@ -41,7 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   orvo::dense2D<double> coords(rows, nodes);
   for (std::size_t c = 0; c < nodes; ++c)
-    for (std::size_t r = 0; r < rows; ++r) coords(r, c) = static_cast<double>(in.get<std::int8_t>());
+    for (std::size_t r = 0; r < rows; ++r)
+      coords(r, c) = static_cast<double>(in.get<std::int8_t>());
   orvo::dense1D<unsigned int, 8> loop(loop_len);
   for (std::size_t k = 0; k < loop_len; ++k) {
     const auto b = in.get<std::uint8_t>();
@@ -64,7 +65,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (rc < 0 && sizes.size() != nodes) abort();
   orvo::dense2D<double> metrics((flags & 0x80) ? 6 : 3 + (flags >> 2) % 2, nodes, 0.0);
   for (std::size_t c = 0; c < metrics.cols(); ++c)
-    for (std::size_t r = 0; r < metrics.rows(); ++r) metrics(r, c) = static_cast<double>(in.get<std::int8_t>());
+    for (std::size_t r = 0; r < metrics.rows(); ++r)
+      metrics(r, c) = static_cast<double>(in.get<std::int8_t>());
   rc = orvo::surfkit::metrics_struct(loop, n, metrics);
   if (rc < 0 && metrics.cols() != nodes) abort();
   return 0;

@@ -81,9 +81,12 @@ int mesh_struct(dense2D<double>& coords, const dense1D<unsigned int, 8>& boundar
   if (!detail::coordinates_ok(coords)) return -1;
   structured_grid g;
   switch (detail::check_loop(boundary, n, coords.cols(), g)) {
-    case detail::loop_check::bad_loop: return -2;
-    case detail::loop_check::bad_counts: return -3;
-    case detail::loop_check::ok: break;
+    case detail::loop_check::bad_loop:
+      return -2;
+    case detail::loop_check::bad_counts:
+      return -3;
+    case detail::loop_check::ok:
+      break;
   }
   if (triangles && static_cast<unsigned>(pattern) > 2) return -4;
   const std::size_t rows = triangles ? 3 : 4;
