@@ -187,6 +187,13 @@ TEST(QualitySplit, ArgumentChecksChangeNothing) {
   check(-8, x, q);
   EXPECT_EQ(split_Q4_into_T3(x, q, 2, 2, 1, kept, kept, out), -7);
   EXPECT_TRUE(same(kept, k0) && same(out, o0));
+  // Two lists sharing one storage (copies of each other) part ways: each gets its own.
+  List shared = {7, 8};
+  List other = shared;
+  dense2D<unsigned> o;
+  EXPECT_EQ(split_Q4_into_T3(x, q, 2, 2, 1, shared, other, o), 1);
+  EXPECT_EQ(std::vector<unsigned>(shared.begin(), shared.end()), (V{7, 8}));
+  EXPECT_EQ(std::vector<unsigned>(other.begin(), other.end()), (V{7, 8, 0}));
   // The output may be the input too: its entry columns are read.
   auto self = dense2D<unsigned>::from_columns({{0, 1, 2, 3}, {2, 3, 0, NONE}});
   List k, s;
