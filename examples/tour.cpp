@@ -26,7 +26,7 @@ int main(int argc, char** argv) {
 
       // {"conversion", tour::conversion},
 
-      // {"topology", tour::topology},
+      {"topology", tour::topology},
 
       {"extrusion", tour::extrusion},
 

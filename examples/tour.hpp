@@ -12,7 +12,7 @@ int frame(const std::string& dir);
 
 // int conversion(const std::string& dir);
 
-// int topology(const std::string& dir);
+int topology(const std::string& dir);
 
 int extrusion(const std::string& dir);
 
