@@ -1,0 +1,215 @@
+// Principal curvatures and directions at the nodes of a triangulated surface, by the
+// normal-cycle estimate: over a patch of elements around each node, every interior edge
+// adds (edge length x dihedral angle) times the outer product of its direction; the sum
+// divided by the patch area is a 3 x 3 tensor whose two eigenvalues of largest absolute
+// value are the principal curvatures (with their eigenvectors as directions).
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdint>
+#include <unordered_set>
+
+#include "frame/checks.hpp"
+#include "frame/lapack.hpp"
+#include "geometry/forms.hpp"
+#include "geometry/mesh_access.hpp"
+#include "geometry/patch.hpp"
+#include "orvo/surfkit.hpp"
+
+namespace orvo::surfkit {
+namespace {
+
+using detail::vec3;
+
+// A neighbour matrix as the patches read it: rows 0-2 of every column, each entry an
+// element ID or UINT_MAX.
+bool neighbours_ok(const dense2D<unsigned int>& nb, std::size_t element_count) {
+  if (nb.rows() < 3) return false;
+  const std::uint64_t limit = element_count;
+  for (std::size_t e = 0; e < nb.cols(); ++e) {
+    const unsigned* col = detail::element(nb, e);
+    for (unsigned j = 0; j < 3; ++j)
+      if (col[j] != UINT_MAX && col[j] >= limit) return false;
+  }
+  return true;
+}
+
+vec3 unit_or_zero(const vec3& v) {
+  const double l = detail::norm(v);
+  if (l == 0.0) return v;
+  return {v[0] / l, v[1] / l, v[2] / l};
+}
+
+// Index of the component of smallest absolute value (the first on a tie).
+unsigned smallest_axis(const vec3& v) {
+  unsigned m = 0;
+  for (unsigned i = 1; i < 3; ++i)
+    if (std::fabs(v[i]) < std::fabs(v[m])) m = i;
+  return m;
+}
+
+// Second direction of a patch curved in one direction only (or not at all): the unit
+// vector perpendicular to D1 and to the ring-1 normal n, oriented as D1 x n. D1 x n
+// itself is not accurately perpendicular to D1 when D1 is nearly parallel to n, so n is
+// first replaced by its unit component perpendicular to D1, n' = unit((D1 x n) x D1),
+// and D2 = D1 x n' (the same direction in exact arithmetic, and well conditioned).
+void replacement_frame(vec3& d1, vec3 n, vec3& d2) {
+  d1 = unit_or_zero(d1);
+  if (d1[0] == 0.0 && d1[1] == 0.0 && d1[2] == 0.0) d1[0] = 1.0;
+  d2 = detail::cross(d1, n);
+  if (d2[0] == 0.0 && d2[1] == 0.0 && d2[2] == 0.0) {
+    n = {0.0, 0.0, 0.0};
+    n[smallest_axis(d1)] = 1.0;
+    d2 = detail::cross(d1, n);
+  }
+  n = unit_or_zero(detail::cross(d2, d1));
+  d2 = unit_or_zero(detail::cross(d1, n));
+}
+
+struct call {
+  const dense2D<double>& coords;
+  const dense2D<unsigned int>& conn;
+  const dense2D<unsigned int>& nb;
+  const std::unordered_set<std::uint64_t>& features;
+  const double* N;  // 4 per element: normal (not normalised) and its length
+  detail::patch& patch;
+
+  // Tensor, ring-1 normal and doubled area of the current patch around node v.
+  void accumulate(double T[6], vec3& n, double& S) const {
+    const std::size_t count = conn.cols();
+    for (std::size_t i = 0; i < patch.size(); ++i) {
+      const unsigned e = patch[i];
+      const double* Ne = N + 4 * std::size_t{e};
+      S += Ne[3];
+      if (i < patch.ring1())
+        for (unsigned r = 0; r < 3; ++r) n[r] += Ne[r] * Ne[3];
+      const unsigned* ids = detail::element(conn, e);
+      const unsigned* across = detail::element(nb, e);
+      for (unsigned j = 0; j < 3; ++j) {
+        const unsigned f = across[j];
+        // Each edge between two patch elements once, from the one of larger ID.
+        if (f > e || f >= count || !patch.holds(f)) continue;
+        const unsigned a = ids[(j + 1) % 3], b = ids[(j + 2) % 3];
+        if (!features.empty() && features.count(detail::edge_key(a, b)) != 0) continue;
+        vec3 E = detail::sub3(detail::point(coords, b), detail::point(coords, a));
+        const double L = detail::norm(E);
+        if (L != 0.0) E = {E[0] / L, E[1] / L, E[2] / L};
+        const vec3 ne = {Ne[0], Ne[1], Ne[2]};
+        const double* Nf = N + 4 * std::size_t{f};
+        const vec3 nf = {Nf[0], Nf[1], Nf[2]};
+        const double beta = std::atan2(detail::dot(detail::cross(ne, E), nf), detail::dot(ne, nf));
+        const double lb = L * beta;
+        if (lb == 0.0) continue;
+        T[0] += lb * E[0] * E[0];
+        T[1] += lb * E[0] * E[1];
+        T[2] += lb * E[1] * E[1];
+        T[3] += lb * E[0] * E[2];
+        T[4] += lb * E[1] * E[2];
+        T[5] += lb * E[2] * E[2];
+      }
+    }
+  }
+
+  // Curvatures and directions from the patch tensor T (not yet divided by the area)
+  // into the node's output column.
+  static void solve(double T[6], const vec3& ring_normal, double S, double* out) {
+    for (unsigned r = 0; r < 6; ++r) T[r] = T[r] / S * 2.0;  // per unit area
+    double w[3], z[9];
+    if (detail::dspev(3, T, w, z) != 0) {
+      std::fill(w, w + 3, 0.0);
+      std::fill(z, z + 9, 0.0);
+    }
+    // Order by absolute value: the smallest belongs to the normal direction.
+    unsigned imin = std::fabs(w[0]) > std::fabs(w[1]) ? 1 : 0;
+    if (std::fabs(w[imin]) > std::fabs(w[2])) imin = 2;
+    unsigned imax = std::fabs(w[1]) > std::fabs(w[0]) ? 1 : 0;
+    if (std::fabs(w[2]) > std::fabs(w[imax])) imax = 2;
+    const unsigned imid = imax != imin ? 3 - imax - imin : (imax + 1) % 3;
+    vec3 d1 = {z[3 * imax], z[3 * imax + 1], z[3 * imax + 2]};
+    vec3 d2 = {z[3 * imid], z[3 * imid + 1], z[3 * imid + 2]};
+    // A patch flat in the second direction has no meaningful second eigenvector: take
+    // the tangent direction perpendicular to D1 instead.
+    if (!(std::fabs(w[imid]) > 0.001 * std::fabs(w[imax]))) replacement_frame(d1, ring_normal, d2);
+    for (unsigned r = 0; r < 3; ++r) {
+      out[r] = d1[r];
+      out[3 + r] = d2[r];
+    }
+    out[6] = w[imax];
+    out[7] = w[imid];
+  }
+};
+
+// Element normals of the whole mesh, once per call: (N, |N|) per element.
+void element_normals(const dense2D<double>& coords, const dense2D<unsigned int>& conn,
+                     double* N) {
+  for (std::size_t e = 0; e < conn.cols(); ++e) {
+    const unsigned* ids = detail::element(conn, e);
+    const vec3 n = detail::element_normal_T3(detail::point(coords, ids[0]),
+                                             detail::point(coords, ids[1]),
+                                             detail::point(coords, ids[2]));
+    double* out = N + 4 * e;
+    out[0] = n[0];
+    out[1] = n[1];
+    out[2] = n[2];
+    out[3] = detail::norm(n);
+  }
+}
+
+}  // namespace
+
+int principal_curvatures(const dense2D<double>& coordinates,
+                         const dense2D<unsigned int>& connectivity,
+                         const dense2D<unsigned int>& neighbours, double radius, double max_angle,
+                         unsigned int max_elements, const dense2D<unsigned int>& feature_edges,
+                         dense2D<double>& curvatures) {
+  // The output is not touched before the work is certain to be written: every refusal
+  // below leaves it as it came.
+  if (connectivity.empty()) return 0;
+  if (!detail::space_coordinates_ok(coordinates)) return -1;
+  if (!detail::input_connectivity_ok(connectivity, T3, coordinates.cols())) return -2;
+  const std::size_t count = connectivity.cols();
+  // Rows 0-2 and every ID are read, so all of them are checked.
+  if (neighbours.cols() != count || !neighbours_ok(neighbours, count)) return -3;
+  if (!detail::input_connectivity_ok(feature_edges, EDGE2, coordinates.cols())) return -7;
+
+  const std::size_t nodes = coordinates.cols();
+  dense2D<double> result;
+  dense1D<double, 8> normals;
+  dense1D<unsigned char, 8> done;
+  detail::patch patch;
+  if (!result.resize(8, nodes, 0.0) || !normals.resize(4 * count) || !done.resize(nodes, 0) ||
+      !patch.init(count))
+    return detail::storage_refused;
+
+  std::unordered_set<std::uint64_t> features;
+  for (std::size_t c = 0; c < feature_edges.cols(); ++c) {
+    const unsigned* ab = detail::element(feature_edges, c);
+    features.insert(detail::edge_key(ab[0], ab[1]));
+  }
+  element_normals(coordinates, connectivity, normals.data());
+
+  const double cos_angle = std::cos(max_angle);
+  const detail::patch_limits limits{radius * radius, cos_angle, max_elements, &features};
+  const detail::patch_mesh mesh{coordinates, connectivity, neighbours, normals.data()};
+  const call work{coordinates, connectivity, neighbours, features, normals.data(), patch};
+
+  for (std::size_t e = 0; e < count; ++e) {
+    const unsigned* ids = detail::element(connectivity, e);
+    for (unsigned k = 0; k < 3; ++k) {
+      const unsigned v = ids[k];
+      if (done[v]) continue;
+      done[v] = 1;
+      if (!patch.gather(mesh, v, static_cast<unsigned>(e), limits)) return detail::storage_refused;
+      double T[6] = {0, 0, 0, 0, 0, 0};
+      vec3 n = {0.0, 0.0, 0.0};
+      double S = 0.0;
+      work.accumulate(T, n, S);
+      if (S == 0.0) continue;
+      call::solve(T, n, S, result.data() + std::size_t{v} * result.ld());
+    }
+  }
+  curvatures = result;  // the caller's array now shares the finished result
+  return 0;
+}
+
+}  // namespace orvo::surfkit
