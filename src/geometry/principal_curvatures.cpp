@@ -14,6 +14,7 @@
 #include "geometry/forms.hpp"
 #include "geometry/mesh_access.hpp"
 #include "geometry/patch.hpp"
+#include "geometry/tangent_frame.hpp"
 #include "orvo/surfkit.hpp"
 
 namespace orvo::surfkit {
@@ -32,38 +33,6 @@ bool neighbours_ok(const dense2D<unsigned int>& nb, std::size_t element_count) {
       if (col[j] != UINT_MAX && col[j] >= limit) return false;
   }
   return true;
-}
-
-vec3 unit_or_zero(const vec3& v) {
-  const double l = detail::norm(v);
-  if (l == 0.0) return v;
-  return {v[0] / l, v[1] / l, v[2] / l};
-}
-
-// Index of the component of smallest absolute value (the first on a tie).
-unsigned smallest_axis(const vec3& v) {
-  unsigned m = 0;
-  for (unsigned i = 1; i < 3; ++i)
-    if (std::fabs(v[i]) < std::fabs(v[m])) m = i;
-  return m;
-}
-
-// Second direction of a patch curved in one direction only (or not at all): the unit
-// vector perpendicular to D1 and to the ring-1 normal n, oriented as D1 x n. D1 x n
-// itself is not accurately perpendicular to D1 when D1 is nearly parallel to n, so n is
-// first replaced by its unit component perpendicular to D1, n' = unit((D1 x n) x D1),
-// and D2 = D1 x n' (the same direction in exact arithmetic, and well conditioned).
-void replacement_frame(vec3& d1, vec3 n, vec3& d2) {
-  d1 = unit_or_zero(d1);
-  if (d1[0] == 0.0 && d1[1] == 0.0 && d1[2] == 0.0) d1[0] = 1.0;
-  d2 = detail::cross(d1, n);
-  if (d2[0] == 0.0 && d2[1] == 0.0 && d2[2] == 0.0) {
-    n = {0.0, 0.0, 0.0};
-    n[smallest_axis(d1)] = 1.0;
-    d2 = detail::cross(d1, n);
-  }
-  n = unit_or_zero(detail::cross(d2, d1));
-  d2 = unit_or_zero(detail::cross(d1, n));
 }
 
 struct call {
@@ -115,7 +84,10 @@ struct call {
   static void solve(double T[6], const vec3& ring_normal, double S, double* out) {
     for (unsigned r = 0; r < 6; ++r) T[r] = T[r] / S * 2.0;  // per unit area
     double w[3], z[9];
-    if (detail::dspev(3, T, w, z) != 0) {
+    // A tensor that overflowed (or came from non-finite coordinates) is treated like a
+    // solver failure rather than handed to LAPACK.
+    const bool finite = std::all_of(T, T + 6, [](double x) { return std::isfinite(x); });
+    if (!finite || detail::dspev(3, T, w, z) != 0) {
       std::fill(w, w + 3, 0.0);
       std::fill(z, z + 9, 0.0);
     }
@@ -129,7 +101,7 @@ struct call {
     vec3 d2 = {z[3 * imid], z[3 * imid + 1], z[3 * imid + 2]};
     // A patch flat in the second direction has no meaningful second eigenvector: take
     // the tangent direction perpendicular to D1 instead.
-    if (!(std::fabs(w[imid]) > 0.001 * std::fabs(w[imax]))) replacement_frame(d1, ring_normal, d2);
+    if (!(std::fabs(w[imid]) > 0.001 * std::fabs(w[imax]))) detail::replacement_frame(d1, ring_normal, d2);
     for (unsigned r = 0; r < 3; ++r) {
       out[r] = d1[r];
       out[3 + r] = d2[r];
