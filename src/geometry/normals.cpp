@@ -13,24 +13,22 @@ namespace {
 
 using detail::vec3;
 
-// Element normal, not normalised (its length is the doubled area).
-vec3 element_normal(const dense2D<double>& coords, const unsigned* ids, unsigned n) {
-  const double* p0 = detail::point(coords, ids[0]);
-  const double* p1 = detail::point(coords, ids[1]);
-  const double* p2 = detail::point(coords, ids[2]);
-  return n == 3 ? detail::element_normal_T3(p0, p1, p2)
-                : detail::element_normal_Q4(p0, p1, p2, detail::point(coords, ids[3]));
-}
-
-// Calls f(ids, corner count, N, |N|) for every element in column order.
+// Calls f(ids, corner count, N, A = |N|) for every element in column order, N the
+// element normal, not normalised (A = 0 when the caller does not need it). Triangle-only
+// meshes take a loop of their own, without the per-column kind test.
 template <class F>
-void for_each_element(const dense2D<double>& coords, const dense2D<unsigned int>& conn, F&& f) {
+void for_each_element(const dense2D<double>& coords, const dense2D<unsigned int>& conn, F&& f,
+                      bool with_area = true) {
+  using detail::point;
   const std::size_t rows = conn.rows();
   for (std::size_t e = 0; e < conn.cols(); ++e) {
     const unsigned* ids = detail::element(conn, e);
-    const unsigned n = detail::corners(ids, rows);
-    const vec3 N = element_normal(coords, ids, n);
-    f(ids, n, N, detail::norm(N));
+    const unsigned n = rows == 3 ? 3 : detail::corners(ids, rows);
+    const vec3 N = n == 3 ? detail::element_normal_T3(point(coords, ids[0]), point(coords, ids[1]),
+                                                      point(coords, ids[2]))
+                          : detail::element_normal_Q4(point(coords, ids[0]), point(coords, ids[1]),
+                                                      point(coords, ids[2]), point(coords, ids[3]));
+    f(ids, n, N, with_area ? detail::norm(N) : 0.0);
   }
 }
 
@@ -64,17 +62,10 @@ void extreme_normals(const dense2D<double>& coords, const dense2D<unsigned int>&
   });
 }
 
-// Weighted mean of unit element normals with weights A^p. pow(A, p) alone overflows or
-// underflows for large |p| (and for large or tiny areas), so every node's weights are
-// taken relative to a reference area of its own: the largest incident A for p > 0, the
-// smallest positive one for p < 0. Then A / ref lies in (0, 1] or [1, inf) so that the
-// weights (A / ref)^p all lie in (0, 1] with the reference element weighing 1. A node's
-// weights all scale alike, so its mean is unchanged in exact arithmetic. A zero-area
-// element weighs 0 for p != 0 (A^p would be 0 or infinite) and 1 for p = 0.
-// scratch holds (ref_k, W_k) per node.
-void weighted_normals(const dense2D<double>& coords, const dense2D<unsigned int>& conn, double p,
-                      bool unit, double* scratch, dense2D<double>& out) {
-  const bool uniform = !(p > -DBL_MAX && p < DBL_MAX) || p == 0.0;  // w = 1 everywhere
+// Sums w n(e) and w per node with w = (A / ref_k)^p, or w = 1 when uniform (see
+// weighted_normals).
+void accumulate(const dense2D<double>& coords, const dense2D<unsigned int>& conn, double p,
+                bool uniform, double* scratch, dense2D<double>& out) {
   if (!uniform) {
     for_each_element(coords, conn, [&](const unsigned* ids, unsigned n, const vec3&, double A) {
       if (!(A > 0.0)) return;
@@ -90,9 +81,7 @@ void weighted_normals(const dense2D<double>& coords, const dense2D<unsigned int>
       const std::size_t k = ids[i];
       double w = 1.0;
       if (!uniform) {
-        if (!(A > 0.0)) w = 0.0;
-        else if (p == 1.0) w = A / scratch[2 * k];  // pow(x, 1) is x exactly
-        else w = std::pow(A / scratch[2 * k], p);
+        w = A > 0.0 ? std::pow(A / scratch[2 * k], p) : 0.0;
       }
       scratch[2 * k + 1] += w;
       double* col = out.data() + k * out.ld();
@@ -101,17 +90,51 @@ void weighted_normals(const dense2D<double>& coords, const dense2D<unsigned int>
       col[2] += w * u[2];
     }
   });
-  // Finish every node once; a node no element holds has W = 0 and stays (0, 0, 0).
+}
+
+// Divides every node's sum by its weight sum W_k (unit false) or by its length (unit
+// true). A node no element holds has a zero sum and W = 0 and stays (0, 0, 0).
+void finish(bool unit, const double* scratch, dense2D<double>& out) {
   for (std::size_t k = 0; k < out.cols(); ++k) {
-    const double W = scratch[2 * k + 1];
-    if (W == 0.0) continue;
     double* col = out.data() + k * out.ld();
-    const double d = unit ? std::sqrt(col[0] * col[0] + col[1] * col[1] + col[2] * col[2]) : W;
+    const double d =
+        unit ? std::sqrt(col[0] * col[0] + col[1] * col[1] + col[2] * col[2]) : scratch[2 * k + 1];
     if (d == 0.0) continue;
     col[0] /= d;
     col[1] /= d;
     col[2] /= d;
   }
+}
+
+// Weighted mean of unit element normals with weights A^p. pow(A, p) alone overflows or
+// underflows for large |p| (and for large or tiny areas), so every node's weights are
+// taken relative to a reference area of its own: the largest incident A for p > 0, the
+// smallest positive one for p < 0. Then A / ref lies in (0, 1] or [1, inf) so that the
+// weights (A / ref)^p all lie in (0, 1] with the reference element weighing 1. A node's
+// weights all scale alike, so its mean is unchanged in exact arithmetic. A zero-area
+// element weighs 0 for p != 0 (A^p would be 0 or infinite) and 1 for p = 0.
+// p = 1 needs neither pow nor references: w n(e) = A (N / A) = N, and a finite area
+// cannot overflow. scratch holds (ref_k, W_k) per node.
+void weighted_normals(const dense2D<double>& coords, const dense2D<unsigned int>& conn, double p,
+                      bool unit, double* scratch, dense2D<double>& out) {
+  const bool uniform = !(p > -DBL_MAX && p < DBL_MAX) || p == 0.0;  // w = 1 everywhere
+  if (p == 1.0) {
+    // With the unit flag the weight sums are not needed: only the direction counts.
+    const bool sums = !unit;
+    for_each_element(coords, conn, [&](const unsigned* ids, unsigned n, const vec3& N, double A) {
+      for (unsigned i = 0; i < n; ++i) {
+        const std::size_t k = ids[i];
+        if (sums) scratch[2 * k + 1] += A;
+        double* col = out.data() + k * out.ld();
+        col[0] += N[0];
+        col[1] += N[1];
+        col[2] += N[2];
+      }
+    }, sums);
+  } else {
+    accumulate(coords, conn, p, uniform, scratch, out);
+  }
+  finish(unit, scratch, out);
 }
 
 }  // namespace
@@ -127,8 +150,11 @@ int normals(const dense2D<double>& coordinates, const dense2D<unsigned int>& con
   if (!detail::input_connectivity_ok(connectivity, rows == 3 ? T3 : FACE_MIX, coordinates.cols()))
     return -2;
   const std::size_t nodes = coordinates.cols();
+  // Area-weighted unit normals need no per-node scratch (see weighted_normals).
+  const bool scratch_needed = !(exponent == 1.0 && unit);
   dense1D<double, 8> scratch;
-  if (!node_normals.resize(3, nodes, 0.0) || !scratch.resize(2 * nodes, 0.0)) {
+  if (!node_normals.resize(3, nodes, 0.0) ||
+      (scratch_needed && !scratch.resize(2 * nodes, 0.0))) {
     node_normals.resize(0, 0);
     return detail::storage_refused;
   }
