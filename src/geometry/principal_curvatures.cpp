@@ -35,17 +35,48 @@ bool neighbours_ok(const dense2D<unsigned int>& nb, std::size_t element_count) {
   return true;
 }
 
+// Length times dihedral angle of every edge between two elements, once per call: entry
+// 3 e + j for the edge opposite local node j of e, as seen from the element of larger ID
+// (0 from the other side, on the boundary, and on feature edges, whose angles are left
+// out). Patches of neighbouring nodes overlap heavily, so this keeps one atan2 per edge
+// instead of one per edge and patch.
+void edge_bends(const dense2D<double>& coords, const dense2D<unsigned int>& conn,
+                const dense2D<unsigned int>& nb, const std::unordered_set<std::uint64_t>& features,
+                const double* N, double* bend) {
+  for (std::size_t e = 0; e < conn.cols(); ++e) {
+    const unsigned* ids = detail::element(conn, e);
+    const unsigned* across = detail::element(nb, e);
+    const double* Ne = N + 4 * e;
+    const vec3 ne = {Ne[0], Ne[1], Ne[2]};
+    for (unsigned j = 0; j < 3; ++j) {
+      double& lb = bend[3 * e + j];
+      lb = 0.0;
+      const unsigned f = across[j];
+      if (f == UINT_MAX || f > e) continue;
+      const unsigned a = ids[(j + 1) % 3], b = ids[(j + 2) % 3];
+      if (!features.empty() && features.count(detail::edge_key(a, b)) != 0) continue;
+      vec3 E = detail::sub3(detail::point(coords, b), detail::point(coords, a));
+      const double L = detail::norm(E);
+      if (L != 0.0) E = {E[0] / L, E[1] / L, E[2] / L};
+      const double* Nf = N + 4 * std::size_t{f};
+      const vec3 nf = {Nf[0], Nf[1], Nf[2]};
+      // The signed angle between the two element normals about the edge.
+      const double beta = std::atan2(detail::dot(detail::cross(ne, E), nf), detail::dot(ne, nf));
+      lb = L * beta;
+    }
+  }
+}
+
 struct call {
   const dense2D<double>& coords;
   const dense2D<unsigned int>& conn;
   const dense2D<unsigned int>& nb;
-  const std::unordered_set<std::uint64_t>& features;
-  const double* N;  // 4 per element: normal (not normalised) and its length
+  const double* N;     // 4 per element: normal (not normalised) and its length
+  const double* bend;  // 3 per element, see edge_bends
   detail::patch& patch;
 
-  // Tensor, ring-1 normal and doubled area of the current patch around node v.
+  // Tensor, ring-1 normal and doubled area of the current patch.
   void accumulate(double T[6], vec3& n, double& S) const {
-    const std::size_t count = conn.cols();
     for (std::size_t i = 0; i < patch.size(); ++i) {
       const unsigned e = patch[i];
       const double* Ne = N + 4 * std::size_t{e};
@@ -55,20 +86,13 @@ struct call {
       const unsigned* ids = detail::element(conn, e);
       const unsigned* across = detail::element(nb, e);
       for (unsigned j = 0; j < 3; ++j) {
-        const unsigned f = across[j];
         // Each edge between two patch elements once, from the one of larger ID.
-        if (f > e || f >= count || !patch.holds(f)) continue;
-        const unsigned a = ids[(j + 1) % 3], b = ids[(j + 2) % 3];
-        if (!features.empty() && features.count(detail::edge_key(a, b)) != 0) continue;
-        vec3 E = detail::sub3(detail::point(coords, b), detail::point(coords, a));
+        const double lb = bend[3 * std::size_t{e} + j];
+        if (lb == 0.0 || !patch.holds(across[j])) continue;
+        vec3 E = detail::sub3(detail::point(coords, ids[(j + 2) % 3]),
+                              detail::point(coords, ids[(j + 1) % 3]));
         const double L = detail::norm(E);
         if (L != 0.0) E = {E[0] / L, E[1] / L, E[2] / L};
-        const vec3 ne = {Ne[0], Ne[1], Ne[2]};
-        const double* Nf = N + 4 * std::size_t{f};
-        const vec3 nf = {Nf[0], Nf[1], Nf[2]};
-        const double beta = std::atan2(detail::dot(detail::cross(ne, E), nf), detail::dot(ne, nf));
-        const double lb = L * beta;
-        if (lb == 0.0) continue;
         T[0] += lb * E[0] * E[0];
         T[1] += lb * E[0] * E[1];
         T[2] += lb * E[1] * E[1];
@@ -146,11 +170,11 @@ int principal_curvatures(const dense2D<double>& coordinates,
 
   const std::size_t nodes = coordinates.cols();
   dense2D<double> result;
-  dense1D<double, 8> normals;
+  dense1D<double, 8> normals, bends;
   dense1D<unsigned char, 8> done;
   detail::patch patch;
-  if (!result.resize(8, nodes, 0.0) || !normals.resize(4 * count) || !done.resize(nodes, 0) ||
-      !patch.init(count))
+  if (!result.resize(8, nodes, 0.0) || !normals.resize(4 * count) || !bends.resize(3 * count) ||
+      !done.resize(nodes, 0) || !patch.init(count))
     return detail::storage_refused;
 
   std::unordered_set<std::uint64_t> features;
@@ -159,11 +183,12 @@ int principal_curvatures(const dense2D<double>& coordinates,
     features.insert(detail::edge_key(ab[0], ab[1]));
   }
   element_normals(coordinates, connectivity, normals.data());
+  edge_bends(coordinates, connectivity, neighbours, features, normals.data(), bends.data());
 
   const double cos_angle = std::cos(max_angle);
   const detail::patch_limits limits{radius * radius, cos_angle, max_elements, &features};
   const detail::patch_mesh mesh{coordinates, connectivity, neighbours, normals.data()};
-  const call work{coordinates, connectivity, neighbours, features, normals.data(), patch};
+  const call work{coordinates, connectivity, neighbours, normals.data(), bends.data(), patch};
 
   for (std::size_t e = 0; e < count; ++e) {
     const unsigned* ids = detail::element(connectivity, e);
