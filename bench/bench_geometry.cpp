@@ -30,7 +30,8 @@ const sphere_case& sphere(unsigned freq) {
     const unsigned a = c.mesh.conn(0, e), b = c.mesh.conn(1, e);
     double d2 = 0;
     for (unsigned r = 0; r < 3; ++r)
-      d2 += (c.mesh.coords(r, a) - c.mesh.coords(r, b)) * (c.mesh.coords(r, a) - c.mesh.coords(r, b));
+      d2 +=
+          (c.mesh.coords(r, a) - c.mesh.coords(r, b)) * (c.mesh.coords(r, a) - c.mesh.coords(r, b));
     sum += std::sqrt(d2);
   }
   c.mean_edge = sum / c.mesh.conn.cols();

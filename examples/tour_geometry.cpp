@@ -92,7 +92,8 @@ int measure(const std::string& dir, surface& s, std::size_t probe) {
   std::printf("    angles from %.3f to %.3f of the equilateral angle\n", worst_lo, worst_hi);
 
   dense2D<double> n;
-  if (!report("normals (area-weighted, unit)", sk::normals(s.coords, s.conn, 1.0, true, n))) return 1;
+  if (!report("normals (area-weighted, unit)", sk::normals(s.coords, s.conn, 1.0, true, n)))
+    return 1;
   // Patches of about three edge lengths around each node.
   double edges = 0;
   for (std::size_t e = 0; e < s.conn.cols(); ++e) {
@@ -105,8 +106,8 @@ int measure(const std::string& dir, surface& s, std::size_t probe) {
   const int code = sk::principal_curvatures(s.coords, s.conn, neighbours(s.conn), R, M_PI, 1000,
                                             dense2D<unsigned>(), k);
   if (!report("principal_curvatures (R = 3 edges)", code)) return 1;
-  std::printf("    node %zu at (%.2f, %.2f, %.2f): curvatures %.4f and %.4f\n", probe, s.coords(0, probe),
-              s.coords(1, probe), s.coords(2, probe), k(6, probe), k(7, probe));
+  std::printf("    node %zu at (%.2f, %.2f, %.2f): curvatures %.4f and %.4f\n", probe,
+              s.coords(0, probe), s.coords(1, probe), s.coords(2, probe), k(6, probe), k(7, probe));
 
   vtu_mesh out{s.coords, {}, {}, {}, {}};
   add_cells(out, s.conn, orvo::T3);
@@ -121,18 +122,28 @@ int measure(const std::string& dir, surface& s, std::size_t probe) {
 int geometry(const std::string& dir) {
   // Unit sphere (latitude-longitude, poles excluded), torus of radii 3 and 1, and the
   // saddle z = (x^2 - y^2) / 2 over [-1, 1]^2.
-  surface sphere = grid("sphere", [](double s, double t) {
-    const double th = 2 * M_PI * s, ph = (t - 0.5) * 0.9 * M_PI;
-    return std::array<double, 3>{std::cos(ph) * std::cos(th), std::cos(ph) * std::sin(th), std::sin(ph)};
-  }, 64, true, 30, false);
-  surface torus = grid("torus", [](double s, double t) {
-    const double th = 2 * M_PI * s, ph = 2 * M_PI * t, w = 3 + std::cos(ph);
-    return std::array<double, 3>{w * std::cos(th), w * std::sin(th), std::sin(ph)};
-  }, 96, true, 32, true);
-  surface saddle = grid("saddle", [](double s, double t) {
-    const double x = 2 * s - 1, y = 2 * t - 1;
-    return std::array<double, 3>{x, y, (x * x - y * y) / 2};
-  }, 40, false, 40, false);
+  surface sphere = grid(
+      "sphere",
+      [](double s, double t) {
+        const double th = 2 * M_PI * s, ph = (t - 0.5) * 0.9 * M_PI;
+        return std::array<double, 3>{std::cos(ph) * std::cos(th), std::cos(ph) * std::sin(th),
+                                     std::sin(ph)};
+      },
+      64, true, 30, false);
+  surface torus = grid(
+      "torus",
+      [](double s, double t) {
+        const double th = 2 * M_PI * s, ph = 2 * M_PI * t, w = 3 + std::cos(ph);
+        return std::array<double, 3>{w * std::cos(th), w * std::sin(th), std::sin(ph)};
+      },
+      96, true, 32, true);
+  surface saddle = grid(
+      "saddle",
+      [](double s, double t) {
+        const double x = 2 * s - 1, y = 2 * t - 1;
+        return std::array<double, 3>{x, y, (x * x - y * y) / 2};
+      },
+      40, false, 40, false);
   // Expected near: sphere (-1, -1); torus outer equator (-1, -1/4); saddle centre (+-1).
   if (measure(dir, sphere, 15 * 64) != 0 || measure(dir, torus, 0) != 0 ||
       measure(dir, saddle, 20 * 41 + 20) != 0)
@@ -158,7 +169,8 @@ int geometry(const std::string& dir) {
   if (!report("metrics_gen_aniso3d (torus, hn = -0.1)",
               sk::metrics_gen_aniso3d(torus.coords, torus.conn, -0.1, metrics)))
     return 1;
-  std::printf("    node 0: m00 %.3f, m11 %.3f, m22 %.3f\n", metrics(0, 0), metrics(2, 0), metrics(5, 0));
+  std::printf("    node 0: m00 %.3f, m11 %.3f, m22 %.3f\n", metrics(0, 0), metrics(2, 0),
+              metrics(5, 0));
   return 0;
 }
 

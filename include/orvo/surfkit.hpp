@@ -119,9 +119,9 @@ SURFKIT_API int area(const dense2D<double>& coordinates, const dense2D<unsigned 
 // Both outputs are set to size 0 first (their storage is kept). Codes and their order as
 // for area; -199 when the outputs cannot be sized (both are then left at size 0).
 // Cost: one pass over the elements; no allocation beyond the two outputs.
-SURFKIT_API int angles(const dense2D<double>& coordinates, const dense2D<unsigned int>& connectivity,
-                       bool normalised, dense1D<double, 8>& smallest,
-                       dense1D<double, 8>& largest);
+SURFKIT_API int angles(const dense2D<double>& coordinates,
+                       const dense2D<unsigned int>& connectivity, bool normalised,
+                       dense1D<double, 8>& smallest, dense1D<double, 8>& largest);
 
 // ===== Normals =========================================================================
 
@@ -141,8 +141,9 @@ SURFKIT_API int angles(const dense2D<double>& coordinates, const dense2D<unsigne
 // connectivity have no entries); -1 coordinates without 3 rows; -2 a connectivity
 // without 3 or 4 rows or with a node ID not below #nodes; -199 storage refused
 // (node_normals then empty). Cost: O(#elements + #nodes), scratch of 2 doubles per node.
-SURFKIT_API int normals(const dense2D<double>& coordinates, const dense2D<unsigned int>& connectivity,
-                        double exponent, bool unit, dense2D<double>& node_normals);
+SURFKIT_API int normals(const dense2D<double>& coordinates,
+                        const dense2D<unsigned int>& connectivity, double exponent, bool unit,
+                        dense2D<double>& node_normals);
 
 // ===== Principal curvatures ============================================================
 

@@ -41,15 +41,17 @@ void mean_edge_lengths(const dense2D<double>& coords, const dense2D<unsigned int
 
 }  // namespace
 
-int metrics_gen_aniso3d(const dense2D<double>& coordinates, const dense2D<unsigned int>& connectivity,
-                        double normal_size, dense2D<double>& metrics) {
+int metrics_gen_aniso3d(const dense2D<double>& coordinates,
+                        const dense2D<unsigned int>& connectivity, double normal_size,
+                        dense2D<double>& metrics) {
   if (coordinates.rows() < 3) return -1;
   if (connectivity.rows() != 3) return -2;
   // The largest ID sizes the output; it stands in for an ID check.
   std::uint64_t needed = 0;  // max ID + 1, 0 without elements
   for (std::size_t e = 0; e < connectivity.cols(); ++e) {
     const unsigned* ids = detail::element(connectivity, e);
-    for (unsigned k = 0; k < 3; ++k) needed = std::max<std::uint64_t>(needed, std::uint64_t{ids[k]} + 1);
+    for (unsigned k = 0; k < 3; ++k)
+      needed = std::max<std::uint64_t>(needed, std::uint64_t{ids[k]} + 1);
   }
   if (needed > coordinates.cols()) return -2;
   // A NaN or infinite size matches no rule, and a size whose 1 / hn^2 overflows would

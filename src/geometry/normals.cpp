@@ -121,16 +121,19 @@ void weighted_normals(const dense2D<double>& coords, const dense2D<unsigned int>
   if (p == 1.0) {
     // With the unit flag the weight sums are not needed: only the direction counts.
     const bool sums = !unit;
-    for_each_element(coords, conn, [&](const unsigned* ids, unsigned n, const vec3& N, double A) {
-      for (unsigned i = 0; i < n; ++i) {
-        const std::size_t k = ids[i];
-        if (sums) scratch[2 * k + 1] += A;
-        double* col = out.data() + k * out.ld();
-        col[0] += N[0];
-        col[1] += N[1];
-        col[2] += N[2];
-      }
-    }, sums);
+    for_each_element(
+        coords, conn,
+        [&](const unsigned* ids, unsigned n, const vec3& N, double A) {
+          for (unsigned i = 0; i < n; ++i) {
+            const std::size_t k = ids[i];
+            if (sums) scratch[2 * k + 1] += A;
+            double* col = out.data() + k * out.ld();
+            col[0] += N[0];
+            col[1] += N[1];
+            col[2] += N[2];
+          }
+        },
+        sums);
   } else {
     accumulate(coords, conn, p, uniform, scratch, out);
   }
@@ -153,8 +156,7 @@ int normals(const dense2D<double>& coordinates, const dense2D<unsigned int>& con
   // Area-weighted unit normals need no per-node scratch (see weighted_normals).
   const bool scratch_needed = !(exponent == 1.0 && unit);
   dense1D<double, 8> scratch;
-  if (!node_normals.resize(3, nodes, 0.0) ||
-      (scratch_needed && !scratch.resize(2 * nodes, 0.0))) {
+  if (!node_normals.resize(3, nodes, 0.0) || (scratch_needed && !scratch.resize(2 * nodes, 0.0))) {
     node_normals.resize(0, 0);
     return detail::storage_refused;
   }

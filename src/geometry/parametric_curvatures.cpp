@@ -57,8 +57,10 @@ int parametric_curvatures(const dense2D<double>& parameters,
       const vec3 n = node_normal(detail::point(tangents, p));
       const double* tq = detail::point(tangents, q);
       const double* tr = detail::point(tangents, r);
-      const double a = s * (n[0] * (tq[0] + tr[0]) + n[1] * (tq[1] + tr[1]) + n[2] * (tq[2] + tr[2]));
-      const double b = s * (n[0] * (tq[3] + tr[3]) + n[1] * (tq[4] + tr[4]) + n[2] * (tq[5] + tr[5]));
+      const double a =
+          s * (n[0] * (tq[0] + tr[0]) + n[1] * (tq[1] + tr[1]) + n[2] * (tq[2] + tr[2]));
+      const double b =
+          s * (n[0] * (tq[3] + tr[3]) + n[1] * (tq[4] + tr[4]) + n[2] * (tq[5] + tr[5]));
       double* k = coefficients.data() + std::size_t{p} * coefficients.ld();
       k[0] -= a * (uq[1] - ur[1]);
       k[2] -= b * (ur[0] - uq[0]);

@@ -20,9 +20,9 @@ inline std::uint64_t edge_key(unsigned a, unsigned b) noexcept {
 
 // What the growth of a patch may cross.
 struct patch_limits {
-  double radius2;        // admit an element with a node strictly closer than this (squared)
-  double cos_angle;      // normal-angle limit, as its cosine; <= -1 turns the test off
-  unsigned max_count;    // stop expanding once the patch holds this many elements
+  double radius2;      // admit an element with a node strictly closer than this (squared)
+  double cos_angle;    // normal-angle limit, as its cosine; <= -1 turns the test off
+  unsigned max_count;  // stop expanding once the patch holds this many elements
   const std::unordered_set<std::uint64_t>* features;  // never crossed beyond ring 1
 };
 

@@ -125,7 +125,8 @@ struct call {
     vec3 d2 = {z[3 * imid], z[3 * imid + 1], z[3 * imid + 2]};
     // A patch flat in the second direction has no meaningful second eigenvector: take
     // the tangent direction perpendicular to D1 instead.
-    if (!(std::fabs(w[imid]) > 0.001 * std::fabs(w[imax]))) detail::replacement_frame(d1, ring_normal, d2);
+    if (!(std::fabs(w[imid]) > 0.001 * std::fabs(w[imax])))
+      detail::replacement_frame(d1, ring_normal, d2);
     for (unsigned r = 0; r < 3; ++r) {
       out[r] = d1[r];
       out[3 + r] = d2[r];
@@ -136,13 +137,12 @@ struct call {
 };
 
 // Element normals of the whole mesh, once per call: (N, |N|) per element.
-void element_normals(const dense2D<double>& coords, const dense2D<unsigned int>& conn,
-                     double* N) {
+void element_normals(const dense2D<double>& coords, const dense2D<unsigned int>& conn, double* N) {
   for (std::size_t e = 0; e < conn.cols(); ++e) {
     const unsigned* ids = detail::element(conn, e);
-    const vec3 n = detail::element_normal_T3(detail::point(coords, ids[0]),
-                                             detail::point(coords, ids[1]),
-                                             detail::point(coords, ids[2]));
+    const vec3 n =
+        detail::element_normal_T3(detail::point(coords, ids[0]), detail::point(coords, ids[1]),
+                                  detail::point(coords, ids[2]));
     double* out = N + 4 * e;
     out[0] = n[0];
     out[1] = n[1];

@@ -19,7 +19,9 @@ inline vec3 unit_or_zero(const vec3& v) {
   return {w[0] / l, w[1] / l, w[2] / l};
 }
 
-inline bool is_zero(const vec3& v) { return v[0] == 0.0 && v[1] == 0.0 && v[2] == 0.0; }
+inline bool is_zero(const vec3& v) {
+  return v[0] == 0.0 && v[1] == 0.0 && v[2] == 0.0;
+}
 
 // Index of the component of smallest absolute value (the first on a tie).
 inline unsigned smallest_axis(const vec3& v) {

@@ -46,9 +46,9 @@ inline orvo::dense2D<unsigned int> neighbours(const orvo::dense2D<unsigned int>&
 // The 12 vertices and 20 outward faces of the regular icosahedron of circumradius r.
 inline mesh icosahedron(double r = 1.0) {
   const double p = (1.0 + std::sqrt(5.0)) / 2.0, s = r / std::sqrt(1.0 + p * p);
-  const double v[12][3] = {{-1, p, 0}, {1, p, 0},  {-1, -p, 0}, {1, -p, 0},
-                           {0, -1, p}, {0, 1, p},  {0, -1, -p}, {0, 1, -p},
-                           {p, 0, -1}, {p, 0, 1},  {-p, 0, -1}, {-p, 0, 1}};
+  const double v[12][3] = {{-1, p, 0}, {1, p, 0}, {-1, -p, 0}, {1, -p, 0},
+                           {0, -1, p}, {0, 1, p}, {0, -1, -p}, {0, 1, -p},
+                           {p, 0, -1}, {p, 0, 1}, {-p, 0, -1}, {-p, 0, 1}};
   const unsigned f[20][3] = {{0, 11, 5}, {0, 5, 1},  {0, 1, 7},   {0, 7, 10}, {0, 10, 11},
                              {1, 5, 9},  {5, 11, 4}, {11, 10, 2}, {10, 7, 6}, {7, 1, 8},
                              {3, 9, 4},  {3, 4, 2},  {3, 2, 6},   {3, 6, 8},  {3, 8, 9},
@@ -68,12 +68,13 @@ inline mesh geodesic_sphere(unsigned freq, double r = 1.0) {
   const mesh ico = icosahedron(1.0);
   const unsigned n = freq;
   std::vector<std::array<double, 3>> pts;
-  for (unsigned i = 0; i < 12; ++i) pts.push_back({ico.coords(0, i), ico.coords(1, i), ico.coords(2, i)});
+  for (unsigned i = 0; i < 12; ++i)
+    pts.push_back({ico.coords(0, i), ico.coords(1, i), ico.coords(2, i)});
   auto lerp = [](const std::array<double, 3>& a, const std::array<double, 3>& b, double t) {
     return std::array<double, 3>{a[0] + (b[0] - a[0]) * t, a[1] + (b[1] - a[1]) * t,
                                  a[2] + (b[2] - a[2]) * t};
   };
-  std::unordered_map<std::uint64_t, unsigned> edge_start;  // (lo, hi) -> first node, lo to hi
+  std::unordered_map<std::uint64_t, unsigned> edge_start;        // (lo, hi) -> first node, lo to hi
   auto edge_node = [&](unsigned x, unsigned y, unsigned step) {  // step 1 .. n-1 from x
     const unsigned lo = std::min(x, y), hi = std::max(x, y);
     const std::uint64_t key = (std::uint64_t{lo} << 32) | hi;
@@ -93,12 +94,18 @@ inline mesh geodesic_sphere(unsigned freq, double r = 1.0) {
     for (unsigned i = 0; i <= n; ++i)
       for (unsigned j = 0; i + j <= n; ++j) {
         unsigned v;
-        if (i == 0 && j == 0) v = a;
-        else if (i == n) v = b;
-        else if (j == n) v = c;
-        else if (j == 0) v = edge_node(a, b, i);
-        else if (i == 0) v = edge_node(a, c, j);
-        else if (i + j == n) v = edge_node(b, c, j);
+        if (i == 0 && j == 0)
+          v = a;
+        else if (i == n)
+          v = b;
+        else if (j == n)
+          v = c;
+        else if (j == 0)
+          v = edge_node(a, b, i);
+        else if (i == 0)
+          v = edge_node(a, c, j);
+        else if (i + j == n)
+          v = edge_node(b, c, j);
         else {
           v = static_cast<unsigned>(pts.size());
           auto P = lerp(A, B, double(i) / n);
@@ -116,7 +123,8 @@ inline mesh geodesic_sphere(unsigned freq, double r = 1.0) {
   }
   mesh m{orvo::dense2D<double>(3, pts.size()), orvo::dense2D<unsigned int>(3, tris.size() / 3)};
   for (std::size_t i = 0; i < pts.size(); ++i) {
-    const double l = std::sqrt(pts[i][0] * pts[i][0] + pts[i][1] * pts[i][1] + pts[i][2] * pts[i][2]);
+    const double l =
+        std::sqrt(pts[i][0] * pts[i][0] + pts[i][1] * pts[i][1] + pts[i][2] * pts[i][2]);
     for (unsigned k = 0; k < 3; ++k) m.coords(k, i) = pts[i][k] / l * r;
   }
   for (std::size_t e = 0; e < tris.size() / 3; ++e)
@@ -148,32 +156,42 @@ inline mesh structured(const map3& S, double s0, double s1, unsigned ns, bool pe
     for (unsigned i = 0; i < ns; ++i) {
       const unsigned p00 = id(i, j), p10 = id(i + 1, j), p11 = id(i + 1, j + 1), p01 = id(i, j + 1);
       const bool main = pattern == 0 || (pattern == 2 && (i + j) % 2 == 0);
-      if (main) put(p00, p10, p11), put(p00, p11, p01);
-      else put(p00, p10, p01), put(p10, p11, p01);
+      if (main)
+        put(p00, p10, p11), put(p00, p11, p01);
+      else
+        put(p00, p10, p01), put(p10, p11, p01);
     }
   return m;
 }
 
 // Cylinder of radius rho about the z axis, n segments around, rings from z0 to z1.
-inline mesh cylinder(double rho, unsigned n, double z0, double z1, unsigned rings, int pattern = 0) {
-  return structured([rho](double a, double z) {
-    return std::array<double, 3>{rho * std::cos(a), rho * std::sin(a), z};
-  }, 0.0, 2 * M_PI, n, true, z0, z1, rings, false, pattern);
+inline mesh cylinder(double rho, unsigned n, double z0, double z1, unsigned rings,
+                     int pattern = 0) {
+  return structured(
+      [rho](double a, double z) {
+        return std::array<double, 3>{rho * std::cos(a), rho * std::sin(a), z};
+      },
+      0.0, 2 * M_PI, n, true, z0, z1, rings, false, pattern);
 }
 
 // Torus of radii a (centre circle) and b (tube) about the z axis, outward.
 inline mesh torus(double a, double b, unsigned n_around, unsigned n_tube, int pattern = 0) {
-  return structured([a, b](double th, double ph) {
-    const double w = a + b * std::cos(ph);
-    return std::array<double, 3>{w * std::cos(th), w * std::sin(th), b * std::sin(ph)};
-  }, 0.0, 2 * M_PI, n_around, true, 0.0, 2 * M_PI, n_tube, true, pattern);
+  return structured(
+      [a, b](double th, double ph) {
+        const double w = a + b * std::cos(ph);
+        return std::array<double, 3>{w * std::cos(th), w * std::sin(th), b * std::sin(ph)};
+      },
+      0.0, 2 * M_PI, n_around, true, 0.0, 2 * M_PI, n_tube, true, pattern);
 }
 
 // Graph z = f(x, y) over [-h, h]^2 with n by n cells, normals upward.
 inline mesh graph(const std::function<double(double, double)>& f, double h, unsigned n,
                   int pattern = 0) {
-  return structured([&f](double x, double y) { return std::array<double, 3>{x, y, f(x, y)}; }, -h, h,
-                    n, false, -h, h, n, false, pattern);
+  return structured(
+      [&f](double x, double y) {
+        return std::array<double, 3>{x, y, f(x, y)};
+      },
+      -h, h, n, false, -h, h, n, false, pattern);
 }
 
 // Node nearest to P.

@@ -145,7 +145,8 @@ TEST(Angles, AgreeWithIndependentComputations) {
   // plane against the signed atan2 formula evaluated independently.
   dense2D<double> pts(3, 30);
   for (std::size_t i = 0; i < 30; ++i)
-    for (unsigned r = 0; r < 3; ++r) pts(r, i) = std::sin(1.7 * i + 2.3 * r + 0.1 * i * r) * (1 + r);
+    for (unsigned r = 0; r < 3; ++r)
+      pts(r, i) = std::sin(1.7 * i + 2.3 * r + 0.1 * i * r) * (1 + r);
   dense2D<unsigned> tris(3, 10);
   for (unsigned e = 0; e < 10; ++e)
     for (unsigned r = 0; r < 3; ++r) tris(r, e) = 3 * e + r;

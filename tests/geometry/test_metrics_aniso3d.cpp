@@ -19,7 +19,8 @@ namespace sk = orvo::surfkit;
 
 // x' M x for a packed metric column.
 double along(const dense2D<double>& m, std::size_t j, const double x[3]) {
-  const double M[3][3] = {{m(0, j), m(1, j), m(3, j)}, {m(1, j), m(2, j), m(4, j)}, {m(3, j), m(4, j), m(5, j)}};
+  const double M[3][3] = {
+      {m(0, j), m(1, j), m(3, j)}, {m(1, j), m(2, j), m(4, j)}, {m(3, j), m(4, j), m(5, j)}};
   double s = 0;
   for (unsigned r = 0; r < 3; ++r)
     for (unsigned c = 0; c < 3; ++c) s += x[r] * M[r][c] * x[c];
@@ -35,8 +36,10 @@ double smallest_eigenvalue(const double packed[6]) {
 // A flat patch of equilateral triangles of edge 1 in z = 0.
 surfaces::mesh equilateral() {
   surfaces::mesh m = surfaces::structured(
-      [](double s, double t) { return std::array<double, 3>{s + 0.5 * t, std::sqrt(0.75) * t, 0}; }, 0, 4,
-      4, false, 0, 3, 3, false, 1);
+      [](double s, double t) {
+        return std::array<double, 3>{s + 0.5 * t, std::sqrt(0.75) * t, 0};
+      },
+      0, 4, 4, false, 0, 3, 3, false, 1);
   return m;
 }
 
@@ -75,7 +78,8 @@ TEST(MetricsGenAniso3d, FlatFoldAndIdempotence) {
   dense2D<double> twice = snapshot(once);
   ASSERT_EQ(sk::metrics_gen_aniso3d(t.coords, t.conn, -0.3, twice), 0);
   for (std::size_t j = 0; j < once.cols(); ++j)
-    for (unsigned r = 0; r < 6; ++r) EXPECT_NEAR(twice(r, j), once(r, j), 1e-9 * std::fabs(once(0, j) + once(2, j) + once(5, j)));
+    for (unsigned r = 0; r < 6; ++r)
+      EXPECT_NEAR(twice(r, j), once(r, j), 1e-9 * std::fabs(once(0, j) + once(2, j) + once(5, j)));
 }
 
 TEST(MetricsGenAniso3d, MetricsAreValidAndBoundedByTheirElements) {
@@ -88,7 +92,8 @@ TEST(MetricsGenAniso3d, MetricsAreValidAndBoundedByTheirElements) {
   const std::size_t nodes = t.coords.cols();
   for (double hn : {0.05, -0.4, 0.0}) {
     dense2D<double> metrics(6, nodes);
-    for (std::size_t j = 0; j < nodes; j += 3) metrics(0, j) = metrics(2, j) = metrics(5, j) = 0.5;  // entry
+    for (std::size_t j = 0; j < nodes; j += 3)
+      metrics(0, j) = metrics(2, j) = metrics(5, j) = 0.5;  // entry
     const dense2D<double> entry = snapshot(metrics);
     ASSERT_EQ(sk::metrics_gen_aniso3d(t.coords, t.conn, hn, metrics), 0);
     // Independent element metrics.
@@ -96,7 +101,9 @@ TEST(MetricsGenAniso3d, MetricsAreValidAndBoundedByTheirElements) {
     for (std::size_t e = 0; e < t.conn.cols(); ++e)
       for (unsigned k = 0; k < 3; ++k) {
         const unsigned a = t.conn(k, e), b = t.conn((k + 1) % 3, e);
-        const double L = std::hypot(t.coords(0, a) - t.coords(0, b), t.coords(1, a) - t.coords(1, b), t.coords(2, a) - t.coords(2, b));
+        const double L =
+            std::hypot(t.coords(0, a) - t.coords(0, b), t.coords(1, a) - t.coords(1, b),
+                       t.coords(2, a) - t.coords(2, b));
         sum[a] += L, sum[b] += L, count[a] += 1, count[b] += 1;
       }
     std::vector<std::array<double, 6>> total(nodes);
@@ -108,15 +115,17 @@ TEST(MetricsGenAniso3d, MetricsAreValidAndBoundedByTheirElements) {
         for (unsigned r = 0; r < 3; ++r) P[k][r] = t.coords(r, t.conn(k, e));
       const double u[3] = {P[1][0] - P[0][0], P[1][1] - P[0][1], P[1][2] - P[0][2]};
       const double w[3] = {P[2][0] - P[0][0], P[2][1] - P[0][1], P[2][2] - P[0][2]};
-      double n[3] = {u[1] * w[2] - u[2] * w[1], u[2] * w[0] - u[0] * w[2], u[0] * w[1] - u[1] * w[0]};
+      double n[3] = {u[1] * w[2] - u[2] * w[1], u[2] * w[0] - u[0] * w[2],
+                     u[0] * w[1] - u[1] * w[0]};
       const double l = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
       for (double& x : n) x /= l;
       for (unsigned k = 0; k < 3; ++k) {
         const unsigned v = t.conn(k, e);
         const double h = sum[v] / count[v], ct = 1 / (h * h);
         const double cn = hn > 0 ? 1 / (hn * hn) : hn < 0 ? ct / (hn * hn) : ct;
-        const double Me[6] = {ct + (cn - ct) * n[0] * n[0], (cn - ct) * n[0] * n[1], ct + (cn - ct) * n[1] * n[1],
-                              (cn - ct) * n[0] * n[2],      (cn - ct) * n[1] * n[2], ct + (cn - ct) * n[2] * n[2]};
+        const double Me[6] = {ct + (cn - ct) * n[0] * n[0], (cn - ct) * n[0] * n[1],
+                              ct + (cn - ct) * n[1] * n[1], (cn - ct) * n[0] * n[2],
+                              (cn - ct) * n[1] * n[2],      ct + (cn - ct) * n[2] * n[2]};
         double diff[6];
         for (unsigned r = 0; r < 6; ++r) diff[r] = metrics(r, v) - Me[r], total[v][r] += Me[r];
         EXPECT_GT(smallest_eigenvalue(diff), -1e-9 * std::max(ct, cn)) << v;
@@ -186,7 +195,8 @@ TEST(MetricsGenAniso3d, SizingDegenerateInputAndChecks) {
   expect(-1, dense2D<double>(2, nodes), m.conn, 0.0, prior);
   expect(-2, m.coords, dense2D<unsigned>(4, 2), 0.0, prior);
   expect(-2, m.coords, dense2D<unsigned>(), 0.0, prior);
-  expect(-2, m.coords, dense2D<unsigned>::from_columns({{0, 1, static_cast<unsigned>(nodes)}}), 0.0, prior);
+  expect(-2, m.coords, dense2D<unsigned>::from_columns({{0, 1, static_cast<unsigned>(nodes)}}), 0.0,
+         prior);
   expect(-2, m.coords, dense2D<unsigned>::from_columns({{0, 1, UINT_MAX}}), 0.0, prior);
   for (double hn : {double(NAN), double(INFINITY), -double(INFINITY), 1e-200, 1e-160})
     expect(-3, m.coords, m.conn, hn, prior);

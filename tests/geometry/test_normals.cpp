@@ -29,8 +29,8 @@ surfaces::mesh flat() {
 }
 
 TEST(Normals, FlatFoldedAndMixedMeshes) {
-  const double exponents[] = {0.0, 1.0, 2.0, -1.0, 37.5, -400.0, DBL_MAX, -DBL_MAX, INFINITY,
-                              -INFINITY, NAN};
+  const double exponents[] = {0.0,     1.0,      2.0,      -1.0,      37.5, -400.0,
+                              DBL_MAX, -DBL_MAX, INFINITY, -INFINITY, NAN};
   surfaces::mesh m = flat();
   dense2D<double> n;
   for (double p : exponents)
@@ -55,7 +55,7 @@ TEST(Normals, FlatFoldedAndMixedMeshes) {
   ASSERT_EQ(sk::normals(fold, wings, 0.0, false, n), 0);
   for (std::size_t j : {0, 1}) {
     EXPECT_NEAR(length(n, j), std::sqrt(0.5), 1e-15);
-    EXPECT_DOUBLE_EQ(n(2, j), 0.5);   // wing 0-1-2 faces +z
+    EXPECT_DOUBLE_EQ(n(2, j), 0.5);  // wing 0-1-2 faces +z
     EXPECT_DOUBLE_EQ(n(1, j), 0.5);  // wing 1-0-3 faces +y
   }
   ASSERT_EQ(sk::normals(fold, wings, 0.0, true, n), 0);
@@ -66,7 +66,8 @@ TEST(Normals, FlatFoldedAndMixedMeshes) {
   // corner gets (+-1, +-1, +-1)/sqrt(3) when the faces weigh alike. The top corners 4 and
   // 6 are held by both triangles, so they are checked with unit weights per face only
   // where a face is one element.
-  dense2D<double> cube = {{0, 1, 1, 0, 0, 1, 1, 0}, {0, 0, 1, 1, 0, 0, 1, 1}, {0, 0, 0, 0, 1, 1, 1, 1}};
+  dense2D<double> cube = {
+      {0, 1, 1, 0, 0, 1, 1, 0}, {0, 0, 1, 1, 0, 0, 1, 1}, {0, 0, 0, 0, 1, 1, 1, 1}};
   auto faces = dense2D<unsigned>::from_columns(
       {{0, 3, 2, 1}, {0, 1, 5, 4}, {1, 2, 6, 5}, {2, 3, 7, 6}, {3, 0, 4, 7}, {4, 5, 6, 7}});
   ASSERT_EQ(sk::normals(cube, faces, 1.0, true, n), 0);
@@ -181,7 +182,8 @@ TEST(Normals, SphereIsRadialOutwardAndConverges) {
   for (unsigned k : {16u, 32u, 64u}) {
     surfaces::mesh z = surfaces::structured(
         [](double t, double p) {
-          return std::array<double, 3>{std::cos(p) * std::cos(t), std::cos(p) * std::sin(t), std::sin(p)};
+          return std::array<double, 3>{std::cos(p) * std::cos(t), std::cos(p) * std::sin(t),
+                                       std::sin(p)};
         },
         0.0, 2 * M_PI, 2 * k, true, -1.0, 1.0, k, false, 0);
     dense2D<double> n;
@@ -189,7 +191,8 @@ TEST(Normals, SphereIsRadialOutwardAndConverges) {
     double worst = 0;
     for (std::size_t j = 2 * k; j + 2 * k < n.cols(); ++j) {  // without the two end rings
       double d2 = 0;
-      for (unsigned r = 0; r < 3; ++r) d2 += (n(r, j) - z.coords(r, j)) * (n(r, j) - z.coords(r, j));
+      for (unsigned r = 0; r < 3; ++r)
+        d2 += (n(r, j) - z.coords(r, j)) * (n(r, j) - z.coords(r, j));
       worst = std::max(worst, std::sqrt(d2));
     }
     if (worst_before > 0) {
@@ -202,7 +205,8 @@ TEST(Normals, SphereIsRadialOutwardAndConverges) {
 
 TEST(Normals, ExtremeModesDoNotDependOnElementOrder) {
   // A perturbed grid (no two areas tie), elements in two orders.
-  surfaces::mesh m = surfaces::graph([](double x, double y) { return 0.3 * x * x - 0.2 * x * y; }, 1.0, 6, 2);
+  surfaces::mesh m =
+      surfaces::graph([](double x, double y) { return 0.3 * x * x - 0.2 * x * y; }, 1.0, 6, 2);
   for (std::size_t j = 0; j < m.coords.cols(); ++j) {
     m.coords(0, j) += 0.03 * std::sin(7.1 * j);
     m.coords(1, j) += 0.03 * std::cos(5.3 * j);
@@ -228,7 +232,7 @@ TEST(Normals, ArgumentChecksEmptyTheOutputFirst) {
     EXPECT_EQ(n.rows(), 0u);
     EXPECT_EQ(n.cols(), 0u);
   };
-  expect(0, dense2D<double>(), m.conn);           // no coordinates, before row tests
+  expect(0, dense2D<double>(), m.conn);  // no coordinates, before row tests
   expect(0, dense2D<double>(2, 0), m.conn);
   expect(0, m.coords, dense2D<unsigned>(3, 0));  // no elements
   expect(0, dense2D<double>(2, 5), dense2D<unsigned>(5, 0));

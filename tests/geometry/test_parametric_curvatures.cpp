@@ -133,8 +133,10 @@ TEST(ParametricCurvatures, ArgumentChecksAndRefusals) {
     const int code = sk::parametric_curvatures(s.uv, s.conn, s.tangents, out);
     const bool fired = at.fired();
     EXPECT_EQ(code, fired ? -199 : 0);
-    if (fired) EXPECT_TRUE(out.empty());
-    else EXPECT_TRUE(same(out, expected));
+    if (fired)
+      EXPECT_TRUE(out.empty());
+    else
+      EXPECT_TRUE(same(out, expected));
     return fired;
   });
   EXPECT_EQ(refused, 2);

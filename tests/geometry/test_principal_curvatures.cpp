@@ -102,7 +102,8 @@ TEST(PrincipalCurvatures, CylinderRingOneLargerPatchesAndScaling) {
       EXPECT_NEAR(ks(6, j) * s, k1(6, j), 1e-10 * std::fabs(k1(6, j)));
       EXPECT_NEAR(ks(7, j) * s, k1(7, j), 1e-9 * std::fabs(k1(6, j)));
       // Eigenvectors are defined up to their sign.
-      EXPECT_NEAR(std::fabs(ks(0, j) * k1(0, j) + ks(1, j) * k1(1, j) + ks(2, j) * k1(2, j)), 1.0, 1e-8);
+      EXPECT_NEAR(std::fabs(ks(0, j) * k1(0, j) + ks(1, j) * k1(1, j) + ks(2, j) * k1(2, j)), 1.0,
+                  1e-8);
     }
   }
 }
@@ -119,7 +120,8 @@ TEST(PrincipalCurvatures, SphereTorusAndSaddleConvergeUnderRefinement) {
     double worst = 0;
     for (std::size_t j = 0; j < k.cols(); ++j) {
       worst = std::max({worst, std::fabs(k(6, j) + 1 / radius), std::fabs(k(7, j) + 1 / radius)});
-      const double P[3] = {s.coords(0, j) / radius, s.coords(1, j) / radius, s.coords(2, j) / radius};
+      const double P[3] = {s.coords(0, j) / radius, s.coords(1, j) / radius,
+                           s.coords(2, j) / radius};
       EXPECT_LT(std::fabs(dot3(k, 0, j, P)), 0.05);
       EXPECT_LT(std::fabs(dot3(k, 3, j, P)), 0.05);
     }
@@ -153,7 +155,8 @@ TEST(PrincipalCurvatures, SphereTorusAndSaddleConvergeUnderRefinement) {
   // axes (each curvature's eigenvector along the other curvature's direction).
   double saddle_before = 1e9;
   for (unsigned m : {16u, 32u, 64u}) {
-    surfaces::mesh g = surfaces::graph([](double x, double y) { return (x * x - y * y) / 2; }, 1.0, m, 0);
+    surfaces::mesh g =
+        surfaces::graph([](double x, double y) { return (x * x - y * y) / 2; }, 1.0, m, 0);
     const dense2D<double> k = curvatures(g, 0.8 * std::cbrt(2.0 / m));
     const std::size_t c = (m / 2) * (m + 1) + m / 2;
     ASSERT_EQ(g.coords(0, c), 0.0);
@@ -225,7 +228,8 @@ TEST(PrincipalCurvatures, PatchLimits) {
   // A feature edge drops its dihedral angle: marking one of the two axial spokes of a
   // node halves its ring-1 curvature.
   const std::size_t v = 8 * 16 + 3;
-  auto feature = dense2D<unsigned>::from_columns({{static_cast<unsigned>(v), static_cast<unsigned>(v + 16)}});
+  auto feature =
+      dense2D<unsigned>::from_columns({{static_cast<unsigned>(v), static_cast<unsigned>(v + 16)}});
   const dense2D<double> cut = curvatures(c, 0.0, M_PI, 1u << 30, feature);
   EXPECT_NEAR(cut(6, v), 0.5 * ring(6, v), 1e-14);
   EXPECT_NEAR(cut(6, v + 1), ring(6, v + 1), 1e-14);
@@ -271,7 +275,8 @@ TEST(PrincipalCurvatures, PatchGrowthStopsAtFeaturesAnglesAndCount) {
     double closest = 1e9;
     for (unsigned r = 0; r < 3; ++r) {
       const unsigned q = g.conn(r, p[i]);
-      closest = std::min(closest, std::hypot(g.coords(0, q) - g.coords(0, v), g.coords(1, q) - g.coords(1, v)));
+      closest = std::min(
+          closest, std::hypot(g.coords(0, q) - g.coords(0, v), g.coords(1, q) - g.coords(1, v)));
     }
     EXPECT_LT(closest, 1.0);
   }
