@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
 
       // {"interpolation", tour::interpolation},
 
-      // {"geometry", tour::geometry},
+      {"geometry", tour::geometry},
   };
   int failures = 0;
   for (const step& s : steps) {

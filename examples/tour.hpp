@@ -20,7 +20,7 @@ int structured(const std::string& dir);
 
 // int interpolation(const std::string& dir);
 
-// int geometry(const std::string& dir);
+int geometry(const std::string& dir);
 
 // Prints the call and its code; returns true when the code is not negative.
 inline bool report(const char* what, int code) {

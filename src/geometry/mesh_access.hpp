@@ -1,0 +1,28 @@
+// Small read helpers over coordinate and connectivity columns shared by the geometry
+// exports: a node's coordinate column as a pointer, and the kind of a FACE_MIX column.
+#pragma once
+
+#include <climits>
+#include <cstddef>
+
+#include "orvo/dense.hpp"
+
+namespace orvo::surfkit::detail {
+
+// First coordinate of node `id` (the column is contiguous: rows() values follow).
+inline const double* point(const dense2D<double>& coords, std::size_t id) noexcept {
+  return coords.data() + id * coords.ld();
+}
+
+// First node ID of element `e`.
+inline const unsigned* element(const dense2D<unsigned int>& conn, std::size_t e) noexcept {
+  return conn.data() + e * conn.ld();
+}
+
+// Local node count of element column `ids` in a connectivity of `rows` rows (3 or 4):
+// a 4-row column with UINT_MAX in row 3 is a triangle.
+inline unsigned corners(const unsigned* ids, std::size_t rows) noexcept {
+  return rows == 4 && ids[3] != UINT_MAX ? 4u : 3u;
+}
+
+}  // namespace orvo::surfkit::detail

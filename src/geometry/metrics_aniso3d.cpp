@@ -1,0 +1,111 @@
+// Anisotropic 3-D size metrics from a triangulated surface: in each element's tangent
+// plane the size is the node's mean edge length, along the element normal a size set by
+// the caller; every node's metric is intersected with one such metric per element that
+// holds it (and with the metric it held on entry).
+#include <cmath>
+#include <cstdint>
+
+#include "frame/checks.hpp"
+#include "geometry/forms.hpp"
+#include "geometry/mesh_access.hpp"
+#include "orvo/surfkit.hpp"
+
+namespace orvo::surfkit {
+namespace {
+
+using detail::vec3;
+
+// Mean length of the edges at every node, over all coordinate rows; zero-length and
+// non-finite edges do not count. `sums` holds (length sum, edge count) per node and
+// receives the mean in the first entry (0 for a node without a counted edge).
+void mean_edge_lengths(const dense2D<double>& coords, const dense2D<unsigned int>& conn,
+                       double* sums) {
+  const std::size_t dim = coords.rows();
+  for (std::size_t e = 0; e < conn.cols(); ++e) {
+    const unsigned* ids = detail::element(conn, e);
+    for (unsigned k = 0; k < 3; ++k) {
+      const unsigned a = ids[k], b = ids[(k + 1) % 3];
+      const double* pa = detail::point(coords, a);
+      const double* pb = detail::point(coords, b);
+      double l2 = 0.0;
+      for (std::size_t r = 0; r < dim; ++r) l2 += (pb[r] - pa[r]) * (pb[r] - pa[r]);
+      const double L = std::sqrt(l2);
+      if (L == 0.0 || !std::isfinite(L)) continue;
+      sums[2 * std::size_t{a}] += L;
+      sums[2 * std::size_t{a} + 1] += 1.0;
+      sums[2 * std::size_t{b}] += L;
+      sums[2 * std::size_t{b} + 1] += 1.0;
+    }
+  }
+}
+
+}  // namespace
+
+int metrics_gen_aniso3d(const dense2D<double>& coordinates,
+                        const dense2D<unsigned int>& connectivity, double normal_size,
+                        dense2D<double>& metrics) {
+  if (coordinates.rows() < 3) return -1;
+  if (connectivity.rows() != 3) return -2;
+  // The largest ID sizes the output; it stands in for an ID check.
+  std::uint64_t needed = 0;  // max ID + 1, 0 without elements
+  for (std::size_t e = 0; e < connectivity.cols(); ++e) {
+    const unsigned* ids = detail::element(connectivity, e);
+    for (unsigned k = 0; k < 3; ++k)
+      needed = std::max<std::uint64_t>(needed, std::uint64_t{ids[k]} + 1);
+  }
+  if (needed > coordinates.cols()) return -2;
+  // A NaN or infinite size matches no rule, and a size whose 1 / hn^2 overflows would
+  // make every metric infinite.
+  const double hn = normal_size;
+  if (!std::isfinite(hn) || (hn > 0.0 && !std::isfinite(1.0 / (hn * hn)))) return -3;
+  if (!detail::output_rows_ok(metrics, 6)) return -4;
+
+  const std::uint64_t present = detail::existing_columns(metrics);
+  const std::uint64_t nodes = std::max(needed, present);
+  dense1D<double, 8> sums;
+  if (!sums.resize(2 * needed, 0.0) || !detail::append_columns(metrics, 6, nodes - present))
+    return detail::storage_refused;
+
+  mean_edge_lengths(coordinates, connectivity, sums.data());
+  for (std::uint64_t v = 0; v < needed; ++v) {
+    const double count = sums[2 * v + 1];
+    sums[2 * v] = count != 0.0 ? sums[2 * v] / count : 0.0;
+  }
+
+  for (std::size_t e = 0; e < connectivity.cols(); ++e) {
+    const unsigned* ids = detail::element(connectivity, e);
+    const vec3 N = detail::element_normal_T3(detail::point(coordinates, ids[0]),
+                                             detail::point(coordinates, ids[1]),
+                                             detail::point(coordinates, ids[2]));
+    const double len = detail::norm(N);
+    vec3 n = {1.0, 0.0, 0.0};  // a degenerate element still bounds the tangential size
+    if (len != 0.0) n = {N[0] / len, N[1] / len, N[2] / len};
+    // An element whose normal overflowed has no direction to give.
+    if (!std::isfinite(n[0]) || !std::isfinite(n[1]) || !std::isfinite(n[2])) continue;
+    for (unsigned k = 0; k < 3; ++k) {
+      const unsigned v = ids[k];
+      const double h = sums[2 * std::size_t{v}];
+      if (!(h > 0.0) || !std::isfinite(h)) break;
+      const double ct = 1.0 / (h * h);
+      const double cn = hn > 0.0 ? 1.0 / (hn * hn) : hn < 0.0 ? ct / (hn * hn) : ct;
+      if (!std::isfinite(ct) || !std::isfinite(cn)) break;
+      // ct in the tangent plane, cn along n: ct I + (cn - ct) n n^T.
+      const double dc = cn - ct;
+      symmetric_fixed<double, 3> M;
+      M(0, 0) = ct + dc * n[0] * n[0];
+      M(0, 1) = dc * n[0] * n[1];
+      M(1, 1) = ct + dc * n[1] * n[1];
+      M(0, 2) = dc * n[0] * n[2];
+      M(1, 2) = dc * n[1] * n[2];
+      M(2, 2) = ct + dc * n[2] * n[2];
+      double* col = metrics.data() + std::size_t{v} * metrics.ld();
+      symmetric_fixed<double, 3> current;
+      for (unsigned r = 0; r < 6; ++r) current[r] = col[r];
+      basekit::minimum_metric(M, current, current);
+      for (unsigned r = 0; r < 6; ++r) col[r] = current[r];
+    }
+  }
+  return 0;
+}
+
+}  // namespace orvo::surfkit

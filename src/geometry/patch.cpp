@@ -1,0 +1,93 @@
+#include "geometry/patch.hpp"
+
+#include <climits>
+#include <cmath>
+#include <limits>
+
+#include "geometry/mesh_access.hpp"
+
+namespace orvo::surfkit::detail {
+
+bool patch::init(std::size_t element_count) {
+  stamp_ = 0;
+  ring1_ = 0;
+  return stamps_.resize(element_count, 0) && list_.reserve(64) && list_.resize(0);
+}
+
+void patch::new_stamp() {
+  if (stamp_ == std::numeric_limits<std::uint64_t>::max()) {
+    std::fill(stamps_.begin(), stamps_.end(), 0);
+    stamp_ = 0;
+  }
+  ++stamp_;
+}
+
+bool patch::add(unsigned e) {
+  stamps_[e] = stamp_;
+  return list_.push_back(e);
+}
+
+bool patch::gather(const patch_mesh& mesh, unsigned v, unsigned s, const patch_limits& limits) {
+  new_stamp();
+  list_.resize(0);
+  if (!add(s)) return false;
+  const dense2D<unsigned int>& nb = mesh.neighbours;
+
+  // Ring 1: every element reached around v across the edges holding v. It crosses
+  // feature edges and ignores radius and angle, so the node always sees its umbrella.
+  for (std::size_t i = 0; i < list_.size(); ++i) {
+    const unsigned e = list_[i];
+    const unsigned* ids = element(mesh.conn, e);
+    const unsigned k = ids[0] == v ? 0 : ids[1] == v ? 1 : ids[2] == v ? 2 : 3;
+    if (k == 3) continue;
+    const unsigned* across = element(nb, e);
+    for (unsigned j : {(k + 1) % 3, (k + 2) % 3}) {
+      const unsigned f = across[j];
+      if (f == UINT_MAX || holds(f)) continue;
+      if (!add(f)) return false;
+    }
+  }
+  ring1_ = list_.size();
+
+  // Growth, breadth first from the start of the list.
+  if (!(limits.radius2 > 0.0)) return true;
+  const double* centre = point(mesh.coords, v);
+  const double c = limits.cos_angle;
+  const bool angle_test = !(c <= -1.0);
+  const double c2 = c * std::fabs(c);
+  const bool features = limits.features && !limits.features->empty();
+  for (std::size_t i = 0; i < list_.size(); ++i) {
+    if (list_.size() >= limits.max_count) break;
+    const unsigned e = list_[i];
+    const unsigned* ids = element(mesh.conn, e);
+    const unsigned* across = element(nb, e);
+    const double* Ne = mesh.normals + 4 * std::size_t{e};
+    for (unsigned j = 0; j < 3; ++j) {
+      const unsigned f = across[j];
+      if (f == UINT_MAX || holds(f)) continue;
+      const unsigned* fids = element(mesh.conn, f);
+      bool near = false;
+      for (unsigned r = 0; r < 3 && !near; ++r) {
+        if (fids[r] == UINT_MAX) continue;
+        const double* q = point(mesh.coords, fids[r]);
+        const double dx = q[0] - centre[0], dy = q[1] - centre[1], dz = q[2] - centre[2];
+        near = dx * dx + dy * dy + dz * dz < limits.radius2;
+      }
+      if (!near) continue;
+      if (features && limits.features->count(edge_key(ids[(j + 1) % 3], ids[(j + 2) % 3])) != 0)
+        continue;
+      if (angle_test) {
+        // d / (|N(e)| |N(f)|) > c, squared so that no root is taken.
+        const double* Nf = mesh.normals + 4 * std::size_t{f};
+        const double d = Ne[0] * Nf[0] + Ne[1] * Nf[1] + Ne[2] * Nf[2];
+        const double ee = Ne[0] * Ne[0] + Ne[1] * Ne[1] + Ne[2] * Ne[2];
+        const double ff = Nf[0] * Nf[0] + Nf[1] * Nf[1] + Nf[2] * Nf[2];
+        if (!(d * std::fabs(d) > c2 * ee * ff)) continue;
+      }
+      if (!add(f)) return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace orvo::surfkit::detail
