@@ -1,9 +1,9 @@
 #include "convert/convert_core.hpp"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdint>
-#include <vector>
 
 #include "convert/edge_table.hpp"
 #include "frame/checks.hpp"
@@ -28,12 +28,7 @@ unsigned square_root(unsigned q) {
   return static_cast<unsigned>(m);
 }
 
-u64 pack(unsigned a, unsigned b) {
-  return (static_cast<u64>(a) << 32) | b;
-}
-
-// Numbers the edges of every element, writing their node IDs into the element rows,
-// and lists the new edges in order of first meeting.
+// Numbers the edges of every element, writing their node IDs into the element rows.
 class edge_filler {
  public:
   edge_filler(edge_table& table, unsigned e, u64 first_new)
@@ -45,7 +40,6 @@ class edge_filler {
     const edge_table::edge f = table_.find_or_insert(a, b, static_cast<unsigned>(counter_));
     if (f.inserted) {
       if (counter_ + e_ >= count_limit) return false;
-      new_edges_.push_back(pack(a, b));
       counter_ += e_;
     }
     // The stored orientation lists the nodes from its first end; an element running the
@@ -60,13 +54,11 @@ class edge_filler {
 
   void prefetch(unsigned a, unsigned b) const noexcept { table_.prefetch(a, b); }
   u64 counter() const noexcept { return counter_; }
-  const std::vector<u64>& new_edges() const noexcept { return new_edges_; }
 
  private:
   edge_table& table_;
   unsigned e_;
   u64 counter_;
-  std::vector<u64> new_edges_;  // stored pairs (p0 << 32 | p1)
 };
 
 bool fill_quadrangles(dense2D<unsigned int>& quads, unsigned e, edge_filler& filler) {
@@ -104,13 +96,17 @@ bool fill_triangles(dense2D<unsigned int>& tris, unsigned e, edge_filler& filler
   return true;
 }
 
-// Node first + k, k < e, of every new edge, at X(p0) + (k + 1) / (e + 1) (X(p1) - X(p0)).
-void place_edge_nodes(dense2D<double>& coords, const std::vector<u64>& new_edges, unsigned e,
-                      u64 first) {
+// Node first + k, k < e, of every new edge (stored as (p0, p1)), at
+// X(p0) + (k + 1) / (e + 1) (X(p1) - X(p0)). Nodes of given edges (first below N) exist
+// already and stay where they are.
+void place_edge_nodes(dense2D<double>& coords, const edge_table& table, unsigned e, u64 n) {
   const std::size_t d = coords.rows(), ld = coords.ld();
   double* x = coords.data();
   const double steps = static_cast<double>(e) + 1.0;
-  for (u64 pair : new_edges) {
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    u64 first = table.first(i);
+    if (first < n) continue;
+    const u64 pair = table.pair(i);
     const double* p0 = x + (pair >> 32) * ld;
     const double* p1 = x + (pair & 0xffffffffu) * ld;
     for (unsigned k = 0; k < e; ++k, ++first) {
@@ -215,8 +211,12 @@ int convert(dense2D<double>& coords, dense2D<unsigned int>& quads, dense2D<unsig
   if ((nq && quad_rows >= count_limit) || (nt && tri_rows >= count_limit)) return storage_refused;
 
   // Scratch before any argument changes: running out here leaves them all untouched.
+  // Room for every pair the call can store: the given ones, and the elements' edges as
+  // far as their nodes can be numbered below the count limit.
   const std::size_t given_count = given.empty() ? 0 : given.cols();
-  edge_table table(e ? given_count + 4 * nq + 3 * nt : 0);
+  u64 new_pairs = 4 * static_cast<u64>(nq) + 3 * static_cast<u64>(nt);
+  if (e && n < count_limit) new_pairs = std::min<u64>(new_pairs, (count_limit - n) / e + 1);
+  edge_table table(e ? given_count + new_pairs : 0);
   edge_filler filler(table, e, n);
   if (e)
     for (std::size_t c = 0; c < given_count; ++c) {
@@ -238,7 +238,7 @@ int convert(dense2D<double>& coords, dense2D<unsigned int>& quads, dense2D<unsig
   if (count >= count_limit) return storage_refused;
   if (!coords.resize(coords.rows(), count)) return storage_refused;
 
-  if (e) place_edge_nodes(coords, filler.new_edges(), e, n);
+  if (e) place_edge_nodes(coords, table, e, n);
   if (q) place_quadrangle_interiors(coords, quads, e, m, edge_end);
   if (t) place_triangle_interiors(coords, tris, e, t, quad_end);
   keep_quads.dismiss();
