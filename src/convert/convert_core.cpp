@@ -61,6 +61,21 @@ class edge_filler {
   u64 counter_;
 };
 
+// Declares every element edge to the table, which sizes its partitions from the counts.
+void count_edges(const dense2D<unsigned int>& quads, const dense2D<unsigned int>& tris,
+                 edge_table& table) {
+  for (std::size_t c = 0; c < quads.cols(); ++c) {
+    const unsigned* col = quads.data() + c * quads.ld();
+    for (int j = 0; j < 4; ++j) table.count(col[j], col[(j + 1) & 3]);
+  }
+  for (std::size_t c = 0; c < tris.cols(); ++c) {
+    const unsigned* col = tris.data() + c * tris.ld();
+    table.count(col[0], col[1]);
+    table.count(col[1], col[2]);
+    table.count(col[2], col[0]);
+  }
+}
+
 bool fill_quadrangles(dense2D<unsigned int>& quads, unsigned e, edge_filler& filler) {
   const std::size_t nq = quads.cols(), ld = quads.ld();
   unsigned* base = quads.data();
@@ -216,13 +231,20 @@ int convert(dense2D<double>& coords, dense2D<unsigned int>& quads, dense2D<unsig
   const std::size_t given_count = given.empty() ? 0 : given.cols();
   u64 new_pairs = 4 * static_cast<u64>(nq) + 3 * static_cast<u64>(nt);
   if (e && n < count_limit) new_pairs = std::min<u64>(new_pairs, (count_limit - n) / e + 1);
-  edge_table table(e ? given_count + new_pairs : 0);
-  edge_filler filler(table, e, n);
-  if (e)
+  edge_table table(n, e ? given_count + new_pairs : 0);
+  if (e) {
+    for (std::size_t c = 0; c < given_count; ++c) {
+      const unsigned* col = given.data() + c * given.ld();
+      table.count(col[0], col[1]);
+    }
+    count_edges(quads, tris, table);
+    table.reserve();
     for (std::size_t c = 0; c < given_count; ++c) {
       const unsigned* col = given.data() + c * given.ld();
       table.assign(col[0], col[1], col[2]);
     }
+  }
+  edge_filler filler(table, e, n);
 
   // From here every way out but success puts the arguments back at their entry extents;
   // the entries inside them are never written.

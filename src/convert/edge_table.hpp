@@ -4,12 +4,17 @@
 //
 // Entries are kept in the order they were stored, so that the new edges can be walked
 // in order of first meeting. The lookup is open addressing with linear probing over
-// 32-bit entry numbers, one block allocated up front for the most entries the call can
-// store, so the table never rehashes and its random accesses touch as little memory as
-// possible. The key is the normalised (min, max) pair packed into one 64-bit value and
-// run through a full mixing hash: a hash symmetric in the two IDs such as i ^ j sends
-// the edges (k, k + 1) of a structured mesh into a handful of buckets and turns the
-// table quadratic.
+// 32-bit entry numbers. The key is the normalised (min, max) pair packed into one 64-bit
+// value and run through a full mixing hash: a hash symmetric in the two IDs such as
+// i ^ j sends the edges (k, k + 1) of a structured mesh into a handful of buckets and
+// turns the table quadratic.
+//
+// The slots are cut into partitions by blocks of consecutive smaller IDs, each partition
+// sized from an exact count of the pairs that may land in it, so the table is reserved
+// once and never rehashes, whatever the distribution of IDs. Elements that are near in
+// the element order usually have near node IDs, so the lookups of a pass over the
+// elements stay within a few partitions that fit in cache, where a single table would
+// send every lookup to a random place in a block far larger than the cache.
 #pragma once
 
 #include <cstddef>
@@ -21,9 +26,14 @@ namespace orvo::surfkit::detail {
 
 class edge_table {
  public:
-  // Room for `max_entries` distinct pairs, below UINT_MAX. Throws std::bad_alloc when
-  // the memory cannot be had or the bound is out of reach.
-  explicit edge_table(std::size_t max_entries);
+  // A table for pairs of IDs below `node_count`, of which at most `max_entries` (below
+  // UINT_MAX) will be counted. Throws std::bad_alloc when the memory cannot be had or
+  // the bound is out of reach.
+  edge_table(std::size_t node_count, std::size_t max_entries);
+
+  // Sizing, before any lookup: count every pair that may be stored, then reserve.
+  void count(unsigned a, unsigned b) noexcept { ++offsets_[partition(a < b ? a : b) + 1]; }
+  void reserve();
 
   // What a lookup tells an element about one of its edges.
   struct edge {
@@ -33,10 +43,10 @@ class edge_table {
   };
 
   // Looks (a, b) up; an absent pair is stored in orientation (a, b) with first ID
-  // `first_if_new`. At most max_entries distinct pairs may be stored.
+  // `first_if_new`. Only counted pairs may be stored.
   edge find_or_insert(unsigned a, unsigned b, unsigned first_if_new) {
     const std::uint64_t ab = pack(a, b), ba = pack(b, a);
-    const std::size_t i = probe(ab, ba);
+    const std::size_t i = probe(a < b ? a : b, ab, ba);
     if (const unsigned number = slots_[i])
       return {firsts_[number - 1], pairs_[number - 1] == ab, false};
     slots_[i] = static_cast<unsigned>(pairs_.size() + 1);
@@ -51,7 +61,8 @@ class edge_table {
 
   // Hints the memory of the pair's home slot into cache ahead of its lookup.
   void prefetch(unsigned a, unsigned b) const noexcept {
-    __builtin_prefetch(&slots_[home(a < b ? pack(a, b) : pack(b, a))]);
+    const unsigned lo = a < b ? a : b;
+    __builtin_prefetch(&slots_[home(partition(lo), lo == a ? pack(a, b) : pack(b, a))]);
   }
 
   // Entries in the order they were stored: pair(i) >> 32 and pair(i) & 0xffffffff are
@@ -59,7 +70,7 @@ class edge_table {
   std::size_t size() const noexcept { return pairs_.size(); }
   std::uint64_t pair(std::size_t i) const noexcept { return pairs_[i]; }
   unsigned first(std::size_t i) const noexcept { return firsts_[i]; }
-  std::size_t capacity() const noexcept { return capacity_; }
+  std::size_t capacity() const noexcept { return offsets_.back(); }
 
  private:
   struct free_block {
@@ -69,31 +80,40 @@ class edge_table {
   static std::uint64_t pack(unsigned a, unsigned b) noexcept {
     return (static_cast<std::uint64_t>(a) << 32) | b;
   }
-  // Slot where the search for the normalised pair starts: the 64-bit finaliser of
-  // MurmurHash3 (every input bit reaches every output bit), mapped onto [0, capacity)
-  // by a 64 x 64 -> 128-bit product instead of a modulo.
-  std::size_t home(std::uint64_t k) const noexcept {
+  std::size_t partition(unsigned lo) const noexcept {
+    const std::size_t p = lo >> shift_;
+    return p < last_partition_ ? p : last_partition_;
+  }
+  // Slot where the search for the normalised pair k in partition p starts: the 64-bit
+  // finaliser of MurmurHash3 (every input bit reaches every output bit), mapped onto the
+  // partition by a 64 x 64 -> 128-bit product instead of a modulo.
+  std::size_t home(std::size_t p, std::uint64_t k) const noexcept {
     k ^= k >> 33;
     k *= 0xff51afd7ed558ccdULL;
     k ^= k >> 33;
     k *= 0xc4ceb9fe1a85ec53ULL;
     k ^= k >> 33;
     __extension__ using u128 = unsigned __int128;
-    return static_cast<std::size_t>((static_cast<u128>(k) * capacity_) >> 64);
+    const std::size_t begin = offsets_[p], size = offsets_[p + 1] - begin;
+    return begin + static_cast<std::size_t>((static_cast<u128>(k) * size) >> 64);
   }
-
-  // The slot holding pair ab (ba reversed), or the free slot where it would go.
-  std::size_t probe(std::uint64_t ab, std::uint64_t ba) const noexcept {
-    std::size_t i = home(ab < ba ? ab : ba);
+  // The slot holding pair ab (ba reversed, lo the smaller ID), or the free slot where it
+  // would go. A partition always keeps a free slot.
+  std::size_t probe(unsigned lo, std::uint64_t ab, std::uint64_t ba) const noexcept {
+    const std::size_t p = partition(lo);
+    std::size_t i = home(p, ab < ba ? ab : ba);
     for (;;) {
       const unsigned number = slots_[i];
       if (number == 0 || pairs_[number - 1] == ab || pairs_[number - 1] == ba) return i;
-      if (++i == capacity_) i = 0;
+      if (++i == offsets_[p + 1]) i = offsets_[p];
     }
   }
 
+  unsigned shift_ = 0;                // partition p holds pairs whose smaller ID >> shift_ is p
+  std::size_t last_partition_ = 0;    // larger values go to the last partition
+  std::vector<std::size_t> offsets_;  // first slot of each partition, then the total
   std::unique_ptr<unsigned[], free_block> slots_;  // entry number + 1; 0 is free
-  std::size_t capacity_ = 0;
+  std::size_t max_entries_ = 0;
   std::vector<std::uint64_t> pairs_;  // stored orientation, (first end << 32) | second
   std::vector<unsigned> firsts_;
 };
