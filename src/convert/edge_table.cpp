@@ -22,7 +22,7 @@ edge_table::edge_table(std::size_t node_count, std::size_t max_entries)
   // Entry numbers + 1 must fit a slot.
   if (max_entries >= UINT_MAX) throw std::bad_alloc();
   const std::size_t wanted = max_entries / pairs_per_partition + 1;
-  while (shift_ < 32 && (node_count >> shift_) >= wanted) ++shift_;
+  while (shift_ < 31 && (node_count >> shift_) >= wanted) ++shift_;  // IDs are 32-bit
   last_partition_ = node_count >> shift_;
   offsets_.assign(last_partition_ + 2, 0);
 }
