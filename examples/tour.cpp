@@ -26,11 +26,11 @@ int main(int argc, char** argv) {
 
       {"conversion", tour::conversion},
 
-      // {"topology", tour::topology},
+      {"topology", tour::topology},
 
-      // {"extrusion", tour::extrusion},
+      {"extrusion", tour::extrusion},
 
-      // {"structured", tour::structured},
+      {"structured", tour::structured},
 
       // {"interpolation", tour::interpolation},
 

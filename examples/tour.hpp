@@ -12,11 +12,11 @@ int frame(const std::string& dir);
 
 int conversion(const std::string& dir);
 
-// int topology(const std::string& dir);
+int topology(const std::string& dir);
 
-// int extrusion(const std::string& dir);
+int extrusion(const std::string& dir);
 
-// int structured(const std::string& dir);
+int structured(const std::string& dir);
 
 // int interpolation(const std::string& dir);
 

@@ -127,35 +127,307 @@ SURFKIT_API int split_into_Q4(dense2D<double>& coordinates,
 
 // ===== Degenerate quadrangles and simple splitting =====================================
 
+// Turns quadrangles with a node repeated along an edge into triangles of a mixed mesh.
+//   connectivity  4 by #elements FACE_MIX, changed in place. In each column without
+//                 UINT_MAX, the first adjacent repetition (k_i = k_i+1, i = 0..2) is
+//                 removed and row 3 becomes UINT_MAX: (a, a, b, c), (a, b, b, c) and
+//                 (a, b, c, c) become (a, b, c, UINT_MAX); else k0 = k3 just sets row 3
+//                 to UINT_MAX. A repetition across a diagonal, (a, b, a, c), stays, and
+//                 (a, a, a, b) becomes (a, a, b, UINT_MAX), still degenerate.
+// Returns the number of columns changed; -1 when the matrix does not have 4 rows (the
+// row count is tested first, so an empty 0 x 0 matrix gives -1). Cost: O(#elements).
+SURFKIT_API int convert_degenerated_Q4(dense2D<unsigned int>& connectivity);
+
+// Cuts every quadrangle into two triangles along its diagonal k0-k2.
+//   connectivity  3 (all triangles) or 4 (FACE_MIX) by #elements. IDs are not checked.
+//   output        empty or 3 by #columns; receives (k0, k1, k2) per triangle and
+//                 (k0, k1, k2), (k2, k3, k0) per quadrangle, appended in input order.
+// Returns the number of quadrangles cut (0 for a 3-row input); -1 connectivity without
+// 3 or 4 rows; -2 output not empty and not 3 rows; -199 storage refused (output as on
+// entry). Cost: O(#elements).
+SURFKIT_API int split_Q4_into_T3(const dense2D<unsigned int>& connectivity,
+                                 dense2D<unsigned int>& output);
+
+// Cuts every quadrangle into two triangles along the diagonal whose worse triangle has
+// the better shape quality (4 sqrt(3) area / (longest edge * perimeter), signed in the
+// plane). Each quadrangle is first rotated so its smallest ID comes first, (A, B, C, D);
+// A-C wins unless B-D rates better by more than 1e-12, so the cut does not depend on the
+// starting vertex.
+//   coordinates   2 or 3 by #nodes.
+//   connectivity  3 or 4 (FACE_MIX) by #elements over those nodes.
+//   output        empty or 3 by #columns; triangles appended in input order.
+// Returns the number of quadrangles cut (0 for a 3-row input); -1 coordinates without 2
+// or 3 rows; -2 connectivity rejected (row count or IDs); -3 output not empty and not 3
+// rows; -199 storage refused (output as on entry). Cost: O(#elements).
+SURFKIT_API int split_Q4_into_T3(const dense2D<double>& coordinates,
+                                 const dense2D<unsigned int>& connectivity,
+                                 dense2D<unsigned int>& output);
+
 
 
 // ===== Quality-driven splitting ========================================================
+
+// Keeps the good quadrangles of a mixed mesh and cuts the bad ones into two triangles.
+// A quadrangle is kept when its shape quality (1 for a square; 4 sqrt(2) times the
+// smallest corner cross product over the larger of longest diagonal and longest edge
+// times the perimeter; times the warp factor in space) is at least `shape_threshold` and
+// its angle quality (1 for right angles; the worst corner angle * 2/pi, folded about 1;
+// times the warp factor in space) is at least `angle_threshold`. Triangles are always
+// kept. A bad quadrangle is rotated so its smallest ID comes first, (A, B, C, D), and
+// cut into (A, B, C), (C, D, A) unless (B, C, D), (D, A, B) rates better by more than
+// 1e-12 under `split_criterion`:
+//   1 worse triangle shape quality; 2 worse largest-angle measure; 3 larger doubled
+//   triangle area, negated; 4 sum of both doubled areas, negated; 5 (space) angle
+//   between the triangle normals, negated; 6 (space) that signed angle times the
+//   diagonal's length, absolute value negated. Under 5 and 6 a nearly flat pair (value
+//   above -1e-6) is rated as under 1. Any other value, and 5 or 6 in the plane, cut
+//   along A-C. Areas and angles are signed in the plane; tolerances are absolute.
+//   coordinates    2 or 3 by #nodes.
+//   connectivity   4 (FACE_MIX) by #elements over those nodes.
+//   kept, split    element indices (input columns) appended in input order: every
+//                  element goes to exactly one of them. Entries held on entry are left
+//                  untouched and are NOT read: only this call's entries are used. They
+//                  must be two different lists.
+//   output         empty or 4 by #columns; receives the kept columns unchanged, in list
+//                  order, then the two triangles of each cut quadrangle (UINT_MAX in
+//                  row 3).
+// Returns the number of quadrangles cut (at most INT_MAX); 0 for no columns; -1
+// coordinates without 2 or 3 rows; -2 connectivity without 4 rows or with a bad ID;
+// -7 `split` is the same list as `kept`; -8 output not empty and not 4 rows; -199
+// storage refused (output as on entry, both lists back to their entry sizes).
+// Cost: O(#elements); room for #elements more entries is reserved in each list.
+SURFKIT_API int split_Q4_into_T3(const dense2D<double>& coordinates,
+                                 const dense2D<unsigned int>& connectivity,
+                                 double shape_threshold, double angle_threshold,
+                                 int split_criterion, dense1D<unsigned int, 8>& kept,
+                                 dense1D<unsigned int, 8>& split, dense2D<unsigned int>& output);
 
 
 
 // ===== Reorientation ===================================================================
 
+// Gives every element reachable from `start_element` the orientation of that element,
+// walking the neighbour matrix breadth first and reversing (rows 0 <-> 2) each element
+// that runs along a shared edge the same way as the element it was reached from.
+//   connectivity    3 (triangles) or 4 (FACE_MIX) by #elements, changed in place.
+//   neighbours      same shape; entry (j, e) is the element across local edge j of e
+//                   (triangle: the edge facing vertex j; quadrangle: vertex j to j + 1),
+//                   any value >= #elements for none. Kept in step with the reversals
+//                   (triangle rows 0 <-> 2, quadrangle rows 0 <-> 1 and 2 <-> 3). A
+//                   triangle's row 3 in a 4-row matrix is ignored.
+//   start_element   the element whose orientation wins.
+//   all_components  non-zero: then also walks from every element above `start_element`
+//                   not reached yet (elements below it only through a walk).
+// Returns the number of reversals (at most INT_MAX); 0 for no columns; -1 connectivity
+// without 3 or 4 rows or with an ID of UINT_MAX outside a triangle's row 3; -2 neighbour
+// matrix of another shape, the same array as the connectivity, or naming as neighbour
+// an element that does not share that edge (then both arrays are left as on entry);
+// -3 start element not below #elements. Cost: O(#elements), about 5 bytes of scratch
+// per element.
+SURFKIT_API int mesh_reorient(dense2D<unsigned int>& connectivity,
+                              dense2D<unsigned int>& neighbours, unsigned int start_element,
+                              int all_components);
+
 
 
 // ===== Translation extrusion ===========================================================
+
+// Sweeps a line mesh along the vector D into a band of N layers of quadrangles (_Q4) or
+// triangles (_T3), appended to `surface`. Shared by every extrude_* function:
+//   coords    2 or 3 by #nodes; gains N·nd columns (nd = distinct nodes of the line),
+//             layer after layer, each layer in order of first appearance in the line.
+//   line      2 by #edges, node IDs below #nodes; edges need not be connected or ordered.
+//   surface   empty, or 4 (_Q4) / 3 (_T3) by m_old; gains N·#edges quadrangles, or
+//             2·N·#edges triangles, edge after edge (column m_old + j·N + k for edge j,
+//             layer k), each keeping the edge's direction as its first side.
+//   N         layer count, evenly spaced; 0 returns 0 at once.
+//   h0, h1    target sizes (> 0, finite) next to the line and at the far end: N follows
+//             from the path length by the logarithmic mean of the sizes, and the layers
+//             grow geometrically from h0 to h1; force_even rounds N to an even count.
+//   pattern   diagonals of the triangles: 0 cut c1-c3, 1 cut c0-c2, 2 alternate on
+//             edge column + layer (c0, c1 on the near side, c2, c3 on the far side).
+// -199: storage refused, the new node IDs would reach UINT_MAX, or the sizes give no
+// finite layer count up to UINT_MAX; both arrays are then back at their entry extents
+// (a surface that had no entries may keep the band's row count).
+// Cost: O(#edges·N + #nodes of the line) time, one hash table of the line's nodes.
+//
+// Translation: copy in layer k at x + t_k·D. The plane forms take coordinates of 2 rows
+// only (else -1); the space forms take 2 or 3 rows and make them 3 first (new third
+// coordinate 0.0; -199 if refused). Sizing forms: path length |D|, at least one layer.
+// Codes: empty line 0; coords -1; line IDs -2; h0 -4; h1 -5; then, for the count forms,
+// pattern above 2 (as unsigned) -5 and surface rows -5 (_Q4) / -6 (_T3), for the sizing
+// forms pattern -6 and surface rows -7 (_Q4) / -8 (_T3).
+SURFKIT_API int extrude_translate_Q4(dense2D<double>& coords, const dense2D<unsigned int>& line,
+                                     const vector_fixed<double, 2>& d, unsigned int n,
+                                     dense2D<unsigned int>& surface);
+SURFKIT_API int extrude_translate_Q4(dense2D<double>& coords, const dense2D<unsigned int>& line,
+                                     const vector_fixed<double, 2>& d, double h0, double h1,
+                                     bool force_even, dense2D<unsigned int>& surface);
+SURFKIT_API int extrude_translate_Q4(dense2D<double>& coords, const dense2D<unsigned int>& line,
+                                     const vector_fixed<double, 3>& d, unsigned int n,
+                                     dense2D<unsigned int>& surface);
+SURFKIT_API int extrude_translate_Q4(dense2D<double>& coords, const dense2D<unsigned int>& line,
+                                     const vector_fixed<double, 3>& d, double h0, double h1,
+                                     bool force_even, dense2D<unsigned int>& surface);
+SURFKIT_API int extrude_translate_T3(dense2D<double>& coords, const dense2D<unsigned int>& line,
+                                     const vector_fixed<double, 2>& d, unsigned int n,
+                                     int pattern, dense2D<unsigned int>& surface);
+SURFKIT_API int extrude_translate_T3(dense2D<double>& coords, const dense2D<unsigned int>& line,
+                                     const vector_fixed<double, 2>& d, double h0, double h1,
+                                     int pattern, bool force_even,
+                                     dense2D<unsigned int>& surface);
+SURFKIT_API int extrude_translate_T3(dense2D<double>& coords, const dense2D<unsigned int>& line,
+                                     const vector_fixed<double, 3>& d, unsigned int n,
+                                     int pattern, dense2D<unsigned int>& surface);
+SURFKIT_API int extrude_translate_T3(dense2D<double>& coords, const dense2D<unsigned int>& line,
+                                     const vector_fixed<double, 3>& d, double h0, double h1,
+                                     int pattern, bool force_even,
+                                     dense2D<unsigned int>& surface);
 
 
 
 // ===== Rotation extrusion ==============================================================
 
+// Sweeps a line mesh about a centre C in the (x, y) plane by the angle A (radians,
+// counter-clockwise when positive, several turns allowed), or about the axis through P
+// along the rotation vector V by the angle |V| (right-hand rule). Arguments, layers,
+// patterns, -199 and cost as for extrude_translate_*. Coordinates of 2 or 3 rows: the
+// plane forms keep the row count and give copies third coordinate 0.0; the space forms
+// make the coordinates 3 rows first (-199 if refused). Sizing forms: path length of the
+// line's first node (line(0, 0)), r·|A| or |(x - P) × V|; at least one layer.
+// Codes: empty line 0; coords -1; line IDs -2; h0 -5; h1 -6; surface rows -6 (_Q4 count
+// forms), -7 (_T3 count forms), -8 (_Q4 sizing), -9 (_T3 sizing). Only the plane sizing
+// _T3 form rejects a pattern above 2 (-7); the others read such a pattern as 1.
+SURFKIT_API int extrude_rotate_Q4(dense2D<double>& coords, const dense2D<unsigned int>& line,
+                                  const vector_fixed<double, 2>& c, double a, unsigned int n,
+                                  dense2D<unsigned int>& surface);
+SURFKIT_API int extrude_rotate_Q4(dense2D<double>& coords, const dense2D<unsigned int>& line,
+                                  const vector_fixed<double, 2>& c, double a, double h0,
+                                  double h1, bool force_even, dense2D<unsigned int>& surface);
+SURFKIT_API int extrude_rotate_Q4(dense2D<double>& coords, const dense2D<unsigned int>& line,
+                                  const vector_fixed<double, 3>& p,
+                                  const vector_fixed<double, 3>& v, unsigned int n,
+                                  dense2D<unsigned int>& surface);
+SURFKIT_API int extrude_rotate_Q4(dense2D<double>& coords, const dense2D<unsigned int>& line,
+                                  const vector_fixed<double, 3>& p,
+                                  const vector_fixed<double, 3>& v, double h0, double h1,
+                                  bool force_even, dense2D<unsigned int>& surface);
+SURFKIT_API int extrude_rotate_T3(dense2D<double>& coords, const dense2D<unsigned int>& line,
+                                  const vector_fixed<double, 2>& c, double a, unsigned int n,
+                                  int pattern, dense2D<unsigned int>& surface);
+SURFKIT_API int extrude_rotate_T3(dense2D<double>& coords, const dense2D<unsigned int>& line,
+                                  const vector_fixed<double, 2>& c, double a, double h0,
+                                  double h1, int pattern, bool force_even,
+                                  dense2D<unsigned int>& surface);
+SURFKIT_API int extrude_rotate_T3(dense2D<double>& coords, const dense2D<unsigned int>& line,
+                                  const vector_fixed<double, 3>& p,
+                                  const vector_fixed<double, 3>& v, unsigned int n,
+                                  int pattern, dense2D<unsigned int>& surface);
+SURFKIT_API int extrude_rotate_T3(dense2D<double>& coords, const dense2D<unsigned int>& line,
+                                  const vector_fixed<double, 3>& p,
+                                  const vector_fixed<double, 3>& v, double h0, double h1,
+                                  int pattern, bool force_even, dense2D<unsigned int>& surface);
+
 
 
 // ===== Spiral extrusion ================================================================
+
+// Sweeps a line mesh by a screw motion: copy in layer k at P + R(t_k·V)·(x - P) + t_k·T,
+// the rotation about the axis through P along V by |V| radians combined with the
+// translation T. Arguments, layers, patterns, -199 and cost as for extrude_translate_*;
+// coordinates of 2 or 3 rows, made 3 rows when node layers are added. Every pattern is
+// accepted (values other than 0 and 2 read as 1).
+// Sizing forms: path length |T|, and T = 0 makes no layer (returns 0; an empty surface
+// still gets its row count). Codes: empty line 0; coords -1; line IDs -2; h0 -6; h1 -7;
+// surface rows -9 (_Q4) / -10 (_T3).
+// Count forms: N = 0 returns 0 at once; otherwise the sizing form with h0 = h1 = |T|/N,
+// which gives N even layers, so T = 0 returns -6; where |T|/N is not a usable size
+// although T is not 0 (overflow, underflow), the N even layers are made directly.
+SURFKIT_API int extrude_spiral_Q4(dense2D<double>& coords, const dense2D<unsigned int>& line,
+                                  const vector_fixed<double, 3>& p,
+                                  const vector_fixed<double, 3>& v,
+                                  const vector_fixed<double, 3>& t, double h0, double h1,
+                                  bool force_even, dense2D<unsigned int>& surface);
+SURFKIT_API int extrude_spiral_T3(dense2D<double>& coords, const dense2D<unsigned int>& line,
+                                  const vector_fixed<double, 3>& p,
+                                  const vector_fixed<double, 3>& v,
+                                  const vector_fixed<double, 3>& t, double h0, double h1,
+                                  int pattern, bool force_even, dense2D<unsigned int>& surface);
+SURFKIT_API int extrude_spiral_Q4(dense2D<double>& coords, const dense2D<unsigned int>& line,
+                                  const vector_fixed<double, 3>& p,
+                                  const vector_fixed<double, 3>& v,
+                                  const vector_fixed<double, 3>& t, unsigned int n,
+                                  dense2D<unsigned int>& surface);
+SURFKIT_API int extrude_spiral_T3(dense2D<double>& coords, const dense2D<unsigned int>& line,
+                                  const vector_fixed<double, 3>& p,
+                                  const vector_fixed<double, 3>& v,
+                                  const vector_fixed<double, 3>& t, unsigned int n, int pattern,
+                                  dense2D<unsigned int>& surface);
 
 
 
 // ===== Structured meshes ===============================================================
 
+// Fills a four-sided domain with a structured grid of quadrangles. The domain is the
+// closed loop `boundary` of s = 2 (m + n) + 1 existing node IDs (first repeated as last):
+// sides 1 and 3 have m segments, sides 2 and 4 have n; the corners are entries 0, m,
+// m + n and 2m + n. Grid node (i, j) is side 1 at j = 0 (boundary[i]), side 2 at i = m,
+// side 3 at j = n (boundary[2m + n - i]), side 4 at i = 0 (boundary[2m + 2n - j]), and
+// otherwise the new node #coords + (i - 1)(n - 1) + (j - 1), placed by transfinite
+// (Coons) interpolation of the boundary (exact for planar and bilinear patches).
+//   coords        2 or 3 by #nodes; gains (m - 1)(n - 1) columns.
+//   boundary      s node IDs, each below #nodes.
+//   n             segments on sides 2 and 4.
+//   connectivity  empty or 4 by #elements; gains m n quadrangles (i, j), (i + 1, j),
+//                 (i + 1, j + 1), (i, j + 1) in i-major order, turning as the loop does.
+// Returns 0 (also for n = 0, an empty loop, or m = 0: nothing added); -1 coords not 2
+// or 3 rows; -2 loop shorter than 5, not closed or with an ID not below #nodes; -3 n
+// does not leave an even remainder for m (2n > s, or s - 2n - 1 odd); -4 connectivity
+// with entries and not 4 rows; -199 storage refused or new node IDs would reach
+// UINT_MAX, both arrays as on entry. Cost: O(m n).
+SURFKIT_API int mesh_struct_Q4(dense2D<double>& coords, const dense1D<unsigned int, 8>& boundary,
+                               unsigned int n, dense2D<unsigned int>& connectivity);
 
+// As mesh_struct_Q4, with each grid cell (c0, c1, c2, c3) = ((i, j), (i + 1, j),
+// (i + 1, j + 1), (i, j + 1)) cut into two triangles, columns #elements + 2 (i n + j) and
+// the next: (c0, c1, c3), (c1, c2, c3) for pattern 0, or pattern 2 with i + j odd;
+// (c0, c1, c2), (c0, c2, c3) for pattern 1, or pattern 2 with i + j even. These are the
+// diagonal patterns of extrusion.
+//   connectivity  empty or 3 by #elements; gains 2 m n triangles.
+// Returns as mesh_struct_Q4, except -4 for a pattern outside 0 to 2 and -5 for a
+// connectivity with entries and not 3 rows. Cost: O(m n).
+SURFKIT_API int mesh_struct_T3(dense2D<double>& coords, const dense1D<unsigned int, 8>& boundary,
+                               unsigned int n, int pattern, dense2D<unsigned int>& connectivity);
 
 // ===== Structured metrics ==============================================================
 
+// Size field at the interior nodes of the structured grid of mesh_struct_Q4/T3 (same
+// loop, same n, same numbering): appends (m - 1)(n - 1) values, node (i, j) getting the
+// mean of the linear interpolations between boundary nodes (i, 0) and (i, n) and between
+// (0, j) and (m, j).
+//   boundary  closed loop of s = 2 (m + n) + 1 IDs, each below #sizes.
+//   n         segments on sides 2 and 4.
+//   sizes     one size per node; gains (m - 1)(n - 1) entries.
+// Returns 0 (also for n = 0, an empty loop, or m = 0: nothing added); -1 loop shorter
+// than 5, not closed or with an ID not below #sizes; -2 n does not fit the loop (2n > s,
+// or s - 2n - 1 odd); -199 storage refused or new IDs would reach UINT_MAX, sizes as on
+// entry. Cost: O(m n).
+SURFKIT_API int metrics_struct(const dense1D<unsigned int, 8>& boundary, unsigned int n,
+                               dense1D<double, 8>& sizes);
 
+// The same for anisotropic metrics, one per column: 3 rows (m00, m01, m11) for plane
+// metrics or 6 rows (m00, m01, m11, m02, m12, m22) for space metrics. Node (i, j) gets
+// the metric halfway, in size, between the interpolation of boundary nodes (i, 0) and
+// (i, n) at j/n and that of (0, j) and (m, j) at i/m, each made by interpolating the
+// sizes linearly along the pair's common eigenbasis. A node whose metric cannot be
+// formed (a boundary metric not positive definite or overflowing) gets the zero metric.
+//   metrics  3 or 6 by #nodes; gains (m - 1)(n - 1) columns.
+// Returns 0 (see above); -3 metrics not 3 or 6 rows (checked first, even for an empty
+// loop); -1 and -2 as above (IDs checked against #columns); -199 storage refused or new
+// IDs would reach UINT_MAX, metrics as on entry. Cost: O(m n), with a few 2 x 2 or
+// 3 x 3 eigenproblems per node.
+SURFKIT_API int metrics_struct(const dense1D<unsigned int, 8>& boundary, unsigned int n,
+                               dense2D<double>& metrics);
 
 // ===== Field interpolation =============================================================
 
