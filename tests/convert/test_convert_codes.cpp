@@ -245,3 +245,32 @@ TEST(Convert, RefusedStorageRollsEverythingBack) {
     EXPECT_GE(refused, 2);
   }
 }
+
+// Meshes outside the manifold case still number every edge once: an edge of three
+// triangles, a quadrangle with a repeated node (its edge (2, 2) gets nodes at node 2),
+// and given edges that are the connectivity itself.
+TEST(Convert, NonManifoldDegenerateAndAliasedArguments) {
+  dense2D<double> x = {{0, 4, 2, 2, 6}, {0, 0, 2, -2, 2}};
+  auto tris = dense2D<unsigned>::from_columns({{0, 1, 2}, {1, 0, 3}, {0, 1, 4}});
+  ASSERT_EQ(convert_T3(x, tris, 1, 0), 0);
+  EXPECT_EQ(tris(5, 0), 5u);
+  EXPECT_EQ(tris(5, 1), 5u);
+  EXPECT_EQ(tris(5, 2), 5u);
+  EXPECT_EQ(x.cols(), 5u + 7);
+
+  auto y = four_nodes();
+  auto degenerate = dense2D<unsigned>::from_columns({{0, 1, 2, 2}});
+  ASSERT_EQ(convert_Q4(y, degenerate, 3, 0), 0);
+  for (std::size_t r = 4 + 2 * 3; r < 4 + 3 * 3; ++r) {
+    EXPECT_EQ(y(0, degenerate(r, 0)), y(0, 2));
+    EXPECT_EQ(y(1, degenerate(r, 0)), y(1, 2));
+  }
+
+  // e = 2: the column (0, 1, 2, 3) read as a given edge says edge (0, 1) has the inner
+  // nodes 2 and 3. The given edges are read before the connectivity grows.
+  auto z = four_nodes();
+  auto quad = dense2D<unsigned>::from_columns({{0, 1, 2, 3}});
+  ASSERT_EQ(convert_Q4(z, quad, 2, 0, quad), 0);
+  EXPECT_EQ(column(quad, 0), (V{0, 1, 2, 3, 2, 3, 4, 5, 6, 7, 8, 9}));
+  EXPECT_EQ(z.cols(), 4u + 6);
+}
