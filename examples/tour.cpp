@@ -24,7 +24,7 @@ int main(int argc, char** argv) {
   const step steps[] = {
       {"frame", tour::frame},
 
-      // {"conversion", tour::conversion},
+      {"conversion", tour::conversion},
 
       {"topology", tour::topology},
 

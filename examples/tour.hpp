@@ -10,7 +10,7 @@ namespace tour {
 
 int frame(const std::string& dir);
 
-// int conversion(const std::string& dir);
+int conversion(const std::string& dir);
 
 int topology(const std::string& dir);
 

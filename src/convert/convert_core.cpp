@@ -1,0 +1,272 @@
+#include "convert/convert_core.hpp"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdint>
+
+#include "convert/edge_table.hpp"
+#include "frame/checks.hpp"
+
+namespace orvo::surfkit::detail {
+namespace {
+
+using u64 = std::uint64_t;
+
+// Node and row counts stay below this: IDs are 32-bit and UINT_MAX means "none", so a
+// mesh reaching it could not be addressed, and a wrapped row count would make every
+// later read and write land outside its column.
+constexpr u64 count_limit = UINT_MAX;
+
+// How many elements ahead of the current one the fill prefetches its edges' slots.
+constexpr std::size_t prefetch_distance = 8;
+
+unsigned square_root(unsigned q) {
+  u64 m = static_cast<u64>(std::sqrt(static_cast<double>(q)));
+  while (m * m > q) --m;
+  while ((m + 1) * (m + 1) <= q) ++m;
+  return static_cast<unsigned>(m);
+}
+
+// Numbers the edges of every element, writing their node IDs into the element rows.
+class edge_filler {
+ public:
+  edge_filler(edge_table& table, unsigned e, u64 first_new)
+      : table_(table), e_(e), counter_(first_new) {}
+
+  // Edge (a, b) of an element whose e rows start at `rows`. False when its new nodes
+  // would reach the count limit.
+  bool fill(unsigned a, unsigned b, unsigned* rows) {
+    const edge_table::edge f = table_.find_or_insert(a, b, static_cast<unsigned>(counter_));
+    if (f.inserted) {
+      if (counter_ + e_ >= count_limit) return false;
+      counter_ += e_;
+    }
+    // The stored orientation lists the nodes from its first end; an element running the
+    // other way lists the same IDs backwards.
+    if (f.along) {
+      for (unsigned k = 0; k < e_; ++k) rows[k] = f.first + k;
+    } else {
+      for (unsigned k = 0; k < e_; ++k) rows[k] = f.first + (e_ - 1 - k);
+    }
+    return true;
+  }
+
+  void prefetch(unsigned a, unsigned b) const noexcept { table_.prefetch(a, b); }
+  u64 counter() const noexcept { return counter_; }
+
+ private:
+  edge_table& table_;
+  unsigned e_;
+  u64 counter_;
+};
+
+// Declares every element edge to the table, which sizes its partitions from the counts.
+void count_edges(const dense2D<unsigned int>& quads, const dense2D<unsigned int>& tris,
+                 edge_table& table) {
+  for (std::size_t c = 0; c < quads.cols(); ++c) {
+    const unsigned* col = quads.data() + c * quads.ld();
+    for (int j = 0; j < 4; ++j) table.count(col[j], col[(j + 1) & 3]);
+  }
+  for (std::size_t c = 0; c < tris.cols(); ++c) {
+    const unsigned* col = tris.data() + c * tris.ld();
+    table.count(col[0], col[1]);
+    table.count(col[1], col[2]);
+    table.count(col[2], col[0]);
+  }
+}
+
+bool fill_quadrangles(dense2D<unsigned int>& quads, unsigned e, edge_filler& filler) {
+  const std::size_t nq = quads.cols(), ld = quads.ld();
+  unsigned* base = quads.data();
+  for (std::size_t c = 0; c < nq; ++c) {
+    if (c + prefetch_distance < nq) {
+      const unsigned* p = base + (c + prefetch_distance) * ld;
+      for (int j = 0; j < 4; ++j) filler.prefetch(p[j], p[(j + 1) & 3]);
+    }
+    unsigned* col = base + c * ld;
+    for (unsigned j = 0; j < 4; ++j)
+      if (!filler.fill(col[j], col[(j + 1) & 3], col + 4 + j * e)) return false;
+  }
+  return true;
+}
+
+bool fill_triangles(dense2D<unsigned int>& tris, unsigned e, edge_filler& filler) {
+  const std::size_t nt = tris.cols(), ld = tris.ld();
+  unsigned* base = tris.data();
+  for (std::size_t c = 0; c < nt; ++c) {
+    if (c + prefetch_distance < nt) {
+      const unsigned* p = base + (c + prefetch_distance) * ld;
+      filler.prefetch(p[0], p[1]);
+      filler.prefetch(p[1], p[2]);
+      filler.prefetch(p[2], p[0]);
+    }
+    // Met in the order (0, 1), (1, 2), (2, 0), which fixes the numbering of new nodes,
+    // but stored as local edges 2, 0, 1: the rows of edge j face vertex j.
+    unsigned* col = base + c * ld;
+    if (!filler.fill(col[0], col[1], col + 3 + 2 * static_cast<std::size_t>(e)) ||
+        !filler.fill(col[1], col[2], col + 3) || !filler.fill(col[2], col[0], col + 3 + e))
+      return false;
+  }
+  return true;
+}
+
+// Node first + k, k < e, of every new edge (stored as (p0, p1)), at
+// X(p0) + (k + 1) / (e + 1) (X(p1) - X(p0)). Nodes of given edges (first below N) exist
+// already and stay where they are.
+void place_edge_nodes(dense2D<double>& coords, const edge_table& table, unsigned e, u64 n) {
+  const std::size_t d = coords.rows(), ld = coords.ld();
+  double* x = coords.data();
+  const double steps = static_cast<double>(e) + 1.0;
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    u64 first = table.first(i);
+    if (first < n) continue;
+    const u64 pair = table.pair(i);
+    const double* p0 = x + (pair >> 32) * ld;
+    const double* p1 = x + (pair & 0xffffffffu) * ld;
+    for (unsigned k = 0; k < e; ++k, ++first) {
+      const double s = (static_cast<double>(k) + 1.0) / steps;
+      double* out = x + first * ld;
+      for (std::size_t r = 0; r < d; ++r) out[r] = p0[r] + s * (p1[r] - p0[r]);
+    }
+  }
+}
+
+// The m by m interior grid of every quadrangle, row by row, bilinear in its vertices.
+void place_quadrangle_interiors(dense2D<double>& coords, dense2D<unsigned int>& quads, unsigned e,
+                                unsigned m, u64 id) {
+  const std::size_t d = coords.rows(), ld = coords.ld();
+  double* x = coords.data();
+  const double steps = static_cast<double>(m) + 1.0;
+  for (std::size_t c = 0; c < quads.cols(); ++c) {
+    unsigned* col = quads.data() + c * quads.ld();
+    unsigned* rows = col + 4 + 4 * static_cast<std::size_t>(e);
+    const double *x0 = x + col[0] * ld, *x1 = x + col[1] * ld, *x2 = x + col[2] * ld,
+                 *x3 = x + col[3] * ld;
+    for (unsigned i = 0; i < m; ++i) {
+      const double v = (static_cast<double>(i) + 1.0) / steps;
+      for (unsigned k = 0; k < m; ++k, ++id) {
+        const double u = (static_cast<double>(k) + 1.0) / steps;
+        const double w0 = (1 - u) * (1 - v), w1 = u * (1 - v), w2 = u * v, w3 = (1 - u) * v;
+        double* out = x + id * ld;
+        for (std::size_t r = 0; r < d; ++r)
+          out[r] = w0 * x0[r] + w1 * x1[r] + w2 * x2[r] + w3 * x3[r];
+        *rows++ = static_cast<unsigned>(id);
+      }
+    }
+  }
+}
+
+// One node at the centroid (t = 1), or three at barycentric weights (1/6, 1/6, 2/3),
+// (1/3, 1/6, 1/2), (1/6, 1/3, 1/2) (t = 3), written as X2 + l0 (X0 - X2) + l1 (X1 - X2).
+void place_triangle_interiors(dense2D<double>& coords, dense2D<unsigned int>& tris, unsigned e,
+                              unsigned t, u64 id) {
+  static const double one[][2] = {{1.0 / 3, 1.0 / 3}};
+  static const double three[][2] = {{1.0 / 6, 1.0 / 6}, {1.0 / 3, 1.0 / 6}, {1.0 / 6, 1.0 / 3}};
+  const double(*weights)[2] = t == 1 ? one : three;
+  const std::size_t d = coords.rows(), ld = coords.ld();
+  double* x = coords.data();
+  for (std::size_t c = 0; c < tris.cols(); ++c) {
+    unsigned* col = tris.data() + c * tris.ld();
+    unsigned* rows = col + 3 + 3 * static_cast<std::size_t>(e);
+    const double *x0 = x + col[0] * ld, *x1 = x + col[1] * ld, *x2 = x + col[2] * ld;
+    for (unsigned k = 0; k < t; ++k, ++id) {
+      const double l0 = weights[k][0], l1 = weights[k][1];
+      double* out = x + id * ld;
+      for (std::size_t r = 0; r < d; ++r)
+        out[r] = x2[r] + l0 * (x0[r] - x2[r]) + l1 * (x1[r] - x2[r]);
+      *rows++ = static_cast<unsigned>(id);
+    }
+  }
+}
+
+// count + per * elements, or count_limit when that reaches it.
+u64 add_interiors(u64 count, unsigned per, std::size_t elements) {
+  if (per == 0 || elements == 0 || count >= count_limit) return count;
+  if (elements > (count_limit - count) / per) return count_limit;
+  return count + static_cast<u64>(per) * elements;
+}
+
+}  // namespace
+
+bool given_edges_ok(const dense2D<unsigned int>& given, unsigned e, std::size_t node_count) {
+  if (given.empty()) return true;
+  if (given.rows() != static_cast<u64>(e) + 2) return false;
+  if (!basekit::check_IDs(given, id_limit(node_count))) return false;
+  // check_IDs lets UINT_MAX ("none") through, but rows 0 to 2 name real nodes: an end
+  // node of UINT_MAX would be numbered as a new node, and inner nodes running past the
+  // last existing one would collide with the nodes this call creates.
+  const std::size_t read = given.rows() < 3 ? given.rows() : 3;
+  for (std::size_t c = 0; c < given.cols(); ++c) {
+    const unsigned* col = given.data() + c * given.ld();
+    for (std::size_t r = 0; r < read; ++r)
+      if (col[r] == UINT_MAX) return false;
+    if (e > 0 && static_cast<u64>(col[2]) + e - 1 >= node_count) return false;
+  }
+  return true;
+}
+
+int convert(dense2D<double>& coords, dense2D<unsigned int>& quads, dense2D<unsigned int>& tris,
+            unsigned e, unsigned q, unsigned t, const dense2D<unsigned int>& given) {
+  // The coordinates are tested even when there is nothing to convert.
+  if (!coordinates_ok(coords)) return -1;
+  if (quads.cols() == 0 && tris.cols() == 0) return 0;
+  if (e == 0 && q == 0 && t == 0) return 0;
+  const std::size_t n = coords.cols();
+  if (!input_connectivity_ok(quads, Q4, n)) return -2;
+  if (!input_connectivity_ok(tris, T3, n)) return -3;
+  const unsigned m = square_root(q);
+  if (static_cast<u64>(m) * m != q) return -5;
+  if (t != 0 && t != 1 && t != 3) return -6;
+  if (!given_edges_ok(given, e, n)) return -7;
+
+  const std::size_t nq = quads.cols(), nt = tris.cols();
+  const u64 quad_rows = 4 + 4 * static_cast<u64>(e) + q;
+  const u64 tri_rows = 3 + 3 * static_cast<u64>(e) + t;
+  if ((nq && quad_rows >= count_limit) || (nt && tri_rows >= count_limit)) return storage_refused;
+
+  // Scratch before any argument changes: running out here leaves them all untouched.
+  // Room for every pair the call can store: the given ones, and the elements' edges as
+  // far as their nodes can be numbered below the count limit.
+  const std::size_t given_count = given.empty() ? 0 : given.cols();
+  u64 new_pairs = 4 * static_cast<u64>(nq) + 3 * static_cast<u64>(nt);
+  if (e && n < count_limit) new_pairs = std::min<u64>(new_pairs, (count_limit - n) / e + 1);
+  edge_table table(n, e ? given_count + new_pairs : 0);
+  if (e) {
+    for (std::size_t c = 0; c < given_count; ++c) {
+      const unsigned* col = given.data() + c * given.ld();
+      table.count(col[0], col[1]);
+    }
+    count_edges(quads, tris, table);
+    table.reserve();
+    for (std::size_t c = 0; c < given_count; ++c) {
+      const unsigned* col = given.data() + c * given.ld();
+      table.assign(col[0], col[1], col[2]);
+    }
+  }
+  edge_filler filler(table, e, n);
+
+  // From here every way out but success puts the arguments back at their entry extents;
+  // the entries inside them are never written.
+  extent_guard<dense2D<unsigned int>> keep_quads(quads), keep_tris(tris);
+  extent_guard<dense2D<double>> keep_coords(coords);
+  if (!quads.resize(quad_rows, nq) || !tris.resize(tri_rows, nt)) return storage_refused;
+  if (e && (!fill_quadrangles(quads, e, filler) || !fill_triangles(tris, e, filler)))
+    return storage_refused;
+
+  const u64 edge_end = filler.counter();
+  const u64 quad_end = add_interiors(edge_end, q, nq);
+  const u64 count = add_interiors(quad_end, t, nt);
+  if (count >= count_limit) return storage_refused;
+  if (!coords.resize(coords.rows(), count)) return storage_refused;
+
+  if (e) place_edge_nodes(coords, table, e, n);
+  if (q) place_quadrangle_interiors(coords, quads, e, m, edge_end);
+  if (t) place_triangle_interiors(coords, tris, e, t, quad_end);
+  keep_quads.dismiss();
+  keep_tris.dismiss();
+  keep_coords.dismiss();
+  return 0;
+}
+
+}  // namespace orvo::surfkit::detail
