@@ -88,7 +88,38 @@ SURFKIT_API int flip(dense2D<unsigned int>& connectivity, element_type type);
 
 // ===== Field interpolation =============================================================
 
+// Carries a nodal field from a background mesh of linear triangles onto target nodes of
+// the same coordinate set. Each target whose home entry is UINT_MAX gets the barycentric
+// blend of the values at the corners of the background triangle holding it (found by a
+// walk from a nearby node, 1e-6 relative tolerance); a target in no triangle gets an
+// exact copy of the values of the nearest node that has a home triangle, and keeps its
+// value when there is none. Targets are processed in list order, in place.
+//   coordinates   2 by #nodes: background nodes and targets together.
+//   connectivity  3 by #triangles, counter-clockwise background triangles (T3).
+//   neighbours    3 by #triangles: row i of column e is the triangle across the edge
+//                 opposite local node i, UINT_MAX on the boundary.
+//   home          #nodes entries: a triangle holding the node, UINT_MAX for a target.
+//   field         #components by #nodes (any number of rows), read and written.
+//   targets       node IDs to compute, in processing order (repeats are processed again).
+// Returns 0 (at once for an empty target list, nothing looked at); -1 coordinates not 2
+// rows; -2 connectivity not 3 rows or a node ID not below #nodes; -3 neighbours not
+// 3 by #triangles or an entry neither below #triangles nor UINT_MAX; -4 home size not
+// #nodes; -5 field column count not #nodes; -6 a target ID not below #nodes; -199
+// storage refused (the field unchanged). Cost: O(#triangles) for the node quadtree, then
+// per target a walk of a few steps (the exact nearest-node search only off the mesh).
+// Deterministic: the walk's random source is made per call, seeded with 1.
+SURFKIT_API int interpolate(const dense2D<double>& coordinates,
+                            const dense2D<unsigned int>& connectivity,
+                            const dense2D<unsigned int>& neighbours,
+                            const dense1D<unsigned int, 8>& home, dense2D<double>& field,
+                            const dense1D<unsigned int, 8>& targets);
 
+// The same for a scalar field of #nodes entries (-5: size not #nodes).
+SURFKIT_API int interpolate(const dense2D<double>& coordinates,
+                            const dense2D<unsigned int>& connectivity,
+                            const dense2D<unsigned int>& neighbours,
+                            const dense1D<unsigned int, 8>& home, dense1D<double, 8>& field,
+                            const dense1D<unsigned int, 8>& targets);
 
 // ===== Metric interpolation ============================================================
 
