@@ -107,7 +107,10 @@ void BM_QuadtreeBuild(benchmark::State& state) {
   }
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * n));
 }
-BENCHMARK(BM_QuadtreeBuild)->RangeMultiplier(10)->Range(10000, 1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_QuadtreeBuild)
+    ->RangeMultiplier(10)
+    ->Range(10000, 1000000)
+    ->Unit(benchmark::kMillisecond);
 
 void BM_NearestNodeExact(benchmark::State& state) {
   const auto n = static_cast<std::size_t>(state.range(0));
@@ -164,8 +167,8 @@ void BM_InterpolateMetrics2(benchmark::State& state) {
     metrics(2, i) = l1 * sn * sn + l2 * c * c;
   }
   for (auto _ : state)
-    benchmark::DoNotOptimize(orvo::surfkit::interpolate_metrics(
-        s.coords, s.conn, s.neighbours, s.home, metrics, s.targets, false));
+    benchmark::DoNotOptimize(orvo::surfkit::interpolate_metrics(s.coords, s.conn, s.neighbours,
+                                                                s.home, metrics, s.targets, false));
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * s.targets.size()));
 }
 BENCHMARK(BM_InterpolateMetrics2)->Args({100000, 100000})->Unit(benchmark::kMillisecond);

@@ -41,7 +41,9 @@ dense2D<unsigned> triangle_neighbours(const dense2D<unsigned>& conn) {
 }
 
 constexpr double pi = 3.14159265358979323846;
-double field_at(double x, double y) { return std::sin(pi * x) * std::cos(pi * y); }
+double field_at(double x, double y) {
+  return std::sin(pi * x) * std::cos(pi * y);
+}
 
 // A metric stretched along the direction at angle (x + y) / 2: size 0.05 across, 0.4 along.
 void metric_at(double x, double y, double* m) {
@@ -122,8 +124,8 @@ int interpolation(const std::string& dir) {
   }
   std::printf("  %zu fine nodes; largest field deviation from sin(pi x) cos(pi y): %.3f\n",
               targets.size(), worst);
-  std::printf("  smallest metric eigenvalue on the fine nodes: %.3f (all positive: %s)\n",
-              smallest, smallest > 0 ? "yes" : "no");
+  std::printf("  smallest metric eigenvalue on the fine nodes: %.3f (all positive: %s)\n", smallest,
+              smallest > 0 ? "yes" : "no");
 
   // Point data: the field, the metric as a tensor, and the smaller size 1 / sqrt(l2).
   auto point_data = [&](vtu_mesh& out) {

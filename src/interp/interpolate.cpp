@@ -19,9 +19,8 @@ struct field_view {
 };
 
 int interpolate_field(const dense2D<double>& coords, const dense2D<unsigned int>& conn,
-                      const dense2D<unsigned int>& neighbours,
-                      const dense1D<unsigned int, 8>& home, const field_view& f,
-                      const dense1D<unsigned int, 8>& targets) {
+                      const dense2D<unsigned int>& neighbours, const dense1D<unsigned int, 8>& home,
+                      const field_view& f, const dense1D<unsigned int, 8>& targets) {
   detail::point_locator locator(coords, conn, neighbours, home);
   locator.build();
   // A tree with missing nodes would silently give other values: report the refusal
@@ -36,8 +35,8 @@ int interpolate_field(const dense2D<double>& coords, const dense2D<unsigned int>
     if (locator.locate_point(p, tri, 1e-6, true, rng)) {
       const unsigned i = locator.corner(tri, 0), j = locator.corner(tri, 1),
                      k = locator.corner(tri, 2);
-      const auto [a, b] = detail::local_coords(locator.node(i), locator.node(j),
-                                               locator.node(k), p);
+      const auto [a, b] =
+          detail::local_coords(locator.node(i), locator.node(j), locator.node(k), p);
       // Row r of the target depends only on row r of the corners, so writing row by row
       // uses the values as they were even when the target is itself a corner.
       for (std::size_t r = 0; r < f.rows; ++r) {
@@ -48,8 +47,7 @@ int interpolate_field(const dense2D<double>& coords, const dense2D<unsigned int>
     }
     const std::int64_t m = locator.nearest_node_exact(p);
     if (m < 0) continue;
-    for (std::size_t r = 0; r < f.rows; ++r)
-      f.at(r, t) = f.at(r, static_cast<std::size_t>(m));
+    for (std::size_t r = 0; r < f.rows; ++r) f.at(r, t) = f.at(r, static_cast<std::size_t>(m));
   }
   return 0;
 }

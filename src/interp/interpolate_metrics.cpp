@@ -103,9 +103,8 @@ struct size_kind {
 // `target(n)` gives the n-th of `count` targets.
 template <class Kind, class Targets>
 int interpolate_sizes(const dense2D<double>& coords, const dense2D<unsigned int>& conn,
-                      const dense2D<unsigned int>& neighbours,
-                      const dense1D<unsigned int, 8>& home, const Kind& field, Targets target,
-                      std::size_t count, bool keep_valid) {
+                      const dense2D<unsigned int>& neighbours, const dense1D<unsigned int, 8>& home,
+                      const Kind& field, Targets target, std::size_t count, bool keep_valid) {
   detail::point_locator locator(coords, conn, neighbours, home);
   locator.build();
   if (locator.storage_refused()) return detail::storage_refused;
@@ -135,9 +134,8 @@ int interpolate_sizes(const dense2D<double>& coords, const dense2D<unsigned int>
 // Checks shared by the four overloads; the field's own check is `field_ok`.
 template <class Field>
 int check_arguments(const dense2D<double>& coords, const dense2D<unsigned int>& conn,
-                    const dense2D<unsigned int>& neighbours,
-                    const dense1D<unsigned int, 8>& home, const Field& field,
-                    const dense1D<unsigned int, 8>* targets) {
+                    const dense2D<unsigned int>& neighbours, const dense1D<unsigned int, 8>& home,
+                    const Field& field, const dense1D<unsigned int, 8>* targets) {
   if (int code = detail::check_background(coords, conn, neighbours, home, false)) return code;
   const std::size_t n = coords.cols();
   if constexpr (std::is_same_v<Field, dense2D<double>>) {
@@ -162,8 +160,8 @@ int run_metrics(const dense2D<double>& coords, const dense2D<unsigned int>& conn
                 const dense2D<unsigned int>& neighbours, const dense1D<unsigned int, 8>& home,
                 dense2D<double>& metrics, Targets target, std::size_t count, bool keep_valid) {
   if (metrics.rows() == 3)
-    return interpolate_sizes(coords, conn, neighbours, home, metric_kind<2>{metrics}, target,
-                             count, keep_valid);
+    return interpolate_sizes(coords, conn, neighbours, home, metric_kind<2>{metrics}, target, count,
+                             keep_valid);
   return interpolate_sizes(coords, conn, neighbours, home, metric_kind<3>{metrics}, target, count,
                            keep_valid);
 }

@@ -177,12 +177,13 @@ bool node_quadtree::place(unsigned node, const std::uint32_t pos[2], std::uint32
 
 bool node_quadtree::scan_leaf(query& q, std::uint32_t cell) const {
   bool improved = false;
-  const unsigned k = pool_(0, cell);
+  const unsigned k = q.word(0, cell);
   for (unsigned i = 1; i <= k; ++i) {
-    const unsigned id = pool_(i, cell);
+    const unsigned id = q.word(i, cell);
     if (id == q.best) continue;
     if (id >= q.home->size() || (*q.home)[id] >= q.limit) continue;
-    const double dy = coords_(1, id) - q.p[1], dx = coords_(0, id) - q.p[0];
+    const double* xy = q.xy + id * q.xy_ld;
+    const double dy = xy[1] - q.p[1], dx = xy[0] - q.p[0];
     const double d2 = dy * dy + dx * dx;
     if (d2 < q.best_d2) {
       q.best_d2 = d2;
@@ -221,7 +222,7 @@ void node_quadtree::box_search(query& q, std::uint32_t start, int level, unsigne
   while (top_of_stack > 0) {
     if (q.best_d2 == 0) return;
     const entry e = stack[--top_of_stack];
-    if (e.cell == skip || (is_leaf(e.cell) && pool_(0, e.cell) == 0)) continue;
+    if (e.cell == skip || (q.leaf(e.cell) && q.word(0, e.cell) == 0)) continue;
     const std::uint64_t span = std::uint64_t{1} << e.level;
     const std::uint64_t keep = ~((span << 1) - 1);
     o[0] = (o[0] & keep) | (std::uint64_t{e.quad & 1u} << e.level);
@@ -229,18 +230,18 @@ void node_quadtree::box_search(query& q, std::uint32_t start, int level, unsigne
     if (!(o[0] <= q.window.hi[0] && o[1] <= q.window.hi[1] && q.window.lo[0] <= o[0] + span &&
           q.window.lo[1] <= o[1] + span))
       continue;
-    if (is_leaf(e.cell)) {
+    if (q.leaf(e.cell)) {
       if (scan_leaf(q, e.cell)) shrink(q);
       continue;
     }
     for (unsigned i = 4; i-- > 0;) {
       const unsigned cq = (first + i) & 3u;
-      stack[top_of_stack++] = entry{e.level - 1, cq, pool_(cq, e.cell)};
+      stack[top_of_stack++] = entry{e.level - 1, cq, q.word(cq, e.cell)};
     }
   }
 }
 
-std::int64_t node_quadtree::run_nearest(query& q) {
+std::int64_t node_quadtree::run_nearest(query& q) const {
   bool clamped = false;
   const auto ip = integer_position(q.p, clamped);
   q.ip[0] = ip[0], q.ip[1] = ip[1];
@@ -251,22 +252,21 @@ std::int64_t node_quadtree::run_nearest(query& q) {
   std::uint32_t cell = root_cell, parent = root_cell;
   int level = root_level;
   unsigned leaf_quad = 0;
-  while (!is_leaf(cell)) {
+  while (!q.leaf(cell)) {
     leaf_quad = quadrant(q.ip, level);
     parent = cell;
-    cell = pool_(leaf_quad, cell);
+    cell = q.word(leaf_quad, cell);
     --level;
   }
-  if (pool_(0, cell) > 0) scan_leaf(q, cell);
+  if (q.word(0, cell) > 0) scan_leaf(q, cell);
   if (q.best != UINT32_MAX) {
     q.last_cell = cell;
     return q.best;
   }
   const int parent_level = std::min(level + 1, root_level);
-  const unsigned parent_quad = parent_level < root_level
-                                   ? 2u * ((q.ip[1] >> parent_level) & 1u) +
-                                         ((q.ip[0] >> parent_level) & 1u)
-                                   : 0u;
+  const unsigned parent_quad = parent_level < root_level ? 2u * ((q.ip[1] >> parent_level) & 1u) +
+                                                               ((q.ip[0] >> parent_level) & 1u)
+                                                         : 0u;
   const std::uint32_t parent_origin[2] = {clear_below(q.ip[0], parent_level),
                                           clear_below(q.ip[1], parent_level)};
   // The sibling across the axis along which cells are shorter comes first.
@@ -282,11 +282,20 @@ std::int64_t node_quadtree::run_nearest(query& q) {
   return q.best == UINT32_MAX ? -1 : std::int64_t{q.best};
 }
 
+void node_quadtree::start_query(query& q, const double* p, const dense1D<unsigned int, 8>& home,
+                                std::uint64_t limit) const {
+  q.cells = pool_.data();
+  q.cells_ld = pool_.ld();
+  q.xy = coords_.data();
+  q.xy_ld = coords_.ld();
+  q.p = p, q.home = &home, q.limit = limit;
+}
+
 std::int64_t node_quadtree::nearest_node(const double* p, const dense1D<unsigned int, 8>& home,
                                          std::uint64_t element_limit) {
   if (node_count_ == 0) return -1;
   query q{};
-  q.p = p, q.home = &home, q.limit = element_limit;
+  start_query(q, p, home, element_limit);
   return run_nearest(q);
 }
 
@@ -295,7 +304,7 @@ std::int64_t node_quadtree::nearest_node_exact(const double* p,
                                                std::uint64_t element_limit) {
   if (node_count_ == 0) return -1;
   query q{};
-  q.p = p, q.home = &home, q.limit = element_limit;
+  start_query(q, p, home, element_limit);
   if (run_nearest(q) < 0) return -1;
   if (q.window.lo[0] == 0 && q.window.lo[1] == 0) shrink(q);
 
@@ -311,9 +320,9 @@ std::int64_t node_quadtree::nearest_node_exact(const double* p,
   int level = root_level;
   unsigned quad = 0;
   if (k < root_level) {
-    while (level > k && !is_leaf(cell)) {
+    while (level > k && !q.leaf(cell)) {
       quad = quadrant(q.window.lo, level);
-      cell = pool_(quad, cell);
+      cell = q.word(quad, cell);
       --level;
     }
   }

@@ -64,6 +64,15 @@ class node_quadtree {
     std::uint32_t lo[2], hi[2];
   };
   struct query {
+    // Raw views of the pool and the coordinates, fixed during a query.
+    const unsigned* cells;
+    std::size_t cells_ld;
+    const double* xy;
+    std::size_t xy_ld;
+    unsigned word(unsigned r, std::uint32_t cell) const noexcept {
+      return cells[cells_ld * cell + r];
+    }
+    bool leaf(std::uint32_t cell) const noexcept { return word(0, cell) < 4; }
     const double* p;
     const dense1D<unsigned int, 8>* home;
     std::uint64_t limit;
@@ -80,7 +89,9 @@ class node_quadtree {
   void shrink(query& q) const;
   void box_search(query& q, std::uint32_t start, int level, unsigned quadrant,
                   const std::uint32_t origin[2], std::uint32_t skip, unsigned first) const;
-  std::int64_t run_nearest(query& q);
+  void start_query(query& q, const double* p, const dense1D<unsigned int, 8>& home,
+                   std::uint64_t limit) const;
+  std::int64_t run_nearest(query& q) const;
 
   const dense2D<double>& coords_;
   point origin_{{0, 0}};

@@ -46,15 +46,19 @@ point_locator::point_locator(const dense2D<double>& coords,
                              const dense2D<unsigned int>& connectivity,
                              const dense2D<unsigned int>& neighbours,
                              const dense1D<unsigned int, 8>& home)
-    : coords_(coords), conn_(connectivity), nbrs_(neighbours), home_(home), tree_(coords) {
+    : conn_(connectivity), home_(home), tree_(coords) {
   const std::size_t n = connectivity.rows() >= 3 && neighbours.rows() >= 3
                             ? std::min(connectivity.cols(), neighbours.cols())
                             : 0;
   tris_ = static_cast<std::uint32_t>(std::min<std::size_t>(n, no_id));
+  nodes_ = coords.rows() >= 2 ? coords.cols() : 0;
+  xy_ = coords.data(), xy_ld_ = coords.ld();
+  tri_ = connectivity.data(), tri_ld_ = connectivity.ld();
+  nb_ = neighbours.data(), nb_ld_ = neighbours.ld();
 }
 
 int point_locator::outside_edge(std::uint32_t t, const double* p, double tol, unsigned s) const {
-  const double* corner_at[3] = {node(conn_(0, t)), node(conn_(1, t)), node(conn_(2, t))};
+  const double* corner_at[3] = {node(corner(t, 0)), node(corner(t, 1)), node(corner(t, 2))};
   if (!corner_at[0] || !corner_at[1] || !corner_at[2]) return -2;
   const double area = doubled_area_plane_T3(corner_at[0], corner_at[1], corner_at[2]);
   if (!(area > 0) || !std::isfinite(area)) return -2;
@@ -101,8 +105,7 @@ int point_locator::walk_to_point(const double* p, std::uint32_t& t, double tol,
   }
 }
 
-std::vector<std::uint32_t> point_locator::node_ball(std::uint32_t node_id,
-                                                    std::uint32_t t0) const {
+std::vector<std::uint32_t> point_locator::node_ball(std::uint32_t node_id, std::uint32_t t0) const {
   std::vector<std::uint32_t> list;
   if (t0 >= tris_) return list;
   std::unordered_set<std::uint32_t> visited{t0};
@@ -112,7 +115,7 @@ std::vector<std::uint32_t> point_locator::node_ball(std::uint32_t node_id,
     stack.pop_back();
     int k = -1;
     for (unsigned r = 0; r < 3 && k < 0; ++r)
-      if (conn_(r, t) == node_id) k = static_cast<int>(r);
+      if (corner(t, r) == node_id) k = static_cast<int>(r);
     if (k < 0) break;
     list.push_back(t);
     for (int edge : {(k + 2) % 3, (k + 1) % 3}) {
@@ -138,7 +141,8 @@ bool point_locator::locate_point(const double* p, std::uint32_t& t, double tol, 
       t = no_id;
       return false;
     }
-    const auto ball = node_ball(static_cast<std::uint32_t>(m), home_of(static_cast<std::uint64_t>(m)));
+    const auto ball =
+        node_ball(static_cast<std::uint32_t>(m), home_of(static_cast<std::uint64_t>(m)));
     for (std::size_t i = 0; i < ball.size() && r == 0; ++i) {
       t = ball[i];
       r = walk_to_point(p, t, tol, rng);

@@ -59,8 +59,7 @@ class point_locator {
   std::vector<std::uint32_t> node_ball(std::uint32_t node, std::uint32_t t0) const;
   // A triangle holding p within tol, starting from t (no_id: from the home of a near
   // node); with `retry`, walks that leave the mesh start again around the nearest node.
-  bool locate_point(const double* p, std::uint32_t& t, double tol, bool retry,
-                    std::mt19937& rng);
+  bool locate_point(const double* p, std::uint32_t& t, double tol, bool retry, std::mt19937& rng);
 
   // The nearest node with a home triangle, or -1.
   std::int64_t nearest_node_exact(const double* p) {
@@ -74,23 +73,30 @@ class point_locator {
   }
   // Coordinates of node n, or null for a missing node.
   const double* node(std::uint64_t n) const noexcept {
-    return n < coords_.cols() && coords_.rows() >= 2 ? coords_.data() + n * coords_.ld() : nullptr;
+    return n < nodes_ ? xy_ + n * xy_ld_ : nullptr;
   }
   // Node in row r of triangle t.
-  std::uint32_t corner(std::uint32_t t, unsigned r) const noexcept { return conn_(r, t); }
+  std::uint32_t corner(std::uint32_t t, unsigned r) const noexcept { return tri_[t * tri_ld_ + r]; }
 
  private:
   std::uint32_t neighbour(std::uint32_t t, int e) const noexcept {
-    const unsigned n = nbrs_(static_cast<std::size_t>(e), t);
+    const unsigned n = nb_[t * nb_ld_ + static_cast<std::size_t>(e)];
     return n < tris_ ? n : no_id;
   }
 
-  const dense2D<double>& coords_;
   const dense2D<unsigned int>& conn_;
-  const dense2D<unsigned int>& nbrs_;
   const dense1D<unsigned int, 8>& home_;
   node_quadtree tree_;
   std::uint32_t tris_;
+  // Raw views of the arrays for the walk's inner loop (the arrays are not changed during
+  // a call): nodes_ is 0 unless the coordinates have at least 2 rows.
+  std::size_t nodes_;
+  const double* xy_;
+  std::size_t xy_ld_;
+  const unsigned* tri_;
+  std::size_t tri_ld_;
+  const unsigned* nb_;
+  std::size_t nb_ld_;
 };
 
 }  // namespace orvo::surfkit::detail

@@ -18,10 +18,10 @@ using orvo::dense1D;
 using orvo::dense2D;
 
 struct background {
-  dense2D<double> coords;       // background nodes first, then targets
-  dense2D<unsigned> conn;       // 3 x #triangles, counter-clockwise
+  dense2D<double> coords;        // background nodes first, then targets
+  dense2D<unsigned> conn;        // 3 x #triangles, counter-clockwise
   dense2D<unsigned> neighbours;  // 3 x #triangles
-  dense1D<unsigned, 8> home;    // one entry per node
+  dense1D<unsigned, 8> home;     // one entry per node
   std::size_t background_nodes = 0;
 };
 
@@ -50,8 +50,8 @@ inline dense2D<unsigned> neighbours_of(const dense2D<unsigned>& conn) {
 // cell (alternating diagonals), interior nodes moved by up to `jitter` of a cell. `keep`
 // drops cells (for non-convex domains). Targets get room for `extra` more nodes.
 template <class Keep>
-background grid(unsigned nx, unsigned ny, double x0, double y0, double w, double h,
-                double jitter, unsigned seed, Keep keep, std::size_t extra = 0) {
+background grid(unsigned nx, unsigned ny, double x0, double y0, double w, double h, double jitter,
+                unsigned seed, Keep keep, std::size_t extra = 0) {
   background b;
   const std::size_t nodes = std::size_t{nx + 1} * (ny + 1);
   b.background_nodes = nodes;
@@ -86,8 +86,8 @@ background grid(unsigned nx, unsigned ny, double x0, double y0, double w, double
 
 inline background grid(unsigned nx, unsigned ny, double jitter = 0.2, std::size_t extra = 0,
                        unsigned seed = 7) {
-  return grid(nx, ny, 0.0, 0.0, 1.0, 1.0, jitter, seed, [](unsigned, unsigned) { return true; },
-              extra);
+  return grid(
+      nx, ny, 0.0, 0.0, 1.0, 1.0, jitter, seed, [](unsigned, unsigned) { return true; }, extra);
 }
 
 // Puts target node `id` at (x, y).

@@ -22,14 +22,17 @@ using surfkit_testing::snapshot;
 
 namespace {
 
-double affine(int r, double x, double y) { return (r + 1) * 1.5 * x - (2 - r) * 0.75 * y + r - 3; }
+double affine(int r, double x, double y) {
+  return (r + 1) * 1.5 * x - (2 - r) * 0.75 * y + r - 3;
+}
 
 // A jittered grid over the unit square with `extra` targets spread over [-0.3, 1.3]^2.
 background with_targets(std::size_t extra, unsigned seed = 21) {
   background b = grid(20, 15, 0.25, extra);
   std::mt19937 rng(seed);
   std::uniform_real_distribution<double> u(-0.3, 1.3);
-  for (std::size_t id = b.background_nodes; id < b.coords.cols(); ++id) place(b, id, u(rng), u(rng));
+  for (std::size_t id = b.background_nodes; id < b.coords.cols(); ++id)
+    place(b, id, u(rng), u(rng));
   return b;
 }
 
@@ -41,7 +44,9 @@ dense2D<double> affine_field(const background& b, int rows) {
   return f;
 }
 
-bool in_square(double x, double y) { return x >= 0 && x <= 1 && y >= 0 && y <= 1; }
+bool in_square(double x, double y) {
+  return x >= 0 && x <= 1 && y >= 0 && y <= 1;
+}
 
 }  // namespace
 
@@ -173,9 +178,9 @@ TEST(Interpolate, ArgumentChecksInOrderWithNothingChanged) {
   EXPECT_EQ(interpolate(b.coords, b.conn, b.neighbours, b.home, none, targets), 0);
   // A mesh of no triangles: nothing to locate, nothing to copy.
   dense1D<double, 8> h = snapshot(g);
-  EXPECT_EQ(interpolate(b.coords, dense2D<unsigned>(3, 0), dense2D<unsigned>(3, 0), b.home, h,
-                        targets),
-            0);
+  EXPECT_EQ(
+      interpolate(b.coords, dense2D<unsigned>(3, 0), dense2D<unsigned>(3, 0), b.home, h, targets),
+      0);
   EXPECT_TRUE(same(h, g0));
 }
 

@@ -26,11 +26,14 @@ background with_targets(std::size_t extra, unsigned seed = 31) {
   background b = grid(12, 10, 0.25, extra);
   std::mt19937 rng(seed);
   std::uniform_real_distribution<double> u(-0.2, 1.2);
-  for (std::size_t id = b.background_nodes; id < b.coords.cols(); ++id) place(b, id, u(rng), u(rng));
+  for (std::size_t id = b.background_nodes; id < b.coords.cols(); ++id)
+    place(b, id, u(rng), u(rng));
   return b;
 }
 
-double size_at(double x, double y) { return 0.05 + 0.2 * x + 0.1 * y; }
+double size_at(double x, double y) {
+  return 0.05 + 0.2 * x + 0.1 * y;
+}
 
 // Packed isotropic metric h^-2 I with `rows` 3 or 6.
 void set_iso(dense2D<double>& m, std::size_t id, double h) {
@@ -88,16 +91,17 @@ TEST(InterpolateMetrics, ConstantAndIsotropicFieldsInBothDimensions) {
 TEST(InterpolateMetrics, VertexEdgeAndSizeCases) {
   background b = grid(2, 2, 0.0, 4);
   // Triangle 0 is (0, 1, 4): (0, 0), (0.5, 0), (0.5, 0.5).
-  place(b, 9, 0.0, 0.0);     // at node 0 (local node 0 of triangle 0)
-  place(b, 10, 0.5, 0.0);    // at node 1
-  place(b, 11, 0.25, 0.0);   // on edge 0-1
-  place(b, 12, 0.3, 0.1);    // inside
+  place(b, 9, 0.0, 0.0);    // at node 0 (local node 0 of triangle 0)
+  place(b, 10, 0.5, 0.0);   // at node 1
+  place(b, 11, 0.25, 0.0);  // on edge 0-1
+  place(b, 12, 0.3, 0.1);   // inside
   dense2D<double> m(3, 13, 0.0);
-  for (std::size_t id = 0; id < 9; ++id) set_aniso(m, id, 0.3 * id, 0.1 + 0.02 * id, 0.3 - 0.01 * id);
+  for (std::size_t id = 0; id < 9; ++id)
+    set_aniso(m, id, 0.3 * id, 0.1 + 0.02 * id, 0.3 - 0.01 * id);
   const dense1D<unsigned, 8> targets = {9, 10, 11, 12};
   ASSERT_EQ(interpolate_metrics(b.coords, b.conn, b.neighbours, b.home, m, targets, false), 0);
   for (int r = 0; r < 3; ++r) {
-    EXPECT_EQ(m(r, 9), m(r, 0));   // bit for bit
+    EXPECT_EQ(m(r, 9), m(r, 0));  // bit for bit
     EXPECT_EQ(m(r, 10), m(r, 1));
   }
   for (unsigned t : {11u, 12u}) {

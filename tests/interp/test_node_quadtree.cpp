@@ -46,8 +46,8 @@ void check_structure(const node_quadtree& tree, const dense2D<double>& coords) {
       for (unsigned q = 0; q < 4; ++q) {
         ASSERT_GE(cells(q, it.cell), 5u);
         const std::uint64_t half = std::uint64_t{1} << (it.level - 1);
-        stack.push_back({cells(q, it.cell), it.level - 1, it.ox + (q & 1) * half,
-                         it.oy + (q >> 1) * half});
+        stack.push_back(
+            {cells(q, it.cell), it.level - 1, it.ox + (q & 1) * half, it.oy + (q >> 1) * half});
       }
       continue;
     }
@@ -74,8 +74,8 @@ void check_structure(const node_quadtree& tree, const dense2D<double>& coords) {
 }
 
 // Compares nearest_node_exact with the brute-force nearest eligible node on `queries`.
-void check_exact(const dense2D<double>& coords, const dense1D<unsigned, 8>& home,
-                 std::size_t limit, const std::vector<std::array<double, 2>>& queries) {
+void check_exact(const dense2D<double>& coords, const dense1D<unsigned, 8>& home, std::size_t limit,
+                 const std::vector<std::array<double, 2>>& queries) {
   node_quadtree tree(coords);
   tree.build(all_nodes(coords.cols()));
   for (const auto& q : queries) {
@@ -126,8 +126,8 @@ TEST(NodeQuadtree, ExactQueryMatchesBruteForceOnRandomAndClusteredClouds) {
     }
     std::vector<std::array<double, 2>> queries;
     for (int k = 0; k < 400; ++k)
-      queries.push_back({offset + extent * (u(rng) * 1.4 - 0.2),
-                         offset + extent * (u(rng) * 1.4 - 0.2)});
+      queries.push_back(
+          {offset + extent * (u(rng) * 1.4 - 0.2), offset + extent * (u(rng) * 1.4 - 0.2)});
     for (std::size_t i = 0; i < n; i += 37) queries.push_back({coords(0, i), coords(1, i)});
     queries.push_back({offset + 1e9, offset - 1e9});  // far outside: clamped to the border
     check_exact(coords, home, 1000, queries);
@@ -220,23 +220,24 @@ TEST(NodeQuadtree, RefusedStorageLeavesAConsistentTree) {
   for (std::size_t i = 0; i < 300; ++i) coords(0, i) = rng() % 1000, coords(1, i) = rng() % 977;
   const auto conn = all_nodes(300);
   dense1D<unsigned, 8> home(300, 0u);
-  const int refused = surfkit_testing::sweep_refusals([&](const surfkit_testing::refusal_point& pt) {
-    node_quadtree tree(coords);
-    pt.arm();
-    const auto inserted = tree.build(conn);
-    const bool fired = pt.fired();
-    EXPECT_EQ(tree.storage_refused(), fired);
-    if (!fired) {
-      EXPECT_EQ(inserted, 300u);
-    }
-    check_structure(tree, coords);
-    const double q[2] = {500, 500};
-    const long long got = tree.nearest_node_exact(q, home);
-    if (inserted == 0) {
-      EXPECT_EQ(got, -1);
-    }
-    return fired;
-  });
+  const int refused =
+      surfkit_testing::sweep_refusals([&](const surfkit_testing::refusal_point& pt) {
+        node_quadtree tree(coords);
+        pt.arm();
+        const auto inserted = tree.build(conn);
+        const bool fired = pt.fired();
+        EXPECT_EQ(tree.storage_refused(), fired);
+        if (!fired) {
+          EXPECT_EQ(inserted, 300u);
+        }
+        check_structure(tree, coords);
+        const double q[2] = {500, 500};
+        const long long got = tree.nearest_node_exact(q, home);
+        if (inserted == 0) {
+          EXPECT_EQ(got, -1);
+        }
+        return fired;
+      });
   EXPECT_GT(refused, 2);
 }
 

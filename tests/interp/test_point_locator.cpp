@@ -21,7 +21,9 @@ using orvo::surfkit::detail::solve_2x2;
 
 namespace {
 
-const double* at(const background& b, unsigned id) { return b.coords.data() + id * b.coords.ld(); }
+const double* at(const background& b, unsigned id) {
+  return b.coords.data() + id * b.coords.ld();
+}
 
 // Weights of p in triangle t by an independent formula (ratios of signed areas).
 std::array<double, 3> weights(const background& b, unsigned t, const double* p) {
