@@ -6,6 +6,8 @@
 #include <random>
 
 #include "background.hpp"
+#include "interp/point_locator.hpp"
+#include "structured/metric_algebra.hpp"
 #include "orvo/surfkit.hpp"
 #include "support/testing.hpp"
 
@@ -103,6 +105,16 @@ TEST(InterpolateMetrics, VertexEdgeAndSizeCases) {
   for (int r = 0; r < 3; ++r) {
     EXPECT_EQ(m(r, 9), m(r, 0));  // bit for bit
     EXPECT_EQ(m(r, 10), m(r, 1));
+  }
+  // On edge 0-1 (weight of node 4 is 0): one interpolation of the two end metrics.
+  {
+    const auto [a, bw] = orvo::surfkit::detail::local_coords(
+        &b.coords(0, 0), &b.coords(0, 1), &b.coords(0, 4), &b.coords(0, 11));
+    ASSERT_NEAR(a + bw, 1.0, 1e-15);
+    orvo::surfkit::detail::metric2 m0{{m(0, 0), m(1, 0), m(2, 0)}}, m1{{m(0, 1), m(1, 1), m(2, 1)}},
+        want{};
+    ASSERT_TRUE(orvo::surfkit::detail::interpolate_metric_pair(m0, m1, bw, want));
+    for (int r = 0; r < 3; ++r) EXPECT_EQ(m(r, 11), want[r]);
   }
   for (unsigned t : {11u, 12u}) {
     double l1 = m(0, t) + m(2, t), det = m(0, t) * m(2, t) - m(1, t) * m(1, t);
