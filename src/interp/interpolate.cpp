@@ -1,5 +1,6 @@
 // Field interpolation: barycentric blends of a background triangle mesh's nodal values
 // at target nodes, with the nearest background node as the fallback off the mesh.
+#include <algorithm>
 #include <cstddef>
 #include <random>
 
@@ -18,6 +19,20 @@ struct field_view {
   double& at(std::size_t r, std::size_t node) const { return data[node * ld + r]; }
 };
 
+// Warms the cache for the next batch of targets from position n on: their locations and
+// the field values at the corners of a triangle near each.
+void warm(const detail::point_locator& locator, const field_view& f,
+          const dense1D<unsigned int, 8>& targets, std::size_t n, const double** ahead,
+          std::uint32_t* starts) {
+  const std::size_t count = std::min(detail::point_locator::warm_batch, targets.size() - n);
+  for (std::size_t i = 0; i < count; ++i) ahead[i] = locator.node(targets[n + i]);
+  locator.warm(ahead, count, starts);
+  if (f.rows == 0) return;
+  for (std::size_t i = 0; i < count; ++i)
+    if (starts[i] != detail::no_id)
+      for (unsigned r = 0; r < 3; ++r) __builtin_prefetch(&f.at(0, locator.corner(starts[i], r)));
+}
+
 int interpolate_field(const dense2D<double>& coords, const dense2D<unsigned int>& conn,
                       const dense2D<unsigned int>& neighbours, const dense1D<unsigned int, 8>& home,
                       const field_view& f, const dense1D<unsigned int, 8>& targets) {
@@ -27,7 +42,10 @@ int interpolate_field(const dense2D<double>& coords, const dense2D<unsigned int>
   // before anything is written.
   if (locator.storage_refused()) return detail::storage_refused;
   std::mt19937 rng(1);
+  const double* ahead[detail::point_locator::warm_batch];
+  std::uint32_t starts[detail::point_locator::warm_batch];
   for (std::size_t n = 0; n < targets.size(); ++n) {
+    if (n % detail::point_locator::warm_batch == 0) warm(locator, f, targets, n, ahead, starts);
     const unsigned t = targets[n];
     if (home[t] != detail::no_id) continue;
     const double* p = locator.node(t);

@@ -109,7 +109,16 @@ int interpolate_sizes(const dense2D<double>& coords, const dense2D<unsigned int>
   locator.build();
   if (locator.storage_refused()) return detail::storage_refused;
   std::mt19937 rng(1);
+  constexpr std::size_t batch = detail::point_locator::warm_batch;
+  const double* ahead[batch];
+  std::uint32_t starts[batch];
   for (std::size_t n = 0; n < count; ++n) {
+    if (n % batch == 0) {
+      // Cache warm-up for the next batch of targets; no result depends on it.
+      const std::size_t k = std::min(batch, count - n);
+      for (std::size_t i = 0; i < k; ++i) ahead[i] = locator.node(target(n + i));
+      locator.warm(ahead, k, starts);
+    }
     const std::size_t t = target(n);
     if (home[t] != detail::no_id) continue;
     if (keep_valid && field.valid(t)) continue;

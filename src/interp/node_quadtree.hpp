@@ -47,6 +47,12 @@ class node_quadtree {
   std::int64_t nearest_node_exact(const double* p, const dense1D<unsigned int, 8>& home,
                                   std::uint64_t element_limit = UINT32_MAX);
 
+  // The leaf cell holding each of `count` points, found level by level for all points at
+  // once so that their memory loads overlap (used to warm the cache ahead of queries).
+  void leaves_of(const double* const* points, std::size_t count, std::uint32_t* leaves) const;
+  // Word r of a cell (0: node count or first child; 1 to 3: node IDs or children).
+  unsigned cell_word(unsigned r, std::uint32_t cell) const noexcept { return pool_(r, cell); }
+
   std::uint64_t node_count() const noexcept { return node_count_; }
   // True once a storage request of the tree was refused: some nodes may be missing.
   bool storage_refused() const noexcept { return refused_; }

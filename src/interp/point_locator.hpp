@@ -61,6 +61,14 @@ class point_locator {
   // node); with `retry`, walks that leave the mesh start again around the nearest node.
   bool locate_point(const double* p, std::uint32_t& t, double tol, bool retry, std::mt19937& rng);
 
+  // Points handled by one call of warm.
+  static constexpr std::size_t warm_batch = 16;
+  // Brings into the cache what locating these points reads first (tree paths, leaf
+  // nodes, a home triangle near each and its corners), for all of them at once so that
+  // the memory loads overlap. `starts` receives that triangle per point (no_id if none).
+  // A speed hint only: no result depends on it.
+  void warm(const double* const* points, std::size_t count, std::uint32_t* starts) const;
+
   // The nearest node with a home triangle, or -1.
   std::int64_t nearest_node_exact(const double* p) {
     return tree_.nearest_node_exact(p, home_, tris_);

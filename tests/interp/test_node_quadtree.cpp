@@ -264,3 +264,26 @@ TEST(NodeQuadtree, ExactQueryResolvesTiesAtTheIntegerResolution) {
     check_exact(coords, home, 1, queries);
   }
 }
+
+TEST(NodeQuadtree, BatchedLeavesAreTheLeavesHoldingThePoints) {
+  std::mt19937 rng(9);
+  std::uniform_real_distribution<double> u(-0.1, 1.1);
+  dense2D<double> coords(2, 2000);
+  for (std::size_t i = 0; i < 2000; ++i) coords(0, i) = u(rng), coords(1, i) = u(rng) * u(rng);
+  node_quadtree tree(coords);
+  tree.build(all_nodes(2000));
+  // Every node's own position leads to the leaf that stores it.
+  for (std::size_t first = 0; first < 2000; first += 16) {
+    const double* pts[16];
+    std::uint32_t leaves[16];
+    for (std::size_t i = 0; i < 16; ++i) pts[i] = coords.data() + (first + i) * coords.ld();
+    tree.leaves_of(pts, 16, leaves);
+    for (std::size_t i = 0; i < 16; ++i) {
+      const unsigned k = tree.cell_word(0, leaves[i]);
+      ASSERT_LE(k, 3u);
+      bool held = false;
+      for (unsigned w = 1; w <= k; ++w) held |= tree.cell_word(w, leaves[i]) == first + i;
+      EXPECT_TRUE(held) << first + i;
+    }
+  }
+}
