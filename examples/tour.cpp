@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
 
       // {"extrusion", tour::extrusion},
 
-      // {"structured", tour::structured},
+      {"structured", tour::structured},
 
       {"interpolation", tour::interpolation},
 

@@ -16,7 +16,7 @@ int frame(const std::string& dir);
 
 // int extrusion(const std::string& dir);
 
-// int structured(const std::string& dir);
+int structured(const std::string& dir);
 
 int interpolation(const std::string& dir);
 

@@ -17,8 +17,9 @@ using detail::structured_grid;
 //   (1-w) S1 + u S2 + w S3 + (1-u) S4 - (1-u)(1-w) C00 - u(1-w) C10 - u w C11 - (1-u) w C01
 // with u = i/m, w = j/n, S1..S4 the side nodes facing (i, j) and C the corners. It is
 // exact for planar and bilinear patches.
+template <std::size_t Rows>
 void place_interior_nodes(dense2D<double>& coords, const structured_grid& g) {
-  const std::size_t rows = coords.rows(), ld = coords.ld();
+  const std::size_t ld = coords.ld();
   double* x = coords.data();
   auto at = [x, ld](unsigned id) { return x + static_cast<std::size_t>(id) * ld; };
   const std::uint64_t m = g.m, n = g.n;
@@ -36,13 +37,42 @@ void place_interior_nodes(dense2D<double>& coords, const structured_grid& g) {
       const double w = static_cast<double>(j) / dn;
       const double* s2 = at(g.node(m, j));
       const double* s4 = at(g.node(0, j));
-      for (std::size_t r = 0; r < rows; ++r)
+      for (std::size_t r = 0; r < Rows; ++r)
         out[r] = (1 - w) * s1[r] + u * s2[r] + w * s3[r] + (1 - u) * s4[r] -
                  (1 - u) * (1 - w) * c00[r] - u * (1 - w) * c10[r] - u * w * c11[r] -
                  (1 - u) * w * c01[r];
     }
   }
 }
+
+// The node IDs of grid row i, (i, 0) to (i, n), as the strip emitter reads them: the
+// rows i = 0 and i = m lie on sides 4 and 2 of the loop (side 4 read backwards); the
+// others start and end on sides 1 and 3 and are interior in between.
+struct grid_row {
+  const unsigned* side = nullptr;  // boundary rows: node s at side[step * s]
+  std::ptrdiff_t step = 1;
+  unsigned first = 0, last = 0, before_first_interior = 0;
+  std::size_t n = 0;
+
+  grid_row(const structured_grid& g, std::uint64_t i) : n(static_cast<std::size_t>(g.n)) {
+    if (i == 0) {
+      side = g.loop + 2 * g.m + 2 * g.n;
+      step = -1;
+    } else if (i == g.m) {
+      side = g.loop + g.m;
+    } else {
+      first = g.node(i, 0);
+      last = g.node(i, g.n);
+      before_first_interior = static_cast<unsigned>(g.first_new + (i - 1) * (g.n - 1) - 1);
+    }
+  }
+  unsigned operator()(std::size_t s) const noexcept {
+    if (side) return side[step * static_cast<std::ptrdiff_t>(s)];
+    if (s == 0) return first;
+    if (s == n) return last;
+    return before_first_interior + static_cast<unsigned>(s);
+  }
+};
 
 // Both exports; `pattern` is read only for triangles.
 int mesh_struct(dense2D<double>& coords, const dense1D<unsigned int, 8>& boundary, unsigned n,
@@ -51,9 +81,12 @@ int mesh_struct(dense2D<double>& coords, const dense1D<unsigned int, 8>& boundar
   if (!detail::coordinates_ok(coords)) return -1;
   structured_grid g;
   switch (detail::check_loop(boundary, n, coords.cols(), g)) {
-    case detail::loop_check::bad_loop: return -2;
-    case detail::loop_check::bad_counts: return -3;
-    case detail::loop_check::ok: break;
+    case detail::loop_check::bad_loop:
+      return -2;
+    case detail::loop_check::bad_counts:
+      return -3;
+    case detail::loop_check::ok:
+      break;
   }
   if (triangles && static_cast<unsigned>(pattern) > 2) return -4;
   const std::size_t rows = triangles ? 3 : 4;
@@ -78,12 +111,14 @@ int mesh_struct(dense2D<double>& coords, const dense1D<unsigned int, 8>& boundar
   keep_coords.dismiss();
   keep_connectivity.dismiss();
 
-  place_interior_nodes(coords, g);
+  if (coords.rows() == 2)
+    place_interior_nodes<2>(coords, g);
+  else
+    place_interior_nodes<3>(coords, g);
 
   const std::size_t ld = connectivity.ld();
   for (std::uint64_t i = 0; i < g.m; ++i) {
-    auto low = [&g, i](std::size_t j) { return g.node(i, j); };
-    auto high = [&g, i](std::size_t j) { return g.node(i + 1, j); };
+    const grid_row low(g, i), high(g, i + 1);
     const std::uint64_t first = first_column + (triangles ? 2 : 1) * i * g.n;
     unsigned* out = connectivity.data() + static_cast<std::size_t>(first) * ld;
     if (triangles)

@@ -13,11 +13,10 @@ constexpr double tie = 1e-12;
 
 // Power-of-two exponent that brings the largest magnitude of v near 1, or 0 when it is
 // already in a range where the squares and triple products below cannot overflow or
-// underflow (|entries| within 2^-300 .. 2^300). Scaling by a power of two is exact, so inside that range every formula
-// gives exactly its unscaled result; outside it the scaling keeps valid metrics with
-// very large or very small entries (diag(1e200, 1e150)) from being judged invalid by
-// overflow. `even` rounds the exponent up to an even one, so that square roots scale
-// exactly too.
+// underflow (|entries| within 2^-300 .. 2^300). Scaling by a power of two is exact, so inside that
+// range every formula gives exactly its unscaled result; outside it the scaling keeps valid metrics
+// with very large or very small entries (diag(1e200, 1e150)) from being judged invalid by overflow.
+// `even` rounds the exponent up to an even one, so that square roots scale exactly too.
 int scale_exponent(const double* v, std::size_t n, bool even) {
   double big = 0.0;
   for (std::size_t i = 0; i < n; ++i) big = std::max(big, std::fabs(v[i]));  // NaN ignored
@@ -32,7 +31,9 @@ int scale_exponent(const double* v, std::size_t n, bool even) {
 }
 
 // Entry (i, j) of a packed 3 x 3 metric.
-inline double at3(const metric3& m, int i, int j) { return m(static_cast<std::size_t>(i), static_cast<std::size_t>(j)); }
+inline double at3(const metric3& m, int i, int j) {
+  return m(static_cast<std::size_t>(i), static_cast<std::size_t>(j));
+}
 
 bool all_finite(const double* v, std::size_t n) {
   for (std::size_t i = 0; i < n; ++i)
@@ -178,8 +179,7 @@ bool cholesky_sym3(const metric3& m, double L[9]) {
   std::fill(L, L + 9, 0.0);
   const double m00 = m[0], m01 = m[1], m11 = m[2], m02 = m[3], m12 = m[4], m22 = m[5];
   // L(i, j) at L[i + 3 j].
-  if (m00 == 0.0 && m01 == 0.0 && m02 == 0.0)
-    return cholesky_2(m11, m12, m22, L[4], L[5], L[8]);
+  if (m00 == 0.0 && m01 == 0.0 && m02 == 0.0) return cholesky_2(m11, m12, m22, L[4], L[5], L[8]);
   if (m00 != 0.0 && m01 == 0.0 && m11 == 0.0 && m12 == 0.0)
     return cholesky_2(m00, m02, m22, L[0], L[2], L[8]);
   if (!(m00 > 0.0)) return false;
@@ -242,7 +242,7 @@ bool generalized_eigen_3(const metric3& m1, const metric3& m2, bool normalise, d
   const double l00 = L[0], l10 = L[1], l20 = L[2], l11 = L[4], l21 = L[5], l22 = L[8];
   const double g = l00 * l11 * l22;
   // W = g L^-T, upper triangular, formed without division. W(i, j) at W[i + 3 j].
-  double W[9] = {l11 * l22, 0.0, 0.0, -l10 * l22, l00 * l22, 0.0, l10 * l21 - l20 * l11,
+  double W[9] = {l11 * l22,  0.0,      0.0, -l10 * l22, l00 * l22, 0.0, l10 * l21 - l20 * l11,
                  -l00 * l21, l00 * l11};
   // X = M2 W, then B = W' X (upper packed).
   double X[9];
@@ -369,16 +369,16 @@ bool interpolate_metric_pair(const metric3& m1, const metric3& m2, double t, met
   return ok && is_positive_definite_3(out);
 }
 
-bool interpolate_metric_pair(const dense2D<double>& metrics, std::size_t i, std::size_t j,
-                             double t, metric2& out) {
+bool interpolate_metric_pair(const dense2D<double>& metrics, std::size_t i, std::size_t j, double t,
+                             metric2& out) {
   metric2 a, b;
   std::copy_n(metrics.data() + i * metrics.ld(), 3, a.data());
   std::copy_n(metrics.data() + j * metrics.ld(), 3, b.data());
   return interpolate_metric_pair(a, b, t, out);
 }
 
-bool interpolate_metric_pair(const dense2D<double>& metrics, std::size_t i, std::size_t j,
-                             double t, metric3& out) {
+bool interpolate_metric_pair(const dense2D<double>& metrics, std::size_t i, std::size_t j, double t,
+                             metric3& out) {
   metric3 a, b;
   std::copy_n(metrics.data() + i * metrics.ld(), 6, a.data());
   std::copy_n(metrics.data() + j * metrics.ld(), 6, b.data());

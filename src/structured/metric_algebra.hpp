@@ -89,10 +89,10 @@ bool interpolate_metric_pair(const metric3& m1, const metric3& m2, double t, met
 
 // The same on columns i and j of an array of metrics (3 rows for plane metrics,
 // 6 rows for space metrics; the caller guarantees the row count and i, j < cols).
-bool interpolate_metric_pair(const dense2D<double>& metrics, std::size_t i, std::size_t j,
-                             double t, metric2& out);
-bool interpolate_metric_pair(const dense2D<double>& metrics, std::size_t i, std::size_t j,
-                             double t, metric3& out);
+bool interpolate_metric_pair(const dense2D<double>& metrics, std::size_t i, std::size_t j, double t,
+                             metric2& out);
+bool interpolate_metric_pair(const dense2D<double>& metrics, std::size_t i, std::size_t j, double t,
+                             metric3& out);
 
 // True when the smallest eigenvalue of M is above 0 (by LAPACK dspev). False when an
 // entry is not finite or the eigenvalue iteration fails.

@@ -64,9 +64,12 @@ int metrics_struct(const dense1D<unsigned int, 8>& boundary, unsigned int n,
   if (boundary.size() == 0 || n == 0) return 0;
   structured_grid g;
   switch (detail::check_loop(boundary, n, sizes.size(), g)) {
-    case detail::loop_check::bad_loop: return -1;
-    case detail::loop_check::bad_counts: return -2;
-    case detail::loop_check::ok: break;
+    case detail::loop_check::bad_loop:
+      return -1;
+    case detail::loop_check::bad_counts:
+      return -2;
+    case detail::loop_check::ok:
+      break;
   }
   if (g.m == 0) return 0;
   if (!g.ids_fit()) return detail::storage_refused;
@@ -84,9 +87,12 @@ int metrics_struct(const dense1D<unsigned int, 8>& boundary, unsigned int n,
   if (boundary.size() == 0 || n == 0) return 0;
   structured_grid g;
   switch (detail::check_loop(boundary, n, metrics.cols(), g)) {
-    case detail::loop_check::bad_loop: return -1;
-    case detail::loop_check::bad_counts: return -2;
-    case detail::loop_check::ok: break;
+    case detail::loop_check::bad_loop:
+      return -1;
+    case detail::loop_check::bad_counts:
+      return -2;
+    case detail::loop_check::ok:
+      break;
   }
   if (g.m == 0) return 0;
   if (!g.ids_fit()) return detail::storage_refused;

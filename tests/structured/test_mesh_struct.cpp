@@ -77,8 +77,7 @@ void expect_manifold(const dense2D<unsigned>& conn, std::size_t first, const Loo
   for (const auto& [edge, yes] : on_loop) EXPECT_EQ(directed.count(edge), 1u);
 }
 
-double cell_doubled_area(const dense2D<double>& c, const dense2D<unsigned>& conn,
-                         std::size_t e) {
+double cell_doubled_area(const dense2D<double>& c, const dense2D<unsigned>& conn, std::size_t e) {
   auto p = [&](std::size_t k) { return c.data() + conn(k, e) * c.ld(); };
   if (conn.rows() == 4) return orvo::surfkit::detail::doubled_area_plane_Q4(p(0), p(1), p(2), p(3));
   return orvo::surfkit::detail::doubled_area_plane_T3(p(0), p(1), p(2));
@@ -163,8 +162,12 @@ TEST(MeshStruct, BilinearPatchesAreReproducedAtTheInteriorNodes) {
   // A rectangle: interior nodes on the grid, numbered i-major with stride n - 1.
   dense2D<double> coords;
   Loop loop;
-  make_domain(4, 3, 2, [](double u, double w) { return std::vector<double>{4 * u, 3 * w}; },
-              coords, loop);
+  make_domain(
+      4, 3, 2,
+      [](double u, double w) {
+        return std::vector<double>{4 * u, 3 * w};
+      },
+      coords, loop);
   dense2D<unsigned> conn;
   ASSERT_EQ(mesh_struct_T3(coords, loop, 3, 2, conn), 0);
   for (unsigned i = 1; i < 4; ++i)
@@ -233,8 +236,12 @@ TEST(MeshStruct, CellsTileTheDomainWithItsOrientation) {
   // A straight-sided domain: the cells' area is the domain's.
   dense2D<double> coords;
   Loop loop;
-  make_domain(3, 4, 2, [](double u, double w) { return std::vector<double>{2 * u, 5 * w}; },
-              coords, loop);
+  make_domain(
+      3, 4, 2,
+      [](double u, double w) {
+        return std::vector<double>{2 * u, 5 * w};
+      },
+      coords, loop);
   dense2D<unsigned> conn;
   ASSERT_EQ(mesh_struct_T3(coords, loop, 4, 0, conn), 0);
   double total = 0;
@@ -282,11 +289,11 @@ TEST(MeshStruct, ArgumentChecksChangeNothing) {
   EXPECT_EQ(mesh_struct_Q4(one_row, loop, 2, conn), -1);
   EXPECT_EQ(mesh_struct_Q4(none, loop, 2, conn), -1);
   EXPECT_EQ(mesh_struct_T3(one_row, loop, 2, 0, tri), -1);
-  EXPECT_EQ(mesh_struct_Q4(coords, Loop{0, 1, 0}, 1, conn), -2);          // too short
+  EXPECT_EQ(mesh_struct_Q4(coords, Loop{0, 1, 0}, 1, conn), -2);                    // too short
   EXPECT_EQ(mesh_struct_Q4(coords, Loop{0, 1, 2, 3, 4, 5, 6, 7, 1}, 2, conn), -2);  // open
   EXPECT_EQ(mesh_struct_Q4(coords, Loop{0, 1, 2, 3, 4, 5, 6, 8, 0}, 2, conn), -2);  // ID
   EXPECT_EQ(mesh_struct_T3(coords, Loop{0, 1, 2, 3, UINT_MAX, 5, 6, 7, 0}, 2, 0, tri), -2);
-  EXPECT_EQ(mesh_struct_Q4(coords, loop, 5, conn), -3);  // 2n > s
+  EXPECT_EQ(mesh_struct_Q4(coords, loop, 5, conn), -3);                                // 2n > s
   EXPECT_EQ(mesh_struct_Q4(coords, Loop{0, 1, 2, 3, 4, 5, 6, 7, 1, 0}, 2, conn), -3);  // s even
   // Counts that would wrap in 32 bits: 2 (2^31 + 2) = 4 mod 2^32.
   EXPECT_EQ(mesh_struct_Q4(coords, loop, 2147483650u, conn), -3);
@@ -311,12 +318,17 @@ TEST(MeshStruct, RefusedStorageRestoresBothArrays) {
     const int refused = sweep_refusals([&](const surfkit_testing::refusal_point& point) {
       dense2D<double> coords;
       Loop loop;
-      make_domain(4, 3, 3, [](double u, double w) { return std::vector<double>{u, w, u * w}; },
-                  coords, loop);
+      make_domain(
+          4, 3, 3,
+          [](double u, double w) {
+            return std::vector<double>{u, w, u * w};
+          },
+          coords, loop);
       // Entry connectivity: existing columns, or 0 x 2 with no entries.
-      dense2D<unsigned> conn = kind % 2 ? dense2D<unsigned>(0, 2)
-                                        : (kind < 2 ? dense2D<unsigned>::from_columns({{0, 1, 2, 3}})
-                                                    : dense2D<unsigned>::from_columns({{0, 1, 2}}));
+      dense2D<unsigned> conn = kind % 2
+                                   ? dense2D<unsigned>(0, 2)
+                                   : (kind < 2 ? dense2D<unsigned>::from_columns({{0, 1, 2, 3}})
+                                               : dense2D<unsigned>::from_columns({{0, 1, 2}}));
       const auto c0 = snapshot(coords);
       const auto k0 = snapshot(conn);
       point.arm();

@@ -16,7 +16,9 @@ namespace {
 
 const double qnan = std::numeric_limits<double>::quiet_NaN();
 
-metric2 m2v(double a, double b, double c) { return metric2{{a, b, c}}; }
+metric2 m2v(double a, double b, double c) {
+  return metric2{{a, b, c}};
+}
 metric3 m3v(double a, double b, double c, double d, double e, double f) {
   return metric3{{a, b, c, d, e, f}};
 }
@@ -178,10 +180,8 @@ TEST(MetricAlgebra, GeneralizedEigenResiduals) {
   EXPECT_FALSE(generalized_eigen_2(m2v(1, 1, 1), m2v(1, 0, 1), true, r, P));
   EXPECT_FALSE(generalized_eigen_2(m2v(qnan, 0, 1), m2v(1, 0, 1), true, r, P));
   double r3[3], P3[9];
-  EXPECT_FALSE(generalized_eigen_3(m3v(0, 1, 1, 0, 0, 1), m3v(1, 0, 1, 0, 0, 1),
-                                   true, r3, P3));
-  EXPECT_FALSE(generalized_eigen_3(m3v(1, 0, 1, 0, 0, 1), m3v(1, 0, 1, 0, 0, qnan),
-                                   true, r3, P3));
+  EXPECT_FALSE(generalized_eigen_3(m3v(0, 1, 1, 0, 0, 1), m3v(1, 0, 1, 0, 0, 1), true, r3, P3));
+  EXPECT_FALSE(generalized_eigen_3(m3v(1, 0, 1, 0, 0, 1), m3v(1, 0, 1, 0, 0, qnan), true, r3, P3));
 }
 
 TEST(MetricAlgebra, ReductionReconstructsBothMetrics) {
@@ -371,8 +371,7 @@ TEST(MetricAlgebra, ValidityAndSaturation) {
 TEST(MetricAlgebra, ExtremeButValidMetricsInterpolate) {
   // Sizes of 1e-100 and 1e-75: the naive products overflow, the scaled ones do not.
   metric2 out;
-  ASSERT_TRUE(interpolate_metric_pair(m2v(1e200, 0, 1e150), m2v(1e150, 0, 1e200),
-                                      0.5, out));
+  ASSERT_TRUE(interpolate_metric_pair(m2v(1e200, 0, 1e150), m2v(1e150, 0, 1e200), 0.5, out));
   const double h = 0.5 * (1e-100 + 1e-75);
   EXPECT_NEAR(out[0] * h * h, 1.0, 1e-12);
   EXPECT_NEAR(out[2] * h * h, 1.0, 1e-12);

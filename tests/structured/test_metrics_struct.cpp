@@ -134,8 +134,8 @@ TEST(MetricsStruct, ArgumentChecksChangeNothing) {
   EXPECT_EQ(metrics_struct(square, 0, M), 0);
   EXPECT_EQ(metrics_struct(Loop(), 2, h), 0);
   EXPECT_EQ(metrics_struct(square, 0, h), 0);
-  for (const Loop& bad : {Loop{0, 1, 0}, Loop{0, 1, 2, 3, 4, 5, 6, 7, 1},
-                          Loop{0, 1, 2, 3, 4, 5, 6, 8, 0}}) {
+  for (const Loop& bad :
+       {Loop{0, 1, 0}, Loop{0, 1, 2, 3, 4, 5, 6, 7, 1}, Loop{0, 1, 2, 3, 4, 5, 6, 8, 0}}) {
     EXPECT_EQ(metrics_struct(bad, 2, h), -1);
     EXPECT_EQ(metrics_struct(bad, 2, M), -1);
   }
