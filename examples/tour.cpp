@@ -32,7 +32,7 @@ int main(int argc, char** argv) {
 
       {"structured", tour::structured},
 
-      // {"interpolation", tour::interpolation},
+      {"interpolation", tour::interpolation},
 
       {"geometry", tour::geometry},
   };

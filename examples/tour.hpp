@@ -18,7 +18,7 @@ int extrusion(const std::string& dir);
 
 int structured(const std::string& dir);
 
-// int interpolation(const std::string& dir);
+int interpolation(const std::string& dir);
 
 int geometry(const std::string& dir);
 

@@ -1,0 +1,230 @@
+// Metric interpolation: size fields (anisotropic metrics or isotropic sizes) carried from
+// a background triangle mesh onto target nodes. Inside a triangle a metric is built by two
+// successive two-metric interpolations (linear in the sizes along a common basis), never
+// by blending entries, so that the result stays a valid metric or is rejected.
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <cstddef>
+#include <random>
+#include <type_traits>
+
+#include "interp/arguments.hpp"
+#include "interp/point_locator.hpp"
+#include "orvo/surfkit.hpp"
+#include "structured/metric_algebra.hpp"
+
+namespace orvo::surfkit {
+
+namespace {
+
+constexpr double eps = 1e-12;
+
+// Weights accepted within the location tolerance may lie slightly outside [0, 1]; a
+// blend of sizes or metrics must not extrapolate from them (a weight ratio b / (a + b)
+// near a vertex can be far outside [0, 1], or infinite). Clamped weights are
+// renormalised; weights already inside are kept exactly. False for non-finite weights.
+bool clamp_weights(double& a, double& b) {
+  if (!std::isfinite(a) || !std::isfinite(b)) return false;
+  double c = 1 - a - b;
+  if (a >= 0 && a <= 1 && b >= 0 && b <= 1 && c >= 0 && c <= 1) return true;
+  a = std::clamp(a, 0.0, 1.0), b = std::clamp(b, 0.0, 1.0), c = std::clamp(c, 0.0, 1.0);
+  const double sum = a + b + c;
+  if (!(sum > 0)) return false;
+  a /= sum, b /= sum;
+  return true;
+}
+
+// Per-kind access to the size field.
+template <std::size_t D>
+struct metric_kind {
+  using value = symmetric_fixed<double, D>;
+  static constexpr std::size_t rows = value::packed;
+
+  dense2D<double>& f;
+  value get(std::size_t n) const {
+    value m;
+    for (std::size_t r = 0; r < rows; ++r) m[r] = f(r, n);
+    return m;
+  }
+  void set(std::size_t n, const value& m) const {
+    for (std::size_t r = 0; r < rows; ++r) f(r, n) = m[r];
+  }
+  void copy(std::size_t from, std::size_t to) const { set(to, get(from)); }
+  bool valid(std::size_t n) const {
+    const value m = get(n);
+    if constexpr (D == 2) {
+      double l1 = NAN, l2 = NAN;
+      detail::eigenvalues_sym2(m[0], m[1], m[2], l1, l2);
+      return l1 > 0;
+    } else {
+      return detail::is_positive_definite_3(m);
+    }
+  }
+  // The metric at weights (a, b, 1 - a - b) of the corners i, j, k.
+  bool blend(std::size_t i, std::size_t j, std::size_t k, double a, double b, value& out) const {
+    const value m0 = get(i), m1 = get(j), m2 = get(k);
+    auto pair = [](const value& x, const value& y, double t, value& r) {
+      return detail::interpolate_metric_pair(x, y, t, r);
+    };
+    if (std::fabs(a) < eps) {
+      if (std::fabs(b) < eps) return out = m2, true;
+      if (std::fabs(b - 1) < eps) return out = m1, true;
+      return pair(m2, m1, b, out);
+    }
+    if (std::fabs(b) < eps) {
+      if (std::fabs(a - 1) < eps) return out = m0, true;
+      return pair(m2, m0, a, out);
+    }
+    const double s = a + b;
+    if (std::fabs(1 - s) >= eps) {
+      // Along edge i-j to the foot of the line from k, then from k towards that foot.
+      value foot;
+      if (!pair(m0, m1, b / s, foot)) return false;
+      return pair(m2, foot, s, out);
+    }
+    return pair(m0, m1, b, out);
+  }
+};
+
+struct size_kind {
+  using value = double;
+  dense1D<double, 8>& f;
+  void copy(std::size_t from, std::size_t to) const { f[to] = f[from]; }
+  bool valid(std::size_t n) const { return f[n] > 0 && f[n] < DBL_MAX; }
+  bool blend(std::size_t i, std::size_t j, std::size_t k, double a, double b, double& out) const {
+    const double hk = f[k];
+    out = (f[i] - hk) * a + (f[j] - hk) * b + hk;
+    return out > 0 && out < DBL_MAX;
+  }
+  void set(std::size_t n, double h) const { f[n] = h; }
+};
+
+// `target(n)` gives the n-th of `count` targets.
+template <class Kind, class Targets>
+int interpolate_sizes(const dense2D<double>& coords, const dense2D<unsigned int>& conn,
+                      const dense2D<unsigned int>& neighbours, const dense1D<unsigned int, 8>& home,
+                      const Kind& field, Targets target, std::size_t count, bool keep_valid) {
+  detail::point_locator locator(coords, conn, neighbours, home);
+  locator.build();
+  if (locator.storage_refused()) return detail::storage_refused;
+  std::mt19937 rng(1);
+  constexpr std::size_t batch = detail::point_locator::warm_batch;
+  const double* ahead[batch];
+  std::uint32_t starts[batch];
+  for (std::size_t n = 0; n < count; ++n) {
+    if (n % batch == 0) {
+      // Cache warm-up for the next batch of targets; no result depends on it.
+      const std::size_t k = std::min(batch, count - n);
+      for (std::size_t i = 0; i < k; ++i) ahead[i] = locator.node(target(n + i));
+      locator.warm(ahead, k, starts);
+    }
+    const std::size_t t = target(n);
+    if (home[t] != detail::no_id) continue;
+    if (keep_valid && field.valid(t)) continue;
+    const double* p = locator.node(t);
+    std::uint32_t tri = detail::no_id;
+    if (locator.locate_point(p, tri, 1e-6, true, rng)) {
+      const unsigned i = locator.corner(tri, 0), j = locator.corner(tri, 1),
+                     k = locator.corner(tri, 2);
+      auto [a, b] = detail::local_coords(locator.node(i), locator.node(j), locator.node(k), p);
+      if (!clamp_weights(a, b)) continue;
+      // Every component is computed before the target is written: it may be a corner.
+      typename Kind::value value{};
+      if (field.blend(i, j, k, a, b, value)) field.set(t, value);
+      continue;
+    }
+    const std::int64_t m = locator.nearest_node_exact(p);
+    if (m >= 0) field.copy(static_cast<std::size_t>(m), t);
+  }
+  return 0;
+}
+
+// Checks shared by the four overloads; the field's own check is `field_ok`.
+template <class Field>
+int check_arguments(const dense2D<double>& coords, const dense2D<unsigned int>& conn,
+                    const dense2D<unsigned int>& neighbours, const dense1D<unsigned int, 8>& home,
+                    const Field& field, const dense1D<unsigned int, 8>* targets) {
+  if (int code = detail::check_background(coords, conn, neighbours, home, false)) return code;
+  const std::size_t n = coords.cols();
+  if constexpr (std::is_same_v<Field, dense2D<double>>) {
+    if (field.cols() != n || (field.rows() != 3 && field.rows() != 6)) return -5;
+  } else {
+    if (field.size() != n) return -5;
+  }
+  if (targets && !detail::targets_ok(*targets, n)) return -6;
+  return 0;
+}
+
+struct listed {
+  const dense1D<unsigned int, 8>& ids;
+  std::size_t operator()(std::size_t n) const { return ids[n]; }
+};
+struct every {
+  std::size_t operator()(std::size_t n) const { return n; }
+};
+
+template <class Targets>
+int run_metrics(const dense2D<double>& coords, const dense2D<unsigned int>& conn,
+                const dense2D<unsigned int>& neighbours, const dense1D<unsigned int, 8>& home,
+                dense2D<double>& metrics, Targets target, std::size_t count, bool keep_valid) {
+  if (metrics.rows() == 3)
+    return interpolate_sizes(coords, conn, neighbours, home, metric_kind<2>{metrics}, target, count,
+                             keep_valid);
+  return interpolate_sizes(coords, conn, neighbours, home, metric_kind<3>{metrics}, target, count,
+                           keep_valid);
+}
+
+}  // namespace
+
+int interpolate_metrics(const dense2D<double>& coordinates,
+                        const dense2D<unsigned int>& connectivity,
+                        const dense2D<unsigned int>& neighbours,
+                        const dense1D<unsigned int, 8>& home, dense2D<double>& metrics,
+                        const dense1D<unsigned int, 8>& targets, bool keep_valid) {
+  if (targets.empty()) return 0;
+  if (int code = check_arguments(coordinates, connectivity, neighbours, home, metrics, &targets))
+    return code;
+  return run_metrics(coordinates, connectivity, neighbours, home, metrics, listed{targets},
+                     targets.size(), keep_valid);
+}
+
+int interpolate_metrics(const dense2D<double>& coordinates,
+                        const dense2D<unsigned int>& connectivity,
+                        const dense2D<unsigned int>& neighbours,
+                        const dense1D<unsigned int, 8>& home, dense2D<double>& metrics,
+                        bool keep_valid) {
+  if (coordinates.cols() == 0) return 0;
+  if (int code = check_arguments(coordinates, connectivity, neighbours, home, metrics,
+                                 static_cast<const dense1D<unsigned int, 8>*>(nullptr)))
+    return code;
+  return run_metrics(coordinates, connectivity, neighbours, home, metrics, every{},
+                     coordinates.cols(), keep_valid);
+}
+
+int interpolate_metrics(const dense2D<double>& coordinates,
+                        const dense2D<unsigned int>& connectivity,
+                        const dense2D<unsigned int>& neighbours,
+                        const dense1D<unsigned int, 8>& home, dense1D<double, 8>& sizes,
+                        const dense1D<unsigned int, 8>& targets, bool keep_valid) {
+  if (targets.empty()) return 0;
+  if (int code = check_arguments(coordinates, connectivity, neighbours, home, sizes, &targets))
+    return code;
+  return interpolate_sizes(coordinates, connectivity, neighbours, home, size_kind{sizes},
+                           listed{targets}, targets.size(), keep_valid);
+}
+
+int interpolate_metrics(const dense2D<double>& coordinates,
+                        const dense2D<unsigned int>& connectivity,
+                        const dense2D<unsigned int>& neighbours,
+                        const dense1D<unsigned int, 8>& home, dense1D<double, 8>& sizes,
+                        bool keep_valid) {
+  if (coordinates.cols() == 0) return 0;
+  if (int code = check_arguments(coordinates, connectivity, neighbours, home, sizes,
+                                 static_cast<const dense1D<unsigned int, 8>*>(nullptr)))
+    return code;
+  return interpolate_sizes(coordinates, connectivity, neighbours, home, size_kind{sizes}, every{},
+                           coordinates.cols(), keep_valid);
+}
+
+}  // namespace orvo::surfkit

@@ -1,0 +1,367 @@
+#include "interp/node_quadtree.hpp"
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+
+namespace orvo::surfkit::detail {
+
+namespace {
+
+constexpr double two31 = 2147483648.0;
+
+// Child quadrant of integer position pos inside a cell of `level` (>= 1): bit level - 1
+// of x selects low/high x, of y low/high y.
+inline unsigned quadrant(const std::uint32_t pos[2], int level) noexcept {
+  const int b = level - 1;
+  return 2u * ((pos[1] >> b) & 1u) + ((pos[0] >> b) & 1u);
+}
+
+inline std::uint32_t clear_below(std::uint32_t v, int level) noexcept {
+  const std::uint64_t mask = (std::uint64_t{1} << level) - 1;
+  return static_cast<std::uint32_t>(v & ~mask);
+}
+
+}  // namespace
+
+node_quadtree::node_quadtree(const dense2D<double>& coords) : coords_(coords) {
+  set_box(point{{0, 0}}, point{{1, 1}});
+}
+
+void node_quadtree::reset() {
+  node_count_ = 0;
+  pool_.resize(4, 0);  // shrinking: never refused
+  if (!pool_.resize(4, 5, 0u)) {
+    // Without a root every insertion fails and every query answers -1.
+    refused_ = true;
+    pool_.resize(4, 0);
+  }
+}
+
+void node_quadtree::set_box(const point& lo, const point& hi) {
+  reset();
+  double d = std::max(hi[0] - lo[0], hi[1] - lo[1]) * 1e-12;
+  if (d == 0) d = 1e-12;
+  // Far from the origin the relative margin alone can round away, which would put the
+  // upper nodes outside the box; keep it a few units in the last place of the corners.
+  const double corner = std::max(std::max(std::fabs(lo[0]), std::fabs(lo[1])),
+                                 std::max(std::fabs(hi[0]), std::fabs(hi[1])));
+  d = std::max(d, 4 * DBL_EPSILON * corner);
+  origin_ = point{{lo[0] - d, lo[1] - d}};
+  scale_ = point{{two31 / ((hi[0] + d) - origin_[0]), two31 / ((hi[1] + d) - origin_[1])}};
+}
+
+std::array<std::uint32_t, 2> node_quadtree::integer_position(const double* p,
+                                                             bool& clamped) const noexcept {
+  std::array<std::uint32_t, 2> ip{};
+  clamped = false;
+  for (int a = 0; a < 2; ++a) {
+    const double t = (p[a] - origin_[a]) * scale_[a];
+    if (!(t >= 0)) {  // NaN included
+      ip[a] = 0;
+      clamped = true;
+    } else if (t >= two31) {
+      ip[a] = top;
+      clamped = true;
+    } else {
+      ip[a] = static_cast<std::uint32_t>(t);
+    }
+  }
+  return ip;
+}
+
+std::uint64_t node_quadtree::build(const dense2D<unsigned int>& connectivity) {
+  const std::size_t ncoords = coords_.rows() >= 2 ? coords_.cols() : 0;
+  if (connectivity.empty() || ncoords == 0) {
+    set_box(point{{0, 0}}, point{{1, 1}});
+    return 0;
+  }
+  const std::size_t rows = std::min<std::size_t>(connectivity.rows(), 3);
+  const std::size_t cols = connectivity.cols();
+  auto id_at = [&](std::size_t r, std::size_t c) { return connectivity(r, c); };
+
+  // IDs that name no coordinate column cannot be placed: they are left out.
+  std::uint64_t limit = 0;
+  for (std::size_t c = 0; c < cols; ++c)
+    for (std::size_t r = 0; r < rows; ++r) {
+      const unsigned id = id_at(r, c);
+      if (id < ncoords) limit = std::max<std::uint64_t>(limit, std::uint64_t{id} + 1);
+    }
+
+  dense1D<unsigned int, 8> flags;
+  dense1D<unsigned int, 8> list;
+  if (!flags.resize(static_cast<std::size_t>((limit + 31) / 32), 0u) || !list.reserve(cols / 2)) {
+    refused_ = true;
+    return 0;
+  }
+  for (std::size_t c = 0; c < cols; ++c)
+    for (std::size_t r = 0; r < rows; ++r) {
+      const unsigned id = id_at(r, c);
+      if (id >= limit) continue;
+      unsigned& word = flags[id / 32];
+      const unsigned bit = 1u << (id % 32);
+      if (word & bit) continue;
+      if (!list.push_back(id)) {
+        refused_ = true;
+        return 0;
+      }
+      word |= bit;
+    }
+
+  // The box of the finite nodes: one infinite coordinate must not swallow the others.
+  point lo{{DBL_MAX, DBL_MAX}}, hi{{-DBL_MAX, -DBL_MAX}};
+  bool any = false;
+  for (unsigned id : list) {
+    const double x = coords_(0, id), y = coords_(1, id);
+    if (!std::isfinite(x) || !std::isfinite(y)) continue;
+    any = true;
+    lo[0] = std::min(lo[0], x), lo[1] = std::min(lo[1], y);
+    hi[0] = std::max(hi[0], x), hi[1] = std::max(hi[1], y);
+  }
+  if (!any) lo = point{{0, 0}}, hi = point{{1, 1}};
+  set_box(lo, hi);
+  for (unsigned id : list) insert(id);
+  return node_count_;
+}
+
+bool node_quadtree::insert(unsigned node) {
+  if (pool_.cols() <= root_cell || node >= coords_.cols() || coords_.rows() < 2) return false;
+  const double p[2] = {coords_(0, node), coords_(1, node)};
+  bool clamped = false;
+  const auto pos = integer_position(p, clamped);
+  if (clamped) return false;
+  if (!place(node, pos.data(), root_cell, root_level)) return false;
+  ++node_count_;
+  return true;
+}
+
+bool node_quadtree::place(unsigned node, const std::uint32_t pos[2], std::uint32_t cell,
+                          int level) {
+  auto add_to_leaf = [this](std::uint32_t leaf, unsigned id) {
+    unsigned k = ++pool_(0, leaf);
+    pool_(k, leaf) = id;
+    for (; k > 1 && pool_(k - 1, leaf) > pool_(k, leaf); --k)
+      std::swap(pool_(k - 1, leaf), pool_(k, leaf));
+  };
+  for (;;) {
+    while (!is_leaf(cell)) {
+      cell = pool_(quadrant(pos, level), cell);
+      --level;
+    }
+    if (pool_(0, cell) < 3) {
+      add_to_leaf(cell, node);
+      return true;
+    }
+    if (level == 0) return false;
+    // Split the full leaf: four empty children, then its three nodes go one level down.
+    const std::size_t n = pool_.cols();
+    if (pool_.capacity_cols() < n + 4 &&
+        !pool_.reserve(4, std::max<std::size_t>({8, 2 * n, n + 4}))) {
+      refused_ = true;
+      return false;
+    }
+    if (n + 4 > UINT32_MAX || !pool_.resize(4, n + 4, 0u)) {
+      refused_ = true;
+      return false;
+    }
+    const unsigned held[3] = {pool_(1, cell), pool_(2, cell), pool_(3, cell)};
+    for (unsigned q = 0; q < 4; ++q) pool_(q, cell) = static_cast<unsigned>(n + q);
+    for (unsigned id : held) {
+      const double hp[2] = {coords_(0, id), coords_(1, id)};
+      bool clamped = false;
+      const auto hpos = integer_position(hp, clamped);
+      add_to_leaf(pool_(quadrant(hpos.data(), level), cell), id);
+    }
+  }
+}
+
+bool node_quadtree::scan_leaf(query& q, std::uint32_t cell) const {
+  bool improved = false;
+  const unsigned k = q.word(0, cell);
+  for (unsigned i = 1; i <= k; ++i) {
+    const unsigned id = q.word(i, cell);
+    if (id == q.best) continue;
+    if (id >= q.home->size() || (*q.home)[id] >= q.limit) continue;
+    const double* xy = q.xy + id * q.xy_ld;
+    const double dy = xy[1] - q.p[1], dx = xy[0] - q.p[0];
+    const double d2 = dy * dy + dx * dx;
+    if (d2 < q.best_d2) {
+      q.best_d2 = d2;
+      q.best = id;
+      improved = true;
+    }
+  }
+  return improved;
+}
+
+void node_quadtree::shrink(query& q) const {
+  const double r = std::sqrt(q.best_d2);
+  for (int a = 0; a < 2; ++a) {
+    const double t = r * scale_[a];
+    const std::uint64_t d = t < two31 ? static_cast<std::uint64_t>(t) : std::uint64_t{1} << 31;
+    const std::uint64_t ip = q.ip[a];
+    // Both the centre and the half-width are truncated, so a node within the radius may
+    // sit one integer unit beyond ip -/+ d on either side.
+    q.window.lo[a] = d + 1 <= ip ? static_cast<std::uint32_t>(ip - d - 1) : 0;
+    q.window.hi[a] = static_cast<std::uint32_t>(std::min<std::uint64_t>(ip + d + 1, top));
+  }
+}
+
+void node_quadtree::box_search(query& q, std::uint32_t start, int level, unsigned quad,
+                               const std::uint32_t origin[2], std::uint32_t skip,
+                               unsigned first) const {
+  struct entry {
+    int level;
+    unsigned quad;
+    std::uint32_t cell;
+  };
+  std::array<entry, 3 * 31 + 4> stack;
+  std::size_t top_of_stack = 0;
+  stack[top_of_stack++] = entry{level, quad, start};
+  std::uint64_t o[2] = {origin[0], origin[1]};
+  while (top_of_stack > 0) {
+    if (q.best_d2 == 0) return;
+    const entry e = stack[--top_of_stack];
+    if (e.cell == skip || (q.leaf(e.cell) && q.word(0, e.cell) == 0)) continue;
+    const std::uint64_t span = std::uint64_t{1} << e.level;
+    const std::uint64_t keep = ~((span << 1) - 1);
+    o[0] = (o[0] & keep) | (std::uint64_t{e.quad & 1u} << e.level);
+    o[1] = (o[1] & keep) | (std::uint64_t{(e.quad >> 1) & 1u} << e.level);
+    if (!(o[0] <= q.window.hi[0] && o[1] <= q.window.hi[1] && q.window.lo[0] <= o[0] + span &&
+          q.window.lo[1] <= o[1] + span))
+      continue;
+    if (q.leaf(e.cell)) {
+      if (scan_leaf(q, e.cell)) shrink(q);
+      continue;
+    }
+    for (unsigned i = 4; i-- > 0;) {
+      const unsigned cq = (first + i) & 3u;
+      stack[top_of_stack++] = entry{e.level - 1, cq, q.word(cq, e.cell)};
+    }
+  }
+}
+
+std::int64_t node_quadtree::run_nearest(query& q) const {
+  bool clamped = false;
+  const auto ip = integer_position(q.p, clamped);
+  q.ip[0] = ip[0], q.ip[1] = ip[1];
+  q.best_d2 = DBL_MAX;
+  q.best = UINT32_MAX;
+  q.window = box{{0, 0}, {top, top}};
+
+  std::uint32_t cell = root_cell, parent = root_cell;
+  int level = root_level;
+  unsigned leaf_quad = 0;
+  while (!q.leaf(cell)) {
+    leaf_quad = quadrant(q.ip, level);
+    parent = cell;
+    cell = q.word(leaf_quad, cell);
+    --level;
+  }
+  if (q.word(0, cell) > 0) scan_leaf(q, cell);
+  if (q.best != UINT32_MAX) {
+    q.last_cell = cell;
+    return q.best;
+  }
+  const int parent_level = std::min(level + 1, root_level);
+  const unsigned parent_quad = parent_level < root_level ? 2u * ((q.ip[1] >> parent_level) & 1u) +
+                                                               ((q.ip[0] >> parent_level) & 1u)
+                                                         : 0u;
+  const std::uint32_t parent_origin[2] = {clear_below(q.ip[0], parent_level),
+                                          clear_below(q.ip[1], parent_level)};
+  // The sibling across the axis along which cells are shorter comes first.
+  const unsigned across = scale_[0] >= scale_[1] ? 1u : 2u;
+  box_search(q, parent, parent_level, parent_quad, parent_origin, cell, leaf_quad ^ across);
+  if (q.best != UINT32_MAX) {
+    q.last_cell = parent;
+    return q.best;
+  }
+  const std::uint32_t zero[2] = {0, 0};
+  box_search(q, root_cell, root_level, 0, zero, parent, 0);
+  q.last_cell = root_cell;
+  return q.best == UINT32_MAX ? -1 : std::int64_t{q.best};
+}
+
+void node_quadtree::start_query(query& q, const double* p, const dense1D<unsigned int, 8>& home,
+                                std::uint64_t limit) const {
+  q.cells = pool_.data();
+  q.cells_ld = pool_.ld();
+  q.xy = coords_.data();
+  q.xy_ld = coords_.ld();
+  q.p = p, q.home = &home, q.limit = limit;
+}
+
+void node_quadtree::leaves_of(const double* const* points, std::size_t count,
+                              std::uint32_t* leaves) const {
+  constexpr std::size_t most = 64;
+  std::uint32_t pos[most][2];
+  count = std::min(count, most);
+  if (pool_.cols() <= root_cell) {
+    for (std::size_t i = 0; i < count; ++i) leaves[i] = root_cell;
+    return;
+  }
+  const unsigned* cells = pool_.data();
+  const std::size_t ld = pool_.ld();
+  for (std::size_t i = 0; i < count; ++i) {
+    bool clamped = false;
+    const double origin_point[2] = {0, 0};
+    const auto ip = integer_position(points[i] ? points[i] : origin_point, clamped);
+    pos[i][0] = ip[0], pos[i][1] = ip[1];
+    leaves[i] = root_cell;
+  }
+  // One level for every point, then the next: the loads of different points are
+  // independent, so the processor overlaps their cache misses.
+  for (int level = root_level; level > 0; --level) {
+    bool deeper = false;
+    for (std::size_t i = 0; i < count; ++i) {
+      const unsigned* cell = cells + ld * leaves[i];
+      if (cell[0] < 4) continue;
+      leaves[i] = cell[quadrant(pos[i], level)];
+      deeper = true;
+    }
+    if (!deeper) break;
+  }
+}
+
+std::int64_t node_quadtree::nearest_node(const double* p, const dense1D<unsigned int, 8>& home,
+                                         std::uint64_t element_limit) {
+  if (node_count_ == 0) return -1;
+  query q{};
+  start_query(q, p, home, element_limit);
+  return run_nearest(q);
+}
+
+std::int64_t node_quadtree::nearest_node_exact(const double* p,
+                                               const dense1D<unsigned int, 8>& home,
+                                               std::uint64_t element_limit) {
+  if (node_count_ == 0) return -1;
+  query q{};
+  start_query(q, p, home, element_limit);
+  if (run_nearest(q) < 0) return -1;
+  if (q.window.lo[0] == 0 && q.window.lo[1] == 0) shrink(q);
+
+  // Start from the smallest cell on the lower corner's path that holds the whole window.
+  int i = 0;
+  for (int b = 30; b >= 1; --b)
+    if ((((q.window.lo[0] ^ q.window.hi[0]) | (q.window.lo[1] ^ q.window.hi[1])) >> b) & 1u) {
+      i = b;
+      break;
+    }
+  const int k = i + 1;
+  std::uint32_t cell = root_cell;
+  int level = root_level;
+  unsigned quad = 0;
+  if (k < root_level) {
+    while (level > k && !q.leaf(cell)) {
+      quad = quadrant(q.window.lo, level);
+      cell = q.word(quad, cell);
+      --level;
+    }
+  }
+  const std::uint32_t origin[2] = {clear_below(q.window.lo[0], level),
+                                   clear_below(q.window.lo[1], level)};
+  box_search(q, cell, level, quad, origin, q.last_cell, 0);
+  return std::int64_t{q.best};
+}
+
+}  // namespace orvo::surfkit::detail

@@ -1,0 +1,110 @@
+// Bucket quadtree over the nodes of a background triangle mesh, on 31-bit integer
+// coordinates. It gives the point locator a node near a query point (a start for the
+// walk) and, when a point lies in no triangle, the nearest node that can supply values.
+//
+// Cells live in one 4-row pool (one column per cell). A leaf keeps its node count (0 to
+// 3) in word 0 and up to three node IDs, ascending, in words 1 to 3; an internal cell
+// keeps the pool indices of its four children. Columns 0 to 3 are never used and 4 is
+// the root, so every child index is at least 5 and word 0 >= 4 means "internal".
+//
+// Eligibility. The queries only answer nodes whose home element (an entry of the home
+// array) is below `element_limit`: UINT_MAX marks a node without values, and an entry
+// that is not a triangle index cannot be used as one either.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "orvo/dense.hpp"
+
+namespace orvo::surfkit::detail {
+
+class node_quadtree {
+ public:
+  using point = vector_fixed<double, 2>;
+  static constexpr std::uint32_t root_cell = 4;
+  static constexpr int root_level = 31;
+  static constexpr std::uint32_t top = 0x7fffffffu;  // largest integer coordinate
+
+  // A fresh tree: the unit box and no node.
+  explicit node_quadtree(const dense2D<double>& coords);
+
+  // Empties the pool down to the reserved cells and an empty root.
+  void reset();
+  // reset(), then the box lo..hi slightly enlarged, mapped onto [0, 2^31) per axis.
+  void set_box(const point& lo, const point& hi);
+  // The box of the distinct finite nodes of a 3-row connectivity, and every one of them
+  // inserted in order of first use. Returns the number inserted.
+  std::uint64_t build(const dense2D<unsigned int>& connectivity);
+  // Adds one node; false when its position lies outside the box, when a fourth node
+  // shares an integer position, or when the pool could not grow.
+  bool insert(unsigned node);
+
+  // A near eligible node (the nearest of the leaf holding p when it has one), or -1.
+  std::int64_t nearest_node(const double* p, const dense1D<unsigned int, 8>& home,
+                            std::uint64_t element_limit = UINT32_MAX);
+  // The nearest eligible node (the first met among equally near ones), or -1.
+  std::int64_t nearest_node_exact(const double* p, const dense1D<unsigned int, 8>& home,
+                                  std::uint64_t element_limit = UINT32_MAX);
+
+  // The leaf cell holding each of `count` points, found level by level for all points at
+  // once so that their memory loads overlap (used to warm the cache ahead of queries).
+  void leaves_of(const double* const* points, std::size_t count, std::uint32_t* leaves) const;
+  // Word r of a cell (0: node count or first child; 1 to 3: node IDs or children).
+  unsigned cell_word(unsigned r, std::uint32_t cell) const noexcept { return pool_(r, cell); }
+
+  std::uint64_t node_count() const noexcept { return node_count_; }
+  // True once a storage request of the tree was refused: some nodes may be missing.
+  bool storage_refused() const noexcept { return refused_; }
+
+  // Inspection, for tests.
+  const dense2D<unsigned int>& cells() const noexcept { return pool_; }
+  const point& origin() const noexcept { return origin_; }
+  const point& scale() const noexcept { return scale_; }
+  // Integer position of p per axis, clamped into [0, 2^31 - 1]; `clamped` tells whether
+  // either axis needed it (NaN included).
+  std::array<std::uint32_t, 2> integer_position(const double* p, bool& clamped) const noexcept;
+
+ private:
+  struct box {
+    std::uint32_t lo[2], hi[2];
+  };
+  struct query {
+    // Raw views of the pool and the coordinates, fixed during a query.
+    const unsigned* cells;
+    std::size_t cells_ld;
+    const double* xy;
+    std::size_t xy_ld;
+    unsigned word(unsigned r, std::uint32_t cell) const noexcept {
+      return cells[cells_ld * cell + r];
+    }
+    bool leaf(std::uint32_t cell) const noexcept { return word(0, cell) < 4; }
+    const double* p;
+    const dense1D<unsigned int, 8>* home;
+    std::uint64_t limit;
+    std::uint32_t ip[2];
+    double best_d2;
+    std::uint32_t best;
+    box window;
+    std::uint32_t last_cell;
+  };
+
+  bool is_leaf(std::uint32_t cell) const noexcept { return pool_(0, cell) < 4; }
+  bool place(unsigned node, const std::uint32_t pos[2], std::uint32_t cell, int level);
+  bool scan_leaf(query& q, std::uint32_t cell) const;
+  void shrink(query& q) const;
+  void box_search(query& q, std::uint32_t start, int level, unsigned quadrant,
+                  const std::uint32_t origin[2], std::uint32_t skip, unsigned first) const;
+  void start_query(query& q, const double* p, const dense1D<unsigned int, 8>& home,
+                   std::uint64_t limit) const;
+  std::int64_t run_nearest(query& q) const;
+
+  const dense2D<double>& coords_;
+  point origin_{{0, 0}};
+  point scale_{{1, 1}};
+  dense2D<unsigned int> pool_;
+  std::uint64_t node_count_ = 0;
+  bool refused_ = false;
+};
+
+}  // namespace orvo::surfkit::detail

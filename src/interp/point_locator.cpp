@@ -1,0 +1,190 @@
+#include "interp/point_locator.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <unordered_set>
+
+#include "geometry/forms.hpp"
+
+namespace orvo::surfkit::detail {
+
+std::pair<double, double> solve_2x2(double a11, double a21, double a12, double a22, double r1,
+                                    double r2, int steps) {
+  const double det = a11 * a22 - a21 * a12;
+  const double inv = (det == 0 || std::isnan(det)) ? 0.0 : 1.0 / det;
+  double x = (a22 * r1 - a12 * r2) * inv;
+  double y = (a11 * r2 - a21 * r1) * inv;
+  for (int i = 0; i < steps; ++i) {
+    const double s1 = r1 - (a11 * x + a12 * y);
+    const double s2 = r2 - (a21 * x + a22 * y);
+    const double dx = (a22 * s1 - a12 * s2) * inv;
+    const double dy = (a11 * s2 - a21 * s1) * inv;
+    x += 0.7 * dx;
+    y += 0.7 * dy;
+    if (std::fabs(dx) <= 1e-12 * std::fabs(x) && std::fabs(dy) <= 1e-12 * std::fabs(y)) break;
+  }
+  return {x, y};
+}
+
+std::pair<double, double> local_coords(const double* p0, const double* p1, const double* p2,
+                                       const double* p) {
+  const double ux = p0[0] - p2[0], uy = p0[1] - p2[1];
+  const double vx = p1[0] - p2[0], vy = p1[1] - p2[1];
+  const double wx = p1[0] - p0[0], wy = p1[1] - p0[1];
+  const double uu = ux * ux + uy * uy, vv = vx * vx + vy * vy, ww = wx * wx + wy * wy;
+  // With edge 0-1 strictly the shortest, solving against it instead of P1 - P2 keeps the
+  // system better conditioned for slivers.
+  const bool use_w = ww < uu && ww < vv;
+  auto [a, b] = solve_2x2(ux, uy, use_w ? wx : vx, use_w ? wy : vy, p[0] - p2[0], p[1] - p2[1], 3);
+  if (p[0] == p0[0] && p[1] == p0[1]) return {1.0, 0.0};
+  if (p[0] == p1[0] && p[1] == p1[1]) return {0.0, 1.0};
+  if (use_w) a -= b;
+  return {a, b};
+}
+
+point_locator::point_locator(const dense2D<double>& coords,
+                             const dense2D<unsigned int>& connectivity,
+                             const dense2D<unsigned int>& neighbours,
+                             const dense1D<unsigned int, 8>& home)
+    : conn_(connectivity), home_(home), tree_(coords) {
+  const std::size_t n = connectivity.rows() >= 3 && neighbours.rows() >= 3
+                            ? std::min(connectivity.cols(), neighbours.cols())
+                            : 0;
+  tris_ = static_cast<std::uint32_t>(std::min<std::size_t>(n, no_id));
+  nodes_ = coords.rows() >= 2 ? coords.cols() : 0;
+  xy_ = coords.data(), xy_ld_ = coords.ld();
+  tri_ = connectivity.data(), tri_ld_ = connectivity.ld();
+  nb_ = neighbours.data(), nb_ld_ = neighbours.ld();
+}
+
+int point_locator::outside_edge(std::uint32_t t, const double* p, double tol, unsigned s) const {
+  const double* corner_at[3] = {node(corner(t, 0)), node(corner(t, 1)), node(corner(t, 2))};
+  if (!corner_at[0] || !corner_at[1] || !corner_at[2]) return -2;
+  const double area = doubled_area_plane_T3(corner_at[0], corner_at[1], corner_at[2]);
+  if (!(area > 0) || !std::isfinite(area)) return -2;
+  const double limit = -(area * tol);
+  for (unsigned k = 1; k <= 3; ++k) {
+    const int e = static_cast<int>((s + k) % 3);
+    // Cross product of (Pa - p) and (Pb - p) for the edge Pa -> Pb: negative beyond it.
+    const double c = doubled_area_plane_T3(corner_at[(e + 1) % 3], corner_at[(e + 2) % 3], p);
+    if (c < limit) return e;
+  }
+  return -1;
+}
+
+int point_locator::walk_to_point(const double* p, std::uint32_t& t, double tol,
+                                 std::mt19937& rng) const {
+  const std::uint64_t budget = tris_;
+  std::uint64_t tested = 0;
+  for (;;) {
+    if (t >= tris_) {
+      t = no_id;
+      return 0;
+    }
+    if (tested == budget) {
+      t = no_id;
+      return -2;
+    }
+    ++tested;
+    const unsigned s = static_cast<unsigned>(rng() % 3);
+    const int e = outside_edge(t, p, tol, s);
+    if (e == -1) return 1;
+    if (e == -2) {
+      t = no_id;
+      return -1;
+    }
+    std::uint32_t n = neighbour(t, e);
+    // A boundary edge: the point may also lie beyond another edge with a way on.
+    for (unsigned j = 1; n == no_id && j <= 2; ++j) {
+      const int other = outside_edge(t, p, tol, static_cast<unsigned>(e) + j);
+      if (other < 0) break;
+      n = neighbour(t, other);
+      if (other == e) break;
+    }
+    t = n;
+  }
+}
+
+std::vector<std::uint32_t> point_locator::node_ball(std::uint32_t node_id, std::uint32_t t0) const {
+  std::vector<std::uint32_t> list;
+  if (t0 >= tris_) return list;
+  std::unordered_set<std::uint32_t> visited{t0};
+  std::vector<std::uint32_t> stack{t0};
+  while (!stack.empty()) {
+    const std::uint32_t t = stack.back();
+    stack.pop_back();
+    int k = -1;
+    for (unsigned r = 0; r < 3 && k < 0; ++r)
+      if (corner(t, r) == node_id) k = static_cast<int>(r);
+    if (k < 0) break;
+    list.push_back(t);
+    for (int edge : {(k + 2) % 3, (k + 1) % 3}) {
+      const std::uint32_t n = neighbour(t, edge);
+      if (n != no_id && visited.insert(n).second) stack.push_back(n);
+    }
+  }
+  return list;
+}
+
+void point_locator::warm(const double* const* points, std::size_t count,
+                         std::uint32_t* starts) const {
+  count = std::min(count, warm_batch);
+  std::uint32_t leaves[warm_batch];
+  tree_.leaves_of(points, count, leaves);
+  const unsigned* home = home_.data();
+  const std::size_t homes = home_.size();
+  for (std::size_t i = 0; i < count; ++i) {
+    const unsigned k = std::min(tree_.cell_word(0, leaves[i]), 3u);
+    for (unsigned w = 1; w <= k; ++w) {
+      const unsigned id = tree_.cell_word(w, leaves[i]);
+      if (id < homes) __builtin_prefetch(home + id);
+      if (id < nodes_) __builtin_prefetch(xy_ + id * xy_ld_);
+    }
+  }
+  for (std::size_t i = 0; i < count; ++i) {
+    starts[i] = no_id;
+    const unsigned k = std::min(tree_.cell_word(0, leaves[i]), 3u);
+    for (unsigned w = 1; w <= k && starts[i] == no_id; ++w)
+      starts[i] = home_of(tree_.cell_word(w, leaves[i]));
+    if (starts[i] != no_id) {
+      __builtin_prefetch(tri_ + starts[i] * tri_ld_);
+      __builtin_prefetch(nb_ + starts[i] * nb_ld_);
+    }
+  }
+  for (std::size_t i = 0; i < count; ++i) {
+    if (starts[i] == no_id) continue;
+    for (unsigned r = 0; r < 3; ++r) {
+      const std::uint32_t c = corner(starts[i], r);
+      if (c < nodes_) __builtin_prefetch(xy_ + c * xy_ld_);
+    }
+  }
+}
+
+bool point_locator::locate_point(const double* p, std::uint32_t& t, double tol, bool retry,
+                                 std::mt19937& rng) {
+  if (t == no_id) {
+    const std::int64_t n = tree_.nearest_node(p, home_, tris_);
+    if (n < 0) return false;
+    t = home_of(static_cast<std::uint64_t>(n));
+    if (t == no_id) return false;
+  }
+  int r = walk_to_point(p, t, tol, rng);
+  if (retry && r == 0) {
+    const std::int64_t m = nearest_node_exact(p);
+    if (m < 0) {
+      t = no_id;
+      return false;
+    }
+    const auto ball =
+        node_ball(static_cast<std::uint32_t>(m), home_of(static_cast<std::uint64_t>(m)));
+    for (std::size_t i = 0; i < ball.size() && r == 0; ++i) {
+      t = ball[i];
+      r = walk_to_point(p, t, tol, rng);
+    }
+  }
+  if (r == 1) return true;
+  t = no_id;
+  return false;
+}
+
+}  // namespace orvo::surfkit::detail

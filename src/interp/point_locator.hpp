@@ -1,0 +1,110 @@
+// Point location in a background mesh of counter-clockwise linear triangles: a walk from
+// triangle to triangle through the neighbour matrix, each step leaving through an edge
+// the point lies beyond, the first edge tested chosen at random so that the walk cannot
+// circle forever on a consistent mesh. It starts at the home triangle of a node near the
+// point (node quadtree) and, when it runs out of the mesh, is retried from every
+// triangle around the exact nearest node.
+//
+// The random source belongs to the caller (one per export call, seeded with 1), so a
+// result depends only on the arguments and the order of the queries.
+//
+// Whatever the arrays hold, nothing is read outside them: home entries that are not
+// triangle indices are treated as "no home", neighbour entries that are not triangle
+// indices as boundaries, and a triangle naming a missing node as a bad triangle.
+#pragma once
+
+#include <cstdint>
+#include <random>
+#include <utility>
+#include <vector>
+
+#include "interp/node_quadtree.hpp"
+#include "orvo/dense.hpp"
+
+namespace orvo::surfkit::detail {
+
+constexpr unsigned no_id = 0xffffffffu;
+
+// Barycentric solve of a 2 x 2 system a11 x + a12 y = r1, a21 x + a22 y = r2, refined by
+// up to `steps` damped residual corrections.
+std::pair<double, double> solve_2x2(double a11, double a21, double a12, double a22, double r1,
+                                    double r2, int steps);
+
+// Weights (a, b) of local nodes 0 and 1 of the triangle with corners p0, p1, p2 at point
+// p; node 2 has 1 - a - b. Not clamped. Exactly (1, 0) at p0 and (0, 1) at p1.
+std::pair<double, double> local_coords(const double* p0, const double* p1, const double* p2,
+                                       const double* p);
+
+class point_locator {
+ public:
+  point_locator(const dense2D<double>& coords, const dense2D<unsigned int>& connectivity,
+                const dense2D<unsigned int>& neighbours, const dense1D<unsigned int, 8>& home);
+
+  // Builds the node quadtree over the connectivity; the number of nodes inserted.
+  std::uint64_t build() { return tree_.build(conn_); }
+  bool storage_refused() const noexcept { return tree_.storage_refused(); }
+  node_quadtree& tree() noexcept { return tree_; }
+  // Triangles the walk may visit: columns present in both the connectivity and the
+  // neighbour matrix (they are equal for well-formed arguments).
+  std::uint32_t triangle_count() const noexcept { return tris_; }
+
+  // Edge of triangle t that p lies beyond (tested from (s + 1) mod 3 on), -1 when p is
+  // inside within tol times the doubled area, -2 for a triangle that is not
+  // counter-clockwise with a finite area.
+  int outside_edge(std::uint32_t t, const double* p, double tol, unsigned s) const;
+  // 1 found (t holds p), 0 left the mesh, -1 bad triangle, -2 step budget spent; t is
+  // no_id on every result but 1.
+  int walk_to_point(const double* p, std::uint32_t& t, double tol, std::mt19937& rng) const;
+  // The triangles around `node` reachable from t0 across the edges meeting at it.
+  std::vector<std::uint32_t> node_ball(std::uint32_t node, std::uint32_t t0) const;
+  // A triangle holding p within tol, starting from t (no_id: from the home of a near
+  // node); with `retry`, walks that leave the mesh start again around the nearest node.
+  bool locate_point(const double* p, std::uint32_t& t, double tol, bool retry, std::mt19937& rng);
+
+  // Points handled by one call of warm.
+  static constexpr std::size_t warm_batch = 16;
+  // Brings into the cache what locating these points reads first (tree paths, leaf
+  // nodes, a home triangle near each and its corners), for all of them at once so that
+  // the memory loads overlap. `starts` receives that triangle per point (no_id if none).
+  // A speed hint only: no result depends on it.
+  void warm(const double* const* points, std::size_t count, std::uint32_t* starts) const;
+
+  // The nearest node with a home triangle, or -1.
+  std::int64_t nearest_node_exact(const double* p) {
+    return tree_.nearest_node_exact(p, home_, tris_);
+  }
+  // Home triangle of node n, no_id when it has none (or none that exists).
+  std::uint32_t home_of(std::uint64_t n) const noexcept {
+    if (n >= home_.size()) return no_id;
+    const unsigned h = home_[n];
+    return h < tris_ ? h : no_id;
+  }
+  // Coordinates of node n, or null for a missing node.
+  const double* node(std::uint64_t n) const noexcept {
+    return n < nodes_ ? xy_ + n * xy_ld_ : nullptr;
+  }
+  // Node in row r of triangle t.
+  std::uint32_t corner(std::uint32_t t, unsigned r) const noexcept { return tri_[t * tri_ld_ + r]; }
+
+ private:
+  std::uint32_t neighbour(std::uint32_t t, int e) const noexcept {
+    const unsigned n = nb_[t * nb_ld_ + static_cast<std::size_t>(e)];
+    return n < tris_ ? n : no_id;
+  }
+
+  const dense2D<unsigned int>& conn_;
+  const dense1D<unsigned int, 8>& home_;
+  node_quadtree tree_;
+  std::uint32_t tris_;
+  // Raw views of the arrays for the walk's inner loop (the arrays are not changed during
+  // a call): nodes_ is 0 unless the coordinates have at least 2 rows.
+  std::size_t nodes_;
+  const double* xy_;
+  std::size_t xy_ld_;
+  const unsigned* tri_;
+  std::size_t tri_ld_;
+  const unsigned* nb_;
+  std::size_t nb_ld_;
+};
+
+}  // namespace orvo::surfkit::detail
