@@ -40,16 +40,12 @@ struct structured_grid {
   }
 };
 
-enum class loop_check {
-  ok,
-  bad_loop,   // shorter than 5, not closed, or an ID not below the node count
-  bad_counts  // the segment count does not split the loop into 2 (m + n) segments
-};
-
 // Checks the loop against `node_count` existing nodes and `n` segments on sides 2 and 4
-// (n > 0, loop not empty), and fills `grid` (first_new = node_count). All sizes are
-// compared in 64 bits.
-loop_check check_loop(const dense1D<unsigned int, 8>& loop, unsigned n, std::size_t node_count,
-                      structured_grid& grid);
+// (n > 0, loop not empty), and fills `grid` (first_new = node_count). Returns 0, or the
+// caller's code for the failed test: `bad_loop` when the loop is shorter than 5, not
+// closed, or holds an ID not below the node count; `bad_counts` when n does not split
+// the loop into 2 (m + n) segments. All sizes are compared in 64 bits.
+int check_loop(const dense1D<unsigned int, 8>& loop, unsigned n, std::size_t node_count,
+               structured_grid& grid, int bad_loop, int bad_counts);
 
 }  // namespace orvo::surfkit::detail

@@ -80,14 +80,7 @@ int mesh_struct(dense2D<double>& coords, const dense1D<unsigned int, 8>& boundar
   if (n == 0 || boundary.size() == 0) return 0;
   if (!detail::coordinates_ok(coords)) return -1;
   structured_grid g;
-  switch (detail::check_loop(boundary, n, coords.cols(), g)) {
-    case detail::loop_check::bad_loop:
-      return -2;
-    case detail::loop_check::bad_counts:
-      return -3;
-    case detail::loop_check::ok:
-      break;
-  }
+  if (const int code = detail::check_loop(boundary, n, coords.cols(), g, -2, -3)) return code;
   if (triangles && static_cast<unsigned>(pattern) > 2) return -4;
   const std::size_t rows = triangles ? 3 : 4;
   if (!detail::output_rows_ok(connectivity, rows)) return triangles ? -5 : -4;

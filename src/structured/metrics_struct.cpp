@@ -63,14 +63,7 @@ int metrics_struct(const dense1D<unsigned int, 8>& boundary, unsigned int n,
                    dense1D<double, 8>& sizes) {
   if (boundary.size() == 0 || n == 0) return 0;
   structured_grid g;
-  switch (detail::check_loop(boundary, n, sizes.size(), g)) {
-    case detail::loop_check::bad_loop:
-      return -1;
-    case detail::loop_check::bad_counts:
-      return -2;
-    case detail::loop_check::ok:
-      break;
-  }
+  if (const int code = detail::check_loop(boundary, n, sizes.size(), g, -1, -2)) return code;
   if (g.m == 0) return 0;
   if (!g.ids_fit()) return detail::storage_refused;
   const std::uint64_t total = sizes.size() + g.interior_count();
@@ -86,14 +79,7 @@ int metrics_struct(const dense1D<unsigned int, 8>& boundary, unsigned int n,
   if (rows != 3 && rows != 6) return -3;
   if (boundary.size() == 0 || n == 0) return 0;
   structured_grid g;
-  switch (detail::check_loop(boundary, n, metrics.cols(), g)) {
-    case detail::loop_check::bad_loop:
-      return -1;
-    case detail::loop_check::bad_counts:
-      return -2;
-    case detail::loop_check::ok:
-      break;
-  }
+  if (const int code = detail::check_loop(boundary, n, metrics.cols(), g, -1, -2)) return code;
   if (g.m == 0) return 0;
   if (!g.ids_fit()) return detail::storage_refused;
   if (!detail::append_columns(metrics, rows, g.interior_count())) return detail::storage_refused;
