@@ -85,10 +85,18 @@ void copy_output(benchmark::State& state, bool triangles) {
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * elements));
 }
 
-void BM_ConversionT3(benchmark::State& state) { convert_grid(state, true); }
-void BM_ConversionQ4(benchmark::State& state) { convert_grid(state, false); }
-void BM_ConversionCopyT6(benchmark::State& state) { copy_output(state, true); }
-void BM_ConversionCopyQ8(benchmark::State& state) { copy_output(state, false); }
+void BM_ConversionT3(benchmark::State& state) {
+  convert_grid(state, true);
+}
+void BM_ConversionQ4(benchmark::State& state) {
+  convert_grid(state, false);
+}
+void BM_ConversionCopyT6(benchmark::State& state) {
+  copy_output(state, true);
+}
+void BM_ConversionCopyQ8(benchmark::State& state) {
+  copy_output(state, false);
+}
 
 void BM_ConversionSplitIntoQ4(benchmark::State& state) {
   const auto n = static_cast<unsigned>(state.range(0));

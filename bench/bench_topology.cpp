@@ -50,14 +50,18 @@ void quality_split(benchmark::State& state, int criterion) {
     orvo::dense1D<unsigned> kept, split;
     orvo::dense2D<unsigned> out;
     // Threshold 0.95: the wavy grid has good and bad elements, a few in ten are cut.
-    benchmark::DoNotOptimize(orvo::surfkit::split_Q4_into_T3(m.coords, m.conn, 0.95, 0.95,
-                                                             criterion, kept, split, out));
+    benchmark::DoNotOptimize(
+        orvo::surfkit::split_Q4_into_T3(m.coords, m.conn, 0.95, 0.95, criterion, kept, split, out));
   }
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * m.conn.cols()));
 }
 
-void BM_TopologyQualitySplitShape(benchmark::State& state) { quality_split(state, 1); }
-void BM_TopologyQualitySplitDihedral(benchmark::State& state) { quality_split(state, 6); }
+void BM_TopologyQualitySplitShape(benchmark::State& state) {
+  quality_split(state, 1);
+}
+void BM_TopologyQualitySplitDihedral(benchmark::State& state) {
+  quality_split(state, 6);
+}
 BENCHMARK(BM_TopologyQualitySplitShape)->RangeMultiplier(10)->Range(10000, 1000000);
 BENCHMARK(BM_TopologyQualitySplitDihedral)->RangeMultiplier(10)->Range(10000, 1000000);
 

@@ -45,8 +45,7 @@ inline void add_cells(vtu_mesh& m, const orvo::dense2D<unsigned>& conn, orvo::el
     std::vector<unsigned> c;
     std::uint8_t t = 0;
     const bool mixed = type == orvo::FACE_MIX;
-    const bool six = rows == 6 || (mixed && rows >= 8 && at(6) == UINT_MAX) ||
-                     (type == orvo::T6);
+    const bool six = rows == 6 || (mixed && rows >= 8 && at(6) == UINT_MAX) || (type == orvo::T6);
     if (type == orvo::EDGE2 || rows == 2) {
       c = {at(0), at(1)}, t = vtk_line;
     } else if (rows == 3 || (rows == 4 && mixed && at(3) == UINT_MAX)) {

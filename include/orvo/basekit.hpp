@@ -47,11 +47,13 @@ enum element_type : int {
 constexpr int element_type_count = 23;
 
 // True for the values 0 to 22.
-constexpr bool is_valid(element_type t) noexcept { return t >= 0 && t < element_type_count; }
+constexpr bool is_valid(element_type t) noexcept {
+  return t >= 0 && t < element_type_count;
+}
 
 // Nodes of an element of kind t (0 for a value outside 0 to 22).
 constexpr unsigned node_count(element_type t) noexcept {
-  constexpr unsigned table[element_type_count] = {0, 1, 2, 2, 3, 4, 3, 4, 6, 8, 9, 8,
+  constexpr unsigned table[element_type_count] = {0, 1,  2, 2,  3,  4, 3,  4,  6, 8,  9, 8,
                                                   4, 10, 5, 13, 14, 6, 15, 18, 8, 20, 27};
   return is_valid(t) ? table[t] : 0;
 }

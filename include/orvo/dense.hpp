@@ -82,7 +82,8 @@ class ref_counted {
 
   void add_ref() const noexcept { refs_.fetch_add(1, std::memory_order_relaxed); }
   void release() const noexcept {
-    if (refs_.fetch_sub(1, std::memory_order_acq_rel) == 1) const_cast<ref_counted*>(this)->__destroy();
+    if (refs_.fetch_sub(1, std::memory_order_acq_rel) == 1)
+      const_cast<ref_counted*>(this)->__destroy();
   }
   std::size_t use_count() const noexcept { return refs_.load(std::memory_order_acquire); }
 
@@ -338,7 +339,11 @@ class dense2D {
   dense2D(const dense2D&) noexcept = default;
   dense2D& operator=(const dense2D&) noexcept = default;
   dense2D(dense2D&& o) noexcept
-      : store_(std::move(o.store_)), offset_(o.offset_), rows_(o.rows_), cols_(o.cols_), ld_(o.ld_) {
+      : store_(std::move(o.store_)),
+        offset_(o.offset_),
+        rows_(o.rows_),
+        cols_(o.cols_),
+        ld_(o.ld_) {
     o.reset_extent();
   }
   dense2D& operator=(dense2D&& o) noexcept {

@@ -124,7 +124,6 @@ SURFKIT_API int split_into_Q4(dense2D<double>& coordinates,
                               const dense2D<unsigned int>& given_edges,
                               dense2D<unsigned int>& output);
 
-
 // ===== Degenerate quadrangles and simple splitting =====================================
 
 // Turns quadrangles with a node repeated along an edge into triangles of a mixed mesh.
@@ -163,8 +162,6 @@ SURFKIT_API int split_Q4_into_T3(const dense2D<double>& coordinates,
                                  const dense2D<unsigned int>& connectivity,
                                  dense2D<unsigned int>& output);
 
-
-
 // ===== Quality-driven splitting ========================================================
 
 // Keeps the good quadrangles of a mixed mesh and cuts the bad ones into two triangles.
@@ -197,12 +194,10 @@ SURFKIT_API int split_Q4_into_T3(const dense2D<double>& coordinates,
 // storage refused (output as on entry, both lists back to their entry sizes).
 // Cost: O(#elements); room for #elements more entries is reserved in each list.
 SURFKIT_API int split_Q4_into_T3(const dense2D<double>& coordinates,
-                                 const dense2D<unsigned int>& connectivity,
-                                 double shape_threshold, double angle_threshold,
-                                 int split_criterion, dense1D<unsigned int, 8>& kept,
-                                 dense1D<unsigned int, 8>& split, dense2D<unsigned int>& output);
-
-
+                                 const dense2D<unsigned int>& connectivity, double shape_threshold,
+                                 double angle_threshold, int split_criterion,
+                                 dense1D<unsigned int, 8>& kept, dense1D<unsigned int, 8>& split,
+                                 dense2D<unsigned int>& output);
 
 // ===== Reorientation ===================================================================
 
@@ -227,8 +222,6 @@ SURFKIT_API int split_Q4_into_T3(const dense2D<double>& coordinates,
 SURFKIT_API int mesh_reorient(dense2D<unsigned int>& connectivity,
                               dense2D<unsigned int>& neighbours, unsigned int start_element,
                               int all_components);
-
-
 
 // ===== Translation extrusion ===========================================================
 
@@ -270,21 +263,17 @@ SURFKIT_API int extrude_translate_Q4(dense2D<double>& coords, const dense2D<unsi
                                      const vector_fixed<double, 3>& d, double h0, double h1,
                                      bool force_even, dense2D<unsigned int>& surface);
 SURFKIT_API int extrude_translate_T3(dense2D<double>& coords, const dense2D<unsigned int>& line,
-                                     const vector_fixed<double, 2>& d, unsigned int n,
-                                     int pattern, dense2D<unsigned int>& surface);
+                                     const vector_fixed<double, 2>& d, unsigned int n, int pattern,
+                                     dense2D<unsigned int>& surface);
 SURFKIT_API int extrude_translate_T3(dense2D<double>& coords, const dense2D<unsigned int>& line,
                                      const vector_fixed<double, 2>& d, double h0, double h1,
-                                     int pattern, bool force_even,
-                                     dense2D<unsigned int>& surface);
+                                     int pattern, bool force_even, dense2D<unsigned int>& surface);
 SURFKIT_API int extrude_translate_T3(dense2D<double>& coords, const dense2D<unsigned int>& line,
-                                     const vector_fixed<double, 3>& d, unsigned int n,
-                                     int pattern, dense2D<unsigned int>& surface);
+                                     const vector_fixed<double, 3>& d, unsigned int n, int pattern,
+                                     dense2D<unsigned int>& surface);
 SURFKIT_API int extrude_translate_T3(dense2D<double>& coords, const dense2D<unsigned int>& line,
                                      const vector_fixed<double, 3>& d, double h0, double h1,
-                                     int pattern, bool force_even,
-                                     dense2D<unsigned int>& surface);
-
-
+                                     int pattern, bool force_even, dense2D<unsigned int>& surface);
 
 // ===== Rotation extrusion ==============================================================
 
@@ -302,8 +291,8 @@ SURFKIT_API int extrude_rotate_Q4(dense2D<double>& coords, const dense2D<unsigne
                                   const vector_fixed<double, 2>& c, double a, unsigned int n,
                                   dense2D<unsigned int>& surface);
 SURFKIT_API int extrude_rotate_Q4(dense2D<double>& coords, const dense2D<unsigned int>& line,
-                                  const vector_fixed<double, 2>& c, double a, double h0,
-                                  double h1, bool force_even, dense2D<unsigned int>& surface);
+                                  const vector_fixed<double, 2>& c, double a, double h0, double h1,
+                                  bool force_even, dense2D<unsigned int>& surface);
 SURFKIT_API int extrude_rotate_Q4(dense2D<double>& coords, const dense2D<unsigned int>& line,
                                   const vector_fixed<double, 3>& p,
                                   const vector_fixed<double, 3>& v, unsigned int n,
@@ -316,19 +305,16 @@ SURFKIT_API int extrude_rotate_T3(dense2D<double>& coords, const dense2D<unsigne
                                   const vector_fixed<double, 2>& c, double a, unsigned int n,
                                   int pattern, dense2D<unsigned int>& surface);
 SURFKIT_API int extrude_rotate_T3(dense2D<double>& coords, const dense2D<unsigned int>& line,
-                                  const vector_fixed<double, 2>& c, double a, double h0,
-                                  double h1, int pattern, bool force_even,
-                                  dense2D<unsigned int>& surface);
+                                  const vector_fixed<double, 2>& c, double a, double h0, double h1,
+                                  int pattern, bool force_even, dense2D<unsigned int>& surface);
 SURFKIT_API int extrude_rotate_T3(dense2D<double>& coords, const dense2D<unsigned int>& line,
                                   const vector_fixed<double, 3>& p,
-                                  const vector_fixed<double, 3>& v, unsigned int n,
-                                  int pattern, dense2D<unsigned int>& surface);
+                                  const vector_fixed<double, 3>& v, unsigned int n, int pattern,
+                                  dense2D<unsigned int>& surface);
 SURFKIT_API int extrude_rotate_T3(dense2D<double>& coords, const dense2D<unsigned int>& line,
                                   const vector_fixed<double, 3>& p,
                                   const vector_fixed<double, 3>& v, double h0, double h1,
                                   int pattern, bool force_even, dense2D<unsigned int>& surface);
-
-
 
 // ===== Spiral extrusion ================================================================
 
@@ -363,8 +349,6 @@ SURFKIT_API int extrude_spiral_T3(dense2D<double>& coords, const dense2D<unsigne
                                   const vector_fixed<double, 3>& v,
                                   const vector_fixed<double, 3>& t, unsigned int n, int pattern,
                                   dense2D<unsigned int>& surface);
-
-
 
 // ===== Structured meshes ===============================================================
 
@@ -496,8 +480,7 @@ SURFKIT_API int interpolate(const dense2D<double>& coordinates,
 SURFKIT_API int interpolate_metrics(const dense2D<double>& coordinates,
                                     const dense2D<unsigned int>& connectivity,
                                     const dense2D<unsigned int>& neighbours,
-                                    const dense1D<unsigned int, 8>& home,
-                                    dense2D<double>& metrics,
+                                    const dense1D<unsigned int, 8>& home, dense2D<double>& metrics,
                                     const dense1D<unsigned int, 8>& targets, bool keep_valid);
 
 // The same with every node a target (those with a home are left alone); 0 at once when
@@ -505,23 +488,22 @@ SURFKIT_API int interpolate_metrics(const dense2D<double>& coordinates,
 SURFKIT_API int interpolate_metrics(const dense2D<double>& coordinates,
                                     const dense2D<unsigned int>& connectivity,
                                     const dense2D<unsigned int>& neighbours,
-                                    const dense1D<unsigned int, 8>& home,
-                                    dense2D<double>& metrics, bool keep_valid);
+                                    const dense1D<unsigned int, 8>& home, dense2D<double>& metrics,
+                                    bool keep_valid);
 
 // Isotropic sizes, one per node (-5: size not #nodes).
 SURFKIT_API int interpolate_metrics(const dense2D<double>& coordinates,
                                     const dense2D<unsigned int>& connectivity,
                                     const dense2D<unsigned int>& neighbours,
-                                    const dense1D<unsigned int, 8>& home,
-                                    dense1D<double, 8>& sizes,
+                                    const dense1D<unsigned int, 8>& home, dense1D<double, 8>& sizes,
                                     const dense1D<unsigned int, 8>& targets, bool keep_valid);
 
 // Isotropic sizes with every node a target.
 SURFKIT_API int interpolate_metrics(const dense2D<double>& coordinates,
                                     const dense2D<unsigned int>& connectivity,
                                     const dense2D<unsigned int>& neighbours,
-                                    const dense1D<unsigned int, 8>& home,
-                                    dense1D<double, 8>& sizes, bool keep_valid);
+                                    const dense1D<unsigned int, 8>& home, dense1D<double, 8>& sizes,
+                                    bool keep_valid);
 
 // ===== Area and angles =================================================================
 

@@ -11,9 +11,15 @@ thread_local unsigned long request_count = 0;
 }  // namespace
 
 namespace storage_testing {
-void refuse_nth_request(unsigned long n) { refuse_countdown = n; }
-bool refusal_pending() { return refuse_countdown != 0; }
-unsigned long requests_made() { return request_count; }
+void refuse_nth_request(unsigned long n) {
+  refuse_countdown = n;
+}
+bool refusal_pending() {
+  return refuse_countdown != 0;
+}
+unsigned long requests_made() {
+  return request_count;
+}
 }  // namespace storage_testing
 
 namespace detail {

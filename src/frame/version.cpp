@@ -2,6 +2,8 @@
 
 namespace orvo::surfkit {
 
-const char* version() { return "4.8.0.0"; }
+const char* version() {
+  return "4.8.0.0";
+}
 
 }  // namespace orvo::surfkit

@@ -15,12 +15,18 @@ namespace orvo::surfkit::detail {
 
 using vec3 = std::array<double, 3>;
 
-inline vec3 sub3(const double* p, const double* q) { return {p[0] - q[0], p[1] - q[1], p[2] - q[2]}; }
+inline vec3 sub3(const double* p, const double* q) {
+  return {p[0] - q[0], p[1] - q[1], p[2] - q[2]};
+}
 inline vec3 cross(const vec3& a, const vec3& b) {
   return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
 }
-inline double dot(const vec3& a, const vec3& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
-inline double norm(const vec3& a) { return std::sqrt(dot(a, a)); }
+inline double dot(const vec3& a, const vec3& b) {
+  return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+}
+inline double norm(const vec3& a) {
+  return std::sqrt(dot(a, a));
+}
 
 // Signed doubled area of the plane triangle P0 P1 P2, positive counter-clockwise.
 inline double doubled_area_plane_T3(const double* p0, const double* p1, const double* p2) {
