@@ -13,8 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto type = static_cast<orvo::element_type>(in.take<std::int8_t>() % 30);
   const unsigned nodes = in.take<std::uint8_t>();
   auto conn = fuzz::ids(in, rows, cols, nodes);
-  orvo::dense2D<unsigned> before;
-  if (!before.copy(conn)) std::abort();
+  const auto before = fuzz::snapshot(conn);
   (void)orvo::basekit::check_IDs(conn, type, nodes);
   (void)orvo::basekit::check_IDs(conn, nodes);
   // A mixed quadratic column is a triangle when row 6 holds UINT_MAX; a quadrangle with
@@ -22,14 +21,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // come back unchanged.
   bool well_formed = true;
   if (type == orvo::FACE_MIX && rows >= 8)
-    for (std::size_t c = 0; c < cols; ++c) well_formed &= conn(7, c) != UINT_MAX || conn(6, c) == UINT_MAX;
+    for (std::size_t c = 0; c < cols; ++c)
+      well_formed &= conn(7, c) != UINT_MAX || conn(6, c) == UINT_MAX;
   const int first = orvo::surfkit::flip(conn, type);
   const int second = orvo::surfkit::flip(conn, type);
   if (first != second) std::abort();
   if (!well_formed) return 0;
   if (orvo::surfkit::flip(conn) == 0 && orvo::surfkit::flip(conn) != 0) std::abort();
-  for (std::size_t c = 0; c < cols; ++c)
-    for (std::size_t r = 0; r < rows; ++r)
-      if (conn(r, c) != before(r, c)) std::abort();
+  if (!fuzz::same(conn, before)) std::abort();
   return 0;
 }

@@ -1,53 +1,29 @@
 // Structured meshes and size fields over arbitrary loops, segment counts, patterns and
 // output shapes: every call must return a code without crashing, and a successful call
 // must leave consistent arrays.
-#include <cstddef>
-#include <cstdint>
 #include <cstdlib>
-#include <cstring>
 
+#include "fuzz_support.hpp"
 #include "orvo/surfkit.hpp"
 
-namespace {
-
-struct reader {
-  const std::uint8_t* p;
-  std::size_t left;
-  template <class T>
-  T get() {
-    T v{};
-    const std::size_t k = left < sizeof(T) ? left : sizeof(T);
-    std::memcpy(&v, p, k);
-    p += k;
-    left -= k;
-    return v;
-  }
-};
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  reader in{data, size};
-  const auto flags = in.get<std::uint8_t>();
+  fuzz::reader in(data, size);
+  const auto flags = in.byte();
   const std::size_t rows = 1 + flags % 4;  // 1 to 4 coordinate rows
-  const std::size_t nodes = in.get<std::uint8_t>() % 40;
-  const std::size_t loop_len = in.get<std::uint8_t>() % 48;
+  const std::size_t nodes = in.byte() % 40;
+  const std::size_t loop_len = in.byte() % 48;
   // n: mostly small, sometimes a raw 32-bit value (wrapping sizes).
-  const auto raw_n = in.get<std::uint32_t>();
+  const auto raw_n = in.take<std::uint32_t>();
   const unsigned n = (flags & 0x10) ? raw_n : raw_n % 24;
-  const int pattern = static_cast<int>(in.get<std::int8_t>()) % 5;
-  const std::size_t conn_rows = in.get<std::uint8_t>() % 5;
-  const std::size_t conn_cols = in.get<std::uint8_t>() % 3;
+  const int pattern = static_cast<int>(in.take<std::int8_t>()) % 5;
+  const std::size_t conn_rows = in.byte() % 5;
+  const std::size_t conn_cols = in.byte() % 3;
 
   orvo::dense2D<double> coords(rows, nodes);
   for (std::size_t c = 0; c < nodes; ++c)
-    for (std::size_t r = 0; r < rows; ++r)
-      coords(r, c) = static_cast<double>(in.get<std::int8_t>());
+    for (std::size_t r = 0; r < rows; ++r) coords(r, c) = in.grid();
   orvo::dense1D<unsigned int, 8> loop(loop_len);
-  for (std::size_t k = 0; k < loop_len; ++k) {
-    const auto b = in.get<std::uint8_t>();
-    loop[k] = b == 255 ? UINT_MAX : (nodes ? b % (nodes + 1) : b);
-  }
+  for (auto& id : loop) id = in.id(nodes);
   if ((flags & 0x20) && loop_len > 0) loop[loop_len - 1] = loop[0];
 
   orvo::dense2D<unsigned> conn(conn_rows, conn_cols, 0u);
@@ -65,8 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (rc < 0 && sizes.size() != nodes) abort();
   orvo::dense2D<double> metrics((flags & 0x80) ? 6 : 3 + (flags >> 2) % 2, nodes, 0.0);
   for (std::size_t c = 0; c < metrics.cols(); ++c)
-    for (std::size_t r = 0; r < metrics.rows(); ++r)
-      metrics(r, c) = static_cast<double>(in.get<std::int8_t>());
+    for (std::size_t r = 0; r < metrics.rows(); ++r) metrics(r, c) = in.grid();
   rc = orvo::surfkit::metrics_struct(loop, n, metrics);
   if (rc < 0 && metrics.cols() != nodes) abort();
   return 0;
