@@ -1,0 +1,276 @@
+// Structured grids of a four-sided loop: mesh_struct_Q4/T3 and the size fields of
+// metrics_struct, which number the interior nodes alike.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+#include <functional>
+#include <map>
+#include <tuple>
+#include <vector>
+
+#include "orvo/surfkit.hpp"
+#include "support/testing.hpp"
+
+using namespace orvo::surfkit;
+using namespace surfkit_testing;
+using orvo::dense1D;
+using orvo::dense2D;
+using Loop = dense1D<unsigned int, 8>;
+
+namespace {
+
+const Loop square = {0, 1, 2, 3, 4, 5, 6, 7, 0};
+const dense2D<double> square_xy = {{0, 0.5, 1, 1, 1, 0.5, 0, 0}, {0, 0, 0, 0.5, 1, 1, 1, 0.5}};
+
+// The loop 0, 1, ..., 2(m + n) - 1, 0 of an m x n grid, node k at at(u, w) (u along sides
+// 1 and 3, w along sides 2 and 4): counter-clockwise for at(u, w) = (u, w).
+template <class At>
+void make_domain(unsigned m, unsigned n, At at, dense2D<double>& coords, Loop& loop) {
+  std::vector<std::pair<double, double>> uw;
+  for (unsigned i = 0; i < m; ++i) uw.push_back({double(i) / m, 0.0});
+  for (unsigned j = 0; j < n; ++j) uw.push_back({1.0, double(j) / n});
+  for (unsigned i = m; i > 0; --i) uw.push_back({double(i) / m, 1.0});
+  for (unsigned j = n; j > 0; --j) uw.push_back({0.0, double(j) / n});
+  coords.resize(at(0, 0).size(), uw.size());
+  loop.resize(uw.size() + 1);
+  for (std::size_t k = 0; k <= uw.size(); ++k) loop[k] = k % uw.size();
+  for (std::size_t k = 0; k < uw.size(); ++k)
+    for (std::size_t r = 0; r < coords.rows(); ++r) coords(r, k) = at(uw[k].first, uw[k].second)[r];
+}
+
+// A non-planar bilinear patch over a skewed quadrilateral; the unit square.
+std::vector<double> patch(double u, double w) {
+  const double P[4][3] = {{0, 0, 0}, {3, 0.5, 0}, {3.5, 2.5, 1}, {-0.5, 2, 0}};
+  std::vector<double> p(3);
+  for (int r = 0; r < 3; ++r)
+    p[r] = (1 - u) * (1 - w) * P[0][r] + u * (1 - w) * P[1][r] + u * w * P[2][r] +
+           (1 - u) * w * P[3][r];
+  return p;
+}
+std::vector<double> unit(double u, double w) {
+  return {u, w};
+}
+
+// Doubled signed area of the polygon c(:, id(0)), ..., c(:, id(count - 1)) in the xy-plane.
+template <class Id>
+double shoelace(const dense2D<double>& c, std::size_t count, Id id) {
+  double a = 0;
+  for (std::size_t k = 0; k < count; ++k) {
+    const unsigned p = id(k), q = id((k + 1) % count);
+    a += c(0, p) * c(1, q) - c(0, q) * c(1, p);
+  }
+  return a;
+}
+
+// Every loop edge is used once in the loop's direction, every other edge twice in
+// opposite directions, and no directed edge twice.
+void expect_manifold(const dense2D<unsigned>& conn, std::size_t first, const Loop& loop) {
+  std::map<std::pair<unsigned, unsigned>, int> directed, on_loop;
+  for (std::size_t e = first; e < conn.cols(); ++e)
+    for (std::size_t k = 0; k < conn.rows(); ++k)
+      ++directed[{conn(k, e), conn((k + 1) % conn.rows(), e)}];
+  for (std::size_t k = 0; k + 1 < loop.size(); ++k) ++on_loop[{loop[k], loop[k + 1]}];
+  for (const auto& [edge, count] : directed) {
+    EXPECT_TRUE(count == 1 && edge.first != edge.second) << edge.first << "-" << edge.second;
+    EXPECT_EQ(directed.count({edge.second, edge.first}), 1 - on_loop.count(edge)) << edge.first;
+  }
+  for (const auto& [edge, count] : on_loop) EXPECT_EQ(directed.count(edge), 1u);
+}
+
+// Each {code, call} returns its code and leaves every array in `arrays` as it was.
+template <class... A>
+void expect_codes(const std::vector<std::pair<int, std::function<int()>>>& calls,
+                  const A&... arrays) {
+  const auto before = std::make_tuple(snapshot(arrays)...);
+  for (const auto& [code, call] : calls) {
+    EXPECT_EQ(call(), code);
+    auto unchanged = [&](const auto& a, const auto& b) { EXPECT_TRUE(same(a, b)) << code; };
+    std::apply([&](const auto&... b) { (unchanged(arrays, b), ...); }, before);
+  }
+}
+
+// Storage refusals of call(a, b): each refused run returns -199 with both arrays as on
+// entry, the last run 0. Returns the number of refused runs.
+template <class A, class B, class Call>
+int sweep(const A& a0, const B& b0, Call call) {
+  return sweep_refusals([&](const refusal_point& point) {
+    A a = snapshot(a0);
+    B b = snapshot(b0);
+    point.arm();
+    const int rc = call(a, b);
+    const bool fired = point.fired();
+    EXPECT_EQ(rc, fired ? -199 : 0);
+    EXPECT_TRUE(!fired || (same(a, a0) && same(b, b0)));
+    return fired;
+  });
+}
+
+}  // namespace
+
+TEST(MeshStruct, TwoByTwoSquareForEveryPattern) {
+  // Columns of the quadrangles and of patterns 0, 1 and 2 (alternating, (c0, c2) first).
+  const std::vector<unsigned> want[4] = {
+      {0, 1, 8, 7, 7, 8, 5, 6, 1, 2, 3, 8, 8, 3, 4, 5},
+      {0, 1, 7, 1, 8, 7, 7, 8, 6, 8, 5, 6, 1, 2, 8, 2, 3, 8, 8, 3, 5, 3, 4, 5},
+      {0, 1, 8, 0, 8, 7, 7, 8, 5, 7, 5, 6, 1, 2, 3, 1, 3, 8, 8, 3, 4, 8, 4, 5},
+      {0, 1, 8, 0, 8, 7, 7, 8, 6, 8, 5, 6, 1, 2, 8, 2, 3, 8, 8, 3, 4, 8, 4, 5}};
+  for (int pattern = -1; pattern <= 2; ++pattern) {
+    dense2D<double> xy = snapshot(square_xy);
+    dense2D<unsigned> conn;
+    ASSERT_EQ(pattern < 0 ? mesh_struct_Q4(xy, square, 2, conn)
+                          : mesh_struct_T3(xy, square, 2, pattern, conn),
+              0);
+    ASSERT_EQ(xy.cols(), 9u);
+    EXPECT_DOUBLE_EQ(xy(0, 8), 0.5);
+    EXPECT_DOUBLE_EQ(xy(1, 8), 0.5);
+    EXPECT_EQ(conn.rows(), pattern < 0 ? 4u : 3u);
+    std::vector<unsigned> got;
+    for (std::size_t e = 0; e < conn.cols(); ++e)
+      for (std::size_t k = 0; k < conn.rows(); ++k) got.push_back(conn(k, e));
+    EXPECT_EQ(got, want[pattern + 1]);
+  }
+}
+
+TEST(MeshStruct, BilinearPatchesAreTiledExactly) {
+  // The patch (mirrored: clockwise) is reproduced at the interior nodes (i-major), the
+  // cells keep the loop's turn, their xy-areas sum to the loop's, edges are shared, and
+  // existing elements stay first.
+  for (double turn : {1.0, -1.0})
+    for (auto [m, n] : {std::pair<unsigned, unsigned>{4, 3}, {1, 4}, {4, 1}})
+      for (int pattern = -1; pattern <= 2; ++pattern) {
+        dense2D<double> coords;
+        Loop loop;
+        make_domain(m, n, patch, coords, loop);
+        const std::size_t s = coords.cols();
+        for (std::size_t k = 0; k < s; ++k) coords(1, k) *= turn;
+        auto conn = pattern < 0 ? dense2D<unsigned>::from_columns({{0, 1, 2, 3}})
+                                : dense2D<unsigned>::from_columns({{0, 1, 2}});
+        ASSERT_EQ(pattern < 0 ? mesh_struct_Q4(coords, loop, n, conn)
+                              : mesh_struct_T3(coords, loop, n, pattern, conn),
+                  0);
+        ASSERT_EQ(coords.cols(), s + (m - 1) * (n - 1));
+        ASSERT_EQ(conn.cols(), 1 + (pattern < 0 ? 1 : 2) * m * n);
+        EXPECT_TRUE(conn(0, 0) == 0 && conn(2, 0) == 2);
+        for (unsigned i = 1; i < m; ++i)
+          for (unsigned j = 1; j < n; ++j)
+            for (int r = 0; r < 3; ++r)
+              EXPECT_NEAR(coords(r, s + (i - 1) * (n - 1) + (j - 1)),
+                          patch(1.0 * i / m, 1.0 * j / n)[r] * (r == 1 ? turn : 1), 1e-14);
+        double total = 0;
+        for (std::size_t e = 1; e < conn.cols(); ++e) {
+          const double a = shoelace(coords, conn.rows(), [&](std::size_t k) { return conn(k, e); });
+          EXPECT_GT(turn * a, 0.0) << pattern << " " << e;
+          total += a;
+        }
+        EXPECT_NEAR(total, shoelace(coords, s, [&](std::size_t k) { return loop[k]; }), 1e-12);
+        expect_manifold(conn, 1, loop);
+      }
+}
+
+TEST(MetricsStruct, BilinearFieldsAreReproduced) {
+  // Sizes of a bilinear field, and the isotropic metrics 1 / h^2 in the plane and in space.
+  auto f = [](double u, double w) { return 2 + 3 * u - w + 5 * u * w; };
+  const unsigned m = 6, n = 4;
+  dense2D<double> uw;
+  Loop loop;
+  make_domain(m, n, unit, uw, loop);
+  const std::size_t s = uw.cols();
+  dense1D<double, 8> h(s);
+  dense2D<double> plane(3, s, 0.0), space(6, s, 0.0);
+  for (std::size_t k = 0; k < s; ++k) {
+    h[k] = f(uw(0, k), uw(1, k));
+    plane(0, k) = plane(2, k) = space(0, k) = space(2, k) = space(5, k) = 1 / (h[k] * h[k]);
+  }
+  ASSERT_EQ(metrics_struct(loop, n, h), 0);
+  ASSERT_EQ(metrics_struct(loop, n, plane), 0);
+  ASSERT_EQ(metrics_struct(loop, n, space), 0);
+  ASSERT_EQ(h.size(), s + (m - 1) * (n - 1));
+  for (std::size_t k = 0; k < h.size(); ++k) {
+    const std::size_t i = (k - s) / (n - 1) + 1, j = (k - s) % (n - 1) + 1;
+    const double want = k < s ? f(uw(0, k), uw(1, k)) : f(1.0 * i / m, 1.0 * j / n);
+    EXPECT_NEAR(h[k], want, k < s ? 0.0 : 1e-13) << k;  // boundary values unchanged
+    const double l = 1 / (h[k] * h[k]);
+    for (std::size_t r = 0; r < 3; ++r) EXPECT_NEAR(plane(r, k), (r != 1) * l, 1e-12 * l);
+    for (std::size_t r = 0; r < 6; ++r)
+      EXPECT_NEAR(space(r, k), (r == 0 || r == 2 || r == 5) * l, 1e-12 * l);
+  }
+  // A constant anisotropic metric comes back; a boundary metric not positive definite
+  // gives the zero metric, the call still succeeding.
+  const double K[6] = {4, 1, 3, 0.5, -1, 2};
+  for (std::size_t rows : {3, 6}) {
+    dense2D<double> C(rows, 8);
+    for (std::size_t c = 0; c < 8; ++c) std::copy(K, K + rows, &C(0, c));
+    ASSERT_EQ(metrics_struct(square, 2, C), 0);
+    for (std::size_t r = 0; r < rows; ++r) EXPECT_NEAR(C(r, 8), K[r], 4e-14);
+    C.resize(rows, 8);
+    C(rows - 1, 3) = -1;
+    ASSERT_EQ(metrics_struct(square, 2, C), 0);
+    for (std::size_t r = 0; r < rows; ++r) EXPECT_EQ(C(r, 8), 0.0);
+  }
+}
+
+TEST(StructuredGrids, ArgumentChecksChangeNothing) {
+  dense2D<double> xy = snapshot(square_xy), one_row(1, 8), none, M(3, 8, 1.0), four(4, 8);
+  auto quads = dense2D<unsigned>::from_columns({{0, 1, 2, 3}});
+  auto tris = dense2D<unsigned>::from_columns({{0, 1, 2}});
+  dense2D<unsigned> empty;
+  dense1D<double, 8> h = {1, 2, 3, 4, 5, 6, 7, 8};
+  const Loop& L = square;
+  const Loop flat = {0, 1, 2, 3, 2, 1, 0}, odd = {0, 1, 2, 3, 4, 5, 6, 7, 1, 0};  // m = 0; s even
+  const Loop bad[4] = {{0, 1, 0},                                                 // short
+                       {0, 1, 2, 3, 4, 5, 6, 7, 1},                               // open
+                       {0, 1, 2, 3, 4, 5, 6, 8, 0},                               // ID 8 of 8 nodes
+                       {0, 1, 2, UINT_MAX, 4, 5, 6, 7, 0}};
+  std::vector<std::pair<int, std::function<int()>>> calls = {
+      {-1, [&] { return mesh_struct_Q4(one_row, L, 2, quads); }},
+      {-1, [&] { return mesh_struct_T3(none, L, 2, 0, tris); }},
+      {-3, [&] { return mesh_struct_Q4(xy, odd, 2, quads); }},
+      {-4, [&] { return mesh_struct_T3(xy, L, 2, 3, tris); }},
+      {-4, [&] { return mesh_struct_T3(xy, L, 2, -1, tris); }},
+      {-4, [&] { return mesh_struct_Q4(xy, L, 2, tris); }},
+      {-5, [&] { return mesh_struct_T3(xy, L, 2, 0, quads); }},
+      {-5, [&] { return mesh_struct_T3(xy, flat, 3, 1, quads); }},  // before m = 0
+      {-3, [&] { return metrics_struct(Loop(), 2, four); }},        // rows first
+      {-3, [&] { return metrics_struct(square, 2, none); }},
+      {-2, [&] { return metrics_struct(odd, 2, h); }},
+      // Nothing to add: m = 0, n = 0, an empty loop (even with bad coordinates).
+      {0, [&] { return mesh_struct_Q4(xy, flat, 3, quads); }},
+      {0, [&] { return mesh_struct_T3(xy, flat, 3, 1, empty); }},
+      {0, [&] { return mesh_struct_Q4(one_row, L, 0, quads); }},
+      {0, [&] { return mesh_struct_T3(one_row, Loop(), 3, 0, tris); }},
+      {0, [&] { return metrics_struct(flat, 3, h); }},
+      {0, [&] { return metrics_struct(flat, 3, M); }},
+      {0, [&] { return metrics_struct(square, 0, h); }},
+      {0, [&] { return metrics_struct(Loop(), 2, M); }}};
+  for (std::size_t i = 0; i < 4; ++i) {
+    calls.push_back({-2, [&, i] { return mesh_struct_Q4(xy, bad[i], 2, quads); }});
+    calls.push_back({-1, [&, i] { return metrics_struct(bad[i], 2, h); }});
+    calls.push_back({-1, [&, i] { return metrics_struct(bad[i], 2, M); }});
+  }
+  // 2n > s, and counts that would wrap in 32 bits: 2 (2^31 + 2) = 4 mod 2^32.
+  for (unsigned n : {5u, 2147483650u, 4294967295u}) {
+    calls.push_back({-3, [&, n] { return mesh_struct_T3(xy, L, n, 0, tris); }});
+    calls.push_back({-2, [&, n] { return metrics_struct(square, n, h); }});
+    calls.push_back({-2, [&, n] { return metrics_struct(square, n, M); }});
+  }
+  expect_codes(calls, xy, one_row, none, quads, tris, empty, h, M, four);
+}
+
+TEST(StructuredGrids, RefusedStorageRestoresTheArrays) {
+  // An entry connectivity of 0 x 2 holds no entries: on success it takes 3 rows.
+  dense2D<double> coords;
+  Loop loop;
+  make_domain(4, 3, patch, coords, loop);
+  auto call = [&](dense2D<double>& c, dense2D<unsigned>& k) {
+    const int rc = mesh_struct_T3(c, loop, 3, 2, k);
+    EXPECT_TRUE(rc != 0 || (c.cols() == 20 && k.rows() == 3 && k.cols() == 24));
+    return rc;
+  };
+  EXPECT_GE(sweep(coords, dense2D<unsigned>(0, 2), call), 2);
+  auto fill = [](auto& x, auto& loop) { return metrics_struct(loop, 2, x); };
+  EXPECT_GE(sweep(dense1D<double, 8>{1, 2, 3, 4, 5, 6, 7, 8}, square, fill), 1);
+  dense2D<double> M(6, 8, 0.0);
+  for (std::size_t c = 0; c < 8; ++c) M(0, c) = M(2, c) = M(5, c) = 1;
+  EXPECT_GE(sweep(M, square, fill), 1);
+}
