@@ -1,0 +1,377 @@
+// Triangle quality, degenerate quadrangles, the three quadrangle splits and reorientation.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <cmath>
+#include <map>
+#include <random>
+#include <set>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "convert/triangle_quality.hpp"
+#include "orvo/surfkit.hpp"
+#include "support/testing.hpp"
+
+using namespace orvo::surfkit;
+using namespace surfkit_testing;
+using U = orvo::dense2D<unsigned>;
+using X = orvo::dense2D<double>;
+using List = orvo::dense1D<unsigned, 8>;
+using V = std::vector<unsigned>;
+using vec = std::array<double, 3>;
+constexpr unsigned N = UINT_MAX;
+
+namespace {
+
+const auto len = [](const vec& v) { return std::hypot(v[0], v[1], v[2]); };
+const auto entries = [](const List& l, std::size_t from) { return V(l.begin() + from, l.end()); };
+
+// (b - a) x (c - a) for points of `dim` coordinates (z = 0 in the plane).
+vec cross_at(const double* a, const double* b, const double* c, std::size_t dim) {
+  double u[3] = {0, 0, 0}, v[3] = {0, 0, 0};
+  for (std::size_t r = 0; r < dim; ++r) u[r] = b[r] - a[r], v[r] = c[r] - a[r];
+  return {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]};
+}
+
+// Shape quality from its definition, 4 sqrt(3) area / (longest edge * perimeter).
+double oracle_quality(const double* p0, const double* p1, const double* p2, std::size_t dim) {
+  auto dist = [dim](const double* a, const double* b) {
+    double s = 0;
+    for (std::size_t r = 0; r < dim; ++r) s += (a[r] - b[r]) * (a[r] - b[r]);
+    return std::sqrt(s);
+  };
+  const double l0 = dist(p0, p1), l1 = dist(p1, p2), l2 = dist(p2, p0);
+  const double lp = std::max({l0, l1, l2}) * (l0 + l1 + l2);
+  const vec c = cross_at(p0, p1, p2, dim);
+  return lp > 0 ? std::clamp(2 * std::sqrt(3.0) * (dim == 2 ? c[2] : len(c)) / lp, -1.0, 1.0) : 0;
+}
+
+// An nx by ny grid of counter-clockwise cells: all triangles with 3 rows; with 4 rows
+// quadrangles, a quarter of them cut into triangles.
+U grid(unsigned nx, unsigned ny, unsigned rows) {
+  V v;
+  for (unsigned a = 0; a < ny * (nx + 1); ++a) {
+    const unsigned i = a % (nx + 1), j = a / (nx + 1), c = a + nx + 2, d = a + nx + 1;
+    const bool cut = rows == 3 || (i * 7 + j * 3) % 4 == 0;
+    if (i < nx)
+      for (unsigned k : cut ? V{a, a + 1, c, N, c, d, a, N} : V{a, a + 1, c, d})
+        if (rows == 4 || k != N) v.push_back(k);
+  }
+  U m(rows, v.size() / rows);
+  std::copy(v.begin(), v.end(), m.data());
+  return m;
+}
+
+// Nodes of grid(6, 5, 4), jittered (on a wavy surface in space); node 8 pulled to make its
+// cells non-convex, node 20 pushed out.
+X spoilt_nodes(std::size_t dim) {
+  X x(dim, 42);
+  for (unsigned p = 0; p < 42; ++p) {
+    x(0, p) = p % 7 + 0.1 * std::sin(3.7 * p), x(1, p) = p / 7 + 0.1 * std::cos(5.3 * p);
+    if (dim == 3) x(2, p) = 0.3 * std::sin(0.7 * (p % 7)) * std::cos(0.5 * (p / 7));
+  }
+  x(0, 8) += 0.8, x(1, 8) += 0.7, x(0, 20) -= 0.5;
+  if (dim == 3) x(2, 30) += 1.5;
+  return x;
+}
+
+// The neighbour matrix built from scratch by matching unordered edges (a triangle's edge j
+// faces vertex j, a quadrangle's runs from vertex j to j + 1); `consistent` tells whether
+// every shared edge is run in opposite directions.
+U neighbours_of(const U& c, bool* consistent = nullptr) {
+  U nb(c.rows(), c.cols(), N);
+  std::map<std::pair<unsigned, unsigned>, std::array<unsigned, 3>> first;  // element, j, from
+  for (unsigned e = 0; e < c.cols(); ++e) {
+    const unsigned m = c.rows() == 3 || c(3, e) == N ? 3 : 4, s = m == 3;
+    for (unsigned j = 0; j < m; ++j) {
+      const unsigned a = c((j + s) % m, e), b = c((j + s + 1) % m, e);
+      const auto [it, fresh] = first.try_emplace(std::minmax(a, b), std::array{e, j, a});
+      if (fresh) continue;
+      nb(j, e) = it->second[0], nb(it->second[1], it->second[0]) = e;
+      if (consistent && it->second[2] == a) *consistent = false;
+    }
+  }
+  return nb;
+}
+
+}  // namespace
+
+TEST(TriangleQuality, ReferenceValuesAndInvarianceAgainstTheDefinition) {
+  using detail::triangle_shape_quality;
+  const double h = std::sqrt(3.0) / 2, nan[2] = {NAN, 0};
+  const double a[3] = {0, 0, 5}, b[3] = {1, 0, 5}, c[3] = {0.5, h, 5}, d[3] = {2, 0, 5};
+  EXPECT_NEAR(triangle_shape_quality(a, b, c, 2), 1.0, 1e-15);
+  EXPECT_NEAR(triangle_shape_quality(a, c, b, 2), -1.0, 1e-15);  // clockwise
+  EXPECT_NEAR(triangle_shape_quality(a, c, b, 3), 1.0, 1e-15);   // never negative in space
+  // Collinear, L P = 0, not a number: 0.
+  EXPECT_TRUE(triangle_shape_quality(a, b, d, 3) == 0 && triangle_shape_quality(a, a, a, 2) == 0 &&
+              triangle_shape_quality(nan, b, c, 2) == 0);
+  std::mt19937 rng(7);
+  std::uniform_real_distribution<double> u(-1, 1);
+  for (int t = 0; t < 300; ++t) {
+    double p[3][3], s[3][2];
+    for (auto& x : p) x[0] = u(rng), x[1] = u(rng), x[2] = u(rng);
+    for (int i = 0; i < 3; ++i) {  // rotated by 0.9 rad, scaled by 1e5, shifted
+      s[i][0] = 1e5 * (std::cos(0.9) * p[i][0] - std::sin(0.9) * p[i][1]) + 123;
+      s[i][1] = 1e5 * (std::sin(0.9) * p[i][0] + std::cos(0.9) * p[i][1]) - 77;
+    }
+    const double q = triangle_shape_quality(p[0], p[1], p[2], 2);
+    EXPECT_NEAR(q, oracle_quality(p[0], p[1], p[2], 2), 1e-9);
+    EXPECT_NEAR(q, triangle_shape_quality(p[1], p[2], p[0], 2), 1e-12);
+    EXPECT_NEAR(q, -triangle_shape_quality(p[0], p[2], p[1], 2), 1e-12);
+    EXPECT_NEAR(q, triangle_shape_quality(s[0], s[1], s[2], 2), 1e-9);
+    EXPECT_NEAR(triangle_shape_quality(p[0], p[1], p[2], 3), oracle_quality(p[0], p[1], p[2], 3),
+                1e-9);
+  }
+}
+
+TEST(ConvertDegeneratedQ4, RemovesTheFirstAdjacentRepetitionOnly) {
+  U empty, three = U::from_columns({{5, 5, 7}});
+  EXPECT_TRUE(convert_degenerated_Q4(empty) == -1 && convert_degenerated_Q4(three) == -1);
+  EXPECT_EQ(column(three, 0), (V{5, 5, 7}));
+  // Across a diagonal: left; (5, 5, 5, 8) stays degenerate; UINT_MAX anywhere: left.
+  U c = U::from_columns({{5, 6, 6, 8}, {5, 6, 7, 5}, {5, 6, 5, 7}, {5, 5, 5, 8}, {N, 1, 1, 2}});
+  EXPECT_EQ(convert_degenerated_Q4(c), 3);
+  EXPECT_TRUE(same(
+      c, U::from_columns({{5, 6, 8, N}, {5, 6, 7, N}, {5, 6, 5, 7}, {5, 5, 8, N}, {N, 1, 1, 2}})));
+  EXPECT_EQ(convert_degenerated_Q4(c), 0);  // nothing left to repair
+}
+
+TEST(SplitQ4, ArgumentChecksChangeNothingAndOutputsAppend) {
+  const X x = {{0, 1, 1, 0, 2}, {0, 0, 1, 1, 0}};
+  const U q = U::from_columns({{0, 1, 2, 3}});
+  // Without coordinate rows the call is the fixed-diagonal one.
+  // clang-format off
+  const std::tuple<int, X, U> table[] = {
+      {-1, X(), U(2, 1)}, {-2, X(), q}, {0, X(), U(2, 0)}, {-1, X(4, 4), q}, {-2, x, U(5, 1)},
+      {-2, x, U(4, 1, 5)}, {-2, x, U::from_columns({{0, 1, N, 3}})}, {-3, x, q}, {0, X(7, 0), U()}};
+  // clang-format on
+  for (const auto& [code, coords, conn] : table) {
+    U out = U::from_columns({{1, 2, 3, 4}});  // 4 rows: not an output
+    const U before = snapshot(out);
+    EXPECT_EQ(coords.rows() ? split_Q4_into_T3(coords, conn, out) : split_Q4_into_T3(conn, out),
+              code);
+    EXPECT_TRUE(same(out, before));
+  }
+  // Behind the output's columns: cut along k0-k2, or, the square being a tie, along the
+  // diagonal from the smallest ID. A 3-row input is copied, also onto itself.
+  const U c = U::from_columns({{2, 3, 0, 1}, {1, 4, 2, N}});
+  U fixed = U::from_columns({{7, 8, 9}}), better = fixed, t = U::from_columns({{0, 1, 2}});
+  EXPECT_TRUE(split_Q4_into_T3(c, fixed) == 1 && split_Q4_into_T3(x, c, better) == 1);
+  EXPECT_TRUE(same(fixed, U::from_columns({{7, 8, 9}, {2, 3, 0}, {0, 1, 2}, {1, 4, 2}})));
+  EXPECT_TRUE(same(better, U::from_columns({{7, 8, 9}, {0, 1, 2}, {2, 3, 0}, {1, 4, 2}})));
+  EXPECT_TRUE(split_Q4_into_T3(t, t) == 0 && same(t, U::from_columns({{0, 1, 2}, {0, 1, 2}})));
+}
+
+TEST(SplitQ4, BetterDiagonalFromAnyStartAndAreasConserved) {
+  std::mt19937 rng(5);
+  std::uniform_real_distribution<double> u(-0.6, 0.6);
+  for (std::size_t dim : {2u, 3u}) {
+    X x(dim, 4);
+    auto p = [&](unsigned id) { return x.data() + id * x.ld(); };
+    auto rating = [&](unsigned a, unsigned b, unsigned c, unsigned d) {
+      return std::min(oracle_quality(p(a), p(b), p(c), dim), oracle_quality(p(c), p(d), p(a), dim));
+    };
+    for (int t = 0; t < 500; ++t) {
+      for (unsigned i = 0; i < 4; ++i) {  // the unit square jittered, in space out of plane
+        x(0, i) = (i == 1 || i == 2) + u(rng), x(1, i) = (i >= 2) + u(rng);
+        if (dim == 3) x(2, i) = u(rng);
+      }
+      U o;
+      for (unsigned r = 0; r < 4; ++r) {  // every starting vertex gives the same cut
+        U o_r;
+        const U q = U::from_columns({{r, (r + 1) % 4, (r + 2) % 4, (r + 3) % 4}});
+        ASSERT_EQ(split_Q4_into_T3(x, q, o_r), 1);
+        if (r == 0) o = o_r;
+        EXPECT_TRUE(same(o_r, o)) << r;
+      }
+      const double ac = rating(0, 1, 2, 3), bd = rating(1, 2, 3, 0);
+      EXPECT_TRUE(std::fabs(ac - bd) <= 1e-9 || (o(0, 0) == 0) == (ac > bd));
+      // The signed areas of the triangles add up to the quadrangle's (in the plane).
+      const vec t0 = cross_at(p(o(0, 0)), p(o(1, 0)), p(o(2, 0)), 2),
+                t1 = cross_at(p(o(0, 1)), p(o(1, 1)), p(o(2, 1)), 2);
+      const double quad =
+          (x(0, 2) - x(0, 0)) * (x(1, 3) - x(1, 1)) - (x(0, 3) - x(0, 1)) * (x(1, 2) - x(1, 0));
+      EXPECT_NEAR(t0[2] + t1[2], quad, 1e-12);
+    }
+  }
+}
+
+TEST(QualitySplit, ThresholdsAndCriteriaOnKnownElements) {
+  const double h = std::sqrt(3.0) / 2;
+  const X x = {{0, 1, 1, 0, 3, 3, 1.5, 0.5}, {0, 0, 1, 1, 0, 1, h, h}};
+  auto cut = [&](const X& coords, V c, double shape, double angle, int criterion) {
+    U in(4, 1), out;
+    std::copy(c.begin(), c.end(), in.data());
+    List kept, split;
+    const int code = split_Q4_into_T3(coords, in, shape, angle, criterion, kept, split, out);
+    EXPECT_TRUE(code == int(split.size()) && kept.size() + split.size() == 1);
+    return out;
+  };
+  // Thresholds just above the 2 x 1 rectangle's shape quality 4 sqrt2 2 / (sqrt5 6), or the
+  // angle quality 2/3 of a rhombus of 60 and 120 degree corners, cut; just below keep.
+  const double rect = 4 * std::sqrt(2.0) * 2 / (std::sqrt(5.0) * 6);
+  for (double e : {-1e-9, 1e-9}) {
+    EXPECT_EQ(cut(x, {1, 4, 5, 2}, rect + e, 1, 1).cols(), e < 0 ? 1u : 2u);
+    EXPECT_EQ(cut(x, {0, 1, 6, 7}, -1, 2.0 / 3 + e, 1).cols(), e < 0 ? 1u : 2u);
+    EXPECT_EQ(cut(x, {0, 3, 2, 1}, -1 - e, -1, 1).cols(), e < 0 ? 2u : 1u);  // clockwise: -1
+  }
+  // On the kite, criteria 1 and 2 cut along the short diagonal 1-3; 3 (smaller largest
+  // area), 4 (sums tie in the plane) and criteria that rate nothing along 0-2.
+  const X kite = {{0, 1, 4, 1}, {0, -0.2, 0, 0.2}};
+  for (int criterion : {1, 2, 3, 4, 5, 6, 7, 0, -3})
+    EXPECT_EQ(cut(kite, {1, 2, 3, 0}, 2, 2, criterion)(0, 0), criterion == 1 || criterion == 2)
+        << criterion;
+}
+
+TEST(QualitySplit, ListsPartitionTheElementsAndEntriesOnEntryStay) {
+  const U conn = grid(6, 5, 4);
+  const std::size_t n = conn.cols();
+  for (std::size_t dim : {2u, 3u})
+    for (int criterion = 1; criterion <= 7; ++criterion)
+      for (double threshold : {-1.0, 0.0, 0.5, 0.8, 0.9, 0.95, 1.0, 1.1}) {
+        // Lists and output already holding entries, some naming no element: left, not read.
+        List kept = {99999, N}, split = {N - 1};
+        U out = U::from_columns({{5, 6, 7, 8}});
+        const int cut = split_Q4_into_T3(spoilt_nodes(dim), conn, threshold, threshold, criterion,
+                                         kept, split, out);
+        EXPECT_TRUE(kept[0] == 99999 && kept[1] == N && split[0] == N - 1);
+        const V k = entries(kept, 2), s = entries(split, 1);
+        ASSERT_EQ(cut, int(s.size()));
+        std::set<unsigned> all(k.begin(), k.end());
+        all.insert(s.begin(), s.end());
+        EXPECT_TRUE(k.size() + s.size() == n && all.size() == n);  // each element once
+        EXPECT_TRUE(std::is_sorted(k.begin(), k.end()) && std::is_sorted(s.begin(), s.end()));
+        // Output: the old column, kept columns unchanged, then each cut quadrangle's two
+        // triangles over its own nodes, sharing a diagonal.
+        ASSERT_EQ(out.cols(), 1 + k.size() + 2 * s.size());
+        EXPECT_EQ(column(out, 0), (V{5, 6, 7, 8}));
+        for (std::size_t i = 0; i < k.size(); ++i)
+          EXPECT_EQ(column(out, 1 + i), column(conn, k[i]));
+        for (std::size_t i = 0; i < s.size(); ++i) {
+          const V c = column(conn, s[i]), a = column(out, 1 + k.size() + 2 * i),
+                  b = column(out, 2 + k.size() + 2 * i);
+          EXPECT_TRUE(c[3] != N && a[3] == N && b[3] == N && a[2] == b[0] && a[0] == b[2]);
+          EXPECT_EQ(std::multiset<unsigned>({a[0], a[1], a[2], b[1]}),
+                    std::multiset<unsigned>(c.begin(), c.end()));
+        }
+      }
+}
+
+TEST(QualitySplit, ArgumentChecksChangeNothing) {
+  const X x = {{0, 1, 1, 0}, {0, 0, 1, 1}};
+  const U q = U::from_columns({{0, 1, 2, 3}});
+  List kept = {4}, split = {5};
+  U out = U::from_columns({{1, 2, 3}});  // 3 rows: not an output
+  const List k0 = snapshot(kept), s0 = snapshot(split);
+  const U o0 = snapshot(out);
+  // clang-format off
+  const std::tuple<int, X, U, List*> table[] = {
+      {0, X(5, 0), U(7, 0), &split}, {-1, X(1, 4), q, &split}, {-2, x, U(3, 1), &split},
+      {-2, x, U(4, 1, 4), &split}, {-2, x, U::from_columns({{0, N, 2, 3}}), &split},
+      {-7, x, q, &kept}, {-8, x, q, &split}};
+  // clang-format on
+  for (const auto& [code, coords, conn, second] : table) {
+    EXPECT_EQ(split_Q4_into_T3(coords, conn, 2, 2, 1, kept, *second, out), code);
+    EXPECT_TRUE(same(kept, k0) && same(split, s0) && same(out, o0));
+  }
+  // Two lists sharing one storage part ways; the output may be the input too.
+  List shared = {7, 8}, other = shared;
+  U self = U::from_columns({{0, 1, 2, 3}, {2, 3, 0, N}});
+  EXPECT_EQ(split_Q4_into_T3(x, self, 2, 2, 1, shared, other, self), 1);
+  EXPECT_TRUE(entries(shared, 0) == (V{7, 8, 1}) && entries(other, 0) == (V{7, 8, 0}));
+  EXPECT_TRUE(same(
+      self,
+      U::from_columns({{0, 1, 2, 3}, {2, 3, 0, N}, {2, 3, 0, N}, {0, 1, 2, N}, {2, 3, 0, N}})));
+}
+
+TEST(SplitQ4, EachSplitRefusedLeavesOutputAndListsAsOnEntry) {
+  const X x = spoilt_nodes(3);
+  const U conn = grid(6, 5, 4);
+  for (int overload = 0; overload < 3; ++overload) {
+    const int refused = sweep_refusals([&](const refusal_point& p) {
+      List kept = {1, 2, 3}, split = {N};
+      U out(overload == 2 ? 4 : 3, 1, 9);
+      const List k0 = snapshot(kept), s0 = snapshot(split);
+      const U o0 = snapshot(out);
+      p.arm();
+      const int code = overload == 0   ? split_Q4_into_T3(conn, out)
+                       : overload == 1 ? split_Q4_into_T3(x, conn, out)
+                                       : split_Q4_into_T3(x, conn, 0.9, 0.9, 6, kept, split, out);
+      const bool fired = p.fired();
+      EXPECT_TRUE(!fired || (code == -199 && same(out, o0) && same(kept, k0) && same(split, s0)));
+      // Success loses no element: n columns plus one per cut, each in one list.
+      EXPECT_TRUE(fired || (code > 0 && out.cols() == 1 + conn.cols() + code &&
+                            kept.size() + split.size() == 4 + (overload == 2) * conn.cols()));
+      return fired;
+    });
+    EXPECT_GE(refused, overload == 2 ? 3 : 1);  // the quality split: both lists and the output
+  }
+}
+
+TEST(MeshReorient, ScrambledMeshesComeBackWithTheirNeighbourMatrix) {
+  for (unsigned rows : {3u, 4u}) {
+    const U original = rows == 3 ? grid(8, 6, 3) : grid(9, 7, 4);
+    const std::size_t n = original.cols();
+    // "No neighbour" as any value not below n; a triangle's row 3 names element 0: ignored.
+    auto marked = [&](U m) {
+      for (std::size_t e = 0; e < n; ++e)
+        for (unsigned r = 0; r < rows; ++r)
+          if (m(r, e) == N) m(r, e) = r == 3 && original(3, e) == N ? 0 : unsigned(n + e % 5);
+      return m;
+    };
+    std::mt19937 rng(rows);
+    for (int trial = 0; trial < 20; ++trial) {
+      const unsigned start = rng() % n;
+      U c = snapshot(original);
+      int flipped = 0;
+      for (std::size_t e = 0; e < n; ++e)
+        if (e != start && rng() % 3 == 0) std::swap(c(0, e), c(2, e)), ++flipped;
+      U nb = marked(neighbours_of(c));
+      ASSERT_EQ(mesh_reorient(c, nb, start, trial % 2), flipped);
+      bool consistent = true;  // every shared edge run in opposite directions
+      EXPECT_TRUE(same(nb, marked(neighbours_of(c, &consistent))));  // kept in step
+      EXPECT_TRUE(consistent && same(c, original));
+      EXPECT_EQ(mesh_reorient(c, nb, start, 1), 0);
+    }
+  }
+  // Two squares of two triangles, the second of each reversed: only the start's square
+  // unless all components are asked for, and never one wholly below the start.
+  const U two = U::from_columns({{0, 1, 2}, {3, 2, 0}, {4, 5, 6}, {7, 6, 4}});
+  for (auto [start, all, reversals] : {std::array{0, 0, 1}, {0, 1, 2}, {2, 1, 1}, {3, 0, 1}}) {
+    U c = snapshot(two), nb = neighbours_of(c);
+    EXPECT_EQ(mesh_reorient(c, nb, start, all), reversals);
+    EXPECT_EQ(column(c, 3 - start / 2 * 2) == column(two, 3 - start / 2 * 2),
+              all == 0 || start > 1);
+  }
+}
+
+TEST(MeshReorient, BadInputChangesNothing) {
+  U c = grid(6, 5, 4);
+  const std::size_t n = c.cols();
+  for (std::size_t e = 1; e < n; e += 2) std::swap(c(0, e), c(2, e));
+  U nb = neighbours_of(c);
+  // Element n - 1 names element 0, with which it shares no edge: met only after reversals,
+  // which are undone.
+  *std::find(&nb(0, n - 1), &nb(0, n - 1) + 3, N) = 0;
+  U t = U::from_columns({{0, 1, 2}, {2, 1, 3}}), tn = neighbours_of(t), alias = t, empty;
+  U one_node = U::from_columns({{0, 1, 2}, {1, 4, 3}}),
+    nb1 = U::from_columns({{1, N, N}, {N, N, 0}});
+  U two_rows(2, 1), short_nb(3, 1, N), quad_nb(4, 1, N), none_in_quad(4, 1, 0);
+  none_in_quad(2, 0) = N;
+  // clang-format off
+  const std::tuple<int, U*, U*, unsigned> table[] = {
+      {-2, &c, &nb, unsigned(n - 2)}, {0, &empty, &tn, 5}, {-1, &two_rows, &tn, 0},
+      {-1, &none_in_quad, &quad_nb, 0}, {-2, &t, &short_nb, 0}, {-2, &t, &alias, 0},
+      {-3, &t, &tn, 2}, {-2, &one_node, &nb1, 0}};
+  // clang-format on
+  for (const auto& [code, conn, nbrs, start] : table) {
+    const U k = snapshot(*conn), m = snapshot(*nbrs);
+    EXPECT_EQ(mesh_reorient(*conn, *nbrs, start, 1), code);
+    EXPECT_TRUE(same(*conn, k) && same(*nbrs, m));
+  }
+}
