@@ -22,36 +22,23 @@ using U = orvo::dense2D<unsigned>;
 using X = orvo::dense2D<double>;
 using List = orvo::dense1D<unsigned, 8>;
 using V = std::vector<unsigned>;
-using vec = std::array<double, 3>;
 constexpr unsigned N = UINT_MAX;
 
 namespace {
 
-const auto len = [](const vec& v) { return std::hypot(v[0], v[1], v[2]); };
-const auto entries = [](const List& l, std::size_t from) { return V(l.begin() + from, l.end()); };
-
-// (b - a) x (c - a) for points of `dim` coordinates (z = 0 in the plane).
-vec cross_at(const double* a, const double* b, const double* c, std::size_t dim) {
-  double u[3] = {0, 0, 0}, v[3] = {0, 0, 0};
-  for (std::size_t r = 0; r < dim; ++r) u[r] = b[r] - a[r], v[r] = c[r] - a[r];
-  return {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]};
-}
-
-// Shape quality from its definition, 4 sqrt(3) area / (longest edge * perimeter).
+// 4 sqrt(3) area / (longest edge * perimeter), the area signed in the plane.
 double oracle_quality(const double* p0, const double* p1, const double* p2, std::size_t dim) {
-  auto dist = [dim](const double* a, const double* b) {
-    double s = 0;
-    for (std::size_t r = 0; r < dim; ++r) s += (a[r] - b[r]) * (a[r] - b[r]);
-    return std::sqrt(s);
-  };
-  const double l0 = dist(p0, p1), l1 = dist(p1, p2), l2 = dist(p2, p0);
-  const double lp = std::max({l0, l1, l2}) * (l0 + l1 + l2);
-  const vec c = cross_at(p0, p1, p2, dim);
-  return lp > 0 ? std::clamp(2 * std::sqrt(3.0) * (dim == 2 ? c[2] : len(c)) / lp, -1.0, 1.0) : 0;
+  double u[3] = {0, 0, 0}, v[3] = {0, 0, 0}, w[3] = {0, 0, 0};
+  for (std::size_t r = 0; r < dim; ++r) u[r] = p1[r] - p0[r], v[r] = p2[r] - p0[r];
+  for (std::size_t r = 0; r < dim; ++r) w[r] = p2[r] - p1[r];
+  const double cx = u[1] * v[2] - u[2] * v[1], cy = u[2] * v[0] - u[0] * v[2];
+  const double cz = u[0] * v[1] - u[1] * v[0], l0 = std::hypot(u[0], u[1], u[2]);
+  const double l1 = std::hypot(v[0], v[1], v[2]), l2 = std::hypot(w[0], w[1], w[2]);
+  const double area = dim == 2 ? cz : std::hypot(cx, cy, cz), lp = std::max({l0, l1, l2});
+  return lp > 0 ? std::clamp(2 * std::sqrt(3.0) * area / lp / (l0 + l1 + l2), -1.0, 1.0) : 0;
 }
 
-// An nx by ny grid of counter-clockwise cells: all triangles with 3 rows; with 4 rows
-// quadrangles, a quarter of them cut into triangles.
+// Counter-clockwise cells: triangles (3 rows), or quadrangles, a quarter of them cut (4 rows).
 U grid(unsigned nx, unsigned ny, unsigned rows) {
   V v;
   for (unsigned a = 0; a < ny * (nx + 1); ++a) {
@@ -66,8 +53,7 @@ U grid(unsigned nx, unsigned ny, unsigned rows) {
   return m;
 }
 
-// Nodes of grid(6, 5, 4), jittered (on a wavy surface in space); node 8 pulled to make its
-// cells non-convex, node 20 pushed out.
+// Jittered nodes of grid(6, 5, 4), wavy in space, around non-convex node 8 and far node 20.
 X spoilt_nodes(std::size_t dim) {
   X x(dim, 42);
   for (unsigned p = 0; p < 42; ++p) {
@@ -79,9 +65,8 @@ X spoilt_nodes(std::size_t dim) {
   return x;
 }
 
-// The neighbour matrix built from scratch by matching unordered edges (a triangle's edge j
-// faces vertex j, a quadrangle's runs from vertex j to j + 1); `consistent` tells whether
-// every shared edge is run in opposite directions.
+// Neighbours by matching edges (a triangle's edge j faces vertex j, a quadrangle's runs from
+// vertex j); `consistent` is cleared if two elements run a shared edge the same way.
 U neighbours_of(const U& c, bool* consistent = nullptr) {
   U nb(c.rows(), c.cols(), N);
   std::map<std::pair<unsigned, unsigned>, std::array<unsigned, 3>> first;  // element, j, from
@@ -102,14 +87,9 @@ U neighbours_of(const U& c, bool* consistent = nullptr) {
 
 TEST(TriangleQuality, ReferenceValuesAndInvarianceAgainstTheDefinition) {
   using detail::triangle_shape_quality;
-  const double h = std::sqrt(3.0) / 2, nan[2] = {NAN, 0};
-  const double a[3] = {0, 0, 5}, b[3] = {1, 0, 5}, c[3] = {0.5, h, 5}, d[3] = {2, 0, 5};
-  EXPECT_NEAR(triangle_shape_quality(a, b, c, 2), 1.0, 1e-15);
-  EXPECT_NEAR(triangle_shape_quality(a, c, b, 2), -1.0, 1e-15);  // clockwise
-  EXPECT_NEAR(triangle_shape_quality(a, c, b, 3), 1.0, 1e-15);   // never negative in space
-  // Collinear, L P = 0, not a number: 0.
+  const double nan[2] = {NAN, 0}, a[3] = {0, 0, 5}, b[3] = {1, 0, 5}, d[3] = {2, 0, 5};
   EXPECT_TRUE(triangle_shape_quality(a, b, d, 3) == 0 && triangle_shape_quality(a, a, a, 2) == 0 &&
-              triangle_shape_quality(nan, b, c, 2) == 0);
+              triangle_shape_quality(nan, b, d, 2) == 0);  // collinear, L P = 0, NaN
   std::mt19937 rng(7);
   std::uniform_real_distribution<double> u(-1, 1);
   for (int t = 0; t < 300; ++t) {
@@ -157,14 +137,34 @@ TEST(SplitQ4, ArgumentChecksChangeNothingAndOutputsAppend) {
               code);
     EXPECT_TRUE(same(out, before));
   }
+  // The quality split, with a 3-row output.
+  List kept = {4}, split = {5};
+  U out = U::from_columns({{1, 2, 3}});
+  const List k0 = snapshot(kept), s0 = snapshot(split);
+  const U o0 = snapshot(out);
+  // clang-format off
+  const std::tuple<int, X, U, List*> table8[] = {
+      {0, X(5, 0), U(7, 0), &split}, {-1, X(1, 4), q, &split}, {-2, x, U(3, 1), &split},
+      {-2, x, U(4, 1, 5), &split}, {-2, x, U::from_columns({{0, N, 2, 3}}), &split},
+      {-7, x, q, &kept}, {-8, x, q, &split}};
+  // clang-format on
+  for (const auto& [code, coords, conn, second] : table8) {
+    EXPECT_EQ(split_Q4_into_T3(coords, conn, 2, 2, 1, kept, *second, out), code);
+    EXPECT_TRUE(same(kept, k0) && same(split, s0) && same(out, o0));
+  }
   // Behind the output's columns: cut along k0-k2, or, the square being a tie, along the
-  // diagonal from the smallest ID. A 3-row input is copied, also onto itself.
+  // diagonal from the smallest ID. Inputs may be outputs too.
   const U c = U::from_columns({{2, 3, 0, 1}, {1, 4, 2, N}});
   U fixed = U::from_columns({{7, 8, 9}}), better = fixed, t = U::from_columns({{0, 1, 2}});
   EXPECT_TRUE(split_Q4_into_T3(c, fixed) == 1 && split_Q4_into_T3(x, c, better) == 1);
   EXPECT_TRUE(same(fixed, U::from_columns({{7, 8, 9}, {2, 3, 0}, {0, 1, 2}, {1, 4, 2}})));
   EXPECT_TRUE(same(better, U::from_columns({{7, 8, 9}, {0, 1, 2}, {2, 3, 0}, {1, 4, 2}})));
   EXPECT_TRUE(split_Q4_into_T3(t, t) == 0 && same(t, U::from_columns({{0, 1, 2}, {0, 1, 2}})));
+  U self = U::from_columns({{0, 1, 2, 3}, {2, 3, 0, N}});
+  EXPECT_EQ(split_Q4_into_T3(x, self, 2, 2, 1, kept = {}, split = {}, self), 1);
+  EXPECT_TRUE(same(
+      self,
+      U::from_columns({{0, 1, 2, 3}, {2, 3, 0, N}, {2, 3, 0, N}, {0, 1, 2, N}, {2, 3, 0, N}})));
 }
 
 TEST(SplitQ4, BetterDiagonalFromAnyStartAndAreasConserved) {
@@ -173,8 +173,8 @@ TEST(SplitQ4, BetterDiagonalFromAnyStartAndAreasConserved) {
   for (std::size_t dim : {2u, 3u}) {
     X x(dim, 4);
     auto p = [&](unsigned id) { return x.data() + id * x.ld(); };
-    auto rating = [&](unsigned a, unsigned b, unsigned c, unsigned d) {
-      return std::min(oracle_quality(p(a), p(b), p(c), dim), oracle_quality(p(c), p(d), p(a), dim));
+    auto q = [&](unsigned a, unsigned b, unsigned c) {
+      return oracle_quality(p(a), p(b), p(c), dim);
     };
     for (int t = 0; t < 500; ++t) {
       for (unsigned i = 0; i < 4; ++i) {  // the unit square jittered, in space out of plane
@@ -189,42 +189,39 @@ TEST(SplitQ4, BetterDiagonalFromAnyStartAndAreasConserved) {
         if (r == 0) o = o_r;
         EXPECT_TRUE(same(o_r, o)) << r;
       }
-      const double ac = rating(0, 1, 2, 3), bd = rating(1, 2, 3, 0);
+      const double ac = std::min(q(0, 1, 2), q(2, 3, 0)), bd = std::min(q(1, 2, 3), q(3, 0, 1));
       EXPECT_TRUE(std::fabs(ac - bd) <= 1e-9 || (o(0, 0) == 0) == (ac > bd));
       // The signed areas of the triangles add up to the quadrangle's (in the plane).
-      const vec t0 = cross_at(p(o(0, 0)), p(o(1, 0)), p(o(2, 0)), 2),
-                t1 = cross_at(p(o(0, 1)), p(o(1, 1)), p(o(2, 1)), 2);
-      const double quad =
-          (x(0, 2) - x(0, 0)) * (x(1, 3) - x(1, 1)) - (x(0, 3) - x(0, 1)) * (x(1, 2) - x(1, 0));
-      EXPECT_NEAR(t0[2] + t1[2], quad, 1e-12);
+      auto area = [&](unsigned a, unsigned b, unsigned c) {
+        return (x(0, b) - x(0, a)) * (x(1, c) - x(1, a)) -
+               (x(0, c) - x(0, a)) * (x(1, b) - x(1, a));
+      };
+      EXPECT_NEAR(area(o(0, 0), o(1, 0), o(2, 0)) + area(o(0, 1), o(1, 1), o(2, 1)),
+                  area(0, 1, 2) + area(0, 2, 3), 1e-12);
     }
   }
 }
 
 TEST(QualitySplit, ThresholdsAndCriteriaOnKnownElements) {
-  const double h = std::sqrt(3.0) / 2;
-  const X x = {{0, 1, 1, 0, 3, 3, 1.5, 0.5}, {0, 0, 1, 1, 0, 1, h, h}};
-  auto cut = [&](const X& coords, V c, double shape, double angle, int criterion) {
-    U in(4, 1), out;
-    std::copy(c.begin(), c.end(), in.data());
+  auto cut = [](const X& x, const U& c, double shape, double angle, int criterion) {
     List kept, split;
-    const int code = split_Q4_into_T3(coords, in, shape, angle, criterion, kept, split, out);
-    EXPECT_TRUE(code == int(split.size()) && kept.size() + split.size() == 1);
-    return out;
+    U out;
+    return std::pair(split_Q4_into_T3(x, c, shape, angle, criterion, kept, split, out), out);
   };
-  // Thresholds just above the 2 x 1 rectangle's shape quality 4 sqrt2 2 / (sqrt5 6), or the
-  // angle quality 2/3 of a rhombus of 60 and 120 degree corners, cut; just below keep.
-  const double rect = 4 * std::sqrt(2.0) * 2 / (std::sqrt(5.0) * 6);
-  for (double e : {-1e-9, 1e-9}) {
-    EXPECT_EQ(cut(x, {1, 4, 5, 2}, rect + e, 1, 1).cols(), e < 0 ? 1u : 2u);
-    EXPECT_EQ(cut(x, {0, 1, 6, 7}, -1, 2.0 / 3 + e, 1).cols(), e < 0 ? 1u : 2u);
-    EXPECT_EQ(cut(x, {0, 3, 2, 1}, -1 - e, -1, 1).cols(), e < 0 ? 2u : 1u);  // clockwise: -1
-  }
-  // On the kite, criteria 1 and 2 cut along the short diagonal 1-3; 3 (smaller largest
+  // Just above the 2 x 1 rectangle's shape quality 4 sqrt2 2 / (sqrt5 6), or the angle
+  // quality 2/3 of a rhombus of 60 and 120 degree corners, a threshold cuts; below, keeps.
+  const double h = std::sqrt(3.0) / 2, rect = 4 * std::sqrt(2.0) * 2 / (std::sqrt(5.0) * 6);
+  const X x = {{0, 2, 2, 0, 1, 1.5, 0.5}, {0, 0, 1, 1, 0, h, h}};
+  const U r = U::from_columns({{0, 1, 2, 3}}), rh = U::from_columns({{0, 4, 5, 6}});
+  for (double e : {-1e-9, 1e-9})
+    EXPECT_TRUE(cut(x, r, rect + e, 1, 1).first == (e > 0) &&
+                cut(x, rh, -1, 2. / 3 + e, 1).first == (e > 0));
+  // On this kite, criteria 1 and 2 cut along the short diagonal 1-3; 3 (smaller largest
   // area), 4 (sums tie in the plane) and criteria that rate nothing along 0-2.
   const X kite = {{0, 1, 4, 1}, {0, -0.2, 0, 0.2}};
   for (int criterion : {1, 2, 3, 4, 5, 6, 7, 0, -3})
-    EXPECT_EQ(cut(kite, {1, 2, 3, 0}, 2, 2, criterion)(0, 0), criterion == 1 || criterion == 2)
+    EXPECT_EQ(cut(kite, U::from_columns({{1, 2, 3, 0}}), 2, 2, criterion).second(0, 0),
+              criterion == 1 || criterion == 2)
         << criterion;
 }
 
@@ -240,12 +237,11 @@ TEST(QualitySplit, ListsPartitionTheElementsAndEntriesOnEntryStay) {
         const int cut = split_Q4_into_T3(spoilt_nodes(dim), conn, threshold, threshold, criterion,
                                          kept, split, out);
         EXPECT_TRUE(kept[0] == 99999 && kept[1] == N && split[0] == N - 1);
-        const V k = entries(kept, 2), s = entries(split, 1);
+        const V k(kept.begin() + 2, kept.end()), s(split.begin() + 1, split.end());
         ASSERT_EQ(cut, int(s.size()));
         std::set<unsigned> all(k.begin(), k.end());
         all.insert(s.begin(), s.end());
         EXPECT_TRUE(k.size() + s.size() == n && all.size() == n);  // each element once
-        EXPECT_TRUE(std::is_sorted(k.begin(), k.end()) && std::is_sorted(s.begin(), s.end()));
         // Output: the old column, kept columns unchanged, then each cut quadrangle's two
         // triangles over its own nodes, sharing a diagonal.
         ASSERT_EQ(out.cols(), 1 + k.size() + 2 * s.size());
@@ -260,33 +256,6 @@ TEST(QualitySplit, ListsPartitionTheElementsAndEntriesOnEntryStay) {
                     std::multiset<unsigned>(c.begin(), c.end()));
         }
       }
-}
-
-TEST(QualitySplit, ArgumentChecksChangeNothing) {
-  const X x = {{0, 1, 1, 0}, {0, 0, 1, 1}};
-  const U q = U::from_columns({{0, 1, 2, 3}});
-  List kept = {4}, split = {5};
-  U out = U::from_columns({{1, 2, 3}});  // 3 rows: not an output
-  const List k0 = snapshot(kept), s0 = snapshot(split);
-  const U o0 = snapshot(out);
-  // clang-format off
-  const std::tuple<int, X, U, List*> table[] = {
-      {0, X(5, 0), U(7, 0), &split}, {-1, X(1, 4), q, &split}, {-2, x, U(3, 1), &split},
-      {-2, x, U(4, 1, 4), &split}, {-2, x, U::from_columns({{0, N, 2, 3}}), &split},
-      {-7, x, q, &kept}, {-8, x, q, &split}};
-  // clang-format on
-  for (const auto& [code, coords, conn, second] : table) {
-    EXPECT_EQ(split_Q4_into_T3(coords, conn, 2, 2, 1, kept, *second, out), code);
-    EXPECT_TRUE(same(kept, k0) && same(split, s0) && same(out, o0));
-  }
-  // Two lists sharing one storage part ways; the output may be the input too.
-  List shared = {7, 8}, other = shared;
-  U self = U::from_columns({{0, 1, 2, 3}, {2, 3, 0, N}});
-  EXPECT_EQ(split_Q4_into_T3(x, self, 2, 2, 1, shared, other, self), 1);
-  EXPECT_TRUE(entries(shared, 0) == (V{7, 8, 1}) && entries(other, 0) == (V{7, 8, 0}));
-  EXPECT_TRUE(same(
-      self,
-      U::from_columns({{0, 1, 2, 3}, {2, 3, 0, N}, {2, 3, 0, N}, {0, 1, 2, N}, {2, 3, 0, N}})));
 }
 
 TEST(SplitQ4, EachSplitRefusedLeavesOutputAndListsAsOnEntry) {
@@ -319,9 +288,10 @@ TEST(MeshReorient, ScrambledMeshesComeBackWithTheirNeighbourMatrix) {
     const std::size_t n = original.cols();
     // "No neighbour" as any value not below n; a triangle's row 3 names element 0: ignored.
     auto marked = [&](U m) {
-      for (std::size_t e = 0; e < n; ++e)
-        for (unsigned r = 0; r < rows; ++r)
-          if (m(r, e) == N) m(r, e) = r == 3 && original(3, e) == N ? 0 : unsigned(n + e % 5);
+      for (unsigned i = 0; i < m.rows() * n; ++i)
+        if (m(i % rows, i / rows) == N)
+          m(i % rows, i / rows) =
+              i % rows == 3 && original(3, i / rows) == N ? 0 : n + i / rows % 5;
       return m;
     };
     std::mt19937 rng(rows);
@@ -336,17 +306,7 @@ TEST(MeshReorient, ScrambledMeshesComeBackWithTheirNeighbourMatrix) {
       bool consistent = true;  // every shared edge run in opposite directions
       EXPECT_TRUE(same(nb, marked(neighbours_of(c, &consistent))));  // kept in step
       EXPECT_TRUE(consistent && same(c, original));
-      EXPECT_EQ(mesh_reorient(c, nb, start, 1), 0);
     }
-  }
-  // Two squares of two triangles, the second of each reversed: only the start's square
-  // unless all components are asked for, and never one wholly below the start.
-  const U two = U::from_columns({{0, 1, 2}, {3, 2, 0}, {4, 5, 6}, {7, 6, 4}});
-  for (auto [start, all, reversals] : {std::array{0, 0, 1}, {0, 1, 2}, {2, 1, 1}, {3, 0, 1}}) {
-    U c = snapshot(two), nb = neighbours_of(c);
-    EXPECT_EQ(mesh_reorient(c, nb, start, all), reversals);
-    EXPECT_EQ(column(c, 3 - start / 2 * 2) == column(two, 3 - start / 2 * 2),
-              all == 0 || start > 1);
   }
 }
 
