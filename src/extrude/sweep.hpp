@@ -47,7 +47,7 @@ struct sweep_spec {
   int surface_code = 0;
 };
 
-// The spec of a layer-count overload.
+// The layer plan of a layer-count overload.
 inline sweep_spec by_count(cell_kind cells, unsigned layers, int surface_code) noexcept {
   sweep_spec sp;
   sp.cells = cells;
@@ -56,7 +56,7 @@ inline sweep_spec by_count(cell_kind cells, unsigned layers, int surface_code) n
   return sp;
 }
 
-// The spec of a sizing overload; h1's code follows h0's.
+// The layer plan of a sizing overload; h1's code follows h0's.
 inline sweep_spec by_sizes(cell_kind cells, double h0, double h1, bool force_even, int h0_code,
                            int surface_code) noexcept {
   sweep_spec sp;
