@@ -21,6 +21,27 @@ int translate(dense2D<double>& coords, const dense2D<unsigned int>& line,
   return detail::sweep(coords, line, surface, sp, motion);
 }
 
+// Triangle layers: the plane and space overloads share their codes and differ only in D.
+template <std::size_t W>
+int translate_T3(dense2D<double>& coords, const dense2D<unsigned int>& line,
+                 const vector_fixed<double, W>& d, unsigned int n, int pattern,
+                 dense2D<unsigned int>& surface) {
+  return translate(coords, line, d,
+                   detail::with_pattern(detail::by_count(cell_kind::triangles, n, -6), pattern, -5),
+                   surface);
+}
+
+template <std::size_t W>
+int translate_T3(dense2D<double>& coords, const dense2D<unsigned int>& line,
+                 const vector_fixed<double, W>& d, double h0, double h1, int pattern,
+                 bool force_even, dense2D<unsigned int>& surface) {
+  return translate(
+      coords, line, d,
+      detail::with_pattern(detail::by_sizes(cell_kind::triangles, h0, h1, force_even, -4, -8),
+                           pattern, -6),
+      surface);
+}
+
 }  // namespace
 
 int extrude_translate_Q4(dense2D<double>& coords, const dense2D<unsigned int>& line,
@@ -52,37 +73,25 @@ int extrude_translate_Q4(dense2D<double>& coords, const dense2D<unsigned int>& l
 int extrude_translate_T3(dense2D<double>& coords, const dense2D<unsigned int>& line,
                          const vector_fixed<double, 2>& d, unsigned int n, int pattern,
                          dense2D<unsigned int>& surface) {
-  return translate(coords, line, d,
-                   detail::with_pattern(detail::by_count(cell_kind::triangles, n, -6), pattern, -5),
-                   surface);
+  return translate_T3(coords, line, d, n, pattern, surface);
 }
 
 int extrude_translate_T3(dense2D<double>& coords, const dense2D<unsigned int>& line,
                          const vector_fixed<double, 2>& d, double h0, double h1, int pattern,
                          bool force_even, dense2D<unsigned int>& surface) {
-  return translate(
-      coords, line, d,
-      detail::with_pattern(detail::by_sizes(cell_kind::triangles, h0, h1, force_even, -4, -8),
-                           pattern, -6),
-      surface);
+  return translate_T3(coords, line, d, h0, h1, pattern, force_even, surface);
 }
 
 int extrude_translate_T3(dense2D<double>& coords, const dense2D<unsigned int>& line,
                          const vector_fixed<double, 3>& d, unsigned int n, int pattern,
                          dense2D<unsigned int>& surface) {
-  return translate(coords, line, d,
-                   detail::with_pattern(detail::by_count(cell_kind::triangles, n, -6), pattern, -5),
-                   surface);
+  return translate_T3(coords, line, d, n, pattern, surface);
 }
 
 int extrude_translate_T3(dense2D<double>& coords, const dense2D<unsigned int>& line,
                          const vector_fixed<double, 3>& d, double h0, double h1, int pattern,
                          bool force_even, dense2D<unsigned int>& surface) {
-  return translate(
-      coords, line, d,
-      detail::with_pattern(detail::by_sizes(cell_kind::triangles, h0, h1, force_even, -4, -8),
-                           pattern, -6),
-      surface);
+  return translate_T3(coords, line, d, h0, h1, pattern, force_even, surface);
 }
 
 }  // namespace orvo::surfkit

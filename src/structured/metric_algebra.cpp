@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <type_traits>
 
 #include "frame/lapack.hpp"
 
@@ -337,7 +338,12 @@ bool interpolate_reduced(const reduced_pair3& pair, double t, metric3& out) {
   return interpolate_reduced_d(pair, t, out);
 }
 
-bool interpolate_metric_pair(const metric2& m1, const metric2& m2, double t, metric2& out) {
+namespace {
+
+// The shortcuts at t = 0 and t = 1 return an end metric as it stands; any other t goes
+// through the simultaneous reduction and the result must pass the dimension's validity test.
+template <class Metric, class Valid>
+bool interpolate_pair(const Metric& m1, const Metric& m2, double t, Metric& out, Valid valid) {
   if (std::fabs(t) < tie) {
     out = m1;
     return true;
@@ -346,27 +352,26 @@ bool interpolate_metric_pair(const metric2& m1, const metric2& m2, double t, met
     out = m2;
     return true;
   }
-  reduced_pair2 pair;
+  typename std::conditional<std::is_same<Metric, metric2>::value, reduced_pair2,
+                            reduced_pair3>::type pair;
   reduce_metric_pair(m1, m2, pair);  // a failed reduction fails the interpolation below
   const bool ok = interpolate_reduced(pair, t, out);
-  double l1, l2;
-  eigenvalues_sym2(out[0], out[1], out[2], l1, l2);
-  return ok && l1 > 0.0 && all_finite(out.data(), 3);
+  return ok && valid(out);
+}
+
+}  // namespace
+
+bool interpolate_metric_pair(const metric2& m1, const metric2& m2, double t, metric2& out) {
+  return interpolate_pair(m1, m2, t, out, [](const metric2& m) {
+    double l1, l2;
+    eigenvalues_sym2(m[0], m[1], m[2], l1, l2);
+    return l1 > 0.0 && all_finite(m.data(), 3);
+  });
 }
 
 bool interpolate_metric_pair(const metric3& m1, const metric3& m2, double t, metric3& out) {
-  if (std::fabs(t) < tie) {
-    out = m1;
-    return true;
-  }
-  if (std::fabs(t - 1.0) < tie) {
-    out = m2;
-    return true;
-  }
-  reduced_pair3 pair;
-  reduce_metric_pair(m1, m2, pair);
-  const bool ok = interpolate_reduced(pair, t, out);
-  return ok && is_positive_definite_3(out);
+  return interpolate_pair(m1, m2, t, out,
+                          [](const metric3& m) { return is_positive_definite_3(m); });
 }
 
 bool interpolate_metric_pair(const dense2D<double>& metrics, std::size_t i, std::size_t j, double t,
