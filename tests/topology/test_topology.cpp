@@ -16,7 +16,6 @@
 #include "orvo/surfkit.hpp"
 #include "support/testing.hpp"
 
-// clang-format off
 using namespace orvo::surfkit;
 using namespace surfkit_testing;
 using U = orvo::dense2D<unsigned>;
@@ -30,9 +29,12 @@ namespace {
 // 4 sqrt(3) area / (longest edge * perimeter), the area signed in the plane.
 double oracle_quality(const double* p0, const double* p1, const double* p2, std::size_t dim) {
   double u[3] = {0, 0, 0}, v[3] = {0, 0, 0}, w[3] = {0, 0, 0};
-  for (std::size_t r = 0; r < dim; ++r) u[r] = p1[r] - p0[r], v[r] = p2[r] - p0[r], w[r] = p2[r] - p1[r];
-  const double cx = u[1] * v[2] - u[2] * v[1], cy = u[2] * v[0] - u[0] * v[2], cz = u[0] * v[1] - u[1] * v[0];
-  const double l0 = std::hypot(u[0], u[1], u[2]), l1 = std::hypot(v[0], v[1], v[2]), l2 = std::hypot(w[0], w[1], w[2]);
+  for (std::size_t r = 0; r < dim; ++r)
+    u[r] = p1[r] - p0[r], v[r] = p2[r] - p0[r], w[r] = p2[r] - p1[r];
+  const double cx = u[1] * v[2] - u[2] * v[1], cy = u[2] * v[0] - u[0] * v[2],
+               cz = u[0] * v[1] - u[1] * v[0];
+  const double l0 = std::hypot(u[0], u[1], u[2]), l1 = std::hypot(v[0], v[1], v[2]),
+               l2 = std::hypot(w[0], w[1], w[2]);
   const double area = dim == 2 ? cz : std::hypot(cx, cy, cz), lp = std::max({l0, l1, l2});
   return lp > 0 ? std::clamp(2 * std::sqrt(3.0) * area / lp / (l0 + l1 + l2), -1.0, 1.0) : 0;
 }
@@ -86,24 +88,34 @@ U neighbours_of(const U& c, bool* consistent = nullptr) {
 
 TEST(ConvertDegeneratedQ4, RemovesTheFirstAdjacentRepetitionOnly) {
   U empty, three = U::from_columns({{5, 5, 7}});
-  EXPECT_TRUE(convert_degenerated_Q4(empty) == -1 && convert_degenerated_Q4(three) == -1 && column(three, 0) == (V{5, 5, 7}));
+  EXPECT_TRUE(convert_degenerated_Q4(empty) == -1 && convert_degenerated_Q4(three) == -1 &&
+              column(three, 0) == (V{5, 5, 7}));
   // Across a diagonal: left; (5, 5, 5, 8) stays degenerate; UINT_MAX anywhere: left.
   U c = U::from_columns({{5, 6, 6, 8}, {5, 6, 7, 5}, {5, 6, 5, 7}, {5, 5, 5, 8}, {N, 1, 1, 2}});
   EXPECT_EQ(convert_degenerated_Q4(c), 3);
-  EXPECT_TRUE(same(c, U::from_columns({{5, 6, 8, N}, {5, 6, 7, N}, {5, 6, 5, 7}, {5, 5, 8, N}, {N, 1, 1, 2}})));
+  EXPECT_TRUE(same(
+      c, U::from_columns({{5, 6, 8, N}, {5, 6, 7, N}, {5, 6, 5, 7}, {5, 5, 8, N}, {N, 1, 1, 2}})));
   EXPECT_EQ(convert_degenerated_Q4(c), 0);  // nothing left to repair
 }
 
 TEST(SplitQ4, ArgumentChecksChangeNothingAndOutputsAppend) {
   const X x = {{0, 1, 1, 0, 2}, {0, 0, 1, 1, 0}};
-  const U q = U::from_columns({{0, 1, 2, 3}}), four = U::from_columns({{1, 2, 3, 4}});  // 4 rows: not an output
+  const U q = U::from_columns({{0, 1, 2, 3}}),
+          four = U::from_columns({{1, 2, 3, 4}});  // 4 rows: not an output
   // Without coordinate rows the call is the fixed-diagonal one.
-  const std::tuple<int, X, U> table[] = {
-      {-1, X(), U(2, 1)}, {-2, X(), q}, {0, X(), U(2, 0)}, {-1, X(4, 4), q}, {-2, x, U(5, 1)},
-      {-2, x, U(4, 1, 5)}, {-2, x, U::from_columns({{0, 1, N, 3}})}, {-3, x, q}, {0, X(7, 0), U()}};
+  const std::tuple<int, X, U> table[] = {{-1, X(), U(2, 1)},
+                                         {-2, X(), q},
+                                         {0, X(), U(2, 0)},
+                                         {-1, X(4, 4), q},
+                                         {-2, x, U(5, 1)},
+                                         {-2, x, U(4, 1, 5)},
+                                         {-2, x, U::from_columns({{0, 1, N, 3}})},
+                                         {-3, x, q},
+                                         {0, X(7, 0), U()}};
   for (const auto& [code, coords, conn] : table) {
     U out = snapshot(four);
-    EXPECT_EQ(coords.rows() ? split_Q4_into_T3(coords, conn, out) : split_Q4_into_T3(conn, out), code);
+    EXPECT_EQ(coords.rows() ? split_Q4_into_T3(coords, conn, out) : split_Q4_into_T3(conn, out),
+              code);
     EXPECT_TRUE(same(out, four));
   }
   // The quality split, with a 3-row output.
@@ -111,10 +123,13 @@ TEST(SplitQ4, ArgumentChecksChangeNothingAndOutputsAppend) {
   U out = U::from_columns({{1, 2, 3}});
   const List k0 = snapshot(kept), s0 = snapshot(split);
   const U o0 = snapshot(out);
-  const std::tuple<int, X, U, List*> table8[] = {
-      {0, X(5, 0), U(7, 0), &split}, {-1, X(1, 4), q, &split}, {-2, x, U(3, 1), &split},
-      {-2, x, U(4, 1, 5), &split}, {-2, x, U::from_columns({{0, N, 2, 3}}), &split},
-      {-7, x, q, &kept}, {-8, x, q, &split}};
+  const std::tuple<int, X, U, List*> table8[] = {{0, X(5, 0), U(7, 0), &split},
+                                                 {-1, X(1, 4), q, &split},
+                                                 {-2, x, U(3, 1), &split},
+                                                 {-2, x, U(4, 1, 5), &split},
+                                                 {-2, x, U::from_columns({{0, N, 2, 3}}), &split},
+                                                 {-7, x, q, &kept},
+                                                 {-8, x, q, &split}};
   for (const auto& [code, coords, conn, second] : table8) {
     EXPECT_EQ(split_Q4_into_T3(coords, conn, 2, 2, 1, kept, *second, out), code);
     EXPECT_TRUE(same(kept, k0) && same(split, s0) && same(out, o0));
@@ -129,19 +144,24 @@ TEST(SplitQ4, ArgumentChecksChangeNothingAndOutputsAppend) {
   EXPECT_TRUE(split_Q4_into_T3(t, t) == 0 && same(t, U::from_columns({{0, 1, 2}, {0, 1, 2}})));
   U self = U::from_columns({{0, 1, 2, 3}, {2, 3, 0, N}});
   EXPECT_EQ(split_Q4_into_T3(x, self, 2, 2, 1, kept = {}, split = {}, self), 1);
-  EXPECT_TRUE(same(self, U::from_columns({{0, 1, 2, 3}, {2, 3, 0, N}, {2, 3, 0, N}, {0, 1, 2, N}, {2, 3, 0, N}})));
+  EXPECT_TRUE(same(
+      self,
+      U::from_columns({{0, 1, 2, 3}, {2, 3, 0, N}, {2, 3, 0, N}, {0, 1, 2, N}, {2, 3, 0, N}})));
 }
 
 TEST(SplitQ4, BetterDiagonalFromAnyStartAndAreasConserved) {
   // Triangles rate 0 when flat, coincident or not a number.
   const double nan[2] = {NAN, 0}, lo[3] = {0, 0, 5}, mid[3] = {1, 0, 5}, hi[3] = {2, 0, 5};
-  EXPECT_TRUE(detail::triangle_shape_quality(lo, mid, hi, 3) == 0 && detail::triangle_shape_quality(lo, lo, lo, 2) == 0 &&
+  EXPECT_TRUE(detail::triangle_shape_quality(lo, mid, hi, 3) == 0 &&
+              detail::triangle_shape_quality(lo, lo, lo, 2) == 0 &&
               detail::triangle_shape_quality(nan, mid, hi, 2) == 0);
   std::mt19937 rng(5);
   std::uniform_real_distribution<double> u(-0.6, 0.6);
   for (std::size_t dim : {2u, 3u}) {
     X x(dim, 4);
-    auto q = [&](unsigned a, unsigned b, unsigned c) { return oracle_quality(&x(0, a), &x(0, b), &x(0, c), dim); };
+    auto q = [&](unsigned a, unsigned b, unsigned c) {
+      return oracle_quality(&x(0, a), &x(0, b), &x(0, c), dim);
+    };
     auto area = [&](unsigned a, unsigned b, unsigned c) {  // doubled, signed, in the plane
       return (x(0, b) - x(0, a)) * (x(1, c) - x(1, a)) - (x(0, c) - x(0, a)) * (x(1, b) - x(1, a));
     };
@@ -153,7 +173,9 @@ TEST(SplitQ4, BetterDiagonalFromAnyStartAndAreasConserved) {
       U o;
       for (unsigned r = 0; r < 4; ++r) {  // every starting vertex gives the same cut
         U o_r;
-        ASSERT_EQ(split_Q4_into_T3(x, U::from_columns({{r, (r + 1) % 4, (r + 2) % 4, (r + 3) % 4}}), o_r), 1);
+        ASSERT_EQ(
+            split_Q4_into_T3(x, U::from_columns({{r, (r + 1) % 4, (r + 2) % 4, (r + 3) % 4}}), o_r),
+            1);
         if (r == 0) o = o_r;
         EXPECT_TRUE(same(o_r, o)) << r;
       }
@@ -177,12 +199,15 @@ TEST(QualitySplit, ThresholdsAndCriteriaOnKnownElements) {
   const X x = {{0, 2, 2, 0, 1, 1.5, 0.5}, {0, 0, 1, 1, 0, h, h}};
   const U r = U::from_columns({{0, 1, 2, 3}}), rh = U::from_columns({{0, 4, 5, 6}});
   for (double e : {-1e-9, 1e-9})
-    EXPECT_TRUE(cut(x, r, rect + e, 1, 1).first == (e > 0) && cut(x, rh, -1, 2. / 3 + e, 1).first == (e > 0));
+    EXPECT_TRUE(cut(x, r, rect + e, 1, 1).first == (e > 0) &&
+                cut(x, rh, -1, 2. / 3 + e, 1).first == (e > 0));
   // On this kite, criteria 1 and 2 cut along the short diagonal 1-3; 3 (smaller largest
   // area), 4 (sums tie in the plane) and criteria that rate nothing along 0-2.
   const X kite = {{0, 1, 4, 1}, {0, -0.2, 0, 0.2}};
   for (int criterion : {1, 2, 3, 4, 5, 6, 7, 0, -3})
-    EXPECT_EQ(cut(kite, U::from_columns({{1, 2, 3, 0}}), 2, 2, criterion).second(0, 0), criterion == 1 || criterion == 2) << criterion;
+    EXPECT_EQ(cut(kite, U::from_columns({{1, 2, 3, 0}}), 2, 2, criterion).second(0, 0),
+              criterion == 1 || criterion == 2)
+        << criterion;
 }
 
 TEST(QualitySplit, ListsPartitionTheElementsAndEntriesOnEntryStay) {
@@ -193,21 +218,27 @@ TEST(QualitySplit, ListsPartitionTheElementsAndEntriesOnEntryStay) {
         // Lists and output already holding entries, some naming no element: left, not read.
         List kept = {99999, N}, split = {N - 1};
         U out = U::from_columns({{5, 6, 7, 8}});
-        const int cut = split_Q4_into_T3(spoilt_nodes(dim), conn, threshold, threshold, criterion, kept, split, out);
+        const int cut = split_Q4_into_T3(spoilt_nodes(dim), conn, threshold, threshold, criterion,
+                                         kept, split, out);
         EXPECT_TRUE(kept[0] == 99999 && kept[1] == N && split[0] == N - 1);
         const V k(kept.begin() + 2, kept.end()), s(split.begin() + 1, split.end());
         ASSERT_EQ(cut, int(s.size()));
         std::set<unsigned> all(k.begin(), k.end());
         all.insert(s.begin(), s.end());
-        EXPECT_TRUE(k.size() + s.size() == conn.cols() && all.size() == conn.cols());  // each element once
+        EXPECT_TRUE(k.size() + s.size() == conn.cols() &&
+                    all.size() == conn.cols());  // each element once
         // Output: the old column, kept columns unchanged, then each cut quadrangle's two triangles.
         ASSERT_EQ(out.cols(), 1 + k.size() + 2 * s.size());
         EXPECT_EQ(column(out, 0), (V{5, 6, 7, 8}));
-        for (std::size_t i = 0; i < k.size(); ++i) EXPECT_EQ(column(out, 1 + i), column(conn, k[i]));
+        for (std::size_t i = 0; i < k.size(); ++i)
+          EXPECT_EQ(column(out, 1 + i), column(conn, k[i]));
         for (std::size_t i = 0; i < s.size(); ++i) {
-          const V c = column(conn, s[i]), a = column(out, 1 + k.size() + 2 * i), b = column(out, 2 + k.size() + 2 * i);
-          EXPECT_TRUE(c[3] != N && a[3] == N && b[3] == N && a[2] == b[0] && a[0] == b[2]);  // over its nodes, sharing a diagonal
-          EXPECT_EQ(std::multiset<unsigned>({a[0], a[1], a[2], b[1]}), std::multiset<unsigned>(c.begin(), c.end()));
+          const V c = column(conn, s[i]), a = column(out, 1 + k.size() + 2 * i),
+                  b = column(out, 2 + k.size() + 2 * i);
+          EXPECT_TRUE(c[3] != N && a[3] == N && b[3] == N && a[2] == b[0] &&
+                      a[0] == b[2]);  // over its nodes, sharing a diagonal
+          EXPECT_EQ(std::multiset<unsigned>({a[0], a[1], a[2], b[1]}),
+                    std::multiset<unsigned>(c.begin(), c.end()));
         }
       }
 }
@@ -216,21 +247,26 @@ TEST(SplitQ4, EachSplitRefusedLeavesOutputAndListsAsOnEntry) {
   const X x = spoilt_nodes(3);
   const U conn = grid(6, 5, 4);
   for (int overload = 0; overload < 3; ++overload)  // the quality split: both lists and the output
-    EXPECT_GE(sweep_refusals([&](const refusal_point& p) {
-      List kept = {1, 2, 3}, split = {N};
-      U out(overload == 2 ? 4 : 3, 1, 9);
-      const List k0 = snapshot(kept), s0 = snapshot(split);
-      const U o0 = snapshot(out);
-      p.arm();
-      const int code = overload == 0 ? split_Q4_into_T3(conn, out) : overload == 1 ? split_Q4_into_T3(x, conn, out)
-                                     : split_Q4_into_T3(x, conn, 0.9, 0.9, 6, kept, split, out);
-      const bool fired = p.fired();
-      EXPECT_TRUE(!fired || (code == -199 && same(out, o0) && same(kept, k0) && same(split, s0)));
-      // Success loses no element: n columns plus one per cut, each in one list.
-      EXPECT_TRUE(fired || (code > 0 && out.cols() == 1 + conn.cols() + code &&
-                            kept.size() + split.size() == 4 + (overload == 2) * conn.cols()));
-      return fired;
-    }), overload == 2 ? 3 : 1);
+    EXPECT_GE(
+        sweep_refusals([&](const refusal_point& p) {
+          List kept = {1, 2, 3}, split = {N};
+          U out(overload == 2 ? 4 : 3, 1, 9);
+          const List k0 = snapshot(kept), s0 = snapshot(split);
+          const U o0 = snapshot(out);
+          p.arm();
+          const int code = overload == 0 ? split_Q4_into_T3(conn, out)
+                           : overload == 1
+                               ? split_Q4_into_T3(x, conn, out)
+                               : split_Q4_into_T3(x, conn, 0.9, 0.9, 6, kept, split, out);
+          const bool fired = p.fired();
+          EXPECT_TRUE(!fired ||
+                      (code == -199 && same(out, o0) && same(kept, k0) && same(split, s0)));
+          // Success loses no element: n columns plus one per cut, each in one list.
+          EXPECT_TRUE(fired || (code > 0 && out.cols() == 1 + conn.cols() + code &&
+                                kept.size() + split.size() == 4 + (overload == 2) * conn.cols()));
+          return fired;
+        }),
+        overload == 2 ? 3 : 1);
 }
 
 TEST(MeshReorient, ScrambledMeshesComeBackWithTheirNeighbourMatrixAndBadInputChangesNothing) {
@@ -240,7 +276,9 @@ TEST(MeshReorient, ScrambledMeshesComeBackWithTheirNeighbourMatrixAndBadInputCha
     // "No neighbour" as any value not below n; a triangle's row 3 names element 0: ignored.
     auto marked = [&](U m) {
       for (unsigned i = 0; i < m.rows() * n; ++i)
-        if (m(i % rows, i / rows) == N) m(i % rows, i / rows) = i % rows == 3 && original(3, i / rows) == N ? 0 : n + i / rows % 5;
+        if (m(i % rows, i / rows) == N)
+          m(i % rows, i / rows) =
+              i % rows == 3 && original(3, i / rows) == N ? 0 : n + i / rows % 5;
       return m;
     };
     std::mt19937 rng(rows);
@@ -264,17 +302,21 @@ TEST(MeshReorient, ScrambledMeshesComeBackWithTheirNeighbourMatrixAndBadInputCha
   // Element n - 1 names element 0, which shares no edge with it: met after reversals, undone.
   *std::find(&nb(0, n - 1), &nb(0, n - 1) + 3, N) = 0;
   U t = U::from_columns({{0, 1, 2}, {2, 1, 3}}), tn = neighbours_of(t), alias = t, empty;
-  U one_node = U::from_columns({{0, 1, 2}, {1, 4, 3}}), nb1 = U::from_columns({{1, N, N}, {N, N, 0}});
+  U one_node = U::from_columns({{0, 1, 2}, {1, 4, 3}}),
+    nb1 = U::from_columns({{1, N, N}, {N, N, 0}});
   U two_rows(2, 1), short_nb(3, 1, N), quad_nb(4, 1, N), none_in_quad(4, 1, 0);
   none_in_quad(2, 0) = N;
-  const std::tuple<int, U*, U*, unsigned> table[] = {
-      {-2, &c, &nb, unsigned(n - 2)}, {0, &empty, &tn, 5}, {-1, &two_rows, &tn, 0},
-      {-1, &none_in_quad, &quad_nb, 0}, {-2, &t, &short_nb, 0}, {-2, &t, &alias, 0},
-      {-3, &t, &tn, 2}, {-2, &one_node, &nb1, 0}};
+  const std::tuple<int, U*, U*, unsigned> table[] = {{-2, &c, &nb, unsigned(n - 2)},
+                                                     {0, &empty, &tn, 5},
+                                                     {-1, &two_rows, &tn, 0},
+                                                     {-1, &none_in_quad, &quad_nb, 0},
+                                                     {-2, &t, &short_nb, 0},
+                                                     {-2, &t, &alias, 0},
+                                                     {-3, &t, &tn, 2},
+                                                     {-2, &one_node, &nb1, 0}};
   for (const auto& [code, conn, nbrs, start] : table) {
     const U k = snapshot(*conn), m = snapshot(*nbrs);
     EXPECT_EQ(mesh_reorient(*conn, *nbrs, start, 1), code);
     EXPECT_TRUE(same(*conn, k) && same(*nbrs, m));
   }
 }
-// clang-format on
