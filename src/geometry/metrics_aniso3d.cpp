@@ -54,10 +54,10 @@ int metrics_gen_aniso3d(const dense2D<double>& coordinates,
       needed = std::max<std::uint64_t>(needed, std::uint64_t{ids[k]} + 1);
   }
   if (needed > coordinates.cols()) return -2;
-  // A NaN or infinite size matches no rule, and a size whose 1 / hn^2 overflows would
-  // make every metric infinite.
+  // A NaN or infinite size matches no rule, and a size or factor whose 1 / hn^2 overflows
+  // would make every normal coefficient infinite.
   const double hn = normal_size;
-  if (!std::isfinite(hn) || (hn > 0.0 && !std::isfinite(1.0 / (hn * hn)))) return -3;
+  if (!std::isfinite(hn) || (hn != 0.0 && !std::isfinite(1.0 / (hn * hn)))) return -3;
   if (!detail::output_rows_ok(metrics, 6)) return -4;
 
   const std::uint64_t present = detail::existing_columns(metrics);
