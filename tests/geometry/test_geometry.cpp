@@ -270,6 +270,27 @@ TEST(PrincipalCurvatures, ExactRingOnACylinderConvergingOnASaddle) {
   EXPECT_LT(saddle, 0.2);
 }
 
+TEST(PrincipalCurvatures, PatchLimitsStopGrowthAtRingOne) {
+  // On a sphere every element's normal turns from its neighbours', and ring 1 is never cut:
+  // a tiny angle limit and an element budget of 0 or 1 leave ring 1 alone, like R = 0.
+  const surfaces::mesh s = surfaces::geodesic_sphere(3);
+  const cols nb = surfaces::neighbours(s.conn);
+  auto run = [&](double R, double theta, unsigned most) {
+    D out;
+    EXPECT_EQ(sk::principal_curvatures(s.coords, s.conn, nb, R, theta, most, {}, out), 0);
+    return out;
+  };
+  const D ring = run(0.0, M_PI, 1u << 30), wide = run(2.0, M_PI, 1u << 30);
+  EXPECT_FALSE(same(wide, ring));
+  EXPECT_TRUE(same(run(-2.0, M_PI, 1u << 30), wide));
+  EXPECT_TRUE(same(run(2.0, 1e-6, 1u << 30), ring));
+  EXPECT_TRUE(same(run(2.0, M_PI, 0), ring));
+  EXPECT_TRUE(same(run(2.0, M_PI, 1), ring));
+  const D some = run(2.0, M_PI, 12);
+  EXPECT_FALSE(same(some, ring));
+  EXPECT_FALSE(same(some, wide));
+}
+
 TEST(PrincipalCurvatures, ArgumentChecksAndRefusalsLeaveTheOutputAlone) {
   const surfaces::mesh m = surfaces::geodesic_sphere(1), s = surfaces::geodesic_sphere(3);
   const cols nb = surfaces::neighbours(m.conn), no, f = cols::from_columns({{0, 1}, {1, 2}});
