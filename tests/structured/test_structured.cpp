@@ -20,6 +20,7 @@ using namespace orvo::surfkit::detail;
 using namespace surfkit_testing;
 using orvo::dense1D;
 using orvo::dense2D;
+using orvo::basekit::minimum_metric;
 using Loop = dense1D<unsigned int, 8>;
 using M2 = metric2;
 using M3 = metric3;
@@ -30,12 +31,10 @@ const double qnan = std::nan("");
 // R diag(ev) R' for a column-major D x D matrix R.
 template <class M, int D>
 M from_eigen(const double* R, const double* ev) {
-  M m;
+  M m{};
   for (int j = 0; j < D; ++j)
-    for (int i = 0; i <= j; ++i) {
-      m(i, j) = 0;
+    for (int i = 0; i <= j; ++i)
       for (int k = 0; k < D; ++k) m(i, j) += ev[k] * R[i + D * k] * R[j + D * k];
-    }
   return m;
 }
 // Eigenvalues exp(-3 .. 3) along the axes of a random reflection I - 2 v v' / v'v.
@@ -48,112 +47,45 @@ M3 random_metric3(std::mt19937& g) {
   const double ev[3] = {std::exp(e(g)), std::exp(e(g)), std::exp(e(g))};
   return from_eigen<M3, 3>(R, ev);
 }
-M2 random_metric2(std::mt19937& g) {  // the leading block of one in space
-  const M3 m = random_metric3(g);
-  return M2{{m[0], m[1], m[2]}};
-}
+// Largest entry of |a - b|; with b = 0 the scale of a.
 template <class M>
-double max_diff(const M& a, const M& b) {
+double max_diff(const M& a, const M& b = M{}) {
   double s = 0;
   for (std::size_t i = 0; i < M::size(); ++i) s = std::fmax(s, std::fabs(a[i] - b[i]));
   return s;
 }
-template <class M>
-double scale(const M& m) {
-  return max_diff(m, M{});
-}
-double quad(const M3& m, const double* x) {
-  return x[0] * (m(0, 0) * x[0] + 2 * m(0, 1) * x[1] + 2 * m(0, 2) * x[2]) +
-         x[1] * (m(1, 1) * x[1] + 2 * m(1, 2) * x[2]) + m(2, 2) * x[2] * x[2];
-}
 M3 intersect(const M3& a, const M3& b) {
   M3 out;
-  orvo::basekit::minimum_metric(a, b, out);
+  minimum_metric(a, b, out);
   return out;
 }
-// x'Ox >= max(x'Ax, x'Bx) and x'Ox >= 0 along random directions.
-void expect_bound(const M3& a, const M3& b, const M3& o, std::mt19937& g) {
-  std::normal_distribution<double> n(0.0, 1.0);
-  const double tol = 1e-10 * (scale(a) + scale(b));
-  for (int k = 0; k < 500; ++k) {
-    const double x[3] = {n(g), n(g), n(g)}, l2 = x[0] * x[0] + x[1] * x[1] + x[2] * x[2];
-    ASSERT_GE(quad(o, x), std::max(quad(a, x), quad(b, x)) - tol * l2);
-    ASSERT_GE(quad(o, x), -tol * l2);
-  }
-}
-// A random pair: eigen-system (plane) or Cholesky factor and intersection (space),
-// generalized eigen residuals, reduction in one basis, interpolation symmetric in its ends.
+// A random pair: both metrics rebuilt from their reduction in one basis, interpolation
+// symmetric in its ends; in space the intersection is the larger metric along each
+// direction of that basis (so it bounds both), free of argument order, aliasing allowed.
 template <class M, int D>
-void check_pair(const M& a, const M& b, double t, std::mt19937& g) {
-  const double tol = D == 2 ? 1e-10 : 1e-9, unit = D == 2 ? 1e-12 : 1e-10;
-  double r[D], P[D * D], s[D];
-  if constexpr (D == 2) {
-    ASSERT_TRUE(eigensystem_sym2(a[0], a[1], a[2], true, s[0], s[1], P));
-    EXPECT_LE(s[0], s[1]);
-    EXPECT_LT(max_diff(from_eigen<M2, 2>(P, s), a), 1e-12 * scale(a));
-    ASSERT_TRUE(generalized_eigen_2(a, b, true, r, P));
-  } else {
-    double L[9];  // Cholesky factor: lower triangular, L L' = M
-    ASSERT_TRUE(cholesky_sym3(a, L));
-    EXPECT_EQ(std::fabs(L[3]) + std::fabs(L[6]) + std::fabs(L[7]), 0.0);
-    for (int i = 0; i < 3; ++i)
-      for (int j = 0; j < 3; ++j)
-        EXPECT_NEAR(L[i] * L[j] + L[i + 3] * L[j + 3] + L[i + 6] * L[j + 6], a(i, j),
-                    1e-12 * scale(a));
-    const M3 o = intersect(a, b);
-    expect_bound(a, b, o, g);
-    EXPECT_EQ(max_diff(o, intersect(b, a)), 0.0);  // argument order does not matter
-    reduced_pair3 q;  // tight: along the common basis O is the larger metric
-    ASSERT_TRUE(reduce_metric_pair(a, b, q));
-    for (int k = 0; k < 3; ++k)
-      EXPECT_NEAR(quad(o, q.P + 3 * k), std::max(q.lambda[k], q.mu[k]),
-                  1e-9 * (scale(a) + scale(b)));
-    // The zero metric imposes nothing, a with itself is a, the output may alias an input.
-    M3 x = a, y = b, z = a;
-    orvo::basekit::minimum_metric(x, b, x);
-    orvo::basekit::minimum_metric(a, y, y);
-    orvo::basekit::minimum_metric(z, z, z);
-    const M3 got[5] = {intersect(a, M3{}), intersect(M3{}, a), z, x, y};
-    for (int k = 0; k < 5; ++k) EXPECT_EQ(max_diff(got[k], k < 3 ? a : o), 0.0) << k;
-    ASSERT_TRUE(generalized_eigen_3(a, b, true, r, P));
-  }
-  for (int k = 0; k < D; ++k) {
-    const double* p = P + D * k;
-    EXPECT_NEAR(std::hypot(p[0], p[1], D == 3 ? p[D - 1] : 0.0), 1.0, 1e-14);
-    EXPECT_LE(r[k > 0 ? k - 1 : 0], r[k]);
-    for (int i = 0; i < D; ++i) {
-      double lhs = 0, rhs = 0;
-      for (int j = 0; j < D; ++j) lhs += b(i, j) * p[j], rhs += a(i, j) * p[j];
-      EXPECT_NEAR(lhs, r[k] * rhs, tol * (scale(b) + r[k] * scale(a)));
-    }
-  }
+void check_pair(const M& a, const M& b, double t) {
+  const double tol = D == 2 ? 1e-10 : 1e-9;
   reduced_pair<D> q;
   ASSERT_TRUE(reduce_metric_pair(a, b, q));
-  EXPECT_LT(max_diff(from_eigen<M, D>(q.Q, q.lambda), a), tol * scale(a));
-  EXPECT_LT(max_diff(from_eigen<M, D>(q.Q, q.mu), b), tol * scale(b));
+  EXPECT_LT(max_diff(from_eigen<M, D>(q.Q, q.lambda), a), tol * max_diff(a));
+  EXPECT_LT(max_diff(from_eigen<M, D>(q.Q, q.mu), b), tol * max_diff(b));
   M m, n;
-  ASSERT_TRUE(interpolate_metric_pair(a, a, t, m));
-  EXPECT_LT(max_diff(m, a), unit * scale(a));
-  ASSERT_TRUE(interpolate_metric_pair(a, b, t, m));
-  ASSERT_TRUE(interpolate_metric_pair(b, a, 1 - t, n));
-  EXPECT_LT(max_diff(m, n), tol * scale(m));
+  ASSERT_TRUE(interpolate_metric_pair(a, b, t, m) && interpolate_metric_pair(b, a, 1 - t, n));
+  EXPECT_LT(max_diff(m, n), tol * max_diff(m));
+  if constexpr (D == 3) {
+    const M3 o = intersect(a, b);
+    const double big[3] = {std::max(q.lambda[0], q.mu[0]), std::max(q.lambda[1], q.mu[1]),
+                           std::max(q.lambda[2], q.mu[2])};
+    EXPECT_LT(max_diff(o, from_eigen<M3, 3>(q.Q, big)), 1e-12 * (max_diff(a) + max_diff(b)));
+    EXPECT_EQ(max_diff(o, intersect(b, a)), 0.0);
+    // The zero metric imposes nothing, a with itself is a, the output may alias an input.
+    M3 x = a, y = b, z = a;
+    minimum_metric(x, b, x), minimum_metric(a, y, y), minimum_metric(z, z, z);
+    for (const M3& w : {x, y}) EXPECT_EQ(max_diff(w, o), 0.0);
+    for (const M3& w : {z, intersect(a, M3{}), intersect(M3{}, a)}) EXPECT_EQ(max_diff(w, a), 0.0);
+  }
 }
 const Loop square = {0, 1, 2, 3, 4, 5, 6, 7, 0};
-const dense2D<double> square_xy = {{0, 0.5, 1, 1, 1, 0.5, 0, 0}, {0, 0, 0, 0.5, 1, 1, 1, 0.5}};
-// The loop 0, 1, ..., 2(m + n) - 1, 0 of an m x n grid; node k at at(u, w), u along side 1.
-template <class At>
-void make_domain(unsigned m, unsigned n, At at, dense2D<double>& coords, Loop& loop) {
-  std::vector<std::pair<double, double>> uw;
-  for (unsigned i = 0; i < m; ++i) uw.push_back({double(i) / m, 0.0});
-  for (unsigned j = 0; j < n; ++j) uw.push_back({1.0, double(j) / n});
-  for (unsigned i = m; i > 0; --i) uw.push_back({double(i) / m, 1.0});
-  for (unsigned j = n; j > 0; --j) uw.push_back({0.0, double(j) / n});
-  coords.resize(at(0, 0).size(), uw.size());
-  loop.resize(uw.size() + 1);
-  for (std::size_t k = 0; k <= uw.size(); ++k) loop[k] = k % uw.size();
-  for (std::size_t k = 0; k < uw.size(); ++k)
-    for (std::size_t r = 0; r < coords.rows(); ++r) coords(r, k) = at(uw[k].first, uw[k].second)[r];
-}
 // A non-planar bilinear patch over a skewed quadrilateral.
 std::vector<double> patch(double u, double w) {
   const double P[4][3] = {{0, 0, 0}, {3, 0.5, 0}, {3.5, 2.5, 1}, {-0.5, 2, 0}};
@@ -163,12 +95,25 @@ std::vector<double> patch(double u, double w) {
            (1 - u) * w * P[3][r];
   return p;
 }
-// Doubled signed area of the polygon c(:, id(0)), ..., c(:, id(count - 1)) in the xy-plane.
-template <class Id>
-double shoelace(const dense2D<double>& c, std::size_t count, Id id) {
+// The loop 0, 1, ..., 2(m + n) - 1, 0 of an m x n grid; node k at patch(u, w), u along side 1.
+void make_domain(unsigned m, unsigned n, dense2D<double>& coords, Loop& loop) {
+  std::vector<std::pair<double, double>> uw;
+  for (unsigned i = 0; i < m; ++i) uw.push_back({double(i) / m, 0.0});
+  for (unsigned j = 0; j < n; ++j) uw.push_back({1.0, double(j) / n});
+  for (unsigned i = m; i > 0; --i) uw.push_back({double(i) / m, 1.0});
+  for (unsigned j = n; j > 0; --j) uw.push_back({0.0, double(j) / n});
+  coords.resize(3, uw.size());
+  loop.resize(uw.size() + 1);
+  for (std::size_t k = 0; k <= uw.size(); ++k) loop[k] = k % uw.size();
+  for (std::size_t k = 0; k < uw.size(); ++k)
+    for (std::size_t r = 0; r < coords.rows(); ++r)
+      coords(r, k) = patch(uw[k].first, uw[k].second)[r];
+}
+// Doubled signed area of the polygon c(:, id[0]), ..., c(:, id[count - 1]) in the xy-plane.
+double shoelace(const dense2D<double>& c, const unsigned* id, std::size_t count) {
   double a = 0;
   for (std::size_t k = 0; k < count; ++k) {
-    const unsigned p = id(k), q = id((k + 1) % count);
+    const unsigned p = id[k], q = id[(k + 1) % count];
     a += c(0, p) * c(1, q) - c(0, q) * c(1, p);
   }
   return a;
@@ -215,48 +160,25 @@ int sweep(const A& a0, const B& b0, Call call) {
 
 }  // namespace
 
-TEST(MetricAlgebra, RandomPairs) {
+TEST(MetricAlgebra, RandomPairsWorkedExamplesAndInvalidInput) {
   std::mt19937 g(13);
   std::uniform_real_distribution<double> ut(0.05, 0.95);
+  auto lead = [](const M3& m) { return M2{{m[0], m[1], m[2]}}; };  // the plane block
   for (int trial = 0; trial < 200; ++trial) {
-    check_pair<M2, 2>(random_metric2(g), random_metric2(g), ut(g), g);
-    check_pair<M3, 3>(random_metric3(g), random_metric3(g), ut(g), g);
+    check_pair<M2, 2>(lead(random_metric3(g)), lead(random_metric3(g)), ut(g));
+    check_pair<M3, 3>(random_metric3(g), random_metric3(g), ut(g));
   }
-}
-
-TEST(MetricAlgebra, WorkedExamplesAndInvalidInput) {
   // {a, b, c, l1, l2}: cancelling (1e20 - 1 rounds to 1e20), overflowing, underflowing,
   // indefinite.
   const double cases[] = {1e20,   0,      1, 1,     1e20,  1e200, 0,      1, 1,
                           1e200,  1e200,  0, 1e150, 1e150, 1e200, 1e-200, 0, 1e-250,
                           1e-250, 1e-200, 0, 2,     0,     -2,    2};
-  double l1, l2, L[9], r[3], P[9];
+  double l1, l2;
   for (std::size_t k = 0; k < 25; k += 5) {
     ASSERT_TRUE(eigenvalues_sym2(cases[k], cases[k + 1], cases[k + 2], l1, l2));
     EXPECT_EQ(l1, cases[k + 3]) << k;
     EXPECT_EQ(l2, cases[k + 4]) << k;
   }
-  EXPECT_FALSE(eigenvalues_sym2(qnan, 0, 1, l1, l2));
-  EXPECT_FALSE(eigenvalues_sym2(HUGE_VAL, 0, 1, l1, l2));
-  // Refused: Cholesky of m00 = 0 with m01 or m02 != 0, negative pivots or a NaN, and
-  // generalized eigenproblems of a singular M1 or a NaN.
-  for (const M3& m :
-       {M3{{0, 1, 1, 0, 0, 1}}, M3{{0, 0, 1, 1, 0, 1}}, M3{{-1, 0, 1, 0, 0, 1}},
-        M3{{1, 0, 1, 0, 0, -1}}, M3{{1, qnan, 1, 0, 0, 1}}, M3{{1, 0, 1, 0, 0, qnan}}})
-    EXPECT_FALSE(cholesky_sym3(m, L));
-  EXPECT_FALSE(generalized_eigen_2(M2{{0, 0, 1}}, M2{{1, 0, 1}}, true, r, P));
-  EXPECT_FALSE(generalized_eigen_3(M3{{1, 0, 1, 0, 0, 1}}, M3{{1, 0, 1, 0, 0, qnan}}, true, r, P));
-  M2 out;
-  // Near t = 0 and t = 1 the ends come back unchanged and unexamined (even invalid ones).
-  const M2 bad{{-1, 5, qnan}}, good{{0.3, 0.1, 0.2}};
-  for (double t : {1e-13, -1e-13}) {
-    ASSERT_TRUE(interpolate_metric_pair(good, bad, t, out));
-    EXPECT_EQ(max_diff(out, good), 0.0);
-    ASSERT_TRUE(interpolate_metric_pair(bad, good, 1 - t, out));
-    EXPECT_EQ(max_diff(out, good), 0.0);
-  }
-  EXPECT_FALSE(interpolate_metric_pair(good, bad, 0.5, out));
-  EXPECT_EQ(scale(out), 0.0);
   // Coaxial diagonal metrics interpolate per axis in size, crossing ones included.
   M3 o3;
   const double la[3] = {1, 4, 0.01}, lb[3] = {9, 0.25, 100};
@@ -269,39 +191,44 @@ TEST(MetricAlgebra, WorkedExamplesAndInvalidInput) {
       EXPECT_NEAR(o3(k, (k + 1) % 3), 0, 1e-12);
     }
   }
-  // A zero metric and a NaN are rejected with the zero matrix.
-  EXPECT_FALSE(interpolate_metric_pair(a3, M3{}, 0.5, o3));
-  EXPECT_EQ(scale(o3), 0.0);
-  o3 = a3;
-  EXPECT_FALSE(interpolate_metric_pair(a3, M3{{1, 0, 1, 0, 0, qnan}}, 0.5, o3));
-  EXPECT_EQ(scale(o3), 0.0);
+  // An invalid end, in either place, is rejected with the zero matrix: zero, NaN, infinite,
+  // singular or indefinite (m00 = 0 with m01 or m02 != 0, negative Cholesky pivots).
+  auto rejected = [](const auto& good, const auto& bad) {
+    auto o = good, p = good;
+    EXPECT_FALSE(interpolate_metric_pair(good, bad, 0.5, o) ||
+                 interpolate_metric_pair(bad, good, 0.5, p));
+    EXPECT_EQ(max_diff(o) + max_diff(p), 0.0);
+  };
+  for (const M3& m :
+       {M3{}, M3{{1, 0, 1, 0, 0, qnan}}, M3{{1, qnan, 1, 0, 0, 1}}, M3{{0, 1, 1, 0, 0, 1}},
+        M3{{0, 0, 1, 1, 0, 1}}, M3{{-1, 0, 1, 0, 0, 1}}, M3{{1, 0, 1, 0, 0, -1}}})
+    rejected(a3, m);
+  for (const M2& m : {M2{{-1, 5, qnan}}, M2{{0, 0, 1}}, M2{{HUGE_VAL, 0, 1}}})
+    rejected(M2{{0.3, 0.1, 0.2}}, m);
   // Intersection of diagonal pairs: the entrywise maximum, a shared null axis unconstrained,
-  // small entries kept beside large ones.
+  // small entries kept beside large ones; NaN in, NaN out.
   const M3 o = intersect(M3{{1, 0, 4, 0, 0, 0}}, M3{{2, 0, 1, 0, 0, 0}});
   EXPECT_LT(max_diff(o, M3{{2, 0, 4, 0, 0, 0}}), 1e-14);
   const M3 p = intersect(M3{{1e-12, 0, 1, 0, 0, 1e6}}, M3{{2e-12, 0, 3, 0, 0, 1}});
   EXPECT_NEAR(p[0], 2e-12, 1e-24);
   EXPECT_NEAR(p[2], 3, 1e-13);
   EXPECT_NEAR(p[5], 1e6, 1e-8);
-  const M3 nan = intersect(M3{{1, 0, 1, 0, 0, qnan}}, M3{{1, 0, 1, 0, 0, 1}});
-  for (double v : nan.entries) EXPECT_TRUE(std::isnan(v));  // NaN in, NaN out
+  for (double v : intersect(M3{{1, 0, 1, 0, 0, qnan}}, a3).entries) EXPECT_TRUE(std::isnan(v));
 }
 
-TEST(MeshStruct, BilinearPatchesAreTiledExactly) {
+TEST(StructuredGrids, BilinearPatchesAndFieldsAreReproduced) {
   // The patch (mirrored: clockwise) is reproduced at the interior nodes (i-major), cells
-  // keep the loop's turn, xy-areas sum to the loop's, edges are shared, existing elements
-  // stay first; on the 2 x 2 grid, quadrangles and patterns 0, 1, 2 number as below.
-  const std::vector<unsigned> want[4] = {
+  // keep the loop's turn and share edges with the loop as boundary, existing elements stay
+  // first; on the 2 x 2 grid, quadrangles and the checkerboard (pattern 2) number as below.
+  const std::vector<unsigned> want[2] = {
       {0, 1, 8, 7, 7, 8, 5, 6, 1, 2, 3, 8, 8, 3, 4, 5},
-      {0, 1, 7, 1, 8, 7, 7, 8, 6, 8, 5, 6, 1, 2, 8, 2, 3, 8, 8, 3, 5, 3, 4, 5},
-      {0, 1, 8, 0, 8, 7, 7, 8, 5, 7, 5, 6, 1, 2, 3, 1, 3, 8, 8, 3, 4, 8, 4, 5},
       {0, 1, 8, 0, 8, 7, 7, 8, 6, 8, 5, 6, 1, 2, 8, 2, 3, 8, 8, 3, 4, 8, 4, 5}};
   for (double turn : {1.0, -1.0})
     for (auto [m, n] : {std::pair<unsigned, unsigned>{2, 2}, {4, 3}, {1, 4}, {4, 1}})
       for (int pattern = -1; pattern <= 2; ++pattern) {
         dense2D<double> coords;
         Loop loop;
-        make_domain(m, n, patch, coords, loop);
+        make_domain(m, n, coords, loop);
         const std::size_t s = coords.cols();
         for (std::size_t k = 0; k < s; ++k) coords(1, k) *= turn;
         auto conn = pattern < 0 ? dense2D<unsigned>::from_columns({{0, 1, 2, 3}})
@@ -312,67 +239,56 @@ TEST(MeshStruct, BilinearPatchesAreTiledExactly) {
         ASSERT_EQ(coords.cols(), s + (m - 1) * (n - 1));
         ASSERT_EQ(conn.cols(), 1 + (pattern < 0 ? 1 : 2) * m * n);
         EXPECT_TRUE(conn(0, 0) == 0 && conn(2, 0) == 2);
+        // Sizes 1 + x on the loop (bilinear in the grid) and isotropic metrics 1 / h^2:
+        // metrics_struct keeps them and fills the interior as numbered above.
+        dense1D<double, 8> h(s);
+        dense2D<double> plane(3, s, 0.0), space(6, s, 0.0);
+        for (std::size_t k = 0; k < s; ++k) {
+          h[k] = 1 + coords(0, k);
+          plane(0, k) = plane(2, k) = space(0, k) = space(2, k) = space(5, k) = 1 / (h[k] * h[k]);
+        }
+        ASSERT_EQ(metrics_struct(loop, n, h) + metrics_struct(loop, n, plane) +
+                      metrics_struct(loop, n, space),
+                  0);
+        ASSERT_EQ(h.size(), coords.cols());
+        for (std::size_t k = 0; k < h.size(); ++k) {
+          EXPECT_TRUE(k >= s || h[k] == 1 + coords(0, k)) << k;  // the loop's sizes kept
+          const double l = 1 / (h[k] * h[k]);
+          for (std::size_t r = 0; r < 3; ++r) EXPECT_NEAR(plane(r, k), (r != 1) * l, 1e-12 * l);
+          for (std::size_t r = 0; r < 6; ++r)
+            EXPECT_NEAR(space(r, k), (r == 0 || r == 2 || r == 5) * l, 1e-12 * l);
+        }
         for (unsigned i = 1; i < m; ++i)
-          for (unsigned j = 1; j < n; ++j)
+          for (unsigned j = 1; j < n; ++j) {
+            const std::size_t k = s + (i - 1) * (n - 1) + (j - 1);
+            const std::vector<double> p = patch(1.0 * i / m, 1.0 * j / n);
             for (int r = 0; r < 3; ++r)
-              EXPECT_NEAR(coords(r, s + (i - 1) * (n - 1) + (j - 1)),
-                          patch(1.0 * i / m, 1.0 * j / n)[r] * (r == 1 ? turn : 1), 1e-14);
-        double total = 0;
+              EXPECT_NEAR(coords(r, k), p[r] * (r == 1 ? turn : 1), 1e-14);
+            EXPECT_NEAR(h[k], 1 + p[0], 1e-13) << k;
+          }
         std::vector<unsigned> got;
         for (std::size_t e = 1; e < conn.cols(); ++e) {
-          for (std::size_t k = 0; k < conn.rows(); ++k) got.push_back(conn(k, e));
-          const double a = shoelace(coords, conn.rows(), [&](std::size_t k) { return conn(k, e); });
-          EXPECT_GT(turn * a, 0.0) << pattern << " " << e;
-          total += a;
+          const unsigned* cell = conn.data() + e * conn.ld();
+          got.insert(got.end(), cell, cell + conn.rows());
+          EXPECT_GT(turn * shoelace(coords, cell, conn.rows()), 0.0) << pattern << " " << e;
         }
-        EXPECT_NEAR(total, shoelace(coords, s, [&](std::size_t k) { return loop[k]; }), 1e-12);
         expect_manifold(conn, 1, loop);
-        EXPECT_TRUE(m != 2 || got == want[pattern + 1]) << pattern;
+        EXPECT_TRUE(m != 2 || pattern == 0 || pattern == 1 || got == want[pattern > 0]) << pattern;
       }
-}
-
-TEST(MetricsStruct, BilinearFieldsAreReproduced) {
-  // Sizes 1 + x of the patch (bilinear in the grid), isotropic metrics 1 / h^2.
-  const unsigned m = 6, n = 4;
-  dense2D<double> xyz;
-  Loop loop;
-  make_domain(m, n, patch, xyz, loop);
-  const std::size_t s = xyz.cols();
-  dense1D<double, 8> h(s);
-  dense2D<double> plane(3, s, 0.0), space(6, s, 0.0);
-  for (std::size_t k = 0; k < s; ++k) {
-    h[k] = 1 + xyz(0, k);
-    plane(0, k) = plane(2, k) = space(0, k) = space(2, k) = space(5, k) = 1 / (h[k] * h[k]);
-  }
-  ASSERT_EQ(
-      metrics_struct(loop, n, h) + metrics_struct(loop, n, plane) + metrics_struct(loop, n, space),
-      0);
-  ASSERT_EQ(h.size(), s + (m - 1) * (n - 1));
-  for (std::size_t k = 0; k < h.size(); ++k) {
-    const std::size_t i = (k - s) / (n - 1) + 1, j = (k - s) % (n - 1) + 1;
-    const double want = 1 + (k < s ? xyz(0, k) : patch(1.0 * i / m, 1.0 * j / n)[0]);
-    EXPECT_NEAR(h[k], want, k < s ? 0.0 : 1e-13) << k;  // boundary values unchanged
-    const double l = 1 / (h[k] * h[k]);
-    for (std::size_t r = 0; r < 3; ++r) EXPECT_NEAR(plane(r, k), (r != 1) * l, 1e-12 * l);
-    for (std::size_t r = 0; r < 6; ++r)
-      EXPECT_NEAR(space(r, k), (r == 0 || r == 2 || r == 5) * l, 1e-12 * l);
-  }
   // A boundary metric not positive definite gives the zero metric, the call succeeding.
-  for (dense2D<double>* C : {&plane, &space}) {
-    C->resize(C->rows(), s);
-    (*C)(0, 1) = -1;
-    ASSERT_EQ(metrics_struct(loop, n, *C), 0);
-    for (std::size_t r = 0; r < C->rows(); ++r) EXPECT_EQ((*C)(r, s), 0.0);
+  for (std::size_t rows : {3u, 6u}) {
+    dense2D<double> C(rows, 8, 0.0);
+    for (std::size_t k = 0; k < 8; ++k) C(0, k) = C(2, k) = C(rows - 1, k) = k == 1 ? -1 : 1;
+    ASSERT_EQ(metrics_struct(square, 2, C), 0);
+    for (std::size_t r = 0; r < rows; ++r) EXPECT_EQ(C(r, 8), 0.0);
   }
 }
 
-TEST(StructuredGrids, ArgumentChecksChangeNothing) {
-  dense2D<double> xy = snapshot(square_xy), one_row(1, 8), none, M(3, 8, 1.0), four(4, 8);
+TEST(StructuredGrids, ArgumentChecksAndRefusalsChangeNothing) {
+  dense2D<double> xy(2, 8, 0.5), one_row(1, 8), none, M(6, 8, 1.0), four(4, 8);
   auto quads = dense2D<unsigned>::from_columns({{0, 1, 2, 3}});
   auto tris = dense2D<unsigned>::from_columns({{0, 1, 2}});
-  dense2D<unsigned> empty;
   dense1D<double, 8> h = {1, 2, 3, 4, 5, 6, 7, 8};
-  const Loop& L = square;
   const Loop flat = {0, 1, 2, 3, 2, 1, 0}, odd = {0, 1, 2, 3, 4, 5, 6, 7, 1, 0};  // m = 0; s even
   // Short, open, with ID 8 of 8 nodes, with UINT_MAX.
   const Loop bad[4] = {{0, 1, 0},
@@ -380,25 +296,23 @@ TEST(StructuredGrids, ArgumentChecksChangeNothing) {
                        {0, 1, 2, 3, 4, 5, 6, 8, 0},
                        {0, 1, 2, UINT_MAX, 4, 5, 6, 7, 0}};
   std::vector<std::pair<int, std::function<int()>>> calls = {
-      {-1, [&] { return mesh_struct_Q4(one_row, L, 2, quads); }},
-      {-1, [&] { return mesh_struct_T3(none, L, 2, 0, tris); }},
+      {-1, [&] { return mesh_struct_Q4(one_row, square, 2, quads); }},
+      {-1, [&] { return mesh_struct_T3(none, square, 2, 0, tris); }},
       {-3, [&] { return mesh_struct_Q4(xy, odd, 2, quads); }},
-      {-4, [&] { return mesh_struct_T3(xy, L, 2, 3, tris); }},
-      {-4, [&] { return mesh_struct_T3(xy, L, 2, -1, tris); }},
-      {-4, [&] { return mesh_struct_Q4(xy, L, 2, tris); }},
-      {-5, [&] { return mesh_struct_T3(xy, L, 2, 0, quads); }},
+      {-4, [&] { return mesh_struct_T3(xy, square, 2, 3, tris); }},
+      {-4, [&] { return mesh_struct_T3(xy, square, 2, -1, tris); }},
+      {-4, [&] { return mesh_struct_Q4(xy, square, 2, tris); }},
+      {-5, [&] { return mesh_struct_T3(xy, square, 2, 0, quads); }},
       {-5, [&] { return mesh_struct_T3(xy, flat, 3, 1, quads); }},  // before m = 0
       {-3, [&] { return metrics_struct(Loop(), 2, four); }},        // rows first
       {-3, [&] { return metrics_struct(square, 2, none); }},
       {-2, [&] { return metrics_struct(odd, 2, h); }},
       // Nothing to add: m = 0, n = 0, an empty loop (even with bad coordinates).
       {0, [&] { return mesh_struct_Q4(xy, flat, 3, quads); }},
-      {0, [&] { return mesh_struct_T3(xy, flat, 3, 1, empty); }},
-      {0, [&] { return mesh_struct_Q4(one_row, L, 0, quads); }},
+      {0, [&] { return mesh_struct_Q4(one_row, square, 0, quads); }},
       {0, [&] { return mesh_struct_T3(one_row, Loop(), 3, 0, tris); }},
       {0, [&] { return metrics_struct(flat, 3, h); }},
       {0, [&] { return metrics_struct(flat, 3, M); }},
-      {0, [&] { return metrics_struct(square, 0, h); }},
       {0, [&] { return metrics_struct(Loop(), 2, M); }}};
   for (std::size_t i = 0; i < 4; ++i) {
     calls.push_back({-2, [&, i] { return mesh_struct_Q4(xy, bad[i], 2, quads); }});
@@ -407,24 +321,20 @@ TEST(StructuredGrids, ArgumentChecksChangeNothing) {
   }
   // 2n > s, and counts that would wrap in 32 bits: 2 (2^31 + 2) = 4 mod 2^32.
   for (unsigned n : {5u, 2147483650u, 4294967295u}) {
-    calls.push_back({-3, [&, n] { return mesh_struct_T3(xy, L, n, 0, tris); }});
+    calls.push_back({-3, [&, n] { return mesh_struct_T3(xy, square, n, 0, tris); }});
     calls.push_back({-2, [&, n] { return metrics_struct(square, n, h); }});
     calls.push_back({-2, [&, n] { return metrics_struct(square, n, M); }});
   }
-  expect_codes(calls, xy, one_row, none, quads, tris, empty, h, M, four);
-}
-
-TEST(StructuredGrids, RefusedStorageRestoresTheArrays) {
-  dense2D<double> coords;
-  Loop loop;
-  make_domain(4, 3, patch, coords, loop);
-  auto call = [&](dense2D<double>& c, dense2D<unsigned>& k) {
-    const int rc = mesh_struct_T3(c, loop, 3, 2, k);  // 0 x 2 has no entries: gets 3 rows
-    EXPECT_TRUE(rc != 0 || (c.cols() == 20 && k.rows() == 3 && k.cols() == 24));
+  expect_codes(calls, xy, one_row, none, quads, tris, h, M, four);
+  // Refused storage: -199 with the arrays as on entry, once per code path (both mesh
+  // exports share one core; sizes and metrics grow their arrays differently).
+  auto mesh = [](dense2D<double>& c, dense2D<unsigned>& k) {
+    const int rc = mesh_struct_T3(c, square, 2, 2, k);  // 0 x 2 has no entries: gets 3 rows
+    EXPECT_TRUE(rc != 0 || (c.cols() == 9 && k.rows() == 3 && k.cols() == 8));
     return rc;
   };
-  EXPECT_GE(sweep(coords, dense2D<unsigned>(0, 2), call), 2);
+  EXPECT_GE(sweep(xy, dense2D<unsigned>(0, 2), mesh), 2);
   auto fill = [](auto& x, auto& loop) { return metrics_struct(loop, 2, x); };
-  EXPECT_GE(sweep(dense1D<double, 8>{1, 2, 3, 4, 5, 6, 7, 8}, square, fill), 1);
-  EXPECT_GE(sweep(dense2D<double>(6, 8, 1.0), square, fill), 1);
+  EXPECT_GE(sweep(h, square, fill), 1);
+  EXPECT_GE(sweep(M, square, fill), 1);
 }
