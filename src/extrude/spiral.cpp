@@ -25,13 +25,13 @@ int spiral(dense2D<double>& coords, const dense2D<unsigned int>& line,
 
 // A layer count is a uniform size h = |T|/N handed to the sizing sweep, which gives back
 // N even layers. T = 0 gives h = 0, rejected as h0 is. Where h is not a usable size
-// although T is not 0 (|T| overflows or underflows, or N is huge), the N layers are
+// although T is not 0 (|T| / N overflows or underflows), the N layers are
 // made directly with even spacing rather than dropped or refused.
 detail::sweep_spec spiral_count(cell_kind cells, const vector_fixed<double, 3>& t, unsigned n,
                                 int surface_code) {
   const bool zero = t[0] == 0 && t[1] == 0 && t[2] == 0;
   if (n == 0) return detail::by_count(cells, 0, surface_code);
-  const double h = zero ? 0.0 : std::sqrt(t[0] * t[0] + t[1] * t[1] + t[2] * t[2]) / n;
+  const double h = zero ? 0.0 : std::hypot(t[0], t[1], t[2]) / n;
   if (zero || detail::size_ok(h)) return detail::by_sizes(cells, h, h, false, -6, surface_code);
   return detail::by_count(cells, n, surface_code);
 }

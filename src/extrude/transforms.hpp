@@ -21,10 +21,10 @@ class translation {
   }
   std::size_t width() const noexcept { return W; }
   std::size_t node_rows(std::size_t) const noexcept { return W; }
+  // hypot rather than a root of squares: |D| of 1e200 or 1e-200 must neither overflow
+  // nor vanish when h0 and h1 are of the same scale.
   double path_length(const dense2D<double>&, unsigned) const noexcept {
-    double s = 0;
-    for (std::size_t i = 0; i < W; ++i) s += d_[i] * d_[i];
-    return std::sqrt(s);
+    return W == 2 ? std::hypot(d_[0], d_[1]) : std::hypot(d_[0], d_[1], d_[W - 1]);
   }
   void prepare(double*) const noexcept {}
   void set_fraction(double t) noexcept {
@@ -49,7 +49,7 @@ class plane_rotation {
   // Radius of the first node's circle times the angle.
   double path_length(const dense2D<double>& coords, unsigned first) const noexcept {
     const double dx = coords(0, first) - c0_, dy = coords(1, first) - c1_;
-    return std::sqrt(dx * dx + dy * dy) * std::fabs(angle_);
+    return std::hypot(dx, dy) * std::fabs(angle_);
   }
   void prepare(double* x) const noexcept { x[0] -= c0_, x[1] -= c1_; }
   void set_fraction(double t) noexcept {
@@ -79,13 +79,13 @@ class screw_motion {
   std::size_t width() const noexcept { return 3; }
   std::size_t node_rows(std::size_t) const noexcept { return 3; }
   double path_length(const dense2D<double>& coords, unsigned first) const noexcept {
-    if (spiral_) return std::sqrt(t_[0] * t_[0] + t_[1] * t_[1] + t_[2] * t_[2]);
+    if (spiral_) return std::hypot(t_[0], t_[1], t_[2]);
     // |(x_a - P) × V| = |V| times the distance of x_a from the axis.
     const double a0 = coords(0, first) - p_[0], a1 = coords(1, first) - p_[1],
                  a2 = coords(2, first) - p_[2];
     const double c0 = a1 * v_[2] - a2 * v_[1], c1 = a2 * v_[0] - a0 * v_[2],
                  c2 = a0 * v_[1] - a1 * v_[0];
-    return std::sqrt(c0 * c0 + c1 * c1 + c2 * c2);
+    return std::hypot(c0, c1, c2);
   }
   void prepare(double* x) const noexcept {
     for (int i = 0; i < 3; ++i) x[i] -= p_[i];

@@ -264,6 +264,18 @@ TEST(ExtrudeGeometry, WorkedNumberingAndClosedForms) {
   S t;
   ASSERT_EQ(sk::extrude_rotate_T3(b, edge01, o, V3{{0, 0, -3}}, 1.0, 1.0, 0, false, t), 0);
   EXPECT_EQ(t.cols(), 12u);
+  // Path lengths at the ends of the double range: |D| or |T| of 1e±200 in sizes of a tenth
+  // of it is 10 layers, not an overflow or a vanished length.
+  for (double big : {1e200, 1e-200}) {
+    C y{{0, 1}, {0, 0}};
+    S band;
+    ASSERT_EQ(sk::extrude_translate_Q4(y, edge01, V2{{big, big}}, big / 7, big / 7, false, band),
+              0);
+    ASSERT_EQ(
+        sk::extrude_spiral_Q4(y, edge01, o, z, V3{{big, 0, big}}, big / 7, big / 7, false, band),
+        0);
+    EXPECT_EQ(band.cols(), 20u) << big;
+  }
 }
 
 // The sweep's parts. round_layers against brute force (the multiple of s nearest x in the
