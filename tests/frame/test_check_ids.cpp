@@ -22,7 +22,7 @@ TEST(CheckIDs, ConnectivityAgainstTypeAndNodeCount) {
   auto with_none = dense2D<unsigned>::from_columns({{0, 1, 2, UINT_MAX}, {0, 1, 2, 3}});
   EXPECT_TRUE(check_IDs(with_none, orvo::FACE_MIX, 4));
   EXPECT_FALSE(check_IDs(with_none, orvo::Q4, 4));  // UINT_MAX is a node only in FACE_MIX
-  EXPECT_TRUE(check_IDs(t3, orvo::FACE_MIX, 4));  // 3-row mixed meshes pass
+  EXPECT_TRUE(check_IDs(t3, orvo::FACE_MIX, 4));    // 3-row mixed meshes pass
   auto none_elsewhere = dense2D<unsigned>::from_columns({{0, UINT_MAX, 2, 3}});
   EXPECT_FALSE(check_IDs(none_elsewhere, orvo::FACE_MIX, 4));
   auto mixed_t6 = dense2D<unsigned>(6, 1);

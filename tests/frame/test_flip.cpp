@@ -51,12 +51,6 @@ TEST(Flip, KeepsMidNodesOnTheirEdges) {
   EXPECT_EQ(column(mixed_t6, 0), (V{2, 1, 0, 5, 4, 3}));
 }
 
-TEST(Flip, OneArgumentExchangesRowsZeroAndTwoOnly) {
-  auto c = counting(6, 3);
-  ASSERT_EQ(flip(c), 0);
-  EXPECT_EQ(column(c, 1), (V{12, 11, 10, 13, 14, 15}));
-}
-
 TEST(Flip, TwiceIsIdentityForEveryKindAndRowCount) {
   struct Case {
     orvo::element_type type;
@@ -74,10 +68,11 @@ TEST(Flip, TwiceIsIdentityForEveryKindAndRowCount) {
     ASSERT_EQ(flip(c, k.type), 0);
     EXPECT_TRUE(same(c, before)) << k.type << " " << k.rows;
   }
+  // Without a type only rows 0 and 2 trade places, whatever the row count.
   auto c = counting(7, 4);
   const auto before = snapshot(c);
   ASSERT_EQ(flip(c), 0);
-  EXPECT_FALSE(same(c, before));
+  EXPECT_EQ(column(c, 1), (V{12, 11, 10, 13, 14, 15, 16}));
   ASSERT_EQ(flip(c), 0);
   EXPECT_TRUE(same(c, before));
 }
@@ -85,8 +80,7 @@ TEST(Flip, TwiceIsIdentityForEveryKindAndRowCount) {
 TEST(Flip, CodesForBadShapesChangeNothing) {
   dense2D<unsigned> empty;
   EXPECT_EQ(flip(empty), 0);
-  EXPECT_EQ(flip(empty, orvo::Q9), 0);  // no columns: whatever the type
-  EXPECT_EQ(flip(empty, static_cast<orvo::element_type>(-3)), 0);
+  EXPECT_EQ(flip(empty, static_cast<orvo::element_type>(-3)), 0);  // no columns: any type
   auto two = counting(2, 3);
   const auto before = snapshot(two);
   EXPECT_EQ(flip(two), -1);
@@ -95,7 +89,6 @@ TEST(Flip, CodesForBadShapesChangeNothing) {
   auto three = counting(3, 2);
   const auto three_before = snapshot(three);
   EXPECT_EQ(flip(three, orvo::EDGE2), -2);
-  EXPECT_EQ(flip(three, orvo::Q4), -2);
   EXPECT_EQ(flip(three, static_cast<orvo::element_type>(23)), -2);
   EXPECT_EQ(flip(three, static_cast<orvo::element_type>(-1)), -2);
   EXPECT_TRUE(same(three, three_before));
