@@ -1,5 +1,4 @@
-// Triangulated surfaces for the geometry tests and benchmarks: geodesic spheres (the
-// icosahedron at frequency 1), structured parametric grids and the neighbour matrix.
+// Triangulated surfaces for the geometry tests and benchmarks, and the neighbour matrix.
 #pragma once
 
 #include <algorithm>
@@ -82,11 +81,10 @@ inline mesh geodesic_sphere(unsigned n, double r = 1.0) {
   return make(pts, tris);
 }
 
-// S(s, t) over [0, 1]^2 with ns by nt cells, each cut along (i, j)-(i+1, j+1) (pattern 0),
-// (i+1, j)-(i, j+1) (pattern 1) or the two alternating (pattern 2); a periodic s reuses
-// the first column of nodes. Elements are oriented along dS/ds x dS/dt.
+// S(s, t) over [0, 1]^2 in ns by nt cells cut along (i, j)-(i+1, j+1), every other one the
+// other way if `alternate`; a periodic s reuses the first node column. Along dS/ds x dS/dt.
 template <class Map>
-mesh structured(const Map& S, unsigned ns, unsigned nt, bool periodic, int pattern) {
+mesh structured(const Map& S, unsigned ns, unsigned nt, bool periodic, bool alternate) {
   const unsigned ms = periodic ? ns : ns + 1;
   std::vector<std::array<double, 3>> pts;
   std::vector<unsigned> t;
@@ -95,20 +93,19 @@ mesh structured(const Map& S, unsigned ns, unsigned nt, bool periodic, int patte
   for (unsigned j = 0; j < nt; ++j)
     for (unsigned i = 0; i < ns; ++i) {
       const unsigned a = j * ms + i, b = j * ms + (i + 1) % ms, c = b + ms, d = a + ms;
-      const bool main = pattern == 0 || (pattern == 2 && (i + j) % 2 == 0);
+      const bool main = !alternate || (i + j) % 2 == 0;
       t.insert(t.end(), {a, b, main ? c : d, main ? a : b, c, d});
     }
   return make(pts, t);
 }
 
-// Graph z = f(x, y) over [-h, h]^2 with n by n cells, normals upward.
-inline mesh graph(double (*f)(double, double), double h, unsigned n, int pattern) {
+// Graph z = f(x, y) (0 without f) over [-1, 1]^2 with n by n cells, normals upward.
+inline mesh graph(unsigned n, bool alternate, double (*f)(double, double) = nullptr) {
   return structured(
       [&](double s, double t) {
-        const double x = h * (2 * s - 1), y = h * (2 * t - 1);
-        return std::array<double, 3>{x, y, f(x, y)};
+        return std::array<double, 3>{2 * s - 1, 2 * t - 1, f ? f(2 * s - 1, 2 * t - 1) : 0};
       },
-      n, n, false, pattern);
+      n, n, false, alternate);
 }
 
 }  // namespace surfaces

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <climits>
 #include <cmath>
 #include <map>
@@ -67,18 +66,16 @@ X spoilt_nodes(std::size_t dim) {
 }
 
 // Neighbours by matching edges (a triangle's edge j faces vertex j, a quadrangle's runs from
-// vertex j); `consistent` is cleared if two elements run a shared edge the same way.
-U neighbours_of(const U& c, bool* consistent = nullptr) {
+// vertex j).
+U neighbours_of(const U& c) {
   U nb(c.rows(), c.cols(), N);
-  std::map<std::pair<unsigned, unsigned>, std::array<unsigned, 3>> first;  // element, j, from
+  std::map<std::pair<unsigned, unsigned>, std::pair<unsigned, unsigned>> first;  // element, j
   for (unsigned e = 0; e < c.cols(); ++e) {
     const unsigned m = c.rows() == 3 || c(3, e) == N ? 3 : 4, s = m == 3;
     for (unsigned j = 0; j < m; ++j) {
       const unsigned a = c((j + s) % m, e), b = c((j + s + 1) % m, e);
-      const auto [it, fresh] = first.try_emplace(std::minmax(a, b), std::array{e, j, a});
-      if (fresh) continue;
-      nb(j, e) = it->second[0], nb(it->second[1], it->second[0]) = e;
-      if (consistent && it->second[2] == a) *consistent = false;
+      const auto [it, fresh] = first.try_emplace(std::minmax(a, b), e, j);
+      if (!fresh) nb(j, e) = it->second.first, nb(it->second.second, it->second.first) = e;
     }
   }
   return nb;
@@ -100,18 +97,14 @@ TEST(ConvertDegeneratedQ4, RemovesTheFirstAdjacentRepetitionOnly) {
 
 TEST(SplitQ4, ArgumentChecksChangeNothingAndOutputsAppend) {
   const X x = {{0, 1, 1, 0, 2}, {0, 0, 1, 1, 0}};
-  const U q = U::from_columns({{0, 1, 2, 3}}),
-          four = U::from_columns({{1, 2, 3, 4}});  // 4 rows: not an output
-  // Without coordinate rows the call is the fixed-diagonal one.
-  const std::tuple<int, X, U> table[] = {{-1, X(), U(2, 1)},
-                                         {-2, X(), q},
-                                         {0, X(), U(2, 0)},
-                                         {-1, X(4, 4), q},
-                                         {-2, x, U(5, 1)},
-                                         {-2, x, U(4, 1, 5)},
-                                         {-2, x, U::from_columns({{0, 1, N, 3}})},
-                                         {-3, x, q},
-                                         {0, X(7, 0), U()}};
+  const U q = U::from_columns({{0, 1, 2, 3}}), four = U::from_columns({{1, 2, 3, 4}});
+  // Without coordinate rows the call is the fixed-diagonal one; `four`, 4 rows, is no output.
+  // clang-format off
+  const std::tuple<int, X, U> table[] = {
+      {-1, X(), U(2, 1)}, {-2, X(), q}, {0, X(), U(2, 0)},
+      {-1, X(4, 4), q}, {-2, x, U(5, 1)}, {-2, x, U(4, 1, 5)},
+      {-2, x, U::from_columns({{0, 1, N, 3}})}, {-3, x, q}, {0, X(7, 0), U()}};
+  // clang-format on
   for (const auto& [code, coords, conn] : table) {
     U out = snapshot(four);
     EXPECT_EQ(coords.rows() ? split_Q4_into_T3(coords, conn, out) : split_Q4_into_T3(conn, out),
@@ -123,13 +116,12 @@ TEST(SplitQ4, ArgumentChecksChangeNothingAndOutputsAppend) {
   U out = U::from_columns({{1, 2, 3}});
   const List k0 = snapshot(kept), s0 = snapshot(split);
   const U o0 = snapshot(out);
-  const std::tuple<int, X, U, List*> table8[] = {{0, X(5, 0), U(7, 0), &split},
-                                                 {-1, X(1, 4), q, &split},
-                                                 {-2, x, U(3, 1), &split},
-                                                 {-2, x, U(4, 1, 5), &split},
-                                                 {-2, x, U::from_columns({{0, N, 2, 3}}), &split},
-                                                 {-7, x, q, &kept},
-                                                 {-8, x, q, &split}};
+  // clang-format off
+  const std::tuple<int, X, U, List*> table8[] = {
+      {0, X(5, 0), U(7, 0), &split}, {-1, X(1, 4), q, &split}, {-2, x, U(3, 1), &split},
+      {-2, x, U(4, 1, 5), &split}, {-2, x, U::from_columns({{0, N, 2, 3}}), &split},
+      {-7, x, q, &kept}, {-8, x, q, &split}};
+  // clang-format on
   for (const auto& [code, coords, conn, second] : table8) {
     EXPECT_EQ(split_Q4_into_T3(coords, conn, 2, 2, 1, kept, *second, out), code);
     EXPECT_TRUE(same(kept, k0) && same(split, s0) && same(out, o0));
@@ -147,6 +139,24 @@ TEST(SplitQ4, ArgumentChecksChangeNothingAndOutputsAppend) {
   EXPECT_TRUE(same(
       self,
       U::from_columns({{0, 1, 2, 3}, {2, 3, 0, N}, {2, 3, 0, N}, {0, 1, 2, N}, {2, 3, 0, N}})));
+  // Refused: output and lists as on entry. The fixed and the better diagonal share one core.
+  for (bool quality : {false, true})
+    EXPECT_GE(sweep_refusals([&](const refusal_point& p) {
+                List k = {1, 2, 3}, s = {N};
+                U o(quality ? 4 : 3, 1, 9);
+                const List k1 = snapshot(k), s1 = snapshot(s);
+                const U o1 = snapshot(o);
+                p.arm();
+                const int code =
+                    quality ? split_Q4_into_T3(x, c, 2, 2, 6, k, s, o) : split_Q4_into_T3(x, c, o);
+                const bool fired = p.fired();
+                // Success loses no element: n columns plus one per cut, each in one list.
+                EXPECT_TRUE(fired ? code == -199 && same(o, o1) && same(k, k1) && same(s, s1)
+                                  : code == 1 && o.cols() == 4 &&
+                                        k.size() + s.size() == 4 + quality * c.cols());
+                return fired;
+              }),
+              quality ? 3 : 1);
 }
 
 TEST(SplitQ4, BetterDiagonalFromAnyStartAndAreasConserved) {
@@ -170,15 +180,12 @@ TEST(SplitQ4, BetterDiagonalFromAnyStartAndAreasConserved) {
         x(0, i) = (i == 1 || i == 2) + u(rng), x(1, i) = (i >= 2) + u(rng);
         if (dim == 3) x(2, i) = u(rng);
       }
-      U o;
-      for (unsigned r = 0; r < 4; ++r) {  // every starting vertex gives the same cut
-        U o_r;
-        ASSERT_EQ(
-            split_Q4_into_T3(x, U::from_columns({{r, (r + 1) % 4, (r + 2) % 4, (r + 3) % 4}}), o_r),
-            1);
-        if (r == 0) o = o_r;
-        EXPECT_TRUE(same(o_r, o)) << r;
-      }
+      U o, o_r;  // every starting vertex gives the same cut
+      for (unsigned r = 0; r < 4; ++r, o_r = U())
+        ASSERT_TRUE(split_Q4_into_T3(x,
+                                     U::from_columns({{r, (r + 1) % 4, (r + 2) % 4, (r + 3) % 4}}),
+                                     r ? o_r : o) == 1 &&
+                    (!r || same(o_r, o)));
       const double ac = std::min(q(0, 1, 2), q(2, 3, 0)), bd = std::min(q(1, 2, 3), q(3, 0, 1));
       EXPECT_TRUE(std::fabs(ac - bd) <= 1e-9 || (o(0, 0) == 0) == (ac > bd));
       EXPECT_NEAR(area(o(0, 0), o(1, 0), o(2, 0)) + area(o(0, 1), o(1, 1), o(2, 1)),
@@ -187,7 +194,7 @@ TEST(SplitQ4, BetterDiagonalFromAnyStartAndAreasConserved) {
   }
 }
 
-TEST(QualitySplit, ThresholdsAndCriteriaOnKnownElements) {
+TEST(QualitySplit, ThresholdsCriteriaAndListsPartitioningTheElements) {
   auto cut = [](const X& x, const U& c, double shape, double angle, int criterion) {
     List kept, split;
     U out;
@@ -208,9 +215,6 @@ TEST(QualitySplit, ThresholdsAndCriteriaOnKnownElements) {
     EXPECT_EQ(cut(kite, U::from_columns({{1, 2, 3, 0}}), 2, 2, criterion).second(0, 0),
               criterion == 1 || criterion == 2)
         << criterion;
-}
-
-TEST(QualitySplit, ListsPartitionTheElementsAndEntriesOnEntryStay) {
   const U conn = grid(6, 5, 4);
   for (std::size_t dim : {2u, 3u})
     for (int criterion = 1; criterion <= 7; ++criterion)
@@ -223,10 +227,9 @@ TEST(QualitySplit, ListsPartitionTheElementsAndEntriesOnEntryStay) {
         EXPECT_TRUE(kept[0] == 99999 && kept[1] == N && split[0] == N - 1);
         const V k(kept.begin() + 2, kept.end()), s(split.begin() + 1, split.end());
         ASSERT_EQ(cut, int(s.size()));
-        std::set<unsigned> all(k.begin(), k.end());
+        std::set<unsigned> all(k.begin(), k.end());  // each element once
         all.insert(s.begin(), s.end());
-        EXPECT_TRUE(k.size() + s.size() == conn.cols() &&
-                    all.size() == conn.cols());  // each element once
+        EXPECT_TRUE(k.size() + s.size() == conn.cols() && all.size() == conn.cols());
         // Output: the old column, kept columns unchanged, then each cut quadrangle's two triangles.
         ASSERT_EQ(out.cols(), 1 + k.size() + 2 * s.size());
         EXPECT_EQ(column(out, 0), (V{5, 6, 7, 8}));
@@ -235,38 +238,12 @@ TEST(QualitySplit, ListsPartitionTheElementsAndEntriesOnEntryStay) {
         for (std::size_t i = 0; i < s.size(); ++i) {
           const V c = column(conn, s[i]), a = column(out, 1 + k.size() + 2 * i),
                   b = column(out, 2 + k.size() + 2 * i);
-          EXPECT_TRUE(c[3] != N && a[3] == N && b[3] == N && a[2] == b[0] &&
-                      a[0] == b[2]);  // over its nodes, sharing a diagonal
+          // Over its nodes, sharing a diagonal.
+          EXPECT_TRUE(c[3] != N && a[3] == N && b[3] == N && a[2] == b[0] && a[0] == b[2]);
           EXPECT_EQ(std::multiset<unsigned>({a[0], a[1], a[2], b[1]}),
                     std::multiset<unsigned>(c.begin(), c.end()));
         }
       }
-}
-
-TEST(SplitQ4, EachSplitRefusedLeavesOutputAndListsAsOnEntry) {
-  const X x = spoilt_nodes(3);
-  const U conn = grid(6, 5, 4);
-  for (int overload = 0; overload < 3; ++overload)  // the quality split: both lists and the output
-    EXPECT_GE(
-        sweep_refusals([&](const refusal_point& p) {
-          List kept = {1, 2, 3}, split = {N};
-          U out(overload == 2 ? 4 : 3, 1, 9);
-          const List k0 = snapshot(kept), s0 = snapshot(split);
-          const U o0 = snapshot(out);
-          p.arm();
-          const int code = overload == 0 ? split_Q4_into_T3(conn, out)
-                           : overload == 1
-                               ? split_Q4_into_T3(x, conn, out)
-                               : split_Q4_into_T3(x, conn, 0.9, 0.9, 6, kept, split, out);
-          const bool fired = p.fired();
-          EXPECT_TRUE(!fired ||
-                      (code == -199 && same(out, o0) && same(kept, k0) && same(split, s0)));
-          // Success loses no element: n columns plus one per cut, each in one list.
-          EXPECT_TRUE(fired || (code > 0 && out.cols() == 1 + conn.cols() + code &&
-                                kept.size() + split.size() == 4 + (overload == 2) * conn.cols()));
-          return fired;
-        }),
-        overload == 2 ? 3 : 1);
 }
 
 TEST(MeshReorient, ScrambledMeshesComeBackWithTheirNeighbourMatrixAndBadInputChangesNothing) {
@@ -275,10 +252,9 @@ TEST(MeshReorient, ScrambledMeshesComeBackWithTheirNeighbourMatrixAndBadInputCha
     const std::size_t n = original.cols();
     // "No neighbour" as any value not below n; a triangle's row 3 names element 0: ignored.
     auto marked = [&](U m) {
-      for (unsigned i = 0; i < m.rows() * n; ++i)
-        if (m(i % rows, i / rows) == N)
-          m(i % rows, i / rows) =
-              i % rows == 3 && original(3, i / rows) == N ? 0 : n + i / rows % 5;
+      for (unsigned i = 0; i < rows * n; ++i)
+        if (unsigned& v = m(i % rows, i / rows); v == N)
+          v = i % rows == 3 && original(3, i / rows) == N ? 0 : n + i / rows % 5;
       return m;
     };
     std::mt19937 rng(rows);
@@ -290,30 +266,17 @@ TEST(MeshReorient, ScrambledMeshesComeBackWithTheirNeighbourMatrixAndBadInputCha
         if (e != start && rng() % 3 == 0) std::swap(c(0, e), c(2, e)), ++flipped;
       U nb = marked(neighbours_of(c));
       ASSERT_EQ(mesh_reorient(c, nb, start, trial % 2), flipped);
-      bool consistent = true;  // every shared edge run in opposite directions
-      EXPECT_TRUE(same(nb, marked(neighbours_of(c, &consistent))));  // kept in step
-      EXPECT_TRUE(consistent && same(c, original));
+      // Back to the consistent original, the neighbour matrix kept in step.
+      EXPECT_TRUE(same(c, original) && same(nb, marked(neighbours_of(c))));
     }
   }
-  U c = grid(6, 5, 4);
-  const std::size_t n = c.cols();
-  for (std::size_t e = 1; e < n; e += 2) std::swap(c(0, e), c(2, e));
-  U nb = neighbours_of(c);
-  // Element n - 1 names element 0, which shares no edge with it: met after reversals, undone.
-  *std::find(&nb(0, n - 1), &nb(0, n - 1) + 3, N) = 0;
-  U t = U::from_columns({{0, 1, 2}, {2, 1, 3}}), tn = neighbours_of(t), alias = t, empty;
-  U one_node = U::from_columns({{0, 1, 2}, {1, 4, 3}}),
-    nb1 = U::from_columns({{1, N, N}, {N, N, 0}});
-  U two_rows(2, 1), short_nb(3, 1, N), quad_nb(4, 1, N), none_in_quad(4, 1, 0);
-  none_in_quad(2, 0) = N;
-  const std::tuple<int, U*, U*, unsigned> table[] = {{-2, &c, &nb, unsigned(n - 2)},
-                                                     {0, &empty, &tn, 5},
-                                                     {-1, &two_rows, &tn, 0},
-                                                     {-1, &none_in_quad, &quad_nb, 0},
-                                                     {-2, &t, &short_nb, 0},
-                                                     {-2, &t, &alias, 0},
-                                                     {-3, &t, &tn, 2},
-                                                     {-2, &one_node, &nb1, 0}};
+  // Element 2 shares one node with element 1, met after element 1 is reversed: undone.
+  U t = U::from_columns({{0, 1, 2}, {1, 2, 3}, {3, 4, 5}}), alias = t, empty,
+    nb = U::from_columns({{1, N, N}, {2, N, 0}, {N, N, N}});
+  U two_rows(2, 1), short_nb(3, 1, N), quad_nb(4, 1, N), gap = U::from_columns({{0, 0, N, 0}});
+  const std::tuple<int, U*, U*, unsigned> table[] = {
+      {0, &empty, &nb, 5}, {-1, &two_rows, &nb, 0}, {-1, &gap, &quad_nb, 0}, {-2, &t, &short_nb, 0},
+      {-2, &t, &alias, 0}, {-3, &t, &nb, 3},        {-2, &t, &nb, 0}};
   for (const auto& [code, conn, nbrs, start] : table) {
     const U k = snapshot(*conn), m = snapshot(*nbrs);
     EXPECT_EQ(mesh_reorient(*conn, *nbrs, start, 1), code);
