@@ -20,8 +20,7 @@ namespace {
 
 namespace sk = orvo::surfkit;
 using namespace orvo::surfkit::detail;
-using surfkit_testing::same;
-using surfkit_testing::snapshot;
+using namespace surfkit_testing;
 using C = orvo::dense2D<double>;
 using S = orvo::dense2D<unsigned>;
 using V2 = orvo::vector_fixed<double, 2>;
@@ -53,7 +52,6 @@ struct shape {
 std::vector<shape> all_shapes() {
   const V2 c2{{-0.5, -0.25}};
   const V3 d3{{0.3, 1.1, 0.7}}, p{{-0.5, -0.25, 0.1}}, v{{0.2, 0.4, 1.3}}, t{{0.1, -0.2, 1.0}};
-  const double a = 1.2;
   return {
       SHAPE(1, 0, 1, 0, 0, -5, translate_Q4(x, l, d2, g.n, s)),
       SHAPE(0, 0, 1, -4, 0, -7, translate_Q4(x, l, d2, g.h0, g.h1, false, s)),
@@ -63,12 +61,12 @@ std::vector<shape> all_shapes() {
       SHAPE(0, 1, 1, -4, -6, -8, translate_T3(x, l, d2, g.h0, g.h1, g.pat, false, s)),
       SHAPE(1, 1, 0, 0, -5, -6, translate_T3(x, l, d3, g.n, g.pat, s)),
       SHAPE(0, 1, 0, -4, -6, -8, translate_T3(x, l, d3, g.h0, g.h1, g.pat, false, s)),
-      SHAPE(1, 0, 0, 0, 0, -6, rotate_Q4(x, l, c2, a, g.n, s)),
-      SHAPE(0, 0, 0, -5, 0, -8, rotate_Q4(x, l, c2, a, g.h0, g.h1, false, s)),
+      SHAPE(1, 0, 0, 0, 0, -6, rotate_Q4(x, l, c2, 1.2, g.n, s)),
+      SHAPE(0, 0, 0, -5, 0, -8, rotate_Q4(x, l, c2, 1.2, g.h0, g.h1, false, s)),
       SHAPE(1, 0, 0, 0, 0, -6, rotate_Q4(x, l, p, v, g.n, s)),
       SHAPE(0, 0, 0, -5, 0, -8, rotate_Q4(x, l, p, v, g.h0, g.h1, false, s)),
-      SHAPE(1, 1, 0, 0, -7, -7, rotate_T3(x, l, c2, a, g.n, g.pat, s)),
-      SHAPE(0, 1, 0, -5, -7, -9, rotate_T3(x, l, c2, a, g.h0, g.h1, g.pat, false, s)),
+      SHAPE(1, 1, 0, 0, -7, -7, rotate_T3(x, l, c2, 1.2, g.n, g.pat, s)),
+      SHAPE(0, 1, 0, -5, -7, -9, rotate_T3(x, l, c2, 1.2, g.h0, g.h1, g.pat, false, s)),
       SHAPE(1, 1, 0, 0, -7, -7, rotate_T3(x, l, p, v, g.n, g.pat, s)),
       SHAPE(0, 1, 0, -5, -9, -9, rotate_T3(x, l, p, v, g.h0, g.h1, g.pat, false, s)),
       SHAPE(0, 0, 0, -6, 0, -9, spiral_Q4(x, l, p, v, t, g.h0, g.h1, false, s)),
@@ -94,16 +92,14 @@ S old_surface(bool triangles) {  // a surface holding one element of that kind
 double band_area(const C& x, const S& s, std::size_t first = 0) {
   double sum = 0;
   for (std::size_t c = first; c < s.cols(); ++c)
-    for (std::size_t k = 0, r = s.rows(); k < r; ++k)
-      sum +=
-          (x(0, s(k, c)) * x(1, s((k + 1) % r, c)) - x(0, s((k + 1) % r, c)) * x(1, s(k, c))) / 2;
+    for (std::size_t r = s.rows(), a = r - 1, b = 0; b < r; a = b++)
+      sum += (x(0, s(a, c)) * x(1, s(b, c)) - x(0, s(b, c)) * x(1, s(a, c))) / 2;
   return sum;
 }
 
-// Per signature: the codes in check order, nothing changed (later arguments bad too); each
-// storage request refused in turn rolled back (-199); the band's counts, new nodes used,
-// edges in one or two cells and crossed both ways when in two, the boundary (line, last
-// copy, open ends' sides); a plane translation covers Σ (b - a) x D over the edges.
+// Per signature: codes in check order, nothing changed (later arguments bad too); each refused
+// request rolled back (-199); the band's counts, new nodes used, edges in one or two cells and
+// crossed both ways when in two, the boundary; a plane translation covers Σ (b - a) x D.
 TEST(ExtrudeCalls, EverySignature) {
   const C xy = nodes();  // the loop sweeps no area, the polyline (x4 - x1) x D
   const double swept = (xy(0, 4) - xy(0, 1)) * d2[1] - (xy(1, 4) - xy(1, 1)) * d2[0];
@@ -139,7 +135,7 @@ TEST(ExtrudeCalls, EverySignature) {
     C x;
     S surface;
     for (bool cells : {false, true}) {  // the band kept is the one made with a cell on entry
-      const int refused = surfkit_testing::sweep_refusals([&](const auto& point) {
+      const int refused = sweep_refusals([&](const auto& point) {
         x = nodes(cells && !s.plane_only ? 3 : 2);
         surface = cells ? old_surface(s.triangles) : S(0, 5);
         const C x0 = snapshot(x);
@@ -177,8 +173,7 @@ TEST(ExtrudeCalls, EverySignature) {
       once += directed.count({e.first.second, e.first.first}) == 0;
     }
     EXPECT_EQ(once, 2 * line_edges + line_ends * layers);
-    const bool plane_translation = s.name.find("d2") != std::string::npos;
-    EXPECT_NEAR(plane_translation ? band_area(x, surface, 1) : swept, swept, 1e-12);
+    EXPECT_NEAR(s.plane_only ? band_area(x, surface, 1) : swept, swept, 1e-12);  // d2 rows
   }
 }
 
@@ -201,9 +196,7 @@ TEST(ExtrudeGeometry, WorkedNumberingAndClosedForms) {
               : kind < 4 ? sk::extrude_translate_T3(x, line, z, 2u, kind - 1, t)
                          : sk::extrude_rotate_T3(x, line, o, z, 2u, 7, t),
               0);
-    std::vector<unsigned> got;
-    for (std::size_t c = 0; c < t.cols(); ++c)
-      for (std::size_t r = 0; r < t.rows(); ++r) got.push_back(t(r, c));
+    const std::vector<unsigned> got(t.data(), t.data() + t.ld() * t.cols());
     EXPECT_EQ(got, want[kind < 4 ? kind : 2]) << kind;
     ASSERT_EQ(x.rows(), 3u);
     for (std::size_t n = 0; n < 16 && kind < 4; ++n) {
@@ -211,11 +204,10 @@ TEST(ExtrudeGeometry, WorkedNumberingAndClosedForms) {
       EXPECT_EQ(x(2, n), n < 10 ? 0.0 : n < 13 ? 0.5 : 1.0) << n;
     }
   }
-  // A radial edge from r to R swept about the centre by A in N layers of size r·|A|/N: every
-  // node stays on its circle, the band of chord trapezoids has area N·(R² - r²)·sin(A/N)/2.
+  // An outward radial edge from r to R swept about the centre by A in N layers of size r·|A|/N:
+  // cells wind the way A turns; the band of chord trapezoids has area N·(R² - r²)·sin(A/N)/2.
   const V2 c{{0.3, -0.2}};
-  const double r0 = 1.0, r1 = 2.5, phi0 = 0.4;
-  const unsigned n = 6;
+  const double r0 = 1.5, r1 = 2.5, phi0 = 0.4, n = 6;
   for (double a : {M_PI / 2, -M_PI / 2, 2 * M_PI, 7.0}) {
     C x{{c[0] + r0 * std::cos(phi0), c[0] + r1 * std::cos(phi0)},
         {c[1] + r0 * std::sin(phi0), c[1] + r1 * std::sin(phi0)}};
@@ -223,12 +215,6 @@ TEST(ExtrudeGeometry, WorkedNumberingAndClosedForms) {
     const double h = r0 * std::fabs(a) / n;
     ASSERT_EQ(sk::extrude_rotate_Q4(x, edge01, c, a, h, h, false, q), 0);
     ASSERT_EQ(x.cols(), 2 + 2 * n);
-    for (std::size_t m = 2; m < x.cols(); ++m) {
-      const double phi = phi0 + a * double(m / 2) / n, rad = m % 2 ? r1 : r0;
-      EXPECT_NEAR(x(0, m), c[0] + rad * std::cos(phi), 1e-14);
-      EXPECT_NEAR(x(1, m), c[1] + rad * std::sin(phi), 1e-14);
-    }
-    // The edge points outwards: a counter-clockwise sweep makes counter-clockwise cells.
     EXPECT_NEAR(band_area(x, q), n * (r1 * r1 - r0 * r0) * std::sin(a / n) / 2, 1e-13) << a;
   }
   // A spiral about the axis through P along z: layer k of 4 is k quarter turns round and
@@ -247,8 +233,7 @@ TEST(ExtrudeGeometry, WorkedNumberingAndClosedForms) {
     EXPECT_NEAR(x(1, m), p[1] + rad * std::sin(phi), 1e-14);
     EXPECT_NEAR(x(2, m), double(m / 2) / 4, 1e-15);
   }
-  // Sizing forms: |D| = 10 from h0 = 1 to h1 = 4 gives 5 layers at (4^(k/5) - 1)/3 of D,
-  // 4 when the count must be even.
+  // Sizing forms: |D| = 10, h0 = 1 to h1 = 4: 5 layers at (4^(k/5) - 1)/3 of D (even: 4 layers).
   for (bool even : {false, true}) {
     C y{{0, 1}, {0, 0}};
     S band;
@@ -259,33 +244,27 @@ TEST(ExtrudeGeometry, WorkedNumberingAndClosedForms) {
       EXPECT_NEAR(y(1, 2 * k), 10 * (std::pow(4.0, double(k) / layers) - 1) / 3, 1e-13);
     EXPECT_EQ(y(1, 2 * layers), 10.0);  // the last layer at the full translation
   }
-  // About an axis, the first node's arc: radius 2, angle 3, 6 layers of size 1.
-  C b{{2, 3}, {0, 0}};
-  S t;
-  ASSERT_EQ(sk::extrude_rotate_T3(b, edge01, o, V3{{0, 0, -3}}, 1.0, 1.0, 0, false, t), 0);
-  EXPECT_EQ(t.cols(), 12u);
-  // Path lengths at the ends of the double range: |D| or |T| of 1e±200 in sizes of a tenth
-  // of it is 10 layers, not an overflow or a vanished length.
+  // Path lengths at the ends of the double range: |D|, |T| or the first node's arc about an
+  // axis (radius times angle) of 1e±200 in sizes of a tenth of it is 10 layers each.
   for (double big : {1e200, 1e-200}) {
     C y{{0, 1}, {0, 0}};
     S band;
-    ASSERT_EQ(sk::extrude_translate_Q4(y, edge01, V2{{big, big}}, big / 7, big / 7, false, band),
-              0);
-    ASSERT_EQ(
-        sk::extrude_spiral_Q4(y, edge01, o, z, V3{{big, 0, big}}, big / 7, big / 7, false, band),
-        0);
-    EXPECT_EQ(band.cols(), 20u) << big;
+    const double h = big / 7;
+    ASSERT_EQ(sk::extrude_translate_Q4(y, edge01, V2{{big, big}}, h, h, false, band), 0);
+    ASSERT_EQ(sk::extrude_spiral_Q4(y, edge01, o, z, V3{{big, 0, big}}, h, h, false, band), 0);
+    ASSERT_EQ(sk::extrude_translate_Q4(y, edge01, V3{{0, big, big}}, h, h, false, band), 0);
+    const V3 at{{-big, 0, 0}}, turn{{0, 0, -M_SQRT2}};  // radius big, angle sqrt 2
+    ASSERT_EQ(sk::extrude_rotate_Q4(y, edge01, at, turn, h, h, false, band), 0);
+    EXPECT_EQ(band.cols(), 40u) << big;
   }
 }
 
 // The sweep's parts. round_layers against brute force (the multiple of s nearest x in the
-// geometric sense); the layer count's guards; the progression of sizes on both sides of
-// its series window.
+// geometric sense); the layer count's guards; the progression of sizes about its series window.
 TEST(ExtrudeParts, GradingAndRotation) {
   for (unsigned s : {1u, 2u})
     for (double x = 0; x < 60; x += 0.0137) {
-      unsigned lo = 0;
-      while (lo + s <= x) lo += s;
+      const unsigned lo = s * static_cast<unsigned>(x / s);  // the multiple at or below x
       EXPECT_EQ(round_layers(x, s), x * x > double(lo) * (lo + s) ? lo + s : lo) << x;
     }
   EXPECT_EQ(round_layers(1e-300, 1), 1u);  // x·x underflows
@@ -297,8 +276,8 @@ TEST(ExtrudeParts, GradingAndRotation) {
   for (double q : {0.2, 0.9991, 1.0009, 3.0})
     for (double t = 0; t <= 1; t += 1.0 / 16)
       EXPECT_NEAR(progression_fraction(t, 1, q), std::expm1(t * std::log(q)) / (q - 1), 1e-12);
-  // R(w) equals Rodrigues' formula (written here independently) on both sides of its
-  // series switch at θ = 0.1, without a step there.
+  // R(w) against Rodrigues' formula (written here independently) on both sides of its series
+  // switch at θ = 0.1, without a step there.
   const double axes[3][3] = {{0.48, -0.6, 0.64}, {0, 0, 1}, {-0.6, 0, 0.8}};  // unit
   for (double theta : {1e-9, 1e-3, 0.0999, 0.1, 0.1001, 0.7, 3.14159, 100.0})
     for (const auto& axis : axes) {
@@ -307,11 +286,10 @@ TEST(ExtrudeParts, GradingAndRotation) {
                    s = std::sin(th), u[3] = {w[0] / th, w[1] / th, w[2] / th};
       const matrix3 r = rotation_matrix(w);
       for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j)  // cos θ on the diagonal, ∓sin θ u_k off it
-          EXPECT_NEAR(
-              r[3 * i + j],
-              (i == j ? c : ((j - i + 3) % 3 == 1 ? -s : s) * u[3 - i - j]) + (1 - c) * u[i] * u[j],
-              1e-14);
+        for (int j = 0; j < 3; ++j) {  // cos θ on the diagonal, ∓sin θ u_k off it
+          const double e = i == j ? c : ((j - i + 3) % 3 == 1 ? -s : s) * u[3 - i - j];
+          EXPECT_NEAR(r[3 * i + j], e + (1 - c) * u[i] * u[j], 1e-14);
+        }
     }
   const double b = std::nextafter(0.1, 0.0), a = std::nextafter(0.1, 1.0);  // a unit axis:
   const double wb[3] = {0.48 * b, -0.6 * b, 0.64 * b}, wa[3] = {0.48 * a, -0.6 * a, 0.64 * a};
