@@ -68,6 +68,8 @@ TEST(Dense2D, ReserveThenGrowDoesNotMoveOrRequest) {
   EXPECT_EQ(a.data(), before);
   EXPECT_EQ(st::requests_made(), requests);
   EXPECT_TRUE(a(0, 1) == 4u && a(2, 1) == 6u);
+  ASSERT_TRUE(a.resize(3, 200));  // beyond the room: entries move from the padded layout
+  EXPECT_TRUE(a(0, 1) == 4u && a(2, 1) == 6u && a(2, 0) == 3u);
 }
 
 TEST(Dense2D, SharedStorageOutlivesTheOriginalGrowthDetachesAndCopyIsDeep) {
