@@ -230,7 +230,8 @@ SURFKIT_API int mesh_reorient(dense2D<unsigned int>& connectivity,
 //   coords    2 or 3 by #nodes; gains N·nd columns (nd = distinct nodes of the line),
 //             layer after layer, each layer in order of first appearance in the line.
 //   line      2 by #edges, node IDs below #nodes; edges need not be connected or ordered.
-//   surface   empty, or 4 (_Q4) / 3 (_T3) by m_old; gains N·#edges quadrangles, or
+//   surface   empty, or 4 (_Q4) / 3 (_T3) by m_old (its column count on entry; a
+//             0 x k surface gets k leading cells of UINT_MAX); gains N·#edges quadrangles, or
 //             2·N·#edges triangles, edge after edge (column m_old + j·N + k for edge j,
 //             layer k), each keeping the edge's direction as its first side.
 //   N         layer count, evenly spaced; 0 returns 0 at once.
@@ -363,7 +364,9 @@ SURFKIT_API int extrude_spiral_T3(dense2D<double>& coords, const dense2D<unsigne
 //   boundary      s node IDs, each below #nodes.
 //   n             segments on sides 2 and 4.
 //   connectivity  empty or 4 by #elements; gains m n quadrangles (i, j), (i + 1, j),
-//                 (i + 1, j + 1), (i, j + 1) in i-major order, turning as the loop does.
+//                 (i + 1, j + 1), (i, j + 1) in i-major order, turning as the loop does,
+//                 from column #elements = its column count on entry (a 0 x k one thus
+//                 gets k leading cells of UINT_MAX).
 // Returns 0 (also for n = 0, an empty loop, or m = 0: nothing added); -1 coords not 2
 // or 3 rows; -2 loop shorter than 5, not closed or with an ID not below #nodes; -3 n
 // does not leave an even remainder for m (2n > s, or s - 2n - 1 odd); -4 connectivity

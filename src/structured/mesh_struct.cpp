@@ -1,6 +1,7 @@
 // Structured quadrangle and triangle grids of a four-sided domain: interior nodes by
 // transfinite (Coons) interpolation of the boundary loop, cells by the strip emitter that
 // extrusion uses, so both produce the same diagonal patterns.
+#include <climits>
 #include <cstdint>
 
 #include "extrude/cells.hpp"
@@ -92,15 +93,19 @@ int mesh_struct(dense2D<double>& coords, const dense1D<unsigned int, 8>& boundar
   if (g.m > UINT64_MAX / 2 / g.n) return detail::storage_refused;
   const std::uint64_t cells = g.m * g.n;
   const std::uint64_t columns = triangles ? 2 * cells : cells;
-  const std::size_t first_column = detail::existing_columns(connectivity);
+  // The cells follow every column present on entry, also those of a 0 x k connectivity,
+  // which become cells of UINT_MAX (as an extruded band's surface does).
+  const std::size_t first_column = connectivity.cols();
+  if (first_column > SIZE_MAX / rows || columns > SIZE_MAX / rows - first_column)
+    return detail::storage_refused;
 
-  // On a refusal both arrays go back to their entry extents, the connectivity included
-  // (it may have been 0 x k on entry).
+  // On a refusal both arrays go back to their entry extents; shrinking never allocates.
   detail::extent_guard<dense2D<double>> keep_coords(coords);
   detail::extent_guard<dense2D<unsigned int>> keep_connectivity(connectivity);
   if (!detail::append_columns(coords, coords.rows(), g.interior_count()))
     return detail::storage_refused;
-  if (!detail::append_columns(connectivity, rows, columns)) return detail::storage_refused;
+  if (!connectivity.resize(rows, first_column + static_cast<std::size_t>(columns), UINT_MAX))
+    return detail::storage_refused;
   keep_coords.dismiss();
   keep_connectivity.dismiss();
 
