@@ -77,8 +77,9 @@ SURFKIT_API bool check_IDs(const dense1D<unsigned int, 8>& ids, unsigned node_co
 // Intersection of two 3 x 3 metrics (packed m00, m01, m11, m02, m12, m22): a symmetric
 // positive semi-definite `out` with x'.out.x >= max(x'.a.x, x'.b.x) for every x, tight
 // along the directions of a simultaneous reduction of a and b. The zero matrix imposes
-// nothing; a with itself gives a. `out` may alias `a` or `b`.
-SURFKIT_API void minimum_metric(const symmetric_fixed<double, 3>& a,
+// nothing; a with itself gives a. `out` may alias `a` or `b`. False, with `out` all NaN,
+// when an entry of a or b is not finite; true otherwise.
+SURFKIT_API bool minimum_metric(const symmetric_fixed<double, 3>& a,
                                 const symmetric_fixed<double, 3>& b,
                                 symmetric_fixed<double, 3>& out);
 

@@ -150,24 +150,25 @@ metric3 intersect(const metric3& a, const metric3& b) {
 
 }  // namespace
 
-void minimum_metric(const symmetric_fixed<double, 3>& a, const symmetric_fixed<double, 3>& b,
+bool minimum_metric(const symmetric_fixed<double, 3>& a, const symmetric_fixed<double, 3>& b,
                     symmetric_fixed<double, 3>& out) {
   // Work on copies: `out` may be `a` or `b`.
   const metric3 x = a, y = b;
   if (!finite(x) || !finite(y)) {
     // No meaningful intersection: mark the result as invalid rather than guess.
     out = std::numeric_limits<double>::quiet_NaN();
-    return;
+    return false;
   }
   if (is_zero(y)) {
     out = x;
-    return;
+    return true;
   }
   if (is_zero(x) || std::equal(x.data(), x.data() + 6, y.data())) {
     out = y;
-    return;
+    return true;
   }
   out = before(x, y) ? intersect(x, y) : intersect(y, x);
+  return true;
 }
 
 }  // namespace orvo::basekit

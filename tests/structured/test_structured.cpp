@@ -54,9 +54,12 @@ double max_diff(const M& a, const M& b = M{}) {
   for (std::size_t i = 0; i < M::size(); ++i) s = std::fmax(s, std::fabs(a[i] - b[i]));
   return s;
 }
+// The intersection; its result is true exactly when both metrics are finite.
 M3 intersect(const M3& a, const M3& b) {
   M3 out;
-  minimum_metric(a, b, out);
+  bool finite = true;
+  for (std::size_t i = 0; i < 6; ++i) finite = finite && std::isfinite(a[i] + b[i]);
+  EXPECT_EQ(minimum_metric(a, b, out), finite);
   return out;
 }
 // A random pair: both metrics rebuilt from their reduction in one basis, interpolation
