@@ -127,7 +127,8 @@ bool eigenvalues_sym2(double a, double b, double c, double& l1, double& l2) {
     c = std::ldexp(c, -k);
   }
   const double det = a * c - b * b;
-  const double d = std::hypot(a - c, 2.0 * b);
+  // The scaling above keeps the squares in range, so the plain root of squares is safe.
+  const double d = std::sqrt((a - c) * (a - c) + 4.0 * b * b);
   double x1 = (a + c - d) / 2.0;
   double x2 = x1 + d;
   if (!(std::fabs(x1) >= tie * std::fabs(x2)))
