@@ -459,9 +459,10 @@ SURFKIT_API int interpolate(const dense2D<double>& coordinates,
 // along edge i-j to the foot of the line from k, then from k to that foot; a result that
 // is not positive definite is rejected and the target keeps its value. Isotropic sizes
 // are blended linearly and kept only when in (0, DBL_MAX). Weights found within the
-// location tolerance outside the triangle are clamped to [0, 1] and renormalised before
-// blending. A target in no triangle gets an exact copy of the nearest node with a home
-// triangle (no validity test); without one it keeps its value.
+// location tolerance outside the triangle are used as they are; only a metric blend that
+// fails with them is retried with the weights clamped to [0, 1] and renormalised (near a
+// vertex the edge ratio can be far outside [0, 1]). A target in no triangle gets an exact copy of
+// the nearest node with a home triangle (no validity test); without one it keeps its value.
 //   coordinates   2 by #nodes: background nodes and targets together.
 //   connectivity  3 by #triangles, counter-clockwise background triangles (T3).
 //   neighbours    3 by #triangles: row i of column e is the triangle across the edge

@@ -20,14 +20,14 @@ namespace {
 
 constexpr double eps = 1e-12;
 
-// Weights accepted within the location tolerance may lie slightly outside [0, 1]; a
-// blend of sizes or metrics must not extrapolate from them (a weight ratio b / (a + b)
-// near a vertex can be far outside [0, 1], or infinite). Clamped weights are
-// renormalised; weights already inside are kept exactly. False for non-finite weights.
+// Weights accepted within the location tolerance may lie slightly outside [0, 1], and
+// blends use them as they are. Near vertex k a metric blend's ratio b / (a + b) can then
+// be far outside [0, 1], and the extrapolated edge metric may fail; rather than leave the
+// target without a value, such a blend is retried once with the weights clamped to the
+// triangle and renormalised. True when the weights were moved and are usable.
 bool clamp_weights(double& a, double& b) {
-  if (!std::isfinite(a) || !std::isfinite(b)) return false;
   double c = 1 - a - b;
-  if (a >= 0 && a <= 1 && b >= 0 && b <= 1 && c >= 0 && c <= 1) return true;
+  if (a >= 0 && a <= 1 && b >= 0 && b <= 1 && c >= 0 && c <= 1) return false;
   a = std::clamp(a, 0.0, 1.0), b = std::clamp(b, 0.0, 1.0), c = std::clamp(c, 0.0, 1.0);
   const double sum = a + b + c;
   if (!(sum > 0)) return false;
@@ -40,6 +40,7 @@ template <std::size_t D>
 struct metric_kind {
   using value = symmetric_fixed<double, D>;
   static constexpr std::size_t rows = value::packed;
+  static constexpr bool retry_clamped = true;
 
   dense2D<double>& f;
   value get(std::size_t n) const {
@@ -89,6 +90,7 @@ struct metric_kind {
 
 struct size_kind {
   using value = double;
+  static constexpr bool retry_clamped = false;  // a linear blend never needs it
   dense1D<double, 8>& f;
   void copy(std::size_t from, std::size_t to) const { f[to] = f[from]; }
   bool valid(std::size_t n) const { return f[n] > 0 && f[n] < DBL_MAX; }
@@ -128,10 +130,12 @@ int interpolate_sizes(const dense2D<double>& coords, const dense2D<unsigned int>
       const unsigned i = locator.corner(tri, 0), j = locator.corner(tri, 1),
                      k = locator.corner(tri, 2);
       auto [a, b] = detail::local_coords(locator.node(i), locator.node(j), locator.node(k), p);
-      if (!clamp_weights(a, b)) continue;
+      if (!std::isfinite(a) || !std::isfinite(b)) continue;
       // Every component is computed before the target is written: it may be a corner.
       typename Kind::value value{};
-      if (field.blend(i, j, k, a, b, value)) field.set(t, value);
+      bool ok = field.blend(i, j, k, a, b, value);
+      if (!ok && Kind::retry_clamped && clamp_weights(a, b)) ok = field.blend(i, j, k, a, b, value);
+      if (ok) field.set(t, value);
       continue;
     }
     const std::int64_t m = locator.nearest_node_exact(p);

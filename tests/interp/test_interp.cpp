@@ -279,7 +279,7 @@ TEST(InterpolationExports, AffineInsideAndTheNearestNodeCopiedOutside) {
   }
 }
 
-TEST(InterpolateMetrics, WeightsJustOutsideAVertexAreClamped) {
+TEST(InterpolateMetrics, WeightsJustOutsideAreUsedAndClampedOnlyWhenTheMetricBlendFails) {
   // Triangle (1, 0), (0, 1), (0, 0); a target just outside its last corner (weights +-1e-8).
   dense2D<double> xy = {{1, 0, 0, 1e-8}, {0, 1, 0, -1e-8}}, m(3, 4, 0.0);
   const auto conn = dense2D<unsigned>::from_columns({{0, 1, 2}});
@@ -288,6 +288,12 @@ TEST(InterpolateMetrics, WeightsJustOutsideAVertexAreClamped) {
   set_aniso(m, 0, 0.2, 0.1, 0.5), set_aniso(m, 1, 1.2, 0.3, 0.2), set_aniso(m, 2, 0.7, 0.2, 0.4);
   ASSERT_EQ(interpolate_metrics(xy, conn, nb, home, m, target, false), 0);
   for (int r = 0; r < 3; ++r) EXPECT_NEAR(m(r, 3), m(r, 2), 1e-6 * std::fabs(m(0, 2)));
+  // Sizes blend linearly with the weights as found: (0.5, -1e-8) gives 5.5 + 7e-8, where
+  // clamped weights would give 5.5 - 4.5e-8.
+  xy(0, 3) = 0.5;
+  dense1D<double, 8> h = {1, 3, 10, 0};
+  ASSERT_EQ(interpolate_metrics(xy, conn, nb, home, h, target, false), 0);
+  EXPECT_NEAR(h[3], 5.5 + 7e-8, 1e-13);
 }
 
 TEST(InterpolationExports, ArgumentChecksInOrderWithNothingChanged) {
