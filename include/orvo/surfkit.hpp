@@ -623,14 +623,16 @@ SURFKIT_API int parametric_curvatures(const dense2D<double>& parameters,
 // metrics present on entry are refined, not replaced.
 //   coordinates   at least 3 by #nodes (edge lengths over all rows, normals from rows 0-2).
 //   connectivity  3 (T3) by #elements.
-//   normal_size   hn > 0: the size along the normal; hn < 0: |hn| times h; 0: h (isotropic).
+//   normal_size   hn > 0: the size along the normal; hn < 0: |hn| times h; 0: h (isotropic);
+//                 an infinite hn leaves the normal direction unconstrained.
 //   metrics       6 by #nodes, in and out (m00, m01, m11, m02, m12, m22): widened to
-//                 max(largest node ID + 1, present columns); present columns are kept and
+//                 max(largest node ID + 1, its column count on entry, also of a 0 x k
+//                 array); present columns are kept and
 //                 intersected with, new ones start at 0 (no constraint). Nodes without a
 //                 valid mean edge length, and elements whose normal overflows, add nothing.
 // Returns 0 (a connectivity without columns only widens metrics to 6 rows); -1 fewer than
 // 3 coordinate rows; -2 a connectivity without exactly 3 rows or with a node ID not below
-// #nodes; -3 hn NaN or infinite, or so small that 1/hn^2 overflows; -4 metrics not empty
+// #nodes; -3 hn NaN, or finite and so small that 1/hn^2 overflows; -4 metrics not empty
 // and without 6 rows; -199 storage refused (metrics unchanged).
 // Cost: O(#elements + #nodes), scratch of 2 doubles per node.
 SURFKIT_API int metrics_gen_aniso3d(const dense2D<double>& coordinates,

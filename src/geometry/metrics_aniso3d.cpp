@@ -2,6 +2,7 @@
 // plane the size is the node's mean edge length, along the element normal a size set by
 // the caller; every node's metric is intersected with one such metric per element that
 // holds it (and with the metric it held on entry).
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -29,6 +30,7 @@ void mean_edge_lengths(const dense2D<double>& coords, const dense2D<unsigned int
       const double* pb = detail::point(coords, b);
       double l2 = 0.0;
       for (std::size_t r = 0; r < dim; ++r) l2 += (pb[r] - pa[r]) * (pb[r] - pa[r]);
+      // Lengths whose squares leave the double range give sizes whose 1 / h^2 does too.
       const double L = std::sqrt(l2);
       if (L == 0.0 || !std::isfinite(L)) continue;
       sums[2 * std::size_t{a}] += L;
@@ -37,6 +39,32 @@ void mean_edge_lengths(const dense2D<double>& coords, const dense2D<unsigned int
       sums[2 * std::size_t{b} + 1] += 1.0;
     }
   }
+}
+
+// Divides v by its length unless that is 0.
+void normalise(vec3& v) {
+  const double l = detail::norm(v);
+  if (l != 0.0) v = {v[0] / l, v[1] / l, v[2] / l};
+}
+
+// The element's orthonormal frame (d, t, n): n its unit normal, or (1, 0, 0) for a
+// degenerate element; d the direction carried over from the previous element, made
+// perpendicular to n (a unit axis replaces it when it is parallel to n or still 0).
+void element_frame(vec3& n, vec3& d, vec3& t) {
+  normalise(n);
+  if (detail::norm(n) == 0.0) n = {1.0, 0.0, 0.0};
+  t = detail::cross(n, d);
+  if (t[0] == 0.0 && t[1] == 0.0 && t[2] == 0.0) {
+    std::size_t m = 0;  // the component of n smallest in size, the first on a tie
+    for (std::size_t i = 1; i < 3; ++i)
+      if (std::fabs(n[i]) < std::fabs(n[m])) m = i;
+    d = {0.0, 0.0, 0.0};
+    d[m] = 1.0;
+    t = detail::cross(n, d);
+  }
+  d = detail::cross(t, n);
+  normalise(d);
+  normalise(t);
 }
 
 }  // namespace
@@ -54,16 +82,19 @@ int metrics_gen_aniso3d(const dense2D<double>& coordinates,
       needed = std::max<std::uint64_t>(needed, std::uint64_t{ids[k]} + 1);
   }
   if (needed > coordinates.cols()) return -2;
-  // A NaN or infinite size matches no rule, and a size or factor whose 1 / hn^2 overflows
-  // would make every normal coefficient infinite.
+  // A NaN size matches no rule, and a finite size or factor whose 1 / hn^2 overflows
+  // would make every normal coefficient infinite. An infinite one is an unbounded size
+  // along the normal (coefficient 0).
   const double hn = normal_size;
-  if (!std::isfinite(hn) || (hn != 0.0 && !std::isfinite(1.0 / (hn * hn)))) return -3;
+  if (std::isnan(hn) || (std::isfinite(hn) && hn != 0.0 && !std::isfinite(1.0 / (hn * hn))))
+    return -3;
   if (!detail::output_rows_ok(metrics, 6)) return -4;
 
-  const std::uint64_t present = detail::existing_columns(metrics);
-  const std::uint64_t nodes = std::max(needed, present);
+  // Every column present on entry counts, also those of a 0 x k array.
+  const std::uint64_t nodes = std::max<std::uint64_t>(needed, metrics.cols());
   dense1D<double, 8> sums;
-  if (!sums.resize(2 * needed, 0.0) || !detail::append_columns(metrics, 6, nodes - present))
+  if (nodes > SIZE_MAX / 6 || !sums.resize(2 * needed, 0.0) ||
+      !metrics.resize(6, static_cast<std::size_t>(nodes), 0.0))
     return detail::storage_refused;
 
   mean_edge_lengths(coordinates, connectivity, sums.data());
@@ -72,32 +103,30 @@ int metrics_gen_aniso3d(const dense2D<double>& coordinates,
     sums[2 * v] = count != 0.0 ? sums[2 * v] / count : 0.0;
   }
 
+  vec3 d = {0.0, 0.0, 0.0}, t;  // d is carried from one element to the next
   for (std::size_t e = 0; e < connectivity.cols(); ++e) {
     const unsigned* ids = detail::element(connectivity, e);
     const vec3 N = detail::element_normal_T3(detail::point(coordinates, ids[0]),
                                              detail::point(coordinates, ids[1]),
                                              detail::point(coordinates, ids[2]));
     const double len = detail::norm(N);
-    vec3 n = {1.0, 0.0, 0.0};  // a degenerate element still bounds the tangential size
+    vec3 n = {0.0, 0.0, 0.0};
     if (len != 0.0) n = {N[0] / len, N[1] / len, N[2] / len};
     // An element whose normal overflowed has no direction to give.
     if (!std::isfinite(n[0]) || !std::isfinite(n[1]) || !std::isfinite(n[2])) continue;
+    element_frame(n, d, t);
     for (unsigned k = 0; k < 3; ++k) {
       const unsigned v = ids[k];
       const double h = sums[2 * std::size_t{v}];
+      // A node without a usable length ends the element's contributions.
       if (!(h > 0.0) || !std::isfinite(h)) break;
       const double ct = 1.0 / (h * h);
       const double cn = hn > 0.0 ? 1.0 / (hn * hn) : hn < 0.0 ? ct / (hn * hn) : ct;
       if (!std::isfinite(ct) || !std::isfinite(cn)) break;
-      // ct in the tangent plane, cn along n: ct I + (cn - ct) n n^T.
-      const double dc = cn - ct;
       symmetric_fixed<double, 3> M;
-      M(0, 0) = ct + dc * n[0] * n[0];
-      M(0, 1) = dc * n[0] * n[1];
-      M(1, 1) = ct + dc * n[1] * n[1];
-      M(0, 2) = dc * n[0] * n[2];
-      M(1, 2) = dc * n[1] * n[2];
-      M(2, 2) = ct + dc * n[2] * n[2];
+      for (std::size_t c = 0; c < 3; ++c)
+        for (std::size_t r = 0; r <= c; ++r)
+          M(r, c) = ct * d[r] * d[c] + ct * t[r] * t[c] + cn * n[r] * n[c];
       double* col = metrics.data() + std::size_t{v} * metrics.ld();
       symmetric_fixed<double, 3> current;
       for (unsigned r = 0; r < 6; ++r) current[r] = col[r];

@@ -67,12 +67,13 @@ int parametric_curvatures(const dense2D<double>& parameters,
       k[1] -= 0.5 * (a * (ur[0] - uq[0]) + b * (uq[1] - ur[1]));
     }
   }
-  // Divided by the area, not multiplied by its reciprocal, which overflows for a
-  // subnormal area.
+  // Times the reciprocal of the area, or divided by the area where a subnormal area's
+  // reciprocal overflows.
   for (std::size_t p = 0; p < nodes; ++p) {
-    const double A = area[p];
+    const double A = area[p], inv = 1.0 / A;
     double* k = coefficients.data() + p * coefficients.ld();
-    for (unsigned r = 0; r < 3; ++r) k[r] = A > 0.0 ? k[r] / A : k[r] * A;
+    for (unsigned r = 0; r < 3; ++r)
+      k[r] = !(A > 0.0) ? k[r] * A : std::isfinite(inv) ? k[r] * inv : k[r] / A;
   }
   return 0;
 }

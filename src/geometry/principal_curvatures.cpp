@@ -106,7 +106,9 @@ struct call {
   // Curvatures and directions from the patch tensor T (not yet divided by the area)
   // into the node's output column.
   static void solve(double T[6], const vec3& ring_normal, double S, double* out) {
-    for (unsigned r = 0; r < 6; ++r) T[r] = T[r] / S * 2.0;  // per unit area
+    // Per unit area: times 2 / S, or divided by S and doubled where 2 / S overflows.
+    const double f = 2.0 / S;
+    for (unsigned r = 0; r < 6; ++r) T[r] = std::isfinite(f) ? T[r] * f : T[r] / S * 2.0;
     double w[3], z[9];
     // A tensor that overflowed (or came from non-finite coordinates) is treated like a
     // solver failure rather than handed to LAPACK.

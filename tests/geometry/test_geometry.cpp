@@ -139,14 +139,14 @@ TEST(MetricsGenAniso3d, ExactOnAPlaneBoundedByEachElementArgumentChecksAndRefusa
     return w[0];
   };
   auto cn = [](double c, double hn) { return hn > 0 ? 1 / (hn * hn) : hn < 0 ? c / (hn * hn) : c; };
-  for (const double hn : {0.0, 0.1, -0.5}) {
+  for (const double hn : {0.0, 0.1, -0.5, HUGE_VAL, -HUGE_VAL}) {  // infinite: no bound on n
     D flat, metrics(6, 12);
     ASSERT_EQ(sk::metrics_gen_aniso3d(g.coords, g.conn, hn, flat), 0);
     ASSERT_EQ(flat.rows() * flat.cols(), 6u * 25);
     const double expected[6] = {cg, 0, cg, 0, 0, cn(cg, hn)};
     for (std::size_t j : {6, 7, 8, 11, 12, 13, 16, 17, 18})  // interior nodes
       for (unsigned r = 0; r < 6; ++r)
-        EXPECT_NEAR(flat(r, j), expected[r], 1e-12 * expected[5]) << j;
+        EXPECT_NEAR(flat(r, j), expected[r], 1e-12 * std::max(cg, expected[5])) << j;
     for (std::size_t j = 0; j < 12; j += 3) metrics(0, j) = 5, metrics(5, j) = 0.5;
     const D entry = snapshot(metrics);
     ASSERT_EQ(sk::metrics_gen_aniso3d(t.coords, t.conn, hn, metrics), 0);
@@ -167,6 +167,10 @@ TEST(MetricsGenAniso3d, ExactOnAPlaneBoundedByEachElementArgumentChecksAndRefusa
       }
     }
   }
+  // A 0 x k array keeps its k columns.
+  D wide(0, 30);
+  ASSERT_EQ(sk::metrics_gen_aniso3d(g.coords, g.conn, 0.0, wide), 0);
+  EXPECT_TRUE(wide.rows() == 6 && wide.cols() == 30 && wide(0, 29) == 0.0 && wide(0, 6) > 0);
   // Argument checks and refusals change nothing; hn = 1e-160 either way overflows its factor.
   const D p(6, 4, 2.0), &x = t.coords, q(3, 5, 1.0);
   const cols &k = t.conn, far = cols::from_columns({{0, 1, 12}});
