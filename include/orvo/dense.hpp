@@ -394,6 +394,7 @@ class dense2D {
     if (rows == 0 || cols == 0) {
       rows_ = rows;
       cols_ = cols;
+      ld_ = std::max(ld_, rows);  // no entries to keep; ld stays at least the row count
       return true;
     }
     // In place: the room is ours, fill what the new extent exposes.
@@ -421,10 +422,10 @@ class dense2D {
     dense2D tmp;
     tmp.rows_ = src.rows_;
     tmp.cols_ = src.cols_;
+    tmp.ld_ = std::max<std::size_t>(src.rows_, 1);
     if (!src.empty()) {
       tmp.store_ = storage::make(src.rows_ * src.cols_);
       if (!tmp.store_) return false;
-      tmp.ld_ = src.rows_;
       for (std::size_t c = 0; c < src.cols_; ++c)
         std::memcpy(tmp.data() + c * tmp.ld_, src.data() + c * src.ld_, src.rows_ * sizeof(T));
     }

@@ -57,6 +57,17 @@ TEST(Dense2D, ResizeKeepsEntriesAtTheirPlaceWhateverTheShape) {
   EXPECT_EQ(a(0, 3), 7.0);
 }
 
+TEST(Dense2D, LeadingDimensionCoversTheRowsAlsoWithoutColumns) {
+  dense2D<double> a(3, 4, 1.0), c;
+  ASSERT_TRUE(a.resize(5, 0));
+  ASSERT_TRUE(c.copy(a));
+  for (const dense2D<double>* x : {&a, &c}) EXPECT_TRUE(x->ld() >= 5 && x->capacity_cols() <= 2);
+  const auto requests = st::requests_made();
+  ASSERT_TRUE(a.resize(5, a.capacity_cols(), 2.0));  // the room it reports is there
+  EXPECT_EQ(st::requests_made(), requests);
+  EXPECT_EQ(a(4, 1), 2.0);
+}
+
 TEST(Dense2D, ReserveThenGrowDoesNotMoveOrRequest) {
   auto a = dense2D<unsigned>::from_columns({{1, 2, 3}, {4, 5, 6}});
   ASSERT_TRUE(a.reserve(4, 100));
