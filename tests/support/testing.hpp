@@ -48,8 +48,8 @@ int sweep_refusals(Run run, unsigned long limit = 100000) {
 template <class T>
 ::testing::AssertionResult same(const orvo::dense2D<T>& a, const orvo::dense2D<T>& b) {
   if (a.rows() != b.rows() || a.cols() != b.cols())
-    return ::testing::AssertionFailure() << "extent " << a.rows() << "x" << a.cols() << " vs "
-                                         << b.rows() << "x" << b.cols();
+    return ::testing::AssertionFailure()
+           << "extent " << a.rows() << "x" << a.cols() << " vs " << b.rows() << "x" << b.cols();
   for (std::size_t c = 0; c < a.cols(); ++c)
     for (std::size_t r = 0; r < a.rows(); ++r)
       if (!(a(r, c) == b(r, c)))
