@@ -120,4 +120,17 @@ BENCHMARK(BM_GeometryPrincipalCurvatures)
     ->ArgsProduct({{22, 50, 71, 158, 224}, {0, 3}})
     ->Unit(benchmark::kMillisecond);
 
+// Metrics sized afresh each time (an empty array), a relative normal size of 0.1: one
+// intersection per element corner, so three per triangle.
+void BM_GeometryMetricsAniso3d(benchmark::State& state) {
+  const sphere_case& c = sphere(static_cast<unsigned>(state.range(0)));
+  for (auto _ : state) {
+    orvo::dense2D<double> m;
+    benchmark::DoNotOptimize(sk::metrics_gen_aniso3d(c.mesh.coords, c.mesh.conn, -0.1, m));
+    benchmark::ClobberMemory();
+  }
+  finish(state, c);
+}
+BENCHMARK(BM_GeometryMetricsAniso3d)->Apply(sizes);
+
 }  // namespace
