@@ -9,6 +9,7 @@
 #include "frame/checks.hpp"
 #include "geometry/forms.hpp"
 #include "geometry/mesh_access.hpp"
+#include "geometry/tangent_frame.hpp"
 #include "orvo/surfkit.hpp"
 
 namespace orvo::surfkit {
@@ -41,7 +42,8 @@ void mean_edge_lengths(const dense2D<double>& coords, const dense2D<unsigned int
   }
 }
 
-// Divides v by its length unless that is 0.
+// Divides v by its length unless that is 0: the plain division, where unit_or_zero
+// rescales first (its last bits differ).
 void normalise(vec3& v) {
   const double l = detail::norm(v);
   if (l != 0.0) v = {v[0] / l, v[1] / l, v[2] / l};
@@ -52,14 +54,11 @@ void normalise(vec3& v) {
 // perpendicular to n (a unit axis replaces it when it is parallel to n or still 0).
 void element_frame(vec3& n, vec3& d, vec3& t) {
   normalise(n);
-  if (detail::norm(n) == 0.0) n = {1.0, 0.0, 0.0};
+  if (detail::is_zero(n)) n = {1.0, 0.0, 0.0};
   t = detail::cross(n, d);
-  if (t[0] == 0.0 && t[1] == 0.0 && t[2] == 0.0) {
-    std::size_t m = 0;  // the component of n smallest in size, the first on a tie
-    for (std::size_t i = 1; i < 3; ++i)
-      if (std::fabs(n[i]) < std::fabs(n[m])) m = i;
+  if (detail::is_zero(t)) {
     d = {0.0, 0.0, 0.0};
-    d[m] = 1.0;
+    d[detail::smallest_axis(n)] = 1.0;
     t = detail::cross(n, d);
   }
   d = detail::cross(t, n);
@@ -93,8 +92,7 @@ int metrics_gen_aniso3d(const dense2D<double>& coordinates,
   // Every column present on entry counts, also those of a 0 x k array.
   const std::uint64_t nodes = std::max<std::uint64_t>(needed, metrics.cols());
   dense1D<double, 8> sums;
-  if (nodes > SIZE_MAX / 6 || !sums.resize(2 * needed, 0.0) ||
-      !metrics.resize(6, static_cast<std::size_t>(nodes), 0.0))
+  if (!sums.resize(2 * needed, 0.0) || !metrics.resize(6, static_cast<std::size_t>(nodes), 0.0))
     return detail::storage_refused;
 
   mean_edge_lengths(coordinates, connectivity, sums.data());

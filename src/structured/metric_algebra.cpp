@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
-#include <type_traits>
 
 #include "frame/lapack.hpp"
 
@@ -343,8 +342,9 @@ namespace {
 
 // The shortcuts at t = 0 and t = 1 return an end metric as it stands; any other t goes
 // through the simultaneous reduction and the result must pass the dimension's validity test.
-template <class Metric, class Valid>
-bool interpolate_pair(const Metric& m1, const Metric& m2, double t, Metric& out, Valid valid) {
+template <std::size_t D, class Valid>
+bool interpolate_pair(const symmetric_fixed<double, D>& m1, const symmetric_fixed<double, D>& m2,
+                      double t, symmetric_fixed<double, D>& out, Valid valid) {
   if (std::fabs(t) < tie) {
     out = m1;
     return true;
@@ -353,8 +353,7 @@ bool interpolate_pair(const Metric& m1, const Metric& m2, double t, Metric& out,
     out = m2;
     return true;
   }
-  typename std::conditional<std::is_same<Metric, metric2>::value, reduced_pair2,
-                            reduced_pair3>::type pair;
+  reduced_pair<D> pair;
   reduce_metric_pair(m1, m2, pair);  // a failed reduction fails the interpolation below
   const bool ok = interpolate_reduced(pair, t, out);
   return ok && valid(out);
