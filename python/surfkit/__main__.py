@@ -1,0 +1,7 @@
+"""python3 -m surfkit OPERATION INPUT OUTPUT [options]"""
+
+import sys
+
+from .cli import main
+
+sys.exit(main())

@@ -1,0 +1,111 @@
+// The C++ side of the binding tests: runs a fixed set of exports on a surface mesh read
+// from raw files and writes their results the same way, so the tests can compare the
+// Python results with the C++ ones bit for bit.
+//
+// Usage: surfkit_py_oracle DIR. DIR holds points.bin, cells.bin and neighbours.bin; each
+// file is two little-endian uint64 (rows, cols of the library array) followed by the
+// column-major entries (float64 for points, uint32 for IDs). Results go to DIR/<name>.bin.
+#include <climits>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "orvo/surfkit.hpp"
+
+namespace {
+
+namespace sk = orvo::surfkit;
+
+template <class T>
+bool read(const std::string& path, orvo::dense2D<T>& out) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return false;
+  std::uint64_t shape[2] = {0, 0};
+  bool ok = std::fread(shape, sizeof(shape), 1, f) == 1 && out.resize(shape[0], shape[1]);
+  const std::size_t n = static_cast<std::size_t>(shape[0] * shape[1]);
+  if (ok && n) ok = std::fread(out.data(), sizeof(T), n, f) == n;
+  std::fclose(f);
+  return ok;
+}
+
+template <class T>
+bool write(const std::string& path, const T* data, std::uint64_t rows, std::uint64_t cols,
+           std::uint64_t ld) {
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return false;
+  const std::uint64_t shape[2] = {rows, cols};
+  bool ok = std::fwrite(shape, sizeof(shape), 1, f) == 1;
+  for (std::uint64_t c = 0; ok && c < cols; ++c)
+    ok = std::fwrite(data + c * ld, sizeof(T), rows, f) == rows;
+  return std::fclose(f) == 0 && ok;
+}
+
+template <class T>
+bool write(const std::string& path, const orvo::dense2D<T>& a) {
+  return write(path, a.data(), a.rows(), a.cols(), a.ld());
+}
+
+template <class T>
+bool write(const std::string& path, const orvo::dense1D<T, 8>& a) {
+  return write(path, a.data(), a.size(), 1, a.size());
+}
+
+int fail(const char* what) {
+  std::fprintf(stderr, "surfkit_py_oracle: %s\n", what);
+  return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) return fail("usage: surfkit_py_oracle DIR");
+  const std::string dir = std::string(argv[1]) + "/";
+  orvo::dense2D<double> xyz;
+  orvo::dense2D<unsigned int> cells, neighbours;
+  if (!read(dir + "points.bin", xyz) || !read(dir + "cells.bin", cells) ||
+      !read(dir + "neighbours.bin", neighbours))
+    return fail("cannot read the input arrays");
+
+  orvo::dense2D<double> normals;
+  if (sk::normals(xyz, cells, 1.0, true, normals) != 0) return fail("normals");
+  double total = 0;
+  if (sk::area(xyz, cells, total) != 0) return fail("area");
+  orvo::dense1D<double, 8> smallest, largest;
+  if (sk::angles(xyz, cells, true, smallest, largest) != 0) return fail("angles");
+  orvo::dense2D<double> curvatures;
+  if (sk::principal_curvatures(xyz, cells, neighbours, 0.0, M_PI, UINT_MAX, {}, curvatures) != 0)
+    return fail("principal_curvatures");
+  orvo::dense2D<double> aniso;
+  if (sk::metrics_gen_aniso3d(xyz, cells, -0.1, aniso) != 0) return fail("metrics_gen_aniso3d");
+
+  orvo::dense2D<double> t6_points;
+  orvo::dense2D<unsigned int> t6_cells;
+  if (!t6_points.copy(xyz) || !t6_cells.copy(cells)) return fail("copy");
+  if (sk::convert_T3(t6_points, t6_cells, 1, 0) != 0) return fail("convert_T3");
+
+  orvo::dense2D<double> q4_points;
+  orvo::dense2D<unsigned int> q4_cells;
+  if (!q4_points.copy(xyz)) return fail("copy");
+  if (sk::split_into_Q4(q4_points, {}, cells, {}, q4_cells) != 0) return fail("split_into_Q4");
+
+  // Every other triangle reversed, then made consistent again from element 0.
+  orvo::dense2D<unsigned int> mixed, mixed_neighbours;
+  if (!mixed.copy(cells) || !mixed_neighbours.copy(neighbours)) return fail("copy");
+  for (std::size_t e = 1; e < mixed.cols(); e += 2) {
+    std::swap(mixed(0, e), mixed(2, e));
+    std::swap(mixed_neighbours(0, e), mixed_neighbours(2, e));
+  }
+  const int reversed = sk::mesh_reorient(mixed, mixed_neighbours, 0, 1);
+  if (reversed < 0) return fail("mesh_reorient");
+  const double counts[2] = {total, static_cast<double>(reversed)};
+
+  const bool ok = write(dir + "normals.out", normals) && write(dir + "area.out", counts, 2, 1, 2) &&
+                  write(dir + "smallest.out", smallest) && write(dir + "largest.out", largest) &&
+                  write(dir + "curvatures.out", curvatures) && write(dir + "aniso.out", aniso) &&
+                  write(dir + "t6_points.out", t6_points) && write(dir + "t6_cells.out", t6_cells) &&
+                  write(dir + "q4_points.out", q4_points) && write(dir + "q4_cells.out", q4_cells) &&
+                  write(dir + "reoriented.out", mixed) &&
+                  write(dir + "reoriented_neighbours.out", mixed_neighbours);
+  return ok ? 0 : fail("cannot write the results");
+}
