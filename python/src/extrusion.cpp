@@ -279,11 +279,13 @@ axis through p along v by |v| radians combined with the translation t (3 values 
       "extrude_spiral_Q4",
       [](py::object coordinates, py::object line, py::object p, py::object v, py::object t,
          unsigned int n, py::object surface) {
-        static const signature sig{"extrude_spiral_Q4",
-                                   {"coordinates", "line", "p", "v", "t", "n", "surface"}};
+        // The count form runs the sizing form with h0 = h1 = |t| / n and returns its codes.
+        static const signature sig{
+            "extrude_spiral_Q4", {"coordinates", "line", "p", "v", "t", "n", "n", nullptr,
+                                  "surface"}};
         const V3 point = read_fixed<3>(p, sig, 3), axis = read_fixed<3>(v, sig, 4),
                  shift = read_fixed<3>(t, sig, 5);
-        return sweep(sig, coordinates, line, surface, 7, [&](auto& x, auto& l, auto& s) {
+        return sweep(sig, coordinates, line, surface, 9, [&](auto& x, auto& l, auto& s) {
           return sk::extrude_spiral_Q4(x, l, point, axis, shift, n, s);
         });
       },
@@ -313,12 +315,13 @@ As extrude_spiral_Q4, into a band of triangles.)");
       "extrude_spiral_T3",
       [](py::object coordinates, py::object line, py::object p, py::object v, py::object t,
          unsigned int n, int pattern, py::object surface) {
-        static const signature sig{"extrude_spiral_T3",
-                                   {"coordinates", "line", "p", "v", "t", "n", "pattern",
-                                    "surface"}};
+        // The count form runs the sizing form with h0 = h1 = |t| / n and returns its codes.
+        static const signature sig{
+            "extrude_spiral_T3", {"coordinates", "line", "p", "v", "t", "n", "n", nullptr,
+                                  nullptr, "surface"}};
         const V3 point = read_fixed<3>(p, sig, 3), axis = read_fixed<3>(v, sig, 4),
                  shift = read_fixed<3>(t, sig, 5);
-        return sweep(sig, coordinates, line, surface, 8, [&](auto& x, auto& l, auto& s) {
+        return sweep(sig, coordinates, line, surface, 10, [&](auto& x, auto& l, auto& s) {
           return sk::extrude_spiral_T3(x, l, point, axis, shift, n, pattern, s);
         });
       },

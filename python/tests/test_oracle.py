@@ -1,0 +1,88 @@
+"""The bindings give the C++ results bit for bit: a small C++ program (oracle.cpp, linked
+with the shared library) runs the same exports on the same mesh."""
+
+import math
+import os
+import subprocess
+
+import numpy as np
+import pytest
+
+import surfkit
+from meshes import icosphere, triangle_neighbours
+
+ORACLE = os.environ.get("SURFKIT_ORACLE")
+pytestmark = pytest.mark.skipif(not ORACLE, reason="SURFKIT_ORACLE names the C++ program")
+
+
+def write_array(path, array):
+    """The library's rows x cols array of a C-order (cols, rows) NumPy array."""
+    array = np.ascontiguousarray(array)
+    if array.ndim == 1:
+        array = array[:, None]
+    with open(path, "wb") as f:
+        np.array([array.shape[1], array.shape[0]], dtype="<u8").tofile(f)
+        array.tofile(f)
+
+
+def read_array(path, dtype):
+    with open(path, "rb") as f:
+        rows, cols = np.fromfile(f, dtype="<u8", count=2)
+        data = np.fromfile(f, dtype=dtype)
+    return data.reshape(int(cols), int(rows))
+
+
+def same_bits(a, b):
+    a, b = np.ascontiguousarray(a), np.ascontiguousarray(b)
+    return a.shape == b.shape and a.dtype == b.dtype and a.tobytes() == b.tobytes()
+
+
+@pytest.fixture(scope="module")
+def results(tmp_path_factory):
+    # A bumpy sphere: curvatures and normals vary from node to node.
+    points, cells = icosphere(3)
+    points *= (1 + 0.1 * np.sin(5 * points[:, :1]) * np.cos(3 * points[:, 1:2]))
+    neighbours = triangle_neighbours(cells)
+    folder = tmp_path_factory.mktemp("oracle")
+    write_array(folder / "points.bin", points)
+    write_array(folder / "cells.bin", cells)
+    write_array(folder / "neighbours.bin", neighbours)
+    subprocess.run([ORACLE, str(folder)], check=True)
+    return points, cells, neighbours, folder
+
+
+def test_geometry_matches_cpp(results):
+    points, cells, neighbours, folder = results
+    assert same_bits(surfkit.normals(points, cells), read_array(folder / "normals.out", "<f8"))
+    smallest, largest = surfkit.angles(points, cells, True)
+    assert same_bits(smallest, read_array(folder / "smallest.out", "<f8")[0])
+    assert same_bits(largest, read_array(folder / "largest.out", "<f8")[0])
+    total, reversed_count = read_array(folder / "area.out", "<f8")[0]
+    assert surfkit.area(points, cells) == total
+    curv = surfkit.principal_curvatures(points, cells, neighbours, 0.0, math.pi)
+    assert same_bits(curv, read_array(folder / "curvatures.out", "<f8"))
+    assert same_bits(surfkit.metrics_gen_aniso3d(points, cells, -0.1),
+                     read_array(folder / "aniso.out", "<f8"))
+
+
+def test_conversion_matches_cpp(results):
+    points, cells, _, folder = results
+    t6_points, t6_cells = surfkit.convert_T3(points, cells, 1, 0)
+    assert same_bits(t6_points, read_array(folder / "t6_points.out", "<f8"))
+    assert same_bits(t6_cells, read_array(folder / "t6_cells.out", "<u4"))
+    q4_points, q4_cells = surfkit.split_into_Q4(points, None, cells)
+    assert same_bits(q4_points, read_array(folder / "q4_points.out", "<f8"))
+    assert same_bits(q4_cells, read_array(folder / "q4_cells.out", "<u4"))
+
+
+def test_reorientation_matches_cpp(results):
+    _, cells, neighbours, folder = results
+    mixed, mixed_neighbours = cells.copy(), neighbours.copy()
+    mixed[1::2, [0, 2]] = mixed[1::2, [2, 0]]
+    mixed_neighbours[1::2, [0, 2]] = mixed_neighbours[1::2, [2, 0]]
+    out, out_neighbours, reversed_count = surfkit.mesh_reorient(mixed, mixed_neighbours, 0, 1)
+    assert same_bits(out, read_array(folder / "reoriented.out", "<u4"))
+    assert same_bits(out_neighbours, read_array(folder / "reoriented_neighbours.out", "<u4"))
+    assert reversed_count == read_array(folder / "area.out", "<f8")[0][1]
+    # Reorienting undid exactly the reversals made above.
+    assert np.array_equal(out, cells)
