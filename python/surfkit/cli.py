@@ -8,6 +8,8 @@ A bad file or a bad option ends with one line on stderr and a non-zero exit code
 """
 
 import argparse
+import contextlib
+import io
 import math
 import os
 import sys
@@ -39,11 +41,17 @@ def _meshio():
 def _read(path, progress):
     if not os.path.exists(path):
         raise mx.MeshError("%s: no such file" % path)
+    # meshio prints its reader's complaints and exits on a file no reader takes; keep its
+    # output and turn the exit into the command's one-line error.
+    chatter = io.StringIO()
     with progress.step("reading " + os.path.basename(path)):
         try:
-            return _meshio().read(path)
-        except Exception as error:  # meshio raises many kinds for unreadable files
-            raise mx.MeshError("%s: cannot read the mesh (%s)" % (path, _one_line(error)))
+            with contextlib.redirect_stdout(chatter), contextlib.redirect_stderr(chatter):
+                return _meshio().read(path)
+        except (Exception, SystemExit) as error:
+            said = [line for line in chatter.getvalue().splitlines() if line.strip()]
+            reason = said[0] if said else _one_line(error)
+            raise mx.MeshError("%s: cannot read the mesh (%s)" % (path, reason.strip()))
 
 
 def _file_format(path):
