@@ -3,7 +3,9 @@
 # missing ones; otherwise it prints the exact command to run and fails.
 # Usage: scripts/deps.sh [extra package ...]
 set -euo pipefail
-packages=(cmake make g++ liblapack-dev libgtest-dev "$@")
+# The Python package (python/) is built for Debian's /usr/bin/python3 with these.
+packages=(cmake make g++ liblapack-dev libgtest-dev python3-dev python3-numpy pybind11-dev
+  python3-pytest python3-meshio python3-matplotlib "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -144,7 +144,7 @@ def geometry(folder):
     print("geometry: %d triangles, area %.4f (sphere 4 pi = %.4f)"
           % (len(cells), surfkit.area(points, cells), 4 * math.pi))
     normals = surfkit.normals(points, cells)
-    neighbours = surfkit.neighbours(cells, len(points))
+    neighbours, _ = surfkit.neighbours(cells, len(points))
     curv = surfkit.principal_curvatures(points, cells, neighbours, 0.15)
     mean = 0.5 * (curv[:, 6] + curv[:, 7])
     smallest, largest = surfkit.angles(points, cells, True)
@@ -200,7 +200,7 @@ def topology(folder):
     kept, split, mixed, cut = surfkit.split_Q4_into_T3(points, quads, 0.8, 0.8, 1)
     messy = mixed.copy()
     messy[::3, [0, 2]] = messy[::3, [2, 0]]
-    neighbours = surfkit.neighbours(messy, len(points))
+    neighbours, _ = surfkit.neighbours(messy, len(points))
     tidy, _, reversed_count = surfkit.mesh_reorient(messy, neighbours, 0, 1)
     write(folder, "topology", points,
           [("triangle", mixed[mixed[:, 3] == NONE, :3]), ("quad", mixed[mixed[:, 3] != NONE])])
@@ -276,7 +276,7 @@ def interpolation(folder):
     points = np.concatenate([background, targets])
     field = np.zeros(len(points))
     field[:len(background)] = np.sin(3 * background[:, 0]) * np.cos(2 * background[:, 1])
-    neighbours = surfkit.neighbours(cells, len(background))
+    neighbours, _ = surfkit.neighbours(cells, len(background))
     home = surfkit.home_elements(cells, len(points))
     ids = np.arange(len(background), len(points), dtype=np.uint32)
     field = surfkit.interpolate(points, cells, neighbours, home, field, ids)

@@ -108,7 +108,7 @@ def _neighbours(cells, node_count, progress):
     from . import neighbours
 
     with progress.step("matching edges"):
-        return neighbours(cells, node_count)
+        return neighbours(cells, node_count)[0]
 
 
 # ---- Operations ---------------------------------------------------------------------------
@@ -129,15 +129,13 @@ def op_info(args, progress):
         xyz = mx.points_for(mesh, 3)
         neighbours = _neighbours(cells, len(xyz), progress)
         with progress.step("measuring"):
-            nodes, starts = boundary_loops(cells, neighbours)
+            _, _, loops = boundary_loops(cells, neighbours)
             total = area(xyz, cells)
             smallest, largest = angles(xyz, cells)
-        loops = len(starts) - 1
-        edges = len(nodes) - loops
-        open_edges = int(np.count_nonzero(neighbours == NONE)) - int(
-            np.count_nonzero(cells == NONE))
+        # Every boundary edge is in one loop; a closed loop repeats its first node.
+        edges = int(np.count_nonzero(neighbours == NONE)) - int(np.count_nonzero(cells == NONE))
         lines.append("boundary    %d loop%s, %d edges" % (loops, "" if loops == 1 else "s",
-                                                        max(edges, open_edges)))
+                                                        edges))
         lines.append("area        %.10g" % total)
         if len(smallest):
             lines.append("angles      %.4g to %.4g degrees"
