@@ -22,7 +22,8 @@ double median_seconds(int repeats, F&& f) {
   for (int i = 0; i < repeats; ++i) {
     const auto start = std::chrono::steady_clock::now();
     f();
-    times.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    times.push_back(
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
   }
   std::sort(times.begin(), times.end());
   return times[times.size() / 2];

@@ -22,7 +22,9 @@ py::array as_array(py::handle obj, const signature& sig, int k) {
   return a;
 }
 
-std::string dtype_text(const py::array& a) { return py::str(a.dtype()).cast<std::string>(); }
+std::string dtype_text(const py::array& a) {
+  return py::str(a.dtype()).cast<std::string>();
+}
 
 // The array's entries as a rows x cols library array whose column c is row c of the C-order
 // (cols, rows) buffer `data`. This is the one place that decides between sharing the caller's
@@ -51,8 +53,8 @@ orvo::dense1D<T, 8> adopt1(const T* data, std::size_t n, [[maybe_unused]] bool s
 }
 
 // Shape (rows of the library array, columns) of a 2-D input; a 1-D empty input is 0 x 0.
-void shape_2d(const py::array& a, const signature& sig, int k, const char* what,
-              std::size_t& rows, std::size_t& cols) {
+void shape_2d(const py::array& a, const signature& sig, int k, const char* what, std::size_t& rows,
+              std::size_t& cols) {
   if (a.ndim() == 1 && a.size() == 0) {
     rows = cols = 0;
     return;
@@ -82,8 +84,12 @@ void narrow_ids(const py::array& a, const signature& sig, int k, unsigned int* o
   }
 }
 
-bool is_integer_kind(char kind) { return kind == 'i' || kind == 'u'; }
-bool is_real_kind(char kind) { return kind == 'f' || kind == 'i' || kind == 'u'; }
+bool is_integer_kind(char kind) {
+  return kind == 'i' || kind == 'u';
+}
+bool is_real_kind(char kind) {
+  return kind == 'f' || kind == 'i' || kind == 'u';
+}
 
 // True when the buffer already has the library's layout: the wanted dtype (native byte
 // order) in C order.
@@ -141,9 +147,8 @@ orvo::dense2D<double> points_impl(py::handle obj, const signature& sig, int k,
     if (!ok) {
       std::string allowed;
       for (std::size_t d : dims) allowed += (allowed.empty() ? "" : " or ") + std::to_string(d);
-      raise_argument_error(sig, k,
-                           "expected " + allowed + " coordinates per point, got " +
-                               std::to_string(rows));
+      raise_argument_error(
+          sig, k, "expected " + allowed + " coordinates per point, got " + std::to_string(rows));
     }
   }
   py::array keep;
@@ -178,8 +183,7 @@ orvo::dense2D<unsigned int> cells_impl(py::handle obj, const signature& sig, int
   return adopt(d, rows, cols, shared && may_share);
 }
 
-orvo::dense1D<double, 8> values_impl(py::handle obj, const signature& sig, int k,
-                                     bool may_share) {
+orvo::dense1D<double, 8> values_impl(py::handle obj, const signature& sig, int k, bool may_share) {
   if (obj.is_none()) return {};
   py::array a = as_array(obj, sig, k);
   if (a.ndim() != 1 && !(a.size() == 0))
@@ -239,10 +243,10 @@ py::array matrix_out(orvo::dense2D<T>&& a) {
     return py::array_t<T>({static_cast<py::ssize_t>(cols), static_cast<py::ssize_t>(rows)});
   auto* held = new orvo::dense2D<T>(std::move(a));
   py::capsule owner(held, [](void* p) { delete static_cast<orvo::dense2D<T>*>(p); });
-  return py::array_t<T>({static_cast<py::ssize_t>(cols), static_cast<py::ssize_t>(rows)},
-                        {static_cast<py::ssize_t>(held->ld() * sizeof(T)),
-                         static_cast<py::ssize_t>(sizeof(T))},
-                        held->data(), owner);
+  return py::array_t<T>(
+      {static_cast<py::ssize_t>(cols), static_cast<py::ssize_t>(rows)},
+      {static_cast<py::ssize_t>(held->ld() * sizeof(T)), static_cast<py::ssize_t>(sizeof(T))},
+      held->data(), owner);
 }
 
 template <class T>
@@ -257,9 +261,17 @@ py::array vector_out(orvo::dense1D<T, 8>&& a) {
 
 }  // namespace
 
-py::array to_numpy(orvo::dense2D<double>&& a) { return matrix_out(std::move(a)); }
-py::array to_numpy(orvo::dense2D<unsigned int>&& a) { return matrix_out(std::move(a)); }
-py::array to_numpy(orvo::dense1D<double, 8>&& a) { return vector_out(std::move(a)); }
-py::array to_numpy(orvo::dense1D<unsigned int, 8>&& a) { return vector_out(std::move(a)); }
+py::array to_numpy(orvo::dense2D<double>&& a) {
+  return matrix_out(std::move(a));
+}
+py::array to_numpy(orvo::dense2D<unsigned int>&& a) {
+  return matrix_out(std::move(a));
+}
+py::array to_numpy(orvo::dense1D<double, 8>&& a) {
+  return vector_out(std::move(a));
+}
+py::array to_numpy(orvo::dense1D<unsigned int, 8>&& a) {
+  return vector_out(std::move(a));
+}
 
 }  // namespace surfkit_python

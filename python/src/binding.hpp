@@ -73,8 +73,7 @@ orvo::dense1D<double, 8> read_values(py::handle obj, const signature& sig, int k
 template <std::size_t N>
 orvo::vector_fixed<double, N> read_fixed(py::handle obj, const signature& sig, int k) {
   orvo::dense1D<double, 8> v = read_values(obj, sig, k);
-  if (v.size() != N)
-    raise_argument_error(sig, k, "expected " + std::to_string(N) + " values");
+  if (v.size() != N) raise_argument_error(sig, k, "expected " + std::to_string(N) + " values");
   orvo::vector_fixed<double, N> out{};
   for (std::size_t i = 0; i < N; ++i) out[i] = v[i];
   return out;

@@ -7,7 +7,8 @@ namespace sk = orvo::surfkit;
 
 namespace {
 
-const char* const kConvertMixedDoc = R"(convert_mixed(coordinates, Q4_connectivity, T3_connectivity, e, q, t, given_edges=None) -> (coordinates, Q4_connectivity, T3_connectivity)
+const char* const kConvertMixedDoc =
+    R"(convert_mixed(coordinates, Q4_connectivity, T3_connectivity, e, q, t, given_edges=None) -> (coordinates, Q4_connectivity, T3_connectivity)
 
 Adds e nodes on every edge (once per shared edge), q = m * m nodes inside every
 quadrangle (an m by m grid) and t (0, 1 or 3) inside every triangle. Returns new arrays;
@@ -27,7 +28,8 @@ given_edges : (k, e + 2) integer array or None: edges whose e nodes exist alread
 Raises ArgumentError: coordinates (-1), Q4_connectivity (-2), T3_connectivity (-3),
 q not a square (-5), t not 0, 1 or 3 (-6), given_edges (-7); MemoryError.)";
 
-const char* const kConvertQ4Doc = R"(convert_Q4(coordinates, connectivity, e, q, given_edges=None) -> (coordinates, connectivity)
+const char* const kConvertQ4Doc =
+    R"(convert_Q4(coordinates, connectivity, e, q, given_edges=None) -> (coordinates, connectivity)
 
 convert_mixed with quadrangles only: e nodes per edge, q = m * m inside each quadrangle
 (e = 1: q = 0 gives Q8, q = 1 gives Q9).
@@ -35,7 +37,8 @@ convert_mixed with quadrangles only: e nodes per edge, q = m * m inside each qua
 Raises ArgumentError with convert_mixed's codes: coordinates (-1), connectivity (-2),
 q (-5), given_edges (-7); MemoryError.)";
 
-const char* const kConvertT3Doc = R"(convert_T3(coordinates, connectivity, e, t, given_edges=None) -> (coordinates, connectivity)
+const char* const kConvertT3Doc =
+    R"(convert_T3(coordinates, connectivity, e, t, given_edges=None) -> (coordinates, connectivity)
 
 convert_mixed with triangles only: e nodes per edge, t (0, 1 or 3) inside each triangle
 (e = 1, t = 0 gives T6).
@@ -43,7 +46,8 @@ convert_mixed with triangles only: e nodes per edge, t (0, 1 or 3) inside each t
 Raises ArgumentError with convert_mixed's codes: coordinates (-1), connectivity (-3),
 t (-6), given_edges (-7); MemoryError.)";
 
-const char* const kSplitIntoQ4Doc = R"(split_into_Q4(coordinates, Q4_connectivity=None, T3_connectivity=None, given_edges=None) -> (coordinates, output)
+const char* const kSplitIntoQ4Doc =
+    R"(split_into_Q4(coordinates, Q4_connectivity=None, T3_connectivity=None, given_edges=None) -> (coordinates, output)
 
 Splits every quadrangle into four and every triangle into three quadrangles by joining
 the edge midpoints to the element centre. Returns the coordinates with the midpoints
@@ -61,9 +65,9 @@ void bind_conversion(py::module_& m) {
       "convert_mixed",
       [](py::object coordinates, py::object q4, py::object t3, unsigned int e, unsigned int q,
          unsigned int t, py::object given_edges) {
-        static const signature sig{"convert_mixed",
-                                   {"coordinates", "Q4_connectivity", "T3_connectivity", "e",
-                                    "q", "t", "given_edges"}};
+        static const signature sig{
+            "convert_mixed",
+            {"coordinates", "Q4_connectivity", "T3_connectivity", "e", "q", "t", "given_edges"}};
         auto xyz = copy_points(coordinates, sig, 1);
         auto c4 = copy_cells(q4, sig, 2);
         auto c3 = copy_cells(t3, sig, 3);
@@ -76,17 +80,16 @@ void bind_conversion(py::module_& m) {
         return py::make_tuple(to_numpy(std::move(xyz)), to_numpy(std::move(c4)),
                               to_numpy(std::move(c3)));
       },
-      py::arg("coordinates"), py::arg("Q4_connectivity"), py::arg("T3_connectivity"),
-      py::arg("e"), py::arg("q"), py::arg("t"), py::arg("given_edges") = py::none(),
-      kConvertMixedDoc);
+      py::arg("coordinates"), py::arg("Q4_connectivity"), py::arg("T3_connectivity"), py::arg("e"),
+      py::arg("q"), py::arg("t"), py::arg("given_edges") = py::none(), kConvertMixedDoc);
 
   m.def(
       "convert_Q4",
       [](py::object coordinates, py::object connectivity, unsigned int e, unsigned int q,
          py::object given_edges) {
         static const signature sig{
-            "convert_Q4", {"coordinates", "connectivity", nullptr, nullptr, "q", nullptr,
-                           "given_edges"}};
+            "convert_Q4",
+            {"coordinates", "connectivity", nullptr, nullptr, "q", nullptr, "given_edges"}};
         auto xyz = copy_points(coordinates, sig, 1);
         auto conn = copy_cells(connectivity, sig, 2);
         if (given_edges.is_none()) {
@@ -105,8 +108,8 @@ void bind_conversion(py::module_& m) {
       [](py::object coordinates, py::object connectivity, unsigned int e, unsigned int t,
          py::object given_edges) {
         static const signature sig{
-            "convert_T3", {"coordinates", nullptr, "connectivity", nullptr, nullptr, "t",
-                           "given_edges"}};
+            "convert_T3",
+            {"coordinates", nullptr, "connectivity", nullptr, nullptr, "t", "given_edges"}};
         auto xyz = copy_points(coordinates, sig, 1);
         auto conn = copy_cells(connectivity, sig, 3);
         if (given_edges.is_none()) {

@@ -13,8 +13,8 @@ std::string signature::name(int k) const {
 
 void raise_argument_error(const signature& sig, int k, const std::string& detail) {
   const std::string parameter = sig.name(k);
-  std::string message = std::string(sig.function) + ": " + parameter + " rejected (code " +
-                        std::to_string(-k) + ")";
+  std::string message =
+      std::string(sig.function) + ": " + parameter + " rejected (code " + std::to_string(-k) + ")";
   if (!detail.empty()) message += ": " + detail;
   // The exception class lives in the pure-Python part so that it can be caught and
   // documented like any other; it carries the code and the parameter name.

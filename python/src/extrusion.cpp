@@ -49,10 +49,13 @@ Returns (coordinates, surface) as new arrays; the inputs are not changed.
 Raises ArgumentError naming the rejected parameter (its .code is the C++ code);
 MemoryError when storage is refused.)";
 
-std::string doc(const char* head) { return std::string(head) + kCommon; }
+std::string doc(const char* head) {
+  return std::string(head) + kCommon;
+}
 
 void bind_translate(py::module_& m) {
-  const std::string q4 = doc(R"(extrude_translate_Q4(coordinates, line, d, n, surface=None) -> (coordinates, surface)
+  const std::string q4 =
+      doc(R"(extrude_translate_Q4(coordinates, line, d, n, surface=None) -> (coordinates, surface)
 extrude_translate_Q4(coordinates, line, d, h0, h1, force_even, surface=None) -> (coordinates, surface)
 
 Sweeps a line mesh along the vector d (2 values: plane, 3: space) into a band of
@@ -80,9 +83,9 @@ quadrangles.)");
       "extrude_translate_Q4",
       [](py::object coordinates, py::object line, py::object d, double h0, double h1,
          bool force_even, py::object surface) {
-        static const signature sig{"extrude_translate_Q4",
-                                   {"coordinates", "line", "d", "h0", "h1", "force_even",
-                                    "surface"}};
+        static const signature sig{
+            "extrude_translate_Q4",
+            {"coordinates", "line", "d", "h0", "h1", "force_even", "surface"}};
         if (is_plane(d, sig, 3)) {
           const V2 v = read_fixed<2>(d, sig, 3);
           return sweep(sig, coordinates, line, surface, 7, [&](auto& x, auto& l, auto& s) {
@@ -97,7 +100,8 @@ quadrangles.)");
       py::arg("coordinates"), py::arg("line"), py::arg("d"), py::arg("h0"), py::arg("h1"),
       py::arg("force_even"), py::arg("surface") = py::none());
 
-  const std::string t3 = doc(R"(extrude_translate_T3(coordinates, line, d, n, pattern, surface=None) -> (coordinates, surface)
+  const std::string t3 = doc(
+      R"(extrude_translate_T3(coordinates, line, d, n, pattern, surface=None) -> (coordinates, surface)
 extrude_translate_T3(coordinates, line, d, h0, h1, pattern, force_even, surface=None) -> (coordinates, surface)
 
 Sweeps a line mesh along the vector d (2 values: plane, 3: space) into a band of
@@ -123,11 +127,11 @@ triangles, two per quadrangle of the band.)");
       py::arg("surface") = py::none(), t3.c_str());
   m.def(
       "extrude_translate_T3",
-      [](py::object coordinates, py::object line, py::object d, double h0, double h1,
-         int pattern, bool force_even, py::object surface) {
-        static const signature sig{"extrude_translate_T3",
-                                   {"coordinates", "line", "d", "h0", "h1", "pattern",
-                                    "force_even", "surface"}};
+      [](py::object coordinates, py::object line, py::object d, double h0, double h1, int pattern,
+         bool force_even, py::object surface) {
+        static const signature sig{
+            "extrude_translate_T3",
+            {"coordinates", "line", "d", "h0", "h1", "pattern", "force_even", "surface"}};
         if (is_plane(d, sig, 3)) {
           const V2 v = read_fixed<2>(d, sig, 3);
           return sweep(sig, coordinates, line, surface, 8, [&](auto& x, auto& l, auto& s) {
@@ -144,7 +148,8 @@ triangles, two per quadrangle of the band.)");
 }
 
 void bind_rotate(py::module_& m) {
-  const std::string q4 = doc(R"(extrude_rotate_Q4(coordinates, line, c, a, n, surface=None) -> (coordinates, surface)
+  const std::string q4 =
+      doc(R"(extrude_rotate_Q4(coordinates, line, c, a, n, surface=None) -> (coordinates, surface)
 extrude_rotate_Q4(coordinates, line, c, a, h0, h1, force_even, surface=None) -> (coordinates, surface)
 extrude_rotate_Q4(coordinates, line, p, v, n, surface=None) -> (coordinates, surface)
 extrude_rotate_Q4(coordinates, line, p, v, h0, h1, force_even, surface=None) -> (coordinates, surface)
@@ -169,9 +174,9 @@ rotation vector v (3 values each) by the angle |v|, into a band of quadrangles.)
       "extrude_rotate_Q4",
       [](py::object coordinates, py::object line, py::object c, double a, double h0, double h1,
          bool force_even, py::object surface) {
-        static const signature sig{"extrude_rotate_Q4",
-                                   {"coordinates", "line", "c", "a", "h0", "h1", "force_even",
-                                    "surface"}};
+        static const signature sig{
+            "extrude_rotate_Q4",
+            {"coordinates", "line", "c", "a", "h0", "h1", "force_even", "surface"}};
         const V2 centre = read_fixed<2>(c, sig, 3);
         return sweep(sig, coordinates, line, surface, 8, [&](auto& x, auto& l, auto& s) {
           return sk::extrude_rotate_Q4(x, l, centre, a, h0, h1, force_even, s);
@@ -194,11 +199,11 @@ rotation vector v (3 values each) by the angle |v|, into a band of quadrangles.)
       py::arg("surface") = py::none());
   m.def(
       "extrude_rotate_Q4",
-      [](py::object coordinates, py::object line, py::object p, py::object v, double h0,
-         double h1, bool force_even, py::object surface) {
-        static const signature sig{"extrude_rotate_Q4",
-                                   {"coordinates", "line", "p", "v", "h0", "h1", "force_even",
-                                    "surface"}};
+      [](py::object coordinates, py::object line, py::object p, py::object v, double h0, double h1,
+         bool force_even, py::object surface) {
+        static const signature sig{
+            "extrude_rotate_Q4",
+            {"coordinates", "line", "p", "v", "h0", "h1", "force_even", "surface"}};
         const V3 point = read_fixed<3>(p, sig, 3), axis = read_fixed<3>(v, sig, 4);
         return sweep(sig, coordinates, line, surface, 8, [&](auto& x, auto& l, auto& s) {
           return sk::extrude_rotate_Q4(x, l, point, axis, h0, h1, force_even, s);
@@ -207,7 +212,8 @@ rotation vector v (3 values each) by the angle |v|, into a band of quadrangles.)
       py::arg("coordinates"), py::arg("line"), py::arg("p"), py::arg("v"), py::arg("h0"),
       py::arg("h1"), py::arg("force_even"), py::arg("surface") = py::none());
 
-  const std::string t3 = doc(R"(extrude_rotate_T3(coordinates, line, c, a, n, pattern, surface=None) -> (coordinates, surface)
+  const std::string t3 = doc(
+      R"(extrude_rotate_T3(coordinates, line, c, a, n, pattern, surface=None) -> (coordinates, surface)
 extrude_rotate_T3(coordinates, line, c, a, h0, h1, pattern, force_even, surface=None) -> (coordinates, surface)
 extrude_rotate_T3(coordinates, line, p, v, n, pattern, surface=None) -> (coordinates, surface)
 extrude_rotate_T3(coordinates, line, p, v, h0, h1, pattern, force_even, surface=None) -> (coordinates, surface)
@@ -230,9 +236,9 @@ As extrude_rotate_Q4, into a band of triangles.)");
       "extrude_rotate_T3",
       [](py::object coordinates, py::object line, py::object c, double a, double h0, double h1,
          int pattern, bool force_even, py::object surface) {
-        static const signature sig{"extrude_rotate_T3",
-                                   {"coordinates", "line", "c", "a", "h0", "h1", "pattern",
-                                    "force_even", "surface"}};
+        static const signature sig{
+            "extrude_rotate_T3",
+            {"coordinates", "line", "c", "a", "h0", "h1", "pattern", "force_even", "surface"}};
         const V2 centre = read_fixed<2>(c, sig, 3);
         return sweep(sig, coordinates, line, surface, 9, [&](auto& x, auto& l, auto& s) {
           return sk::extrude_rotate_T3(x, l, centre, a, h0, h1, pattern, force_even, s);
@@ -255,11 +261,11 @@ As extrude_rotate_Q4, into a band of triangles.)");
       py::arg("pattern"), py::arg("surface") = py::none());
   m.def(
       "extrude_rotate_T3",
-      [](py::object coordinates, py::object line, py::object p, py::object v, double h0,
-         double h1, int pattern, bool force_even, py::object surface) {
-        static const signature sig{"extrude_rotate_T3",
-                                   {"coordinates", "line", "p", "v", "h0", "h1", "pattern",
-                                    "force_even", "surface"}};
+      [](py::object coordinates, py::object line, py::object p, py::object v, double h0, double h1,
+         int pattern, bool force_even, py::object surface) {
+        static const signature sig{
+            "extrude_rotate_T3",
+            {"coordinates", "line", "p", "v", "h0", "h1", "pattern", "force_even", "surface"}};
         const V3 point = read_fixed<3>(p, sig, 3), axis = read_fixed<3>(v, sig, 4);
         return sweep(sig, coordinates, line, surface, 9, [&](auto& x, auto& l, auto& s) {
           return sk::extrude_rotate_T3(x, l, point, axis, h0, h1, pattern, force_even, s);
@@ -270,7 +276,8 @@ As extrude_rotate_Q4, into a band of triangles.)");
 }
 
 void bind_spiral(py::module_& m) {
-  const std::string q4 = doc(R"(extrude_spiral_Q4(coordinates, line, p, v, t, n, surface=None) -> (coordinates, surface)
+  const std::string q4 = doc(
+      R"(extrude_spiral_Q4(coordinates, line, p, v, t, n, surface=None) -> (coordinates, surface)
 extrude_spiral_Q4(coordinates, line, p, v, t, h0, h1, force_even, surface=None) -> (coordinates, surface)
 
 Sweeps a line mesh by a screw motion into a band of quadrangles: the rotation about the
@@ -281,8 +288,8 @@ axis through p along v by |v| radians combined with the translation t (3 values 
          unsigned int n, py::object surface) {
         // The count form runs the sizing form with h0 = h1 = |t| / n and returns its codes.
         static const signature sig{
-            "extrude_spiral_Q4", {"coordinates", "line", "p", "v", "t", "n", "n", nullptr,
-                                  "surface"}};
+            "extrude_spiral_Q4",
+            {"coordinates", "line", "p", "v", "t", "n", "n", nullptr, "surface"}};
         const V3 point = read_fixed<3>(p, sig, 3), axis = read_fixed<3>(v, sig, 4),
                  shift = read_fixed<3>(t, sig, 5);
         return sweep(sig, coordinates, line, surface, 9, [&](auto& x, auto& l, auto& s) {
@@ -295,9 +302,9 @@ axis through p along v by |v| radians combined with the translation t (3 values 
       "extrude_spiral_Q4",
       [](py::object coordinates, py::object line, py::object p, py::object v, py::object t,
          double h0, double h1, bool force_even, py::object surface) {
-        static const signature sig{"extrude_spiral_Q4",
-                                   {"coordinates", "line", "p", "v", "t", "h0", "h1",
-                                    "force_even", "surface"}};
+        static const signature sig{
+            "extrude_spiral_Q4",
+            {"coordinates", "line", "p", "v", "t", "h0", "h1", "force_even", "surface"}};
         const V3 point = read_fixed<3>(p, sig, 3), axis = read_fixed<3>(v, sig, 4),
                  shift = read_fixed<3>(t, sig, 5);
         return sweep(sig, coordinates, line, surface, 9, [&](auto& x, auto& l, auto& s) {
@@ -307,7 +314,8 @@ axis through p along v by |v| radians combined with the translation t (3 values 
       py::arg("coordinates"), py::arg("line"), py::arg("p"), py::arg("v"), py::arg("t"),
       py::arg("h0"), py::arg("h1"), py::arg("force_even"), py::arg("surface") = py::none());
 
-  const std::string t3 = doc(R"(extrude_spiral_T3(coordinates, line, p, v, t, n, pattern, surface=None) -> (coordinates, surface)
+  const std::string t3 = doc(
+      R"(extrude_spiral_T3(coordinates, line, p, v, t, n, pattern, surface=None) -> (coordinates, surface)
 extrude_spiral_T3(coordinates, line, p, v, t, h0, h1, pattern, force_even, surface=None) -> (coordinates, surface)
 
 As extrude_spiral_Q4, into a band of triangles.)");
@@ -317,8 +325,8 @@ As extrude_spiral_Q4, into a band of triangles.)");
          unsigned int n, int pattern, py::object surface) {
         // The count form runs the sizing form with h0 = h1 = |t| / n and returns its codes.
         static const signature sig{
-            "extrude_spiral_T3", {"coordinates", "line", "p", "v", "t", "n", "n", nullptr,
-                                  nullptr, "surface"}};
+            "extrude_spiral_T3",
+            {"coordinates", "line", "p", "v", "t", "n", "n", nullptr, nullptr, "surface"}};
         const V3 point = read_fixed<3>(p, sig, 3), axis = read_fixed<3>(v, sig, 4),
                  shift = read_fixed<3>(t, sig, 5);
         return sweep(sig, coordinates, line, surface, 10, [&](auto& x, auto& l, auto& s) {
@@ -331,14 +339,13 @@ As extrude_spiral_Q4, into a band of triangles.)");
       "extrude_spiral_T3",
       [](py::object coordinates, py::object line, py::object p, py::object v, py::object t,
          double h0, double h1, int pattern, bool force_even, py::object surface) {
-        static const signature sig{"extrude_spiral_T3",
-                                   {"coordinates", "line", "p", "v", "t", "h0", "h1", "pattern",
-                                    "force_even", "surface"}};
+        static const signature sig{
+            "extrude_spiral_T3",
+            {"coordinates", "line", "p", "v", "t", "h0", "h1", "pattern", "force_even", "surface"}};
         const V3 point = read_fixed<3>(p, sig, 3), axis = read_fixed<3>(v, sig, 4),
                  shift = read_fixed<3>(t, sig, 5);
         return sweep(sig, coordinates, line, surface, 10, [&](auto& x, auto& l, auto& s) {
-          return sk::extrude_spiral_T3(x, l, point, axis, shift, h0, h1, pattern, force_even,
-                                       s);
+          return sk::extrude_spiral_T3(x, l, point, axis, shift, h0, h1, pattern, force_even, s);
         });
       },
       py::arg("coordinates"), py::arg("line"), py::arg("p"), py::arg("v"), py::arg("t"),

@@ -6,8 +6,9 @@ namespace surfkit_python {
 namespace sk = orvo::surfkit;
 
 void bind_frame(py::module_& m) {
-  m.def("version", [] { return std::string(sk::version()); },
-        "version() -> str\n\nThe library's version text, \"4.8.0.0\".");
+  m.def(
+      "version", [] { return std::string(sk::version()); },
+      "version() -> str\n\nThe library's version text, \"4.8.0.0\".");
 
   m.def(
       "flip",

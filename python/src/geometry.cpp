@@ -31,9 +31,8 @@ Raises ArgumentError: coordinates (-1), connectivity (-2).)");
   m.def(
       "angles",
       [](py::object coordinates, py::object connectivity, bool normalised) {
-        static const signature sig{"angles",
-                                   {"coordinates", "connectivity", "normalised", "smallest",
-                                    "largest"}};
+        static const signature sig{
+            "angles", {"coordinates", "connectivity", "normalised", "smallest", "largest"}};
         auto xyz = read_points(coordinates, sig, 1);
         auto conn = read_cells(connectivity, sig, 2);
         orvo::dense1D<double, 8> smallest, largest;
@@ -52,9 +51,8 @@ Raises ArgumentError: coordinates (-1), connectivity (-2); MemoryError.)");
   m.def(
       "normals",
       [](py::object coordinates, py::object connectivity, double exponent, bool unit) {
-        static const signature sig{"normals",
-                                   {"coordinates", "connectivity", "exponent", "unit",
-                                    "node_normals"}};
+        static const signature sig{
+            "normals", {"coordinates", "connectivity", "exponent", "unit", "node_normals"}};
         auto xyz = read_points(coordinates, sig, 1, {3});
         auto conn = read_cells(connectivity, sig, 2);
         orvo::dense2D<double> out;
@@ -82,16 +80,15 @@ Raises ArgumentError: coordinates (-1), connectivity (-2); MemoryError.)");
          double max_angle, unsigned int max_elements, py::object feature_edges) {
         static const signature sig{"principal_curvatures",
                                    {"coordinates", "connectivity", "neighbours", "radius",
-                                    "max_angle", "max_elements", "feature_edges",
-                                    "curvatures"}};
+                                    "max_angle", "max_elements", "feature_edges", "curvatures"}};
         auto xyz = read_points(coordinates, sig, 1, {3});
         auto conn = read_cells(connectivity, sig, 2);
         auto nb = read_cells(neighbours, sig, 3);
         auto features = read_cells(feature_edges, sig, 7);
         orvo::dense2D<double> out;
         call(sig, [&] {
-          return sk::principal_curvatures(xyz, conn, nb, radius, max_angle, max_elements,
-                                          features, out);
+          return sk::principal_curvatures(xyz, conn, nb, radius, max_angle, max_elements, features,
+                                          out);
         });
         return to_numpy(std::move(out));
       },
@@ -144,8 +141,7 @@ Raises ArgumentError: parameters (-1), connectivity (-2), tangents (-3); MemoryE
 
   m.def(
       "metrics_gen_aniso3d",
-      [](py::object coordinates, py::object connectivity, double normal_size,
-         py::object metrics) {
+      [](py::object coordinates, py::object connectivity, double normal_size, py::object metrics) {
         static const signature sig{"metrics_gen_aniso3d",
                                    {"coordinates", "connectivity", "normal_size", "metrics"}};
         auto xyz = read_points(coordinates, sig, 1);

@@ -10,9 +10,9 @@ void bind_interpolation(py::module_& m) {
       "interpolate",
       [](py::object coordinates, py::object connectivity, py::object neighbours, py::object home,
          py::object field, py::object targets) {
-        static const signature sig{"interpolate",
-                                   {"coordinates", "connectivity", "neighbours", "home", "field",
-                                    "targets"}};
+        static const signature sig{
+            "interpolate",
+            {"coordinates", "connectivity", "neighbours", "home", "field", "targets"}};
         auto xy = read_points(coordinates, sig, 1);
         auto conn = read_cells(connectivity, sig, 2);
         auto nb = read_cells(neighbours, sig, 3);
@@ -59,9 +59,9 @@ neighbours (-3), home (-4), field (-5), targets (-6); MemoryError.)");
         static const signature with_targets{"interpolate_metrics",
                                             {"coordinates", "connectivity", "neighbours", "home",
                                              "metrics", "targets", "keep_valid"}};
-        static const signature all_nodes{"interpolate_metrics",
-                                         {"coordinates", "connectivity", "neighbours", "home",
-                                          "metrics", "keep_valid"}};
+        static const signature all_nodes{
+            "interpolate_metrics",
+            {"coordinates", "connectivity", "neighbours", "home", "metrics", "keep_valid"}};
         const signature& sig = targets.is_none() ? all_nodes : with_targets;
         auto xy = read_points(coordinates, sig, 1);
         auto conn = read_cells(connectivity, sig, 2);

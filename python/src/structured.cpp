@@ -9,8 +9,7 @@ void bind_structured(py::module_& m) {
   m.def(
       "mesh_struct_Q4",
       [](py::object coords, py::object boundary, unsigned int n, py::object connectivity) {
-        static const signature sig{"mesh_struct_Q4",
-                                   {"coords", "boundary", "n", "connectivity"}};
+        static const signature sig{"mesh_struct_Q4", {"coords", "boundary", "n", "connectivity"}};
         auto xyz = copy_points(coords, sig, 1);
         auto loop = read_ids(boundary, sig, 2);
         auto conn = copy_cells(connectivity, sig, 4);

@@ -66,17 +66,17 @@ Raises ArgumentError: coordinates (-1), connectivity (-2); MemoryError.)");
       "split_Q4_into_T3",
       [](py::object coordinates, py::object connectivity, double shape_threshold,
          double angle_threshold, int split_criterion) {
-        static const signature sig{"split_Q4_into_T3",
-                                   {"coordinates", "connectivity", "shape_threshold",
-                                    "angle_threshold", "split_criterion", "kept", "split",
-                                    "output"}};
+        static const signature sig{
+            "split_Q4_into_T3",
+            {"coordinates", "connectivity", "shape_threshold", "angle_threshold", "split_criterion",
+             "kept", "split", "output"}};
         auto xyz = read_points(coordinates, sig, 1);
         auto conn = read_cells(connectivity, sig, 2);
         orvo::dense1D<unsigned int, 8> kept, split;
         orvo::dense2D<unsigned int> output;
         const int cut = call(sig, [&] {
-          return sk::split_Q4_into_T3(xyz, conn, shape_threshold, angle_threshold,
-                                      split_criterion, kept, split, output);
+          return sk::split_Q4_into_T3(xyz, conn, shape_threshold, angle_threshold, split_criterion,
+                                      kept, split, output);
         });
         return py::make_tuple(to_numpy(std::move(kept)), to_numpy(std::move(split)),
                               to_numpy(std::move(output)), cut);
@@ -105,8 +105,8 @@ Raises ArgumentError: coordinates (-1), connectivity (-2); MemoryError.)");
             "mesh_reorient", {"connectivity", "neighbours", "start_element", "all_components"}};
         auto conn = copy_cells(connectivity, sig, 1);
         auto nb = copy_cells(neighbours, sig, 2);
-        const int reversed = call(
-            sig, [&] { return sk::mesh_reorient(conn, nb, start_element, all_components); });
+        const int reversed =
+            call(sig, [&] { return sk::mesh_reorient(conn, nb, start_element, all_components); });
         return py::make_tuple(to_numpy(std::move(conn)), to_numpy(std::move(nb)), reversed);
       },
       py::arg("connectivity"), py::arg("neighbours"), py::arg("start_element") = 0,

@@ -73,9 +73,10 @@ int main(int argc, char** argv) {
   const bool ok = write(dir + "normals.out", normals) && write(dir + "area.out", counts, 2, 1, 2) &&
                   write(dir + "smallest.out", smallest) && write(dir + "largest.out", largest) &&
                   write(dir + "curvatures.out", curvatures) && write(dir + "aniso.out", aniso) &&
-                  write(dir + "t6_points.out", t6_points) && write(dir + "t6_cells.out", t6_cells) &&
-                  write(dir + "q4_points.out", q4_points) && write(dir + "q4_cells.out", q4_cells) &&
-                  write(dir + "reoriented.out", mixed) &&
+                  write(dir + "t6_points.out", t6_points) &&
+                  write(dir + "t6_cells.out", t6_cells) &&
+                  write(dir + "q4_points.out", q4_points) &&
+                  write(dir + "q4_cells.out", q4_cells) && write(dir + "reoriented.out", mixed) &&
                   write(dir + "reoriented_neighbours.out", mixed_neighbours);
   return ok ? 0 : fail("cannot write the results");
 }
