@@ -129,6 +129,16 @@ def draw_2d(ax, points, cells, values=None, cmap="viridis"):
     return coll
 
 
+def side_by_side(*panels):
+    """A figure of 3-D views, one per (points, cells, title)."""
+    fig = plt.figure(figsize=(4.5 * len(panels), 4.5))
+    for k, (points, cells, title) in enumerate(panels):
+        ax = fig.add_subplot(1, len(panels), k + 1, projection="3d")
+        draw_3d(ax, points, cells)
+        ax.set_title(title)
+    return fig
+
+
 def save(fig, folder, name):
     fig.savefig(os.path.join(folder, name + ".png"), dpi=90, bbox_inches="tight")
     plt.close(fig)
@@ -177,14 +187,9 @@ def conversion(folder):
     write(folder, "conversion_q4", pq, [("quad", q4)])
     print("conversion: %d quadrangles cut into %d triangles, T6 has %d nodes; split into "
           "%d quadrangles" % (cut, len(triangles), len(p6), len(q4)))
-    fig = plt.figure(figsize=(9, 4.5))
-    ax = fig.add_subplot(1, 2, 1, projection="3d")
-    draw_3d(ax, points, triangles)
-    ax.scatter(*p6[len(points):].T, s=2, c="crimson")
-    ax.set_title("T3 + edge nodes (T6)")
-    ax = fig.add_subplot(1, 2, 2, projection="3d")
-    draw_3d(ax, pq, q4)
-    ax.set_title("split into quadrangles")
+    fig = side_by_side((points, triangles, "T3 + edge nodes (T6)"),
+                       (pq, q4, "split into quadrangles"))
+    fig.axes[0].scatter(*p6[len(points):].T, s=2, c="crimson")
     save(fig, folder, "conversion")
 
 
@@ -231,13 +236,8 @@ def extrusion(folder):
     write(folder, "extrusion_vase", vase_points, [("quad", vase)])
     write(folder, "extrusion_ribbon", ribbon_points, [("triangle", ribbon)])
     print("extrusion: vase of %d quadrangles, ribbon of %d triangles" % (len(vase), len(ribbon)))
-    fig = plt.figure(figsize=(9, 4.5))
-    ax = fig.add_subplot(1, 2, 1, projection="3d")
-    draw_3d(ax, vase_points, vase)
-    ax.set_title("rotation of a profile")
-    ax = fig.add_subplot(1, 2, 2, projection="3d")
-    draw_3d(ax, ribbon_points, ribbon)
-    ax.set_title("screw motion, graded triangles")
+    fig = side_by_side((vase_points, vase, "rotation of a profile"),
+                       (ribbon_points, ribbon, "screw motion, graded triangles"))
     save(fig, folder, "extrusion")
 
 
