@@ -631,8 +631,10 @@ SURFKIT_API int parametric_curvatures(const dense2D<double>& parameters,
 //   metrics       6 by #nodes, in and out (m00, m01, m11, m02, m12, m22): widened to
 //                 max(largest node ID + 1, its column count on entry, also of a 0 x k
 //                 array); present columns are kept and
-//                 intersected with, new ones start at 0 (no constraint). Nodes without a
-//                 valid mean edge length, and elements whose normal overflows, add nothing.
+//                 intersected with, new ones start at 0 (no constraint). A degenerate
+//                 element (normal zero or not finite) adds nothing; a node without a
+//                 valid mean edge length gets nothing, its element's other nodes still
+//                 do. Where an element's column starts changes a result only by rounding.
 // Returns 0 (a connectivity without columns only widens metrics to 6 rows); -1 fewer than
 // 3 coordinate rows; -2 a connectivity without exactly 3 rows or with a node ID not below
 // #nodes; -3 hn NaN, or finite and so small that 1/hn^2 overflows; -4 metrics not empty
