@@ -424,9 +424,11 @@ SURFKIT_API int metrics_struct(const dense1D<unsigned int, 8>& boundary, unsigne
 // Carries a nodal field from a background mesh of linear triangles onto target nodes of
 // the same coordinate set. Each target whose home entry is UINT_MAX gets the barycentric
 // blend of the values at the corners of the background triangle holding it (found by a
-// walk from a nearby node, 1e-6 relative tolerance); a target in no triangle gets an
-// exact copy of the values of the nearest node that has a home triangle, and keeps its
-// value when there is none. Targets are processed in list order, in place.
+// walk from a nearby node, 1e-6 relative tolerance; when the walks leave the mesh, every
+// triangle holding the nearest node is tested too, so that parts of the mesh touching
+// only at a node do not hide a triangle from it); a target in no triangle gets an exact
+// copy of the values of the nearest node that has a home triangle, and keeps its value
+// when there is none. Targets are processed in list order, in place.
 //   coordinates   2 by #nodes: background nodes and targets together.
 //   connectivity  3 by #triangles, counter-clockwise background triangles (T3).
 //   neighbours    3 by #triangles: row i of column e is the triangle across the edge
@@ -438,8 +440,11 @@ SURFKIT_API int metrics_struct(const dense1D<unsigned int, 8>& boundary, unsigne
 // rows; -2 connectivity not 3 rows or a node ID not below #nodes; -3 neighbours not
 // 3 by #triangles or an entry neither below #triangles nor UINT_MAX; -4 home size not
 // #nodes; -5 field column count not #nodes; -6 a target ID not below #nodes; -199
-// storage refused (the field unchanged). Cost: O(#triangles) for the node quadtree, then
-// per target a walk of a few steps (the exact nearest-node search only off the mesh).
+// storage refused (the field unchanged). Throws nothing: all scratch is taken before the
+// first target is written, from storage whose refusal gives -199. Cost: O(#triangles)
+// for the node quadtree and the triangles around each node (about 16 bytes per triangle,
+// 8 per node up to the largest a triangle names), then per target a walk of a few steps
+// (the exact nearest-node search and the triangles around that node only off the mesh).
 // Deterministic: the walk's random source is made per call, seeded with 1.
 SURFKIT_API int interpolate(const dense2D<double>& coordinates,
                             const dense2D<unsigned int>& connectivity,
@@ -464,8 +469,10 @@ SURFKIT_API int interpolate(const dense2D<double>& coordinates,
 // are blended linearly and kept only when in (0, DBL_MAX). Weights found within the
 // location tolerance outside the triangle are used as they are; only a metric blend that
 // fails with them is retried with the weights clamped to [0, 1] and renormalised (near a
-// vertex the edge ratio can be far outside [0, 1]). A target in no triangle gets an exact copy of
-// the nearest node with a home triangle (no validity test); without one it keeps its value.
+// vertex the edge ratio can be far outside [0, 1]). Triangles are found as by interpolate
+// (also those around the nearest node that the walks cannot reach across edges). A target
+// in no triangle gets an exact copy of the nearest node with a home triangle (no validity
+// test); without one it keeps its value.
 //   coordinates   2 by #nodes: background nodes and targets together.
 //   connectivity  3 by #triangles, counter-clockwise background triangles (T3).
 //   neighbours    3 by #triangles: row i of column e is the triangle across the edge
@@ -480,10 +487,12 @@ SURFKIT_API int interpolate(const dense2D<double>& coordinates,
 // of the connectivity not below #nodes (or columns of a row count other than 3); -3
 // neighbours not 3 by #triangles or an entry neither below #triangles nor UINT_MAX; -4
 // home size not #nodes; -5 metrics not 3 or 6 by #nodes; -6 a target ID not below
-// #nodes; -199 storage refused (the field unchanged). Cost: O(#triangles) for the node
-// quadtree, then per target a walk of a few steps and at most two metric reductions (a
-// 3 x 3 eigenproblem each in space). Deterministic (the walk's random source is made per
-// call, seeded with 1).
+// #nodes; -199 storage refused (the field unchanged). Throws nothing: all scratch is
+// taken before the first target is written, from storage whose refusal gives -199.
+// Cost: O(#triangles) for the node quadtree and the triangles around each node (as
+// interpolate), then per target a walk of a few steps and at most two metric reductions
+// (a 3 x 3 eigenproblem each in space). Deterministic (the walk's random source is made
+// per call, seeded with 1).
 SURFKIT_API int interpolate_metrics(const dense2D<double>& coordinates,
                                     const dense2D<unsigned int>& connectivity,
                                     const dense2D<unsigned int>& neighbours,
