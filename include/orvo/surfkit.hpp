@@ -587,12 +587,16 @@ SURFKIT_API int normals(const dense2D<double>& coordinates,
 //   max_elements   ... and stops expanding once the patch holds this many elements.
 //   feature_edges  2 by #edges (EDGE2): node pairs, unordered, whose dihedral angles are
 //                  left out and which growth does not cross beyond the ring.
-//   curvatures     sized afresh to 8 by #nodes: rows 0-2 the unit direction of the
-//                  curvature of largest absolute value, rows 3-5 that of the middle one
-//                  (or, when that is not above 0.001 times the largest, the tangent
-//                  direction perpendicular to rows 0-2), row 6 the largest, row 7 the
-//                  middle curvature. Convex outward surfaces get negative curvatures. A
-//                  node no element holds keeps a column of zeros.
+//   curvatures     sized afresh to 8 by #nodes: row 6 the curvature of largest absolute
+//                  value, row 7 the middle one (eigenvalues of the normal-cycle tensor);
+//                  rows 0-2 the unit eigenvector of that tensor for row 6's eigenvalue,
+//                  which lies along the direction of least bending, not along the one
+//                  row 6 measures; rows 3-5 the unit eigenvector for row 7's (or, when
+//                  that is not above 0.001 times the largest, the tangent direction
+//                  perpendicular to rows 0-2). On a torus (R = 3, r = 1) at the outer
+//                  equator, row 6 is about -0.87, the curvature across the tube, while
+//                  rows 0-2 are (0, 1, 0), along the tube. Convex outward surfaces get
+//                  negative curvatures. A node no element holds keeps a column of zeros.
 // Returns 0 (also for a connectivity without entries, the output then untouched);
 // -1 coordinates without 3 rows; -2 a connectivity without 3 rows or with a node ID not
 // below #nodes; -3 neighbours without #elements columns, with fewer than 3 rows, or with

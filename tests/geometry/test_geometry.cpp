@@ -330,6 +330,31 @@ TEST(PrincipalCurvatures, ExactRingOnACylinderConvergingOnASaddle) {
   EXPECT_LT(saddle, 0.2);
 }
 
+TEST(PrincipalCurvatures, TheLargestCurvaturesEigenvectorLiesAlongTheLeastBending) {
+  // Torus R = 3, r = 1, outward, patches of radius 0.7, at the outer equator (4, 0, 0): the
+  // curvature of largest absolute value is the one across the tube (-1 / r), yet rows 0-2,
+  // the normal-cycle
+  // tensor's eigenvector for it, run along the tube (y), where the surface bends least;
+  // rows 3-5 run across the tube (z), row 7 is the smaller curvature along the tube.
+  const unsigned nu = 60, nv = 24;
+  std::vector<std::array<double, 3>> pts;
+  std::vector<unsigned> tris;
+  for (unsigned i = 0; i < nu; ++i)
+    for (unsigned j = 0; j < nv; ++j) {
+      const double u = 2 * M_PI * i / nu, v = 2 * M_PI * j / nv;
+      pts.push_back({(3 + std::cos(v)) * std::cos(u), (3 + std::cos(v)) * std::sin(u), std::sin(v)});
+      const unsigned a = i * nv + j, b = (i + 1) % nu * nv + j, c = (i + 1) % nu * nv + (j + 1) % nv,
+                     d = i * nv + (j + 1) % nv;
+      tris.insert(tris.end(), {a, b, c, a, c, d});
+    }
+  const D k = curvatures(surfaces::make(pts, tris), 0.7);
+  EXPECT_NEAR(k(6, 0), -0.87, 0.02);  // most of -1 / r
+  EXPECT_LT(k(7, 0), 0.0);            // the same sign, and smaller
+  EXPECT_GT(k(7, 0), 0.5 * k(6, 0));
+  EXPECT_NEAR(std::fabs(k(1, 0)), 1.0, 1e-12);  // rows 0-2: (0, +-1, 0), along the tube
+  EXPECT_NEAR(std::fabs(k(5, 0)), 1.0, 1e-12);  // rows 3-5: (0, 0, +-1), across it
+}
+
 TEST(PrincipalCurvatures, PatchLimitsStopGrowthAtRingOne) {
   // On a sphere every element's normal turns from its neighbours', and ring 1 is never cut:
   // a tiny angle limit and an element budget of 0 or 1 leave ring 1 alone, like R = 0.
