@@ -115,8 +115,7 @@ int metrics_gen_aniso3d(const dense2D<double>& coordinates,
     // A degenerate element (normal zero or not finite) has no plane to give: it adds
     // nothing and leaves the carried direction alone. Any fixed stand-in normal would
     // impose a size along an arbitrary axis.
-    if (detail::is_zero(n) || !std::isfinite(n[0]) || !std::isfinite(n[1]) ||
-        !std::isfinite(n[2]))
+    if (detail::is_zero(n) || !std::isfinite(n[0]) || !std::isfinite(n[1]) || !std::isfinite(n[2]))
       continue;
     element_frame(n, d, t);
     for (unsigned k = 0; k < 3; ++k) {

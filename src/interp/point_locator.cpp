@@ -116,7 +116,8 @@ bool point_locator::build_incidence() {
   std::size_t count = 0;
   for (std::uint32_t t = 0; t < tris_; ++t)
     for (unsigned r = 0; r < 3; ++r)
-      if (corner(t, r) < nodes_) count = std::max<std::size_t>(count, std::size_t{corner(t, r)} + 1);
+      if (corner(t, r) < nodes_)
+        count = std::max<std::size_t>(count, std::size_t{corner(t, r)} + 1);
   if (!around_start_.resize(count + 1, 0)) return false;
   // A corner repeated in its triangle counts once.
   auto each_node = [&](std::uint32_t t, auto&& f) {
@@ -125,7 +126,8 @@ bool point_locator::build_incidence() {
       if (c < nodes_ && (r == 0 || c != corner(t, 0)) && (r < 2 || c != corner(t, 1))) f(c);
     }
   };
-  for (std::uint32_t t = 0; t < tris_; ++t) each_node(t, [&](unsigned c) { ++around_start_[c + 1]; });
+  for (std::uint32_t t = 0; t < tris_; ++t)
+    each_node(t, [&](unsigned c) { ++around_start_[c + 1]; });
   std::size_t most = 0;
   for (std::size_t v = 0; v < count; ++v) {
     most = std::max(most, around_start_[v + 1]);

@@ -195,7 +195,7 @@ TEST(MetricsGenAniso3d, ExactOnAPlaneBoundedByEachElementArgumentChecksAndRefusa
 surfaces::mesh wavy_with_extra_nodes() {
   surfaces::mesh g =
       surfaces::graph(6, true, [](double x, double y) { return 0.3 * std::sin(2 * x + y); });
-  const double extra[6][3] = {{3, 3, 3},   {4, 3.5, 3},       {5, 4, 3},
+  const double extra[6][3] = {{3, 3, 3},   {4, 3.5, 3},        {5, 4, 3},
                               {NAN, 0, 0}, {1e-160, 0.0, 0.0}, {0.0, 1e-160, 0.0}};
   D coords(3, 55);
   for (std::size_t j = 0; j < 55; ++j)
@@ -205,11 +205,13 @@ surfaces::mesh wavy_with_extra_nodes() {
 }
 
 // The connectivity with the given columns inserted before column `at`.
-cols with_columns(const cols& conn, std::size_t at, const std::vector<std::array<unsigned, 3>>& add) {
+cols with_columns(const cols& conn, std::size_t at,
+                  const std::vector<std::array<unsigned, 3>>& add) {
   cols out(3, conn.cols() + add.size());
   for (std::size_t e = 0; e < out.cols(); ++e)
     for (unsigned r = 0; r < 3; ++r)
-      out(r, e) = e >= at && e < at + add.size() ? add[e - at][r] : conn(r, e < at ? e : e - add.size());
+      out(r, e) =
+          e >= at && e < at + add.size() ? add[e - at][r] : conn(r, e < at ? e : e - add.size());
   return out;
 }
 
@@ -223,7 +225,8 @@ TEST(MetricsGenAniso3d, DegenerateElementsAddNothingAndLeaveTheOthersBitForBit) 
     D plain;
     ASSERT_EQ(sk::metrics_gen_aniso3d(g.coords, base, hn, plain), 0);
     for (std::size_t at : {0, 17, 72}) {
-      const cols k = with_columns(base, at, {{49, 50, 51}, {50, 50, 49}, {51, 52, 49}, {49, 49, 49}});
+      const cols k =
+          with_columns(base, at, {{49, 50, 51}, {50, 50, 49}, {51, 52, 49}, {49, 49, 49}});
       D m;
       ASSERT_EQ(sk::metrics_gen_aniso3d(g.coords, k, hn, m), 0);
       ASSERT_EQ(m.cols(), 53u);
@@ -235,8 +238,8 @@ TEST(MetricsGenAniso3d, DegenerateElementsAddNothingAndLeaveTheOthersBitForBit) 
   // A right triangle on the plane z = 0 and the degenerate (0, 3, 3) in two rotations:
   // node 0 keeps the planar metric (hn = 0.1 along z), nothing along x.
   const D x = {{0, 1, 0, 0.5}, {0, 0, 1, 0}, {0, 0, 0, 0}};
-  for (const cols& k : {cols::from_columns({{0, 1, 2}, {0, 3, 3}}),
-                        cols::from_columns({{0, 1, 2}, {3, 3, 0}})}) {
+  for (const cols& k :
+       {cols::from_columns({{0, 1, 2}, {0, 3, 3}}), cols::from_columns({{0, 1, 2}, {3, 3, 0}})}) {
     D m;
     ASSERT_EQ(sk::metrics_gen_aniso3d(x, k, 0.1, m), 0);
     const double h = (1 + 1 + 0.5 + 0.5) / 4, c = 1 / (h * h);  // two edges and (0, 3) twice
@@ -342,9 +345,10 @@ TEST(PrincipalCurvatures, TheLargestCurvaturesEigenvectorLiesAlongTheLeastBendin
   for (unsigned i = 0; i < nu; ++i)
     for (unsigned j = 0; j < nv; ++j) {
       const double u = 2 * M_PI * i / nu, v = 2 * M_PI * j / nv;
-      pts.push_back({(3 + std::cos(v)) * std::cos(u), (3 + std::cos(v)) * std::sin(u), std::sin(v)});
-      const unsigned a = i * nv + j, b = (i + 1) % nu * nv + j, c = (i + 1) % nu * nv + (j + 1) % nv,
-                     d = i * nv + (j + 1) % nv;
+      pts.push_back(
+          {(3 + std::cos(v)) * std::cos(u), (3 + std::cos(v)) * std::sin(u), std::sin(v)});
+      const unsigned a = i * nv + j, b = (i + 1) % nu * nv + j,
+                     c = (i + 1) % nu * nv + (j + 1) % nv, d = i * nv + (j + 1) % nv;
       tris.insert(tris.end(), {a, b, c, a, c, d});
     }
   const D k = curvatures(surfaces::make(pts, tris), 0.7);

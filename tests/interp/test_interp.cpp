@@ -57,8 +57,8 @@ background grid(unsigned n, double jitter, unsigned extra = 0, cells kept = cell
     for (unsigned i = 0; i < n; ++i) {
       const unsigned p = j * (n + 1) + i, q = p + 1, r = p + n + 1, s = r + 1;
       const bool odd = (i + j) % 2;
-      const bool gap = kept == cells::comb ? j >= 3 && i % 4 == 3
-                       : kept == cells::checkerboard && odd;
+      const bool gap =
+          kept == cells::comb ? j >= 3 && i % 4 == 3 : kept == cells::checkerboard && odd;
       if (!gap) v.insert(v.end(), {p, q, odd ? r : s, odd ? q : p, s, r});
     }
   b.conn.resize(3, v.size() / 3);

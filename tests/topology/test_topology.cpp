@@ -319,8 +319,8 @@ TEST(MeshReorient, AnEntryNamingAnElementWithoutThatEdgeGivesMinus2AlsoWhenReach
   // Two triangles sharing edge (1, 2): the second names itself across that edge, or the
   // first names itself across an edge it holds once.
   const U pair = U::from_columns({{0, 1, 2}, {2, 1, 3}});
-  for (const U& wrong : {U::from_columns({{1, N, N}, {N, N, 1}}),
-                         U::from_columns({{1, N, 0}, {N, N, 0}})}) {
+  for (const U& wrong :
+       {U::from_columns({{1, N, N}, {N, N, 1}}), U::from_columns({{1, N, 0}, {N, N, 0}})}) {
     U c = snapshot(pair), nb = snapshot(wrong);
     EXPECT_EQ(mesh_reorient(c, nb, 0, 1), -2);
     EXPECT_TRUE(same(c, pair));
