@@ -1,0 +1,111 @@
+"""Results against independent computations: exact areas, linear fields, analytic
+surfaces, counts that follow from the construction."""
+
+import math
+
+import numpy as np
+import pytest
+
+import surfkit
+from meshes import grid, icosphere, torus, triangle_neighbours
+
+NONE = surfkit.NONE
+
+
+def test_element_kinds_follow_the_library():
+    assert surfkit.ElementType.T6 == 8 and surfkit.ElementType.HEXA27 == 22
+    t6 = np.array([[0, 1, 2, 3, 4, 5]], dtype=np.uint32)
+    assert surfkit.flip(t6, surfkit.ElementType.T6).tolist() == [[2, 1, 0, 5, 4, 3]]
+    q8 = np.arange(8, dtype=np.uint32)[None, :]
+    assert surfkit.flip(q8, surfkit.ElementType.Q8).tolist() == [[2, 1, 0, 3, 5, 4, 7, 6]]
+
+
+def test_areas_are_exact_on_a_grid_and_converge_on_a_sphere():
+    points, cells = grid(7, 5)
+    assert surfkit.area(points, cells) == pytest.approx(1.0, abs=1e-14)
+    # Clockwise elements count negative in the plane.
+    assert surfkit.area(points, cells[:, ::-1]) == pytest.approx(-1.0, abs=1e-14)
+    errors = [abs(surfkit.area(*icosphere(k)) - 4 * math.pi) for k in (2, 3, 4)]
+    assert errors[0] > 3.5 * errors[1] > 3.5 ** 2 * errors[2]  # second order
+
+
+def test_angles_of_a_right_triangle_grid():
+    points, cells = grid(3, 3)
+    smallest, largest = surfkit.angles(points, cells)
+    assert np.allclose(smallest, math.pi / 4) and np.allclose(largest, math.pi / 2)
+    smallest, largest = surfkit.angles(points, cells, True)
+    assert np.allclose(largest, 1.5)  # a right angle in a triangle reads 3/pi * pi/2
+
+
+def test_torus_normals_and_curvatures():
+    points, quads = torus(96, 48)
+    triangles, _ = surfkit.split_Q4_into_T3(points, quads)
+    normals = surfkit.normals(points, triangles)
+    # The outward normal of the torus at angle u, v: (cos v cos u, cos v sin u, sin v).
+    ring = points.copy()
+    ring[:, 2] = 0
+    ring *= 3.0 / np.linalg.norm(ring, axis=1)[:, None]
+    exact = (points - ring) / np.linalg.norm(points - ring, axis=1)[:, None]
+    assert np.max(np.linalg.norm(normals - exact, axis=1)) < 2e-3
+    curv = surfkit.principal_curvatures(points, triangles, triangle_neighbours(triangles), 0.25)
+    outer = np.argmax(points[:, 0])  # (4, 0, 0): curvatures -1 across, -1/4 along the ring
+    assert curv[outer, 6] == pytest.approx(-1.0, rel=0.15)
+
+
+def test_interpolation_reproduces_a_linear_field():
+    points, cells = grid(6, 6)
+    targets = np.random.default_rng(0).uniform(0.01, 0.99, (50, 2))
+    xy = np.concatenate([points, targets])
+    field = np.zeros((len(xy), 2))
+    field[:len(points)] = np.column_stack([2 * points[:, 0] - points[:, 1] + 0.5,
+                                           points[:, 1]])
+    home = np.full(len(xy), NONE, dtype=np.uint32)
+    home[cells[:, 0]] = np.arange(len(cells))
+    home[cells[:, 1]] = np.arange(len(cells))
+    home[cells[:, 2]] = np.arange(len(cells))
+    ids = np.arange(len(points), len(xy))
+    out = surfkit.interpolate(xy, cells, triangle_neighbours(cells), home, field, ids)
+    expected = np.column_stack([2 * targets[:, 0] - targets[:, 1] + 0.5, targets[:, 1]])
+    assert np.allclose(out[len(points):], expected, atol=1e-12)
+    assert np.array_equal(out[:len(points)], field[:len(points)])
+    sizes = surfkit.interpolate_metrics(xy, cells, triangle_neighbours(cells), home,
+                                        np.where(np.arange(len(xy)) < len(points), 0.1, 0.0))
+    assert np.allclose(sizes[len(points):], 0.1)
+
+
+def test_structured_grid_in_a_square_rebuilds_the_grid():
+    points, cells = grid(4, 3, triangles=False)
+    boundary = np.array([0, 1, 2, 3, 4, 9, 14, 19, 18, 17, 16, 15, 10, 5, 0], dtype=np.uint32)
+    corners = points[np.unique(boundary)]
+    loop = np.searchsorted(np.unique(boundary), boundary).astype(np.uint32)
+    xy, quads = surfkit.mesh_struct_Q4(corners, loop, 3)
+    assert len(quads) == 12 and len(xy) == len(corners) + 3 * 2
+    assert surfkit.area(xy, quads) == pytest.approx(1.0)
+    sizes = surfkit.metrics_struct(loop, 3, np.full(len(corners), 0.25))
+    assert np.allclose(sizes, 0.25) and len(sizes) == len(xy)
+
+
+def test_extrusion_counts_and_band_area():
+    line = np.array([[0, 1], [1, 2]], dtype=np.uint32)
+    points = np.array([[0.0, 0.0], [1.0, 0.0], [3.0, 0.0]])
+    xy, band = surfkit.extrude_translate_T3(points, line, [0, 2], 4, 2)
+    assert len(band) == 2 * 4 * 2 and len(xy) == 3 + 4 * 3
+    assert surfkit.area(xy, band) == pytest.approx(6.0)  # the line runs +x, the band +y: ccw
+    xyz, ring = surfkit.extrude_rotate_Q4(points[:2], line[:1], [0, 0], 2 * math.pi, 64)
+    assert surfkit.area(xyz, ring) == pytest.approx(math.pi, rel=2e-3)
+
+
+def test_conversion_and_splitting_keep_the_area():
+    points, quads = grid(3, 2, triangles=False)
+    _, tris = grid(3, 2)
+    mixed_points, q4 = surfkit.split_into_Q4(points, quads[:3], tris[3:6])
+    assert surfkit.area(mixed_points, q4) == pytest.approx(0.5 + 0.25)
+    p9, q9 = surfkit.convert_Q4(points, quads, 1, 1)
+    assert q9.shape == (6, 9)
+    assert np.allclose(p9[q9[:, 8]], points[quads].mean(axis=1))
+    kept, split, out, cut = surfkit.split_Q4_into_T3(points, quads, 0.9, 0.9, 1)
+    assert cut == 0 and len(kept) == 6 and len(split) == 0
+    assert np.array_equal(out, quads)
+    degenerate = np.array([[0, 0, 1, 5], [0, 1, 5, 4]], dtype=np.uint32)
+    fixed, changed = surfkit.convert_degenerated_Q4(degenerate)
+    assert changed == 1 and fixed[0].tolist() == [0, 1, 5, NONE]
