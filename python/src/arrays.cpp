@@ -28,9 +28,9 @@ std::string dtype_text(const py::array& a) {
 
 // The array's entries as a rows x cols library array whose column c is row c of the C-order
 // (cols, rows) buffer `data`. This is the one place that decides between sharing the caller's
-// memory (`share`: the buffer is the caller's own array, which outlives the call, and the
-// call only reads it) and copying it. The library's array cannot yet refer to memory it does
-// not own, so the entries are copied once here either way.
+// memory (`share`: the buffer is the caller's own array object, not a conversion made
+// here, so it outlives the call; and the call only reads it) and copying it. The library's array
+// cannot yet refer to memory it does not own, so the entries are copied once here either way.
 template <class T>
 orvo::dense2D<T> adopt(const T* data, std::size_t rows, std::size_t cols,
                        [[maybe_unused]] bool share) {
@@ -154,7 +154,7 @@ orvo::dense2D<double> points_impl(py::handle obj, const signature& sig, int k,
   py::array keep;
   bool shared = false;
   const double* d = value_buffer(a, sig, k, keep, shared);
-  return adopt(d, rows, cols, shared && may_share);
+  return adopt(d, rows, cols, shared && may_share && a.ptr() == obj.ptr());
 }
 
 }  // namespace
@@ -180,7 +180,7 @@ orvo::dense2D<unsigned int> cells_impl(py::handle obj, const signature& sig, int
   py::array keep;
   bool shared = false;
   const unsigned int* d = id_buffer(a, sig, k, keep, shared);
-  return adopt(d, rows, cols, shared && may_share);
+  return adopt(d, rows, cols, shared && may_share && a.ptr() == obj.ptr());
 }
 
 orvo::dense1D<double, 8> values_impl(py::handle obj, const signature& sig, int k, bool may_share) {
@@ -191,7 +191,7 @@ orvo::dense1D<double, 8> values_impl(py::handle obj, const signature& sig, int k
   py::array keep;
   bool shared = false;
   const double* d = value_buffer(a, sig, k, keep, shared);
-  return adopt1(d, static_cast<std::size_t>(a.size()), shared && may_share);
+  return adopt1(d, static_cast<std::size_t>(a.size()), shared && may_share && a.ptr() == obj.ptr());
 }
 
 }  // namespace
@@ -212,7 +212,7 @@ orvo::dense1D<unsigned int, 8> read_ids(py::handle obj, const signature& sig, in
   py::array keep;
   bool shared = false;
   const unsigned int* d = id_buffer(a, sig, k, keep, shared);
-  return adopt1(d, static_cast<std::size_t>(a.size()), shared);
+  return adopt1(d, static_cast<std::size_t>(a.size()), shared && a.ptr() == obj.ptr());
 }
 
 orvo::dense1D<double, 8> read_values(py::handle obj, const signature& sig, int k) {
