@@ -131,9 +131,15 @@ void both_grids(benchmark::internal::Benchmark* b) {
   b->Args({1000, 0})->Args({1000, 1});
 }
 
-BENCHMARK(BM_BasekitNeighbours)->Apply(triangle_sizes)->Args({1000, 1})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BasekitNeighbours)
+    ->Apply(triangle_sizes)
+    ->Args({1000, 1})
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BasekitNeighboursUnorderedMap)->Apply(both_grids)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_BasekitNeighboursRatio)->Apply(both_grids)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_BasekitNeighboursRatio)
+    ->Apply(both_grids)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
 BENCHMARK(BM_BasekitHomeElements)->Apply(triangle_sizes)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BasekitBoundaryLoops)->Apply(triangle_sizes)->Unit(benchmark::kMillisecond);
 

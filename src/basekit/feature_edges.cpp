@@ -47,8 +47,8 @@ int feature_edges(const dense2D<double>& coordinates, const dense2D<unsigned int
       const unsigned* kf = column(f);
       const vec3 a = element_normal(coordinates, k, m);
       const vec3 b = element_normal(coordinates, kf, detail::corner_count(kf, rows));
-      const double turn =
-          std::atan2(surfkit::detail::norm(surfkit::detail::cross(a, b)), surfkit::detail::dot(a, b));
+      const double turn = std::atan2(surfkit::detail::norm(surfkit::detail::cross(a, b)),
+                                     surfkit::detail::dot(a, b));
       if (turn > angle && !found.push_back(4 * std::uint64_t{e} + j)) return -199;
     }
   }

@@ -126,8 +126,7 @@ TEST(BoundaryLoops, LoopOfAStructuredPatchRebuildsItsGrid) {
   for (std::size_t e = 0; e < g.conn.cols(); ++e)
     cell[{std::lround(g.coords(0, g.conn(0, e))), std::lround(g.coords(1, g.conn(0, e)))}] = e;
   for (std::size_t e = 0; e < rebuilt.cols(); ++e) {
-    const auto it =
-        cell.find({std::lround(x(0, rebuilt(0, e))), std::lround(x(1, rebuilt(0, e)))});
+    const auto it = cell.find({std::lround(x(0, rebuilt(0, e))), std::lround(x(1, rebuilt(0, e)))});
     ASSERT_NE(it, cell.end()) << "rebuilt cell " << e;
     for (unsigned r = 0; r < 4; ++r)
       for (unsigned d = 0; d < 2; ++d)
@@ -185,9 +184,18 @@ basekit_meshes::mesh cube() {
   m.coords.resize(3, 8);
   for (unsigned i = 0; i < 8; ++i)
     for (unsigned d = 0; d < 3; ++d) m.coords(d, i) = (i >> d) & 1;
-  m.conn = dense2D<unsigned>::from_columns({{0, 2, 3}, {0, 3, 1}, {4, 5, 7}, {4, 7, 6},
-                                            {0, 1, 5}, {0, 5, 4}, {2, 6, 7}, {2, 7, 3},
-                                            {0, 4, 6}, {0, 6, 2}, {1, 3, 7}, {1, 7, 5}});
+  m.conn = dense2D<unsigned>::from_columns({{0, 2, 3},
+                                            {0, 3, 1},
+                                            {4, 5, 7},
+                                            {4, 7, 6},
+                                            {0, 1, 5},
+                                            {0, 5, 4},
+                                            {2, 6, 7},
+                                            {2, 7, 3},
+                                            {0, 4, 6},
+                                            {0, 6, 2},
+                                            {1, 3, 7},
+                                            {1, 7, 5}});
   return m;
 }
 

@@ -229,8 +229,8 @@ TEST(NeighboursFeedTheExports, ReorientInterpolateAndCurvaturesMatchAHandBuiltMa
   EXPECT_TRUE(same(sn, surfaces::neighbours(s.conn)));
   dense2D<double> k1, k2;
   const dense2D<unsigned> none;
-  ASSERT_EQ(orvo::surfkit::principal_curvatures(s.coords, s.conn, surfaces::neighbours(s.conn),
-                                                0.5, M_PI, 100, none, k1),
+  ASSERT_EQ(orvo::surfkit::principal_curvatures(s.coords, s.conn, surfaces::neighbours(s.conn), 0.5,
+                                                M_PI, 100, none, k1),
             0);
   ASSERT_EQ(orvo::surfkit::principal_curvatures(s.coords, s.conn, sn, 0.5, M_PI, 100, none, k2), 0);
   EXPECT_TRUE(same(k1, k2));

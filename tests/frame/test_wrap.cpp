@@ -152,7 +152,8 @@ TEST(Wrap, ExportsRefuseTwoWrapsOfOneBufferAsTheyRefuseOneArrayTwice) {
   const auto quad = dense2D<unsigned>::from_columns({{0, 1, 2, 3}});
   const dense2D<double> x{{0, 1, 1, 0}, {0, 0, 1, 1}};
   unsigned lists[4] = {};
-  dense1D<unsigned> kept = dense1D<unsigned>::wrap(lists, 4), split = dense1D<unsigned>::wrap(lists, 4);
+  dense1D<unsigned> kept = dense1D<unsigned>::wrap(lists, 4),
+                    split = dense1D<unsigned>::wrap(lists, 4);
   dense2D<unsigned> out;
   ASSERT_TRUE(kept.resize(0));
   ASSERT_TRUE(split.resize(0));
