@@ -192,8 +192,9 @@ SURFKIT_API int split_Q4_into_T3(const dense2D<double>& coordinates,
 // Returns the number of quadrangles cut (at most INT_MAX); 0 for no columns; -1
 // coordinates without 2 or 3 rows; -2 connectivity without 4 rows or with a bad ID;
 // -7 `split` is the same list as `kept` or wraps memory `kept` wraps; -8 output not
-// empty and not 4 rows; -199 storage refused (output as on entry, both lists back to their entry
-// sizes). Cost: O(#elements); room for #elements more entries is reserved in each list.
+// empty and not 4 rows; -199 storage refused (output as on entry, both lists back to
+// their entry sizes).
+// Cost: O(#elements); room for #elements more entries is reserved in each list.
 SURFKIT_API int split_Q4_into_T3(const dense2D<double>& coordinates,
                                  const dense2D<unsigned int>& connectivity, double shape_threshold,
                                  double angle_threshold, int split_criterion,
