@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "orvo/dense.hpp"
+#include "support/testing.hpp"
 
 namespace basekit_meshes {
 
@@ -101,6 +102,23 @@ inline orvo::dense2D<unsigned> brute_neighbours(const orvo::dense2D<unsigned>& c
     }
   if (non_manifold) *non_manifold = crowded;
   return nb;
+}
+
+// Sweeps storage refusals through call(out) on fresh copies of `entry`: a refused run must
+// return -199 with the output as it came, the run that goes through `code` and `expected`.
+// Returns the number of runs refused.
+template <class Out, class Call>
+int sweep_one_output(const Out& entry, const Out& expected, int code, Call call) {
+  using namespace surfkit_testing;
+  return sweep_refusals([&](const refusal_point& p) {
+    Out out = snapshot(entry);
+    p.arm();
+    const int got = call(out);
+    const bool fired = p.fired();
+    EXPECT_EQ(got, fired ? -199 : code) << "refusal " << p.n();
+    EXPECT_TRUE(same(out, fired ? entry : expected)) << "refusal " << p.n();
+    return fired;
+  });
 }
 
 }  // namespace basekit_meshes
