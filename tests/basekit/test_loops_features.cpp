@@ -2,6 +2,7 @@
 // orientation, a structured patch rebuilt from its loop, and the 12 edges of a cube.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <map>
@@ -106,6 +107,20 @@ TEST(BoundaryLoops, PinchNodePairsEdgesWithinTheirFanAndMixedDirectionsGiveOpenL
   const auto open = split_loops(nodes, starts);
   EXPECT_EQ(open[0], (std::vector<unsigned>{2, 0, 1}));
   EXPECT_EQ(open[1], (std::vector<unsigned>{2, 3, 1}));
+}
+
+TEST(BoundaryLoops, JitteredMixedGridsHaveOneCounterClockwiseLoopAroundTheirArea) {
+  for (unsigned seed : {1u, 2u, 3u}) {
+    const basekit_meshes::mesh g = basekit_meshes::grid(9, 6, 5, seed, 0.3, true);
+    dense2D<unsigned> nb;
+    ASSERT_EQ(orvo::basekit::neighbours(g.conn, 70, nb), 0);
+    ids loop, starts;
+    ASSERT_EQ(orvo::basekit::boundary_loops(g.conn, nb, loop, starts), 1) << "seed " << seed;
+    const std::vector<unsigned> l(loop.begin(), loop.end());
+    ASSERT_EQ(l.size(), 2 * (9 + 6) + 1u);
+    EXPECT_EQ(l.front(), *std::min_element(l.begin(), l.end()));
+    EXPECT_NEAR(loop_area(g.coords, l), 54.0, 1e-12) << "seed " << seed;
+  }
 }
 
 TEST(BoundaryLoops, LoopOfAStructuredPatchRebuildsItsGrid) {
