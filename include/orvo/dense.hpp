@@ -195,8 +195,6 @@ class vector_num : public ref_counted {
     owned_ = true;
     return true;
   }
-  // False for memory wrapped from a caller.
-  bool owned() const noexcept { return owned_; }
 
  private:
   vector_num() = default;
@@ -222,7 +220,7 @@ class dense1D {
   }
   // An array over the caller's n elements at `data`, read and written in place and never
   // freed (see "Wrapped memory" above); size and room n. Growth past n moves it to its own
-  // storage. Empty (no storage) when `data` is null with n > 0, or when refused.
+  // storage. Empty (no storage) when `data` is null, or when refused.
   static dense1D wrap(T* data, std::size_t n) {
     dense1D v;
     if (!data) return v;
@@ -375,8 +373,8 @@ class dense2D {
   // "Wrapped memory" above). The memory must hold ld * (cols - 1) + rows elements. A C-order
   // (n, 3) buffer, or a std::vector of x, y, z triples, is wrap(p, 3, n, 3). Growth past that
   // room (more columns, more rows than ld) moves it to its own storage. Empty (0 x 0, no
-  // storage) when ld < rows, ld is 0, the extent overflows, `data` is null for a non-empty
-  // extent, or the request is refused.
+  // storage) when ld < rows, ld is 0, the extent overflows, `data` is null, or the request
+  // is refused.
   static dense2D wrap(T* data, std::size_t rows, std::size_t cols, std::size_t ld) {
     dense2D m;
     if (ld == 0 || ld < rows || !data) return m;
