@@ -50,5 +50,10 @@ int main(int argc, char** argv) {
     code |= orvo::surfkit::normals(xyz, cells, 1.0, true, out);
   });
   std::printf("normals %.9f\n", normals);
+  const double neighbours = median_seconds(repeats, [&] {
+    orvo::dense2D<unsigned int> out;
+    code |= orvo::basekit::neighbours(cells, static_cast<unsigned>(xyz.cols()), out) < 0;
+  });
+  std::printf("neighbours %.9f\n", neighbours);
   return code == 0 ? 0 : 1;
 }

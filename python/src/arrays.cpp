@@ -28,15 +28,21 @@ std::string dtype_text(const py::array& a) {
 
 // The array's entries as a rows x cols library array whose column c is row c of the C-order
 // (cols, rows) buffer `data`. This is the one place that decides between sharing the caller's
-// memory (`share`: the buffer is the caller's own array object, not a conversion made
-// here, so it outlives the call; and the call only reads it) and copying it. The library's array
-// cannot yet refer to memory it does not own, so the entries are copied once here either way.
+// memory and copying it: `share` says the buffer is the caller's own array object (not a
+// conversion made here), so it outlives the call, and that the call only reads it; the
+// library's array then wraps it in place. Anything the call changes is copied, so nothing
+// the caller passed is modified.
 template <class T>
-orvo::dense2D<T> adopt(const T* data, std::size_t rows, std::size_t cols,
-                       [[maybe_unused]] bool share) {
+orvo::dense2D<T> adopt(const T* data, std::size_t rows, std::size_t cols, bool share) {
   orvo::dense2D<T> out;
   if (rows == 0 || cols == 0) {
     if (!out.resize(rows, cols)) raise_memory_error();
+    return out;
+  }
+  if (share) {
+    // The library only reads an input it takes by const reference.
+    out = orvo::dense2D<T>::wrap(const_cast<T*>(data), rows, cols, rows);
+    if (out.rows() != rows || out.cols() != cols) raise_memory_error();
     return out;
   }
   if (!out.resize(rows, cols)) raise_memory_error();
@@ -45,10 +51,16 @@ orvo::dense2D<T> adopt(const T* data, std::size_t rows, std::size_t cols,
 }
 
 template <class T>
-orvo::dense1D<T, 8> adopt1(const T* data, std::size_t n, [[maybe_unused]] bool share) {
+orvo::dense1D<T, 8> adopt1(const T* data, std::size_t n, bool share) {
   orvo::dense1D<T, 8> out;
-  if (n && !out.resize(n)) raise_memory_error();
-  if (n) std::memcpy(out.data(), data, n * sizeof(T));
+  if (n == 0) return out;
+  if (share) {
+    out = orvo::dense1D<T, 8>::wrap(const_cast<T*>(data), n);
+    if (out.size() != n) raise_memory_error();
+    return out;
+  }
+  if (!out.resize(n)) raise_memory_error();
+  std::memcpy(out.data(), data, n * sizeof(T));
   return out;
 }
 

@@ -89,6 +89,14 @@ orvo::dense2D<double> copy_points(py::handle obj, const signature& sig, int k,
 orvo::dense2D<unsigned int> copy_cells(py::handle obj, const signature& sig, int k);
 orvo::dense1D<double, 8> copy_values(py::handle obj, const signature& sig, int k);
 
+// The neighbour matrix argument of a call over `cells` and `node_count` nodes: the caller's
+// (read like any cells, code -k) or, for None, the one basekit::neighbours builds (a
+// connectivity it rejects raises with the call's code -connectivity_code).
+orvo::dense2D<unsigned int> read_neighbours(py::handle obj,
+                                            const orvo::dense2D<unsigned int>& cells,
+                                            std::size_t node_count, const signature& sig, int k,
+                                            int connectivity_code);
+
 // ---- Outputs: the library's arrays handed to NumPy without a copy ------------------------
 // The NumPy array keeps the library's storage alive. Shape (cols, rows) and (n,).
 py::array to_numpy(orvo::dense2D<double>&& a);
@@ -104,6 +112,7 @@ void bind_extrusion(py::module_& m);
 void bind_structured(py::module_& m);
 void bind_interpolation(py::module_& m);
 void bind_geometry(py::module_& m);
+void bind_plumbing(py::module_& m);
 void bind_testing(py::module_& m);
 
 }  // namespace surfkit_python

@@ -83,7 +83,7 @@ Raises ArgumentError: coordinates (-1), connectivity (-2); MemoryError.)");
                                     "max_angle", "max_elements", "feature_edges", "curvatures"}};
         auto xyz = read_points(coordinates, sig, 1, {3});
         auto conn = read_cells(connectivity, sig, 2);
-        auto nb = read_cells(neighbours, sig, 3);
+        auto nb = read_neighbours(neighbours, conn, xyz.cols(), sig, 3, 2);
         auto features = read_cells(feature_edges, sig, 7);
         orvo::dense2D<double> out;
         call(sig, [&] {
@@ -92,17 +92,17 @@ Raises ArgumentError: coordinates (-1), connectivity (-2); MemoryError.)");
         });
         return to_numpy(std::move(out));
       },
-      py::arg("coordinates"), py::arg("connectivity"), py::arg("neighbours"),
+      py::arg("coordinates"), py::arg("connectivity"), py::arg("neighbours") = py::none(),
       py::arg("radius") = 0.0, py::arg("max_angle") = M_PI, py::arg("max_elements") = UINT_MAX,
       py::arg("feature_edges") = py::none(),
-      R"(principal_curvatures(coordinates, connectivity, neighbours, radius=0.0, max_angle=pi, max_elements=0xFFFFFFFF, feature_edges=None) -> ndarray
+      R"(principal_curvatures(coordinates, connectivity, neighbours=None, radius=0.0, max_angle=pi, max_elements=0xFFFFFFFF, feature_edges=None) -> ndarray
 
 Principal curvatures and directions at every node of a triangulated surface, by the
 normal-cycle estimate over a patch of elements around each node.
 
 coordinates : (n, 3) float64.  connectivity : (m, 3) triangles.
 neighbours : (m, 3): entry (e, j) the triangle across the edge opposite local node j,
-    0xFFFFFFFF on the boundary (see neighbours()).
+    NONE on the boundary; None: built here by neighbours().
 radius : the patch grows beyond the node's ring only into elements with a node closer
     than |radius| (0: ring only); max_angle: only across edges whose normals make an
     angle below it; max_elements: stops growing at that many elements.
