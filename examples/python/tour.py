@@ -196,20 +196,21 @@ def conversion(folder):
 def topology(folder):
     """Quality-driven cutting of a distorted quadrangle grid and reorientation."""
     rng = np.random.default_rng(7)
-    x, y = np.meshgrid(np.linspace(0, 1, 13), np.linspace(0, 1, 9))
+    x, y = np.meshgrid(np.linspace(0, 1.5, 13), np.linspace(0, 1, 9))
     points = np.column_stack([x.ravel(), y.ravel()])
-    points[:, :] += rng.uniform(-0.03, 0.03, points.shape) * (0 < points) * (points < 1)
+    inside = (0 < points) * (points < [1.5, 1])
+    points += rng.uniform(-0.025, 0.025, points.shape) * inside
     i, j = np.meshgrid(np.arange(12), np.arange(8))
     a = (j * 13 + i).ravel()
     quads = np.column_stack([a, a + 1, a + 14, a + 13]).astype(np.uint32)
-    kept, split, mixed, cut = surfkit.split_Q4_into_T3(points, quads, 0.8, 0.8, 1)
+    kept, split, mixed, cut = surfkit.split_Q4_into_T3(points, quads, 0.75, 0.75, 1)
     messy = mixed.copy()
     messy[::3, [0, 2]] = messy[::3, [2, 0]]
     neighbours, _ = surfkit.neighbours(messy, len(points))
     tidy, _, reversed_count = surfkit.mesh_reorient(messy, neighbours, 0, 1)
     write(folder, "topology", points,
           [("triangle", mixed[mixed[:, 3] == NONE, :3]), ("quad", mixed[mixed[:, 3] != NONE])])
-    print("topology: %d of %d quadrangles cut below quality 0.8; %d elements reversed back"
+    print("topology: %d of %d quadrangles cut below quality 0.75; %d elements reversed back"
           % (cut, len(quads), reversed_count))
     sign = np.sign([surfkit.area(points, row[None, :]) for row in messy])
     fig, axes = plt.subplots(1, 2, figsize=(9, 3.4))
