@@ -39,6 +39,24 @@ unsigned int node_count_of(py::object node_count, const orvo::dense2D<unsigned i
 
 }  // namespace
 
+orvo::dense2D<unsigned int> read_neighbours(py::handle obj,
+                                            const orvo::dense2D<unsigned int>& cells,
+                                            std::size_t node_count, const signature& sig, int k,
+                                            int connectivity_code) {
+  if (!obj.is_none()) return read_cells(obj, sig, k);
+  if (node_count >= UINT_MAX) raise_argument_error(sig, connectivity_code, "too many nodes");
+  orvo::dense2D<unsigned int> out;
+  int code;
+  {
+    py::gil_scoped_release release;
+    code = bk::neighbours(cells, static_cast<unsigned int>(node_count), out);
+  }
+  if (code == -1)
+    raise_argument_error(sig, connectivity_code, "while matching its edges into neighbours");
+  check_code(sig, code);
+  return out;
+}
+
 void bind_plumbing(py::module_& m) {
   m.def(
       "neighbours",
