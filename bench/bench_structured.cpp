@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "orvo/surfkit.hpp"
-#include "structured/metric_algebra.hpp"
+#include "metric/metric_algebra.hpp"
 
 namespace {
 

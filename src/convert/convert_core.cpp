@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "convert/edge_table.hpp"
-#include "frame/checks.hpp"
+#include "common/checks.hpp"
 
 namespace orvo::surfkit::detail {
 namespace {

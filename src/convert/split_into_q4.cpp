@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "convert/convert_core.hpp"
-#include "frame/checks.hpp"
+#include "common/checks.hpp"
 #include "orvo/surfkit.hpp"
 
 namespace orvo::surfkit {

@@ -20,10 +20,10 @@
 #include <cstdint>
 #include <vector>
 
-#include "extrude/cells.hpp"
+#include "common/cells.hpp"
 #include "extrude/grading.hpp"
 #include "extrude/layers.hpp"
-#include "frame/checks.hpp"
+#include "common/checks.hpp"
 #include "orvo/basekit.hpp"
 #include "orvo/dense.hpp"
 
@@ -85,24 +85,6 @@ inline bool size_ok(double h) noexcept {
 
 namespace sweep_impl {
 
-// Sets the surface connectivity back to its entry column count (at the row count it
-// has by then) when the call fails after the checks, exceptions included.
-class surface_rollback {
- public:
-  explicit surface_rollback(dense2D<unsigned int>& s) noexcept : s_(s), cols_(s.cols()) {}
-  surface_rollback(const surface_rollback&) = delete;
-  surface_rollback& operator=(const surface_rollback&) = delete;
-  ~surface_rollback() {
-    if (armed_) s_.resize(s_.rows(), cols_);  // shrinking: never refused
-  }
-  void dismiss() noexcept { armed_ = false; }
-
- private:
-  dense2D<unsigned int>& s_;
-  std::size_t cols_;
-  bool armed_ = true;
-};
-
 // a * b + c when it stays at or below `limit`.
 inline bool sum_of_product(std::uint64_t a, std::uint64_t b, std::uint64_t c, std::uint64_t limit,
                            std::uint64_t& out) noexcept {
@@ -157,7 +139,8 @@ int sweep(dense2D<double>& coords, const dense2D<unsigned int>& line,
   const std::size_t width = tf.width();
   std::vector<double> sources(static_cast<std::size_t>(nd) * width);
 
-  surface_rollback surface_back(surface);
+  // The surface goes back to its entry column count, at the row count it has by then.
+  extent_guard<dense2D<unsigned int>> surface_back(surface, restore::columns);
   if (!surface.resize(cell_rows, static_cast<std::size_t>(cell_cols), UINT_MAX))
     return storage_refused;
   {

@@ -6,10 +6,10 @@
 #include <cmath>
 #include <cstdint>
 
-#include "frame/checks.hpp"
-#include "geometry/forms.hpp"
-#include "geometry/mesh_access.hpp"
-#include "geometry/tangent_frame.hpp"
+#include "common/checks.hpp"
+#include "common/forms.hpp"
+#include "common/mesh_access.hpp"
+#include "common/vectors.hpp"
 #include "orvo/surfkit.hpp"
 
 namespace orvo::surfkit {
@@ -42,18 +42,11 @@ void mean_edge_lengths(const dense2D<double>& coords, const dense2D<unsigned int
   }
 }
 
-// Divides v by its length unless that is 0: the plain division, where unit_or_zero
-// rescales first (its last bits differ).
-void normalise(vec3& v) {
-  const double l = detail::norm(v);
-  if (l != 0.0) v = {v[0] / l, v[1] / l, v[2] / l};
-}
-
 // The element's orthonormal frame (d, t, n): n its unit normal, or (1, 0, 0) for a
 // degenerate element; d the direction carried over from the previous element, made
 // perpendicular to n (a unit axis replaces it when it is parallel to n or still 0).
 void element_frame(vec3& n, vec3& d, vec3& t) {
-  normalise(n);
+  n = detail::normalised(n);
   if (detail::is_zero(n)) n = {1.0, 0.0, 0.0};
   t = detail::cross(n, d);
   if (detail::is_zero(t)) {
@@ -62,8 +55,8 @@ void element_frame(vec3& n, vec3& d, vec3& t) {
     t = detail::cross(n, d);
   }
   d = detail::cross(t, n);
-  normalise(d);
-  normalise(t);
+  d = detail::normalised(d);
+  t = detail::normalised(t);
 }
 
 }  // namespace
@@ -107,9 +100,7 @@ int metrics_gen_aniso3d(const dense2D<double>& coordinates,
     const vec3 N = detail::element_normal_T3(detail::point(coordinates, ids[0]),
                                              detail::point(coordinates, ids[1]),
                                              detail::point(coordinates, ids[2]));
-    const double len = detail::norm(N);
-    vec3 n = {0.0, 0.0, 0.0};
-    if (len != 0.0) n = {N[0] / len, N[1] / len, N[2] / len};
+    vec3 n = detail::divided_or_zero(N, detail::norm(N));
     // An element whose normal overflowed has no direction to give.
     if (!std::isfinite(n[0]) || !std::isfinite(n[1]) || !std::isfinite(n[2])) continue;
     element_frame(n, d, t);

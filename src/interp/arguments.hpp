@@ -4,7 +4,7 @@
 
 #include <cstddef>
 
-#include "frame/checks.hpp"
+#include "common/checks.hpp"
 #include "orvo/basekit.hpp"
 #include "orvo/dense.hpp"
 
@@ -20,9 +20,7 @@ inline int check_background(const dense2D<double>& coords, const dense2D<unsigne
   const std::size_t n = coords.cols();
   if (!plane_coordinates_ok(coords)) return -1;
   if ((exact_rows && conn.rows() != 3) || !input_connectivity_ok(conn, T3, n)) return -2;
-  if (neighbours.rows() != 3 || neighbours.cols() != conn.cols() ||
-      !basekit::check_IDs(neighbours, id_limit(conn.cols())))
-    return -3;
+  if (neighbours.rows() != 3 || !neighbours_ok(neighbours, conn.cols())) return -3;
   if (home.size() != n) return -4;
   return 0;
 }

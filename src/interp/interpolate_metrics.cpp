@@ -12,7 +12,7 @@
 #include "interp/arguments.hpp"
 #include "interp/point_locator.hpp"
 #include "orvo/surfkit.hpp"
-#include "structured/metric_algebra.hpp"
+#include "metric/metric_algebra.hpp"
 
 namespace orvo::surfkit {
 

@@ -53,14 +53,9 @@ class node_quadtree {
   // Word r of a cell (0: node count or first child; 1 to 3: node IDs or children).
   unsigned cell_word(unsigned r, std::uint32_t cell) const noexcept { return pool_(r, cell); }
 
-  std::uint64_t node_count() const noexcept { return node_count_; }
   // True once a storage request of the tree was refused: some nodes may be missing.
   bool storage_refused() const noexcept { return refused_; }
 
-  // Inspection, for tests.
-  const dense2D<unsigned int>& cells() const noexcept { return pool_; }
-  const point& origin() const noexcept { return origin_; }
-  const point& scale() const noexcept { return scale_; }
   // Integer position of p per axis, clamped into [0, 2^31 - 1]; `clamped` tells whether
   // either axis needed it (NaN included).
   std::array<std::uint32_t, 2> integer_position(const double* p, bool& clamped) const noexcept;

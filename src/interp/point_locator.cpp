@@ -4,7 +4,7 @@
 #include <cmath>
 #include <unordered_set>
 
-#include "geometry/forms.hpp"
+#include "common/forms.hpp"
 
 namespace orvo::surfkit::detail {
 

@@ -18,12 +18,11 @@
 #include <utility>
 #include <vector>
 
+#include "common/mesh_access.hpp"
 #include "interp/node_quadtree.hpp"
 #include "orvo/dense.hpp"
 
 namespace orvo::surfkit::detail {
-
-constexpr unsigned no_id = 0xffffffffu;
 
 // Barycentric solve of a 2 x 2 system a11 x + a12 y = r1, a21 x + a22 y = r2, refined by
 // up to `steps` damped residual corrections.
@@ -43,10 +42,6 @@ class point_locator {
   // Builds the node quadtree over the connectivity; the number of nodes inserted.
   std::uint64_t build() { return tree_.build(conn_); }
   bool storage_refused() const noexcept { return tree_.storage_refused(); }
-  node_quadtree& tree() noexcept { return tree_; }
-  // Triangles the walk may visit: columns present in both the connectivity and the
-  // neighbour matrix (they are equal for well-formed arguments).
-  std::uint32_t triangle_count() const noexcept { return tris_; }
 
   // Edge of triangle t that p lies beyond (tested from (s + 1) mod 3 on), -1 when p is
   // inside within tol times the doubled area, -2 for a triangle that is not

@@ -1,6 +1,6 @@
 #include "structured/grid.hpp"
 
-#include "frame/checks.hpp"
+#include "common/checks.hpp"
 
 namespace orvo::surfkit::detail {
 

@@ -4,8 +4,8 @@
 #include <climits>
 #include <cstdint>
 
-#include "extrude/cells.hpp"
-#include "frame/checks.hpp"
+#include "common/cells.hpp"
+#include "common/checks.hpp"
 #include "orvo/surfkit.hpp"
 #include "structured/grid.hpp"
 

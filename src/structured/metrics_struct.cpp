@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "frame/checks.hpp"
+#include "common/checks.hpp"
 #include "orvo/surfkit.hpp"
 #include "structured/grid.hpp"
-#include "structured/metric_algebra.hpp"
+#include "metric/metric_algebra.hpp"
 
 namespace orvo::surfkit {
 namespace {

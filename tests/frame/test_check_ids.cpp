@@ -2,7 +2,7 @@
 
 #include <climits>
 
-#include "frame/checks.hpp"
+#include "common/checks.hpp"
 #include "orvo/basekit.hpp"
 
 using orvo::dense1D;

@@ -4,7 +4,7 @@
 #include <cfloat>
 #include <tuple>
 
-#include "frame/lapack.hpp"
+#include "common/lapack.hpp"
 #include "geometry/surfaces.hpp"
 #include "orvo/surfkit.hpp"
 #include "support/testing.hpp"

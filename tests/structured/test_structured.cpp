@@ -12,7 +12,7 @@
 
 #include "orvo/basekit.hpp"
 #include "orvo/surfkit.hpp"
-#include "structured/metric_algebra.hpp"
+#include "metric/metric_algebra.hpp"
 #include "support/testing.hpp"
 
 using namespace orvo::surfkit;

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "convert/triangle_quality.hpp"
+#include "topology/triangle_quality.hpp"
 #include "orvo/surfkit.hpp"
 #include "support/testing.hpp"
 

@@ -3,8 +3,9 @@
 #include <climits>
 #include <cstdint>
 
-#include "convert/split_q4_diagonal.hpp"
-#include "frame/checks.hpp"
+#include "topology/split_q4_diagonal.hpp"
+#include "common/checks.hpp"
+#include "common/mesh_access.hpp"
 #include "orvo/surfkit.hpp"
 
 namespace orvo::surfkit {

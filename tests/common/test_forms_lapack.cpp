@@ -3,8 +3,8 @@
 
 #include <cmath>
 
-#include "frame/lapack.hpp"
-#include "geometry/forms.hpp"
+#include "common/lapack.hpp"
+#include "common/forms.hpp"
 
 namespace sd = orvo::surfkit::detail;
 
