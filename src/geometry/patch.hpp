@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <unordered_set>
 
+#include "orvo/basekit.hpp"
 #include "orvo/dense.hpp"
 
 namespace orvo::surfkit::detail {
@@ -55,7 +56,7 @@ class patch {
   bool add(unsigned e);
 
   dense1D<std::uint64_t, 8> stamps_;
-  dense1D<unsigned int, 8> list_;
+  id_list list_;
   std::uint64_t stamp_ = 0;
   std::size_t ring1_ = 0;
 };

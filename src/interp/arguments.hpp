@@ -16,7 +16,7 @@ namespace orvo::surfkit::detail {
 // is not 3.
 inline int check_background(const dense2D<double>& coords, const dense2D<unsigned int>& conn,
                             const dense2D<unsigned int>& neighbours,
-                            const dense1D<unsigned int, 8>& home, bool exact_rows) {
+                            const id_list& home, bool exact_rows) {
   const std::size_t n = coords.cols();
   if (!plane_coordinates_ok(coords)) return -1;
   if ((exact_rows && conn.rows() != 3) || !input_connectivity_ok(conn, T3, n)) return -2;
@@ -26,7 +26,7 @@ inline int check_background(const dense2D<double>& coords, const dense2D<unsigne
 }
 
 // The target list of a call over `node_count` nodes.
-inline bool targets_ok(const dense1D<unsigned int, 8>& targets, std::size_t node_count) {
+inline bool targets_ok(const id_list& targets, std::size_t node_count) {
   return basekit::check_IDs(targets, id_limit(node_count));
 }
 

@@ -22,7 +22,7 @@ struct field_view {
 // Warms the cache for the next batch of targets from position n on: their locations and
 // the field values at the corners of a triangle near each.
 void warm(const detail::point_locator& locator, const field_view& f,
-          const dense1D<unsigned int, 8>& targets, std::size_t n, const double** ahead,
+          const id_list& targets, std::size_t n, const double** ahead,
           std::uint32_t* starts) {
   const std::size_t count = std::min(detail::point_locator::warm_batch, targets.size() - n);
   for (std::size_t i = 0; i < count; ++i) ahead[i] = locator.node(targets[n + i]);
@@ -34,8 +34,8 @@ void warm(const detail::point_locator& locator, const field_view& f,
 }
 
 int interpolate_field(const dense2D<double>& coords, const dense2D<unsigned int>& conn,
-                      const dense2D<unsigned int>& neighbours, const dense1D<unsigned int, 8>& home,
-                      const field_view& f, const dense1D<unsigned int, 8>& targets) {
+                      const dense2D<unsigned int>& neighbours, const id_list& home,
+                      const field_view& f, const id_list& targets) {
   detail::point_locator locator(coords, conn, neighbours, home);
   locator.build();
   // A tree with missing nodes would silently give other values: report the refusal
@@ -73,8 +73,8 @@ int interpolate_field(const dense2D<double>& coords, const dense2D<unsigned int>
 }  // namespace
 
 int interpolate(const dense2D<double>& coordinates, const dense2D<unsigned int>& connectivity,
-                const dense2D<unsigned int>& neighbours, const dense1D<unsigned int, 8>& home,
-                dense2D<double>& field, const dense1D<unsigned int, 8>& targets) {
+                const dense2D<unsigned int>& neighbours, const id_list& home,
+                dense2D<double>& field, const id_list& targets) {
   if (targets.empty()) return 0;
   if (int code = detail::check_background(coordinates, connectivity, neighbours, home, true))
     return code;
@@ -86,8 +86,8 @@ int interpolate(const dense2D<double>& coordinates, const dense2D<unsigned int>&
 }
 
 int interpolate(const dense2D<double>& coordinates, const dense2D<unsigned int>& connectivity,
-                const dense2D<unsigned int>& neighbours, const dense1D<unsigned int, 8>& home,
-                dense1D<double, 8>& field, const dense1D<unsigned int, 8>& targets) {
+                const dense2D<unsigned int>& neighbours, const id_list& home,
+                dense1D<double, 8>& field, const id_list& targets) {
   if (targets.empty()) return 0;
   if (int code = detail::check_background(coordinates, connectivity, neighbours, home, true))
     return code;

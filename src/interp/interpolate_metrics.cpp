@@ -105,7 +105,7 @@ struct size_kind {
 // `target(n)` gives the n-th of `count` targets.
 template <class Kind, class Targets>
 int interpolate_sizes(const dense2D<double>& coords, const dense2D<unsigned int>& conn,
-                      const dense2D<unsigned int>& neighbours, const dense1D<unsigned int, 8>& home,
+                      const dense2D<unsigned int>& neighbours, const id_list& home,
                       const Kind& field, Targets target, std::size_t count, bool keep_valid) {
   detail::point_locator locator(coords, conn, neighbours, home);
   locator.build();
@@ -147,8 +147,8 @@ int interpolate_sizes(const dense2D<double>& coords, const dense2D<unsigned int>
 // Checks shared by the four overloads; the field's own check is `field_ok`.
 template <class Field>
 int check_arguments(const dense2D<double>& coords, const dense2D<unsigned int>& conn,
-                    const dense2D<unsigned int>& neighbours, const dense1D<unsigned int, 8>& home,
-                    const Field& field, const dense1D<unsigned int, 8>* targets) {
+                    const dense2D<unsigned int>& neighbours, const id_list& home,
+                    const Field& field, const id_list* targets) {
   if (int code = detail::check_background(coords, conn, neighbours, home, false)) return code;
   const std::size_t n = coords.cols();
   if constexpr (std::is_same_v<Field, dense2D<double>>) {
@@ -161,7 +161,7 @@ int check_arguments(const dense2D<double>& coords, const dense2D<unsigned int>& 
 }
 
 struct listed {
-  const dense1D<unsigned int, 8>& ids;
+  const id_list& ids;
   std::size_t operator()(std::size_t n) const { return ids[n]; }
 };
 struct every {
@@ -170,7 +170,7 @@ struct every {
 
 template <class Targets>
 int run_metrics(const dense2D<double>& coords, const dense2D<unsigned int>& conn,
-                const dense2D<unsigned int>& neighbours, const dense1D<unsigned int, 8>& home,
+                const dense2D<unsigned int>& neighbours, const id_list& home,
                 dense2D<double>& metrics, Targets target, std::size_t count, bool keep_valid) {
   if (metrics.rows() == 3)
     return interpolate_sizes(coords, conn, neighbours, home, metric_kind<2>{metrics}, target, count,
@@ -184,8 +184,8 @@ int run_metrics(const dense2D<double>& coords, const dense2D<unsigned int>& conn
 int interpolate_metrics(const dense2D<double>& coordinates,
                         const dense2D<unsigned int>& connectivity,
                         const dense2D<unsigned int>& neighbours,
-                        const dense1D<unsigned int, 8>& home, dense2D<double>& metrics,
-                        const dense1D<unsigned int, 8>& targets, bool keep_valid) {
+                        const id_list& home, dense2D<double>& metrics,
+                        const id_list& targets, bool keep_valid) {
   if (targets.empty()) return 0;
   if (int code = check_arguments(coordinates, connectivity, neighbours, home, metrics, &targets))
     return code;
@@ -196,11 +196,11 @@ int interpolate_metrics(const dense2D<double>& coordinates,
 int interpolate_metrics(const dense2D<double>& coordinates,
                         const dense2D<unsigned int>& connectivity,
                         const dense2D<unsigned int>& neighbours,
-                        const dense1D<unsigned int, 8>& home, dense2D<double>& metrics,
+                        const id_list& home, dense2D<double>& metrics,
                         bool keep_valid) {
   if (coordinates.cols() == 0) return 0;
   if (int code = check_arguments(coordinates, connectivity, neighbours, home, metrics,
-                                 static_cast<const dense1D<unsigned int, 8>*>(nullptr)))
+                                 static_cast<const id_list*>(nullptr)))
     return code;
   return run_metrics(coordinates, connectivity, neighbours, home, metrics, every{},
                      coordinates.cols(), keep_valid);
@@ -209,8 +209,8 @@ int interpolate_metrics(const dense2D<double>& coordinates,
 int interpolate_metrics(const dense2D<double>& coordinates,
                         const dense2D<unsigned int>& connectivity,
                         const dense2D<unsigned int>& neighbours,
-                        const dense1D<unsigned int, 8>& home, dense1D<double, 8>& sizes,
-                        const dense1D<unsigned int, 8>& targets, bool keep_valid) {
+                        const id_list& home, dense1D<double, 8>& sizes,
+                        const id_list& targets, bool keep_valid) {
   if (targets.empty()) return 0;
   if (int code = check_arguments(coordinates, connectivity, neighbours, home, sizes, &targets))
     return code;
@@ -221,11 +221,11 @@ int interpolate_metrics(const dense2D<double>& coordinates,
 int interpolate_metrics(const dense2D<double>& coordinates,
                         const dense2D<unsigned int>& connectivity,
                         const dense2D<unsigned int>& neighbours,
-                        const dense1D<unsigned int, 8>& home, dense1D<double, 8>& sizes,
+                        const id_list& home, dense1D<double, 8>& sizes,
                         bool keep_valid) {
   if (coordinates.cols() == 0) return 0;
   if (int code = check_arguments(coordinates, connectivity, neighbours, home, sizes,
-                                 static_cast<const dense1D<unsigned int, 8>*>(nullptr)))
+                                 static_cast<const id_list*>(nullptr)))
     return code;
   return interpolate_sizes(coordinates, connectivity, neighbours, home, size_kind{sizes}, every{},
                            coordinates.cols(), keep_valid);

@@ -15,6 +15,7 @@
 #include <array>
 #include <cstdint>
 
+#include "orvo/basekit.hpp"
 #include "orvo/dense.hpp"
 
 namespace orvo::surfkit::detail {
@@ -41,10 +42,10 @@ class node_quadtree {
   bool insert(unsigned node);
 
   // A near eligible node (the nearest of the leaf holding p when it has one), or -1.
-  std::int64_t nearest_node(const double* p, const dense1D<unsigned int, 8>& home,
+  std::int64_t nearest_node(const double* p, const id_list& home,
                             std::uint64_t element_limit = UINT32_MAX);
   // The nearest eligible node (the first met among equally near ones), or -1.
-  std::int64_t nearest_node_exact(const double* p, const dense1D<unsigned int, 8>& home,
+  std::int64_t nearest_node_exact(const double* p, const id_list& home,
                                   std::uint64_t element_limit = UINT32_MAX);
 
   // The leaf cell holding each of `count` points, found level by level for all points at
@@ -75,7 +76,7 @@ class node_quadtree {
     }
     bool leaf(std::uint32_t cell) const noexcept { return word(0, cell) < 4; }
     const double* p;
-    const dense1D<unsigned int, 8>* home;
+    const id_list* home;
     std::uint64_t limit;
     std::uint32_t ip[2];
     double best_d2;
@@ -90,7 +91,7 @@ class node_quadtree {
   void shrink(query& q) const;
   void box_search(query& q, std::uint32_t start, int level, unsigned quadrant,
                   const std::uint32_t origin[2], std::uint32_t skip, unsigned first) const;
-  void start_query(query& q, const double* p, const dense1D<unsigned int, 8>& home,
+  void start_query(query& q, const double* p, const id_list& home,
                    std::uint64_t limit) const;
   std::int64_t run_nearest(query& q) const;
 

@@ -20,6 +20,7 @@
 
 #include "common/mesh_access.hpp"
 #include "interp/node_quadtree.hpp"
+#include "orvo/basekit.hpp"
 #include "orvo/dense.hpp"
 
 namespace orvo::surfkit::detail {
@@ -37,7 +38,7 @@ std::pair<double, double> local_coords(const double* p0, const double* p1, const
 class point_locator {
  public:
   point_locator(const dense2D<double>& coords, const dense2D<unsigned int>& connectivity,
-                const dense2D<unsigned int>& neighbours, const dense1D<unsigned int, 8>& home);
+                const dense2D<unsigned int>& neighbours, const id_list& home);
 
   // Builds the node quadtree over the connectivity; the number of nodes inserted.
   std::uint64_t build() { return tree_.build(conn_); }
@@ -88,7 +89,7 @@ class point_locator {
   }
 
   const dense2D<unsigned int>& conn_;
-  const dense1D<unsigned int, 8>& home_;
+  const id_list& home_;
   node_quadtree tree_;
   std::uint32_t tris_;
   // Raw views of the arrays for the walk's inner loop (the arrays are not changed during

@@ -59,7 +59,7 @@ void fill_metrics(dense2D<double>& metrics, const structured_grid& g) {
 
 }  // namespace
 
-int metrics_struct(const dense1D<unsigned int, 8>& boundary, unsigned int n,
+int metrics_struct(const id_list& boundary, unsigned int n,
                    dense1D<double, 8>& sizes) {
   if (boundary.size() == 0 || n == 0) return 0;
   structured_grid g;
@@ -73,7 +73,7 @@ int metrics_struct(const dense1D<unsigned int, 8>& boundary, unsigned int n,
   return 0;
 }
 
-int metrics_struct(const dense1D<unsigned int, 8>& boundary, unsigned int n,
+int metrics_struct(const id_list& boundary, unsigned int n,
                    dense2D<double>& metrics) {
   const std::size_t rows = metrics.rows();
   if (rows != 3 && rows != 6) return -3;

@@ -12,7 +12,6 @@
 namespace orvo::surfkit {
 namespace {
 
-using id_list = dense1D<unsigned int, 8>;
 
 // True when the quadrangle k is good enough to be kept.
 bool keep_quad(const dense2D<double>& coords, const unsigned* k, double shape_threshold,
