@@ -66,7 +66,7 @@ constexpr unsigned node_count(element_type t) noexcept {
 namespace basekit {
 
 /// Checks a connectivity against its element kind and node count.
-/// @param connectivity  node_count(type) by #elements. Under FACE_MIX a 4-row column may
+/// @param connectivity  node_count(type) by \#elements. Under FACE_MIX a 4-row column may
 ///                      hold UINT_MAX in row 3 (a triangle), and 3-row connectivities pass
 ///                      as well.
 /// @param type          the element kind; a type outside 0 to 22 fails any non-empty
@@ -95,7 +95,7 @@ SURFKIT_API bool check_IDs(const id_list& ids, unsigned node_count);
 /// x'.out.x >= max(x'.a.x, x'.b.x) for every x, tight along the directions of a
 /// simultaneous reduction of a and b. The zero matrix imposes nothing; a with itself
 /// gives a.
-/// @param a, b  metrics, packed (m00, m01, m11, m02, m12, m22).
+/// @param a,b   metrics, packed (m00, m01, m11, m02, m12, m22).
 /// @param out   the intersection; may alias `a` or `b`.
 /// @return false, with `out` all NaN, when an entry of a or b is not finite; true
 /// otherwise.

@@ -16,8 +16,8 @@
 /// |                         | parametric_curvatures, metrics_gen_aniso3d                |
 ///
 /// Conventions of every export:
-///  - coordinates: dense2D<double>, 2 (plane) or 3 (space) by #nodes; node ID = column.
-///  - connectivity: dense2D<unsigned int>, #local nodes by #elements (see orvo/basekit.hpp
+///  - coordinates: dense2D<double>, 2 (plane) or 3 (space) by \#nodes; node ID = column.
+///  - connectivity: dense2D<unsigned int>, \#local nodes by \#elements (see orvo/basekit.hpp
 ///    for the node numbering of each element_type).
 ///  - UINT_MAX as an ID means "none" (a triangle's row 3 in FACE_MIX, a boundary edge in
 ///    a neighbour matrix).

@@ -3,12 +3,12 @@
 /// quadrangles or triangles.
 ///
 /// Shared by every extrude_* function:
-///  - coordinates: 2 or 3 by #nodes; gains n·nd columns (nd = distinct nodes of the line),
+///  - coordinates: 2 or 3 by \#nodes; gains n·nd columns (nd = distinct nodes of the line),
 ///    layer after layer, each layer in order of first appearance in the line.
-///  - line: 2 by #edges, node IDs below #nodes; edges need not be connected or ordered.
+///  - line: 2 by \#edges, node IDs below \#nodes; edges need not be connected or ordered.
 ///  - surface: empty, or 4 (_Q4) / 3 (_T3) by m_old (its column count on entry; a 0 x k
-///    surface gets k leading cells of UINT_MAX); gains n·#edges quadrangles, or
-///    2·n·#edges triangles, edge after edge (column m_old + j·n + k for edge j, layer k),
+///    surface gets k leading cells of UINT_MAX); gains n·\#edges quadrangles, or
+///    2·n·\#edges triangles, edge after edge (column m_old + j·n + k for edge j, layer k),
 ///    each keeping the edge's direction as its first side.
 ///  - n: layer count, evenly spaced; 0 returns 0 at once.
 ///  - h0, h1: target sizes (> 0, finite) next to the line and at the far end: the layer
@@ -21,7 +21,7 @@
 ///    (a surface that had no entries may keep the band's row count).
 ///  - std::bad_alloc: thrown when the scratch node table cannot be had; both arrays are
 ///    then back at their entry extents as for -199.
-///  - Cost: O(#edges·n + #nodes of the line) time, one hash table of the line's nodes.
+///  - Cost: O(\#edges·n + \#nodes of the line) time, one hash table of the line's nodes.
 #pragma once
 
 #include "orvo/basekit.hpp"
@@ -44,34 +44,43 @@ namespace orvo::surfkit {
 ///  - sizing forms: -6 pattern, -7 (_Q4) / -8 (_T3) surface rows;
 ///  - -199: see the file description.
 /// @{
+
+/// In the plane, along d, into quadrangles, n even layers.
 SURFKIT_API int extrude_translate_Q4(dense2D<double>& coordinates,
                                      const dense2D<unsigned int>& line,
                                      const vector_fixed<double, 2>& d, unsigned int n,
                                      dense2D<unsigned int>& surface);
+/// In the plane, along d, into quadrangles, layers graded from h0 to h1.
 SURFKIT_API int extrude_translate_Q4(dense2D<double>& coordinates,
                                      const dense2D<unsigned int>& line,
                                      const vector_fixed<double, 2>& d, double h0, double h1,
                                      bool force_even, dense2D<unsigned int>& surface);
+/// In space, along d, into quadrangles, n even layers.
 SURFKIT_API int extrude_translate_Q4(dense2D<double>& coordinates,
                                      const dense2D<unsigned int>& line,
                                      const vector_fixed<double, 3>& d, unsigned int n,
                                      dense2D<unsigned int>& surface);
+/// In space, along d, into quadrangles, layers graded from h0 to h1.
 SURFKIT_API int extrude_translate_Q4(dense2D<double>& coordinates,
                                      const dense2D<unsigned int>& line,
                                      const vector_fixed<double, 3>& d, double h0, double h1,
                                      bool force_even, dense2D<unsigned int>& surface);
+/// In the plane, along d, into triangles, n even layers.
 SURFKIT_API int extrude_translate_T3(dense2D<double>& coordinates,
                                      const dense2D<unsigned int>& line,
                                      const vector_fixed<double, 2>& d, unsigned int n, int pattern,
                                      dense2D<unsigned int>& surface);
+/// In the plane, along d, into triangles, layers graded from h0 to h1.
 SURFKIT_API int extrude_translate_T3(dense2D<double>& coordinates,
                                      const dense2D<unsigned int>& line,
                                      const vector_fixed<double, 2>& d, double h0, double h1,
                                      int pattern, bool force_even, dense2D<unsigned int>& surface);
+/// In space, along d, into triangles, n even layers.
 SURFKIT_API int extrude_translate_T3(dense2D<double>& coordinates,
                                      const dense2D<unsigned int>& line,
                                      const vector_fixed<double, 3>& d, unsigned int n, int pattern,
                                      dense2D<unsigned int>& surface);
+/// In space, along d, into triangles, layers graded from h0 to h1.
 SURFKIT_API int extrude_translate_T3(dense2D<double>& coordinates,
                                      const dense2D<unsigned int>& line,
                                      const vector_fixed<double, 3>& d, double h0, double h1,
@@ -97,30 +106,39 @@ SURFKIT_API int extrude_translate_T3(dense2D<double>& coordinates,
 ///    pattern as 1);
 ///  - -199: see the file description.
 /// @{
+
+/// About the centre c by the angle a, into quadrangles, n even layers.
 SURFKIT_API int extrude_rotate_Q4(dense2D<double>& coordinates, const dense2D<unsigned int>& line,
                                   const vector_fixed<double, 2>& c, double a, unsigned int n,
                                   dense2D<unsigned int>& surface);
+/// About the centre c by the angle a, into quadrangles, layers graded from h0 to h1.
 SURFKIT_API int extrude_rotate_Q4(dense2D<double>& coordinates, const dense2D<unsigned int>& line,
                                   const vector_fixed<double, 2>& c, double a, double h0, double h1,
                                   bool force_even, dense2D<unsigned int>& surface);
+/// About the axis through p by the rotation vector v, into quadrangles, n even layers.
 SURFKIT_API int extrude_rotate_Q4(dense2D<double>& coordinates, const dense2D<unsigned int>& line,
                                   const vector_fixed<double, 3>& p,
                                   const vector_fixed<double, 3>& v, unsigned int n,
                                   dense2D<unsigned int>& surface);
+/// About the axis through p by the rotation vector v, into quadrangles, layers graded from h0 to h1.
 SURFKIT_API int extrude_rotate_Q4(dense2D<double>& coordinates, const dense2D<unsigned int>& line,
                                   const vector_fixed<double, 3>& p,
                                   const vector_fixed<double, 3>& v, double h0, double h1,
                                   bool force_even, dense2D<unsigned int>& surface);
+/// About the centre c by the angle a, into triangles, n even layers.
 SURFKIT_API int extrude_rotate_T3(dense2D<double>& coordinates, const dense2D<unsigned int>& line,
                                   const vector_fixed<double, 2>& c, double a, unsigned int n,
                                   int pattern, dense2D<unsigned int>& surface);
+/// About the centre c by the angle a, into triangles, layers graded from h0 to h1.
 SURFKIT_API int extrude_rotate_T3(dense2D<double>& coordinates, const dense2D<unsigned int>& line,
                                   const vector_fixed<double, 2>& c, double a, double h0, double h1,
                                   int pattern, bool force_even, dense2D<unsigned int>& surface);
+/// About the axis through p by the rotation vector v, into triangles, n even layers.
 SURFKIT_API int extrude_rotate_T3(dense2D<double>& coordinates, const dense2D<unsigned int>& line,
                                   const vector_fixed<double, 3>& p,
                                   const vector_fixed<double, 3>& v, unsigned int n, int pattern,
                                   dense2D<unsigned int>& surface);
+/// About the axis through p by the rotation vector v, into triangles, layers graded from h0 to h1.
 SURFKIT_API int extrude_rotate_T3(dense2D<double>& coordinates, const dense2D<unsigned int>& line,
                                   const vector_fixed<double, 3>& p,
                                   const vector_fixed<double, 3>& v, double h0, double h1,
@@ -148,21 +166,26 @@ SURFKIT_API int extrude_rotate_T3(dense2D<double>& coordinates, const dense2D<un
 ///  - -9 (_Q4) / -10 (_T3): surface rows;
 ///  - -199: see the file description.
 /// @{
+
+/// Screw motion (p, v, t), into quadrangles, layers graded from h0 to h1.
 SURFKIT_API int extrude_spiral_Q4(dense2D<double>& coordinates, const dense2D<unsigned int>& line,
                                   const vector_fixed<double, 3>& p,
                                   const vector_fixed<double, 3>& v,
                                   const vector_fixed<double, 3>& t, double h0, double h1,
                                   bool force_even, dense2D<unsigned int>& surface);
+/// Screw motion (p, v, t), into triangles, layers graded from h0 to h1.
 SURFKIT_API int extrude_spiral_T3(dense2D<double>& coordinates, const dense2D<unsigned int>& line,
                                   const vector_fixed<double, 3>& p,
                                   const vector_fixed<double, 3>& v,
                                   const vector_fixed<double, 3>& t, double h0, double h1,
                                   int pattern, bool force_even, dense2D<unsigned int>& surface);
+/// Screw motion (p, v, t), into quadrangles, n even layers.
 SURFKIT_API int extrude_spiral_Q4(dense2D<double>& coordinates, const dense2D<unsigned int>& line,
                                   const vector_fixed<double, 3>& p,
                                   const vector_fixed<double, 3>& v,
                                   const vector_fixed<double, 3>& t, unsigned int n,
                                   dense2D<unsigned int>& surface);
+/// Screw motion (p, v, t), into triangles, n even layers.
 SURFKIT_API int extrude_spiral_T3(dense2D<double>& coordinates, const dense2D<unsigned int>& line,
                                   const vector_fixed<double, 3>& p,
                                   const vector_fixed<double, 3>& v,

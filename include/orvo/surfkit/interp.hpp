@@ -3,11 +3,11 @@
 /// triangles onto target nodes of the same coordinate set.
 ///
 /// Shared by every function here:
-///  - coordinates: 2 by #nodes: background nodes and targets together.
-///  - connectivity: 3 by #triangles, counter-clockwise background triangles (T3).
-///  - neighbours: 3 by #triangles: row i of column e is the triangle across the edge
+///  - coordinates: 2 by \#nodes: background nodes and targets together.
+///  - connectivity: 3 by \#triangles, counter-clockwise background triangles (T3).
+///  - neighbours: 3 by \#triangles: row i of column e is the triangle across the edge
 ///    opposite local node i, UINT_MAX on the boundary.
-///  - home: #nodes entries: a triangle holding the node, UINT_MAX for a target.
+///  - home: \#nodes entries: a triangle holding the node, UINT_MAX for a target.
 ///  - targets: node IDs to compute, in processing order (repeats are processed again).
 ///  - Deterministic: the walk's random source is made per call, seeded with 1.
 ///  - std::bad_alloc: thrown when the walk's scratch cannot be had (the retry around a
@@ -26,27 +26,27 @@ namespace orvo::surfkit {
 /// triangle gets an exact copy of the values of the nearest node that has a home
 /// triangle, and keeps its value when there is none. Targets are processed in list
 /// order, in place.
-/// @param coordinates, connectivity, neighbours, home, targets  see the file description.
-/// @param field  #components by #nodes (any number of rows), read and written.
+/// @param coordinates,connectivity,neighbours,home,targets  see the file description.
+/// @param field  \#components by \#nodes (any number of rows), read and written.
 /// @return
 ///  - 0: success (at once for an empty target list, nothing looked at);
 ///  - -1: coordinates not 2 rows;
-///  - -2: connectivity not 3 rows or a node ID not below #nodes;
-///  - -3: neighbours not 3 by #triangles or an entry neither below #triangles nor UINT_MAX;
-///  - -4: home size not #nodes;
-///  - -5: field column count not #nodes;
-///  - -6: a target ID not below #nodes;
+///  - -2: connectivity not 3 rows or a node ID not below \#nodes;
+///  - -3: neighbours not 3 by \#triangles or an entry neither below \#triangles nor UINT_MAX;
+///  - -4: home size not \#nodes;
+///  - -5: field column count not \#nodes;
+///  - -6: a target ID not below \#nodes;
 ///  - -199: storage refused (the field unchanged).
 ///
-/// Cost: O(#triangles) for the node quadtree, then per target a walk of a few steps (the
+/// Cost: O(\#triangles) for the node quadtree, then per target a walk of a few steps (the
 /// exact nearest-node search only off the mesh).
 SURFKIT_API int interpolate(const dense2D<double>& coordinates,
                             const dense2D<unsigned int>& connectivity,
                             const dense2D<unsigned int>& neighbours, const id_list& home,
                             dense2D<double>& field, const id_list& targets);
 
-/// The same for a scalar field of #nodes entries.
-/// @return as above; -5: field size not #nodes.
+/// The same for a scalar field of \#nodes entries.
+/// @return as above; -5: field size not \#nodes.
 SURFKIT_API int interpolate(const dense2D<double>& coordinates,
                             const dense2D<unsigned int>& connectivity,
                             const dense2D<unsigned int>& neighbours, const id_list& home,
@@ -62,23 +62,23 @@ SURFKIT_API int interpolate(const dense2D<double>& coordinates,
 /// clamped to [0, 1] and renormalised (near a vertex the edge ratio can be far outside
 /// [0, 1]). A target in no triangle gets an exact copy of the nearest node with a home
 /// triangle (no validity test); without one it keeps its value.
-/// @param coordinates, connectivity, neighbours, home, targets  see the file description.
-/// @param metrics     3 by #nodes (plane metrics m00, m01, m11) or 6 by #nodes (space
+/// @param coordinates,connectivity,neighbours,home,targets  see the file description.
+/// @param metrics     3 by \#nodes (plane metrics m00, m01, m11) or 6 by \#nodes (space
 ///                    metrics m00, m01, m11, m02, m12, m22), read and written.
 /// @param keep_valid  true: targets already holding a valid value (positive definite
 ///                    metric, size in (0, DBL_MAX)) are left alone.
 /// @return
 ///  - 0: success (at once for an empty target list);
 ///  - -1: coordinates not 2 rows;
-///  - -2: a node ID of the connectivity not below #nodes (or columns of a row count other
+///  - -2: a node ID of the connectivity not below \#nodes (or columns of a row count other
 ///    than 3);
-///  - -3: neighbours not 3 by #triangles or an entry neither below #triangles nor UINT_MAX;
-///  - -4: home size not #nodes;
-///  - -5: metrics not 3 or 6 by #nodes;
-///  - -6: a target ID not below #nodes;
+///  - -3: neighbours not 3 by \#triangles or an entry neither below \#triangles nor UINT_MAX;
+///  - -4: home size not \#nodes;
+///  - -5: metrics not 3 or 6 by \#nodes;
+///  - -6: a target ID not below \#nodes;
 ///  - -199: storage refused (the field unchanged).
 ///
-/// Cost: O(#triangles) for the node quadtree, then per target a walk of a few steps and
+/// Cost: O(\#triangles) for the node quadtree, then per target a walk of a few steps and
 /// at most two metric reductions (a 3 x 3 eigenproblem each in space).
 SURFKIT_API int interpolate_metrics(const dense2D<double>& coordinates,
                                     const dense2D<unsigned int>& connectivity,
@@ -94,7 +94,7 @@ SURFKIT_API int interpolate_metrics(const dense2D<double>& coordinates,
                                     dense2D<double>& metrics, bool keep_valid);
 
 /// Isotropic sizes, one per node.
-/// @return as above; -5: size not #nodes.
+/// @return as above; -5: size not \#nodes.
 SURFKIT_API int interpolate_metrics(const dense2D<double>& coordinates,
                                     const dense2D<unsigned int>& connectivity,
                                     const dense2D<unsigned int>& neighbours, const id_list& home,
@@ -102,7 +102,7 @@ SURFKIT_API int interpolate_metrics(const dense2D<double>& coordinates,
                                     bool keep_valid);
 
 /// Isotropic sizes with every node a target.
-/// @return as above; -5: size not #nodes.
+/// @return as above; -5: size not \#nodes.
 SURFKIT_API int interpolate_metrics(const dense2D<double>& coordinates,
                                     const dense2D<unsigned int>& connectivity,
                                     const dense2D<unsigned int>& neighbours, const id_list& home,

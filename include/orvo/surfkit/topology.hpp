@@ -10,7 +10,7 @@
 namespace orvo::surfkit {
 
 /// Turns quadrangles with a node repeated along an edge into triangles of a mixed mesh.
-/// @param connectivity  4 by #elements FACE_MIX, changed in place. In each column without
+/// @param connectivity  4 by \#elements FACE_MIX, changed in place. In each column without
 ///                      UINT_MAX, the first adjacent repetition (k_i = k_i+1, i = 0..2) is
 ///                      removed and row 3 becomes UINT_MAX: (a, a, b, c), (a, b, b, c) and
 ///                      (a, b, c, c) become (a, b, c, UINT_MAX); else k0 = k3 just sets row
@@ -21,13 +21,13 @@ namespace orvo::surfkit {
 ///  - -1: the matrix does not have 4 rows (the row count is tested first, so an empty
 ///    0 x 0 matrix gives -1).
 ///
-/// Cost: O(#elements).
+/// Cost: O(\#elements).
 SURFKIT_API int convert_degenerated_Q4(dense2D<unsigned int>& connectivity);
 
 /// Cuts every quadrangle into two triangles along its diagonal k0-k2.
-/// @param connectivity  3 (all triangles) or 4 (FACE_MIX) by #elements. IDs are not
+/// @param connectivity  3 (all triangles) or 4 (FACE_MIX) by \#elements. IDs are not
 ///                      checked.
-/// @param output        empty or 3 by #columns; receives (k0, k1, k2) per triangle and
+/// @param output        empty or 3 by \#columns; receives (k0, k1, k2) per triangle and
 ///                      (k0, k1, k2), (k2, k3, k0) per quadrangle, appended in input order.
 /// @return
 ///  - the number of quadrangles cut (0 for a 3-row input);
@@ -35,7 +35,7 @@ SURFKIT_API int convert_degenerated_Q4(dense2D<unsigned int>& connectivity);
 ///  - -2: output not empty and not 3 rows;
 ///  - -199: storage refused (output as on entry).
 ///
-/// Cost: O(#elements).
+/// Cost: O(\#elements).
 SURFKIT_API int split_Q4_into_T3(const dense2D<unsigned int>& connectivity,
                                  dense2D<unsigned int>& output);
 
@@ -44,9 +44,9 @@ SURFKIT_API int split_Q4_into_T3(const dense2D<unsigned int>& connectivity,
 /// plane). Each quadrangle is first rotated so its smallest ID comes first, (A, B, C, D);
 /// A-C wins unless B-D rates better by more than 1e-12, so the cut does not depend on the
 /// starting vertex.
-/// @param coordinates   2 or 3 by #nodes.
-/// @param connectivity  3 or 4 (FACE_MIX) by #elements over those nodes.
-/// @param output        empty or 3 by #columns; triangles appended in input order.
+/// @param coordinates   2 or 3 by \#nodes.
+/// @param connectivity  3 or 4 (FACE_MIX) by \#elements over those nodes.
+/// @param output        empty or 3 by \#columns; triangles appended in input order.
 /// @return
 ///  - the number of quadrangles cut (0 for a 3-row input);
 ///  - -1: coordinates without 2 or 3 rows;
@@ -54,7 +54,7 @@ SURFKIT_API int split_Q4_into_T3(const dense2D<unsigned int>& connectivity,
 ///  - -3: output not empty and not 3 rows;
 ///  - -199: storage refused (output as on entry).
 ///
-/// Cost: O(#elements).
+/// Cost: O(\#elements).
 SURFKIT_API int split_Q4_into_T3(const dense2D<double>& coordinates,
                                  const dense2D<unsigned int>& connectivity,
                                  dense2D<unsigned int>& output);
@@ -78,16 +78,16 @@ SURFKIT_API int split_Q4_into_T3(const dense2D<double>& coordinates,
 /// Under 5 and 6 a nearly flat pair (value above -1e-6) is rated as under 1. Any other
 /// value, and 5 or 6 in the plane, cut along A-C. Areas and angles are signed in the
 /// plane; tolerances are absolute.
-/// @param coordinates      2 or 3 by #nodes.
-/// @param connectivity     4 (FACE_MIX) by #elements over those nodes.
+/// @param coordinates      2 or 3 by \#nodes.
+/// @param connectivity     4 (FACE_MIX) by \#elements over those nodes.
 /// @param shape_threshold  the least shape quality of a kept quadrangle.
 /// @param angle_threshold  the least angle quality of a kept quadrangle.
 /// @param split_criterion  the rating of the two diagonals of a cut quadrangle (above).
-/// @param kept, split      element indices (input columns) appended in input order: every
+/// @param kept,split       element indices (input columns) appended in input order: every
 ///                         element goes to exactly one of them. Entries held on entry are
 ///                         left untouched and are NOT read: only this call's entries are
 ///                         used. They must be two different lists.
-/// @param output           empty or 4 by #columns; receives the kept columns unchanged, in
+/// @param output           empty or 4 by \#columns; receives the kept columns unchanged, in
 ///                         list order, then the two triangles of each cut quadrangle
 ///                         (UINT_MAX in row 3).
 /// @return
@@ -98,7 +98,7 @@ SURFKIT_API int split_Q4_into_T3(const dense2D<double>& coordinates,
 ///  - -8: output not empty and not 4 rows;
 ///  - -199: storage refused (output as on entry, both lists back to their entry sizes).
 ///
-/// Cost: O(#elements); room for #elements more entries is reserved in each list.
+/// Cost: O(\#elements); room for \#elements more entries is reserved in each list.
 SURFKIT_API int split_Q4_into_T3(const dense2D<double>& coordinates,
                                  const dense2D<unsigned int>& connectivity, double shape_threshold,
                                  double angle_threshold, int split_criterion, id_list& kept,
@@ -107,10 +107,10 @@ SURFKIT_API int split_Q4_into_T3(const dense2D<double>& coordinates,
 /// Gives every element reachable from `start_element` the orientation of that element,
 /// walking the neighbour matrix breadth first and reversing (rows 0 <-> 2) each element
 /// that runs along a shared edge the same way as the element it was reached from.
-/// @param connectivity    3 (triangles) or 4 (FACE_MIX) by #elements, changed in place.
+/// @param connectivity    3 (triangles) or 4 (FACE_MIX) by \#elements, changed in place.
 /// @param neighbours      same shape; entry (j, e) is the element across local edge j of e
 ///                        (triangle: the edge facing vertex j; quadrangle: vertex j to
-///                        j + 1), any value >= #elements for none. Kept in step with the
+///                        j + 1), any value >= \#elements for none. Kept in step with the
 ///                        reversals (triangle rows 0 <-> 2, quadrangle rows 0 <-> 1 and
 ///                        2 <-> 3). A triangle's row 3 in a 4-row matrix is ignored.
 /// @param start_element   the element whose orientation wins.
@@ -124,12 +124,12 @@ SURFKIT_API int split_Q4_into_T3(const dense2D<double>& coordinates,
 ///  - -2: neighbour matrix of another shape, the same array as the connectivity, or naming
 ///    as neighbour an element that does not share that edge (then both arrays are left as
 ///    on entry);
-///  - -3: start element not below #elements.
+///  - -3: start element not below \#elements.
 ///
 /// @throws std::bad_alloc when the walk's scratch cannot be had; both arrays are then as
 /// on entry.
 ///
-/// Cost: O(#elements), about 5 bytes of scratch per element.
+/// Cost: O(\#elements), about 5 bytes of scratch per element.
 SURFKIT_API int mesh_reorient(dense2D<unsigned int>& connectivity,
                               dense2D<unsigned int>& neighbours, unsigned int start_element,
                               int all_components);
