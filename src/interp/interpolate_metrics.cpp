@@ -6,11 +6,10 @@
 #include <cfloat>
 #include <cmath>
 #include <cstddef>
-#include <random>
 #include <type_traits>
 
 #include "interp/arguments.hpp"
-#include "interp/point_locator.hpp"
+#include "interp/target_loop.hpp"
 #include "orvo/surfkit.hpp"
 #include "metric/metric_algebra.hpp"
 
@@ -107,41 +106,19 @@ template <class Kind, class Targets>
 int interpolate_sizes(const dense2D<double>& coords, const dense2D<unsigned int>& conn,
                       const dense2D<unsigned int>& neighbours, const id_list& home,
                       const Kind& field, Targets target, std::size_t count, bool keep_valid) {
-  detail::point_locator locator(coords, conn, neighbours, home);
-  locator.build();
-  if (locator.storage_refused()) return detail::storage_refused;
-  std::mt19937 rng(1);
-  constexpr std::size_t batch = detail::point_locator::warm_batch;
-  const double* ahead[batch];
-  std::uint32_t starts[batch];
-  for (std::size_t n = 0; n < count; ++n) {
-    if (n % batch == 0) {
-      // Cache warm-up for the next batch of targets; no result depends on it.
-      const std::size_t k = std::min(batch, count - n);
-      for (std::size_t i = 0; i < k; ++i) ahead[i] = locator.node(target(n + i));
-      locator.warm(ahead, k, starts);
-    }
-    const std::size_t t = target(n);
-    if (home[t] != detail::no_id) continue;
-    if (keep_valid && field.valid(t)) continue;
-    const double* p = locator.node(t);
-    std::uint32_t tri = detail::no_id;
-    if (locator.locate_point(p, tri, 1e-6, true, rng)) {
-      const unsigned i = locator.corner(tri, 0), j = locator.corner(tri, 1),
-                     k = locator.corner(tri, 2);
-      auto [a, b] = detail::local_coords(locator.node(i), locator.node(j), locator.node(k), p);
-      if (!std::isfinite(a) || !std::isfinite(b)) continue;
-      // Every component is computed before the target is written: it may be a corner.
-      typename Kind::value value{};
-      bool ok = field.blend(i, j, k, a, b, value);
-      if (!ok && Kind::retry_clamped && clamp_weights(a, b)) ok = field.blend(i, j, k, a, b, value);
-      if (ok) field.set(t, value);
-      continue;
-    }
-    const std::int64_t m = locator.nearest_node_exact(p);
-    if (m >= 0) field.copy(static_cast<std::size_t>(m), t);
-  }
-  return 0;
+  auto skip = [&](std::size_t t) { return keep_valid && field.valid(t); };
+  auto inside = [&](std::size_t t, unsigned i, unsigned j, unsigned k, double a, double b) {
+    if (!std::isfinite(a) || !std::isfinite(b)) return;
+    // Every component is computed before the target is written: it may be a corner.
+    typename Kind::value value{};
+    bool ok = field.blend(i, j, k, a, b, value);
+    if (!ok && Kind::retry_clamped && clamp_weights(a, b)) ok = field.blend(i, j, k, a, b, value);
+    if (ok) field.set(t, value);
+  };
+  auto outside = [&](std::size_t t, std::size_t m) { field.copy(m, t); };
+  auto warm = [](const detail::point_locator&, const std::uint32_t*, std::size_t) {};
+  return detail::for_each_target(coords, conn, neighbours, home, target, count, skip, inside,
+                                 outside, warm);
 }
 
 // Checks shared by the four overloads; the field's own check is `field_ok`.

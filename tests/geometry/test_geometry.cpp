@@ -60,10 +60,10 @@ TEST(AreaAngles, ExactInThePlaneAndInSpaceArgumentChecksAndRefusals) {
     ASSERT_TRUE(sk::area(tilted, faces, a) == 0);
     ASSERT_TRUE(sk::angles(tilted, faces, false, lo, hi) == 0);
     EXPECT_DOUBLE_EQ(a, 37.5);
-    for (unsigned e = 0; e < 2; ++e)
-      EXPECT_TRUE(std::fabs(lo[e] - (e ? M_PI / 4 : M_PI / 2)) < 1e-15 &&
-                  std::fabs(hi[e] - M_PI / 2) < 1e-15)
-          << e;
+    for (unsigned e = 0; e < 2; ++e) {
+      EXPECT_NEAR(lo[e], e ? M_PI / 4 : M_PI / 2, 1e-15) << e;
+      EXPECT_NEAR(hi[e], M_PI / 2, 1e-15) << e;
+    }
   }
   // Argument checks and refusals reset the outputs. Without columns the coordinates are not
   // looked at; the row count comes first.
