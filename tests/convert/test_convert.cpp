@@ -190,7 +190,7 @@ TEST(ConvertAndSplit, ArgumentChecksInOrder) {
   EXPECT_TRUE(same(t3, tri));
 }
 
-TEST(Convert, GivenEdgesAndOddMeshes) {
+TEST(Convert, GivenEdgesAreReusedNotMoved) {
   // Reused, not moved (node 4 is off edge (1, 2) on purpose); an unused one changes nothing.
   dense2D<double> x = {{0, 2, 0, 2, 5}, {0, 0, 2, 2, 5}};
   auto tris = M::from_columns({{0, 1, 2}, {2, 1, 3}});
@@ -214,10 +214,13 @@ TEST(Convert, GivenEdgesAndOddMeshes) {
   ASSERT_EQ(convert_Q4(z, quad, 2, 0, quad), 0);
   EXPECT_EQ(column(quad, 0), (V{0, 1, 2, 3, 2, 3, 4, 5, 6, 7, 8, 9}));
   EXPECT_EQ(z.cols(), 4u + 6);
+}
+
+TEST(Convert, EdgesOfThreeElementsAndDegenerateEdgesAreNumberedOnce) {
   // An edge of three triangles is numbered once; a degenerate edge (2, 2) has its node at 2.
-  x = {{0, 4, 2, 2, 6}, {0, 0, 2, -2, 2}};
-  tris = M::from_columns({{0, 1, 2}, {1, 0, 3}, {0, 1, 4}});
-  quad = M::from_columns({{0, 1, 2, 2}});
+  dense2D<double> x = {{0, 4, 2, 2, 6}, {0, 0, 2, -2, 2}};
+  auto tris = M::from_columns({{0, 1, 2}, {1, 0, 3}, {0, 1, 4}});
+  auto quad = M::from_columns({{0, 1, 2, 2}});
   ASSERT_EQ(convert_mixed(x, quad, tris, 1, 0, 0), 0);
   EXPECT_EQ((V{tris(5, 0), tris(5, 1), tris(5, 2), quad(4, 0)}), (V{5, 5, 5, 5}));
   EXPECT_TRUE(x.cols() == 5 + 8);
@@ -225,7 +228,7 @@ TEST(Convert, GivenEdgesAndOddMeshes) {
   EXPECT_TRUE(x(1, quad(6, 0)) == 2);
 }
 
-TEST(SplitIntoQ4, ChildrenAreaOrientationAndSharing) {
+TEST(SplitIntoQ4, ChildrenTileTheirParentWithItsOrientation) {
   // The output may be the quadrangle input: the quadrangle stays in front of its children.
   dense2D<double> s = {{0, 2, 2, 0}, {0, 0, 2, 2}};
   auto quads = M::from_columns({{0, 1, 2, 3}});

@@ -271,7 +271,7 @@ TEST(ExtrudeGeometry, WorkedNumberingAndClosedForms) {
 
 // The sweep's parts. round_layers against brute force (the multiple of s nearest x in the
 // geometric sense); the layer count's guards; the progression of sizes about its series window.
-TEST(ExtrudeParts, GradingAndRotation) {
+TEST(ExtrudeParts, LayerCountsRoundAtTheGeometricMeanAndNeverWrap) {
   for (unsigned s : {1u, 2u})
     for (double x = 0; x < 60; x += 0.0137) {
       const unsigned lo = s * static_cast<unsigned>(x / s);  // the multiple at or below x
@@ -285,9 +285,15 @@ TEST(ExtrudeParts, GradingAndRotation) {
   EXPECT_TRUE(n == 7);
   EXPECT_TRUE(layer_count(4294967295.0, 1, 1, false, true, n));
   EXPECT_TRUE(n == UINT_MAX);
+}
+
+TEST(ExtrudeParts, GradedFractionsFollowTheGeometricProgression) {
   for (double q : {0.2, 0.9991, 1.0009, 3.0})
     for (double t = 0; t <= 1; t += 1.0 / 16)
       EXPECT_NEAR(progression_fraction(t, 1, q), std::expm1(t * std::log(q)) / (q - 1), 1e-12);
+}
+
+TEST(ExtrudeParts, RotationMatrixMatchesRodriguesAcrossItsSeriesSwitch) {
   // R(w) against Rodrigues' formula (written here independently) on both sides of its series
   // switch at θ = 0.1, without a step there.
   const double axes[3][3] = {{0.48, -0.6, 0.64}, {0, 0, 1}, {-0.6, 0, 0.8}};  // unit
