@@ -36,7 +36,7 @@ int refusals(const A& start, const A& refused, F run) {
   });
 }
 
-TEST(AreaAngles, ExactInThePlaneAndInSpaceArgumentChecksAndRefusals) {
+TEST(AreaAngles, ExactAndSignedInThePlaneUnsignedInSpace) {
   // Plane, signed: the unit square as a triangle and a clockwise quadrangle (FACE_MIX) has
   // area 1/2 - 1, angles times 3/pi (3/4, 3/2) and 2/pi (-1); flipping negates both.
   cols mix = cols::from_columns({{0, 1, 3, none}, {0, 3, 2, 1}});
@@ -65,8 +65,12 @@ TEST(AreaAngles, ExactInThePlaneAndInSpaceArgumentChecksAndRefusals) {
       EXPECT_NEAR(hi[e], M_PI / 2, 1e-15) << e;
     }
   }
-  // Argument checks and refusals reset the outputs. Without columns the coordinates are not
-  // looked at; the row count comes first.
+}
+
+TEST(AreaAngles, EveryFailureResetsTheOutputs) {
+  // Without columns the coordinates are not looked at; the row count comes first.
+  double a = 7;
+  d1 lo, hi;
   const D c1(1, 4), c4(4, 4);
   const cols quad = cols::from_columns({{0, 1, 2, 3}}), far = cols::from_columns({{0, 1, 2, 4}}),
              gap = cols::from_columns({{0, 1, none}});
@@ -88,7 +92,7 @@ TEST(AreaAngles, ExactInThePlaneAndInSpaceArgumentChecksAndRefusals) {
   EXPECT_GE(refusals(d1(), d1(), run), 1);
 }
 
-TEST(Normals, ExtremeModesLargeExponentsUnitLengthArgumentChecksAndRefusals) {
+TEST(Normals, ExtremeAndWeightedModesAtAnyScale) {
   // Node 0 is held by a large element (doubled area 16, normal +z), a small one (1, -y), in
   // either order, and a degenerate one (weight 1 for p = 0, else 0; never the smallest). Rows:
   // p, then z and y at node 0 (unit normals: scaled to length 1), at any scale although 16^400
@@ -115,7 +119,11 @@ TEST(Normals, ExtremeModesLargeExponentsUnitLengthArgumentChecksAndRefusals) {
           EXPECT_TRUE(std::fabs(n(1, 3) + 1) < 1e-15) << k[0];
         }
     }
-  // Argument checks and refusals empty the output.
+}
+
+TEST(Normals, EveryFailureEmptiesTheOutput) {
+  const D c = {{0, 4, 0, 1, 0}, {0, 0, 4, 0, 0}, {0, 0, 0, 0, 1}};
+  const cols large_first = cols::from_columns({{0, 1, 2}, {0, 3, 4}, {0, 1, 1}});
   const cols far = cols::from_columns({{0, 1, 5}}), gap = cols::from_columns({{none, 1, 2, 3}});
   // clang-format off
   const std::tuple<D, cols, int> table[] = {
@@ -283,7 +291,7 @@ TEST(PrincipalCurvatures, PatchLimitsStopGrowthAtRingOne) {
   EXPECT_GE(refusals(prior, prior, go), 5);
 }
 
-TEST(ParametricCurvatures, ExactOnQuadraticSurfacesArgumentChecksAndRefusals) {
+TEST(ParametricCurvatures, ExactOnQuadraticSurfacesEitherOrientation) {
   // On a jittered grid over [-1, 1]^2 (the boundary kept), with the tangents of S = (u, v,
   // (a u^2 + 2 b uv + c v^2) / 2): exact at interior nodes, the same bit for bit either way.
   surfaces::mesh g = surfaces::graph(10, true);
@@ -308,7 +316,15 @@ TEST(ParametricCurvatures, ExactOnQuadraticSurfacesArgumentChecksAndRefusals) {
     ASSERT_EQ(sk::parametric_curvatures(uv, g.conn, tangents, flipped), 0);
     EXPECT_TRUE(same(flipped, out));
   }
-  // Argument checks and refusals empty the output.
+}
+
+TEST(ParametricCurvatures, EveryFailureEmptiesTheOutput) {
+  surfaces::mesh g = surfaces::graph(10, true);
+  D uv(2, 121), tangents(6, 121, 0.0), out;
+  for (unsigned p = 0; p < 121; ++p) {
+    uv(0, p) = g.coords(0, p), uv(1, p) = g.coords(1, p);
+    tangents(0, p) = tangents(4, p) = 1;
+  }
   // clang-format off
   const std::tuple<D, cols, D, int> table[] = {
       {uv, cols(3, 0), tangents, 0}, {D(3, 121), g.conn, tangents, -1},
