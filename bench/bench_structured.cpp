@@ -7,8 +7,8 @@
 #include <random>
 #include <vector>
 
-#include "orvo/surfkit.hpp"
 #include "metric/metric_algebra.hpp"
+#include "orvo/surfkit.hpp"
 
 namespace {
 

@@ -23,7 +23,8 @@
 // strip index j, cell index k); a structured grid strip is grid row i (low = nodes (i, ·),
 // high = nodes (i + 1, ·), strip index i, cell index j).
 //
-// Rows are any callables `unsigned operator()(std::size_t s)`. Output columns are `ld` entries apart, as in a dense2D (column c at data + c*ld).
+// Rows are any callables `unsigned operator()(std::size_t s)`. Output columns are `ld` entries
+// apart, as in a dense2D (column c at data + c*ld).
 #pragma once
 
 #include <cstddef>

@@ -5,8 +5,8 @@
 #include <cmath>
 #include <cstdint>
 
-#include "convert/edge_table.hpp"
 #include "common/checks.hpp"
+#include "convert/edge_table.hpp"
 
 namespace orvo::surfkit::detail {
 namespace {

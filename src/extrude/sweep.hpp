@@ -21,9 +21,9 @@
 #include <vector>
 
 #include "common/cells.hpp"
+#include "common/checks.hpp"
 #include "extrude/grading.hpp"
 #include "extrude/layers.hpp"
-#include "common/checks.hpp"
 #include "orvo/basekit.hpp"
 #include "orvo/dense.hpp"
 

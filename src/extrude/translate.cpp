@@ -53,8 +53,8 @@ int extrude_translate_Q4(dense2D<double>& coordinates, const dense2D<unsigned in
 int extrude_translate_Q4(dense2D<double>& coordinates, const dense2D<unsigned int>& line,
                          const vector_fixed<double, 2>& d, double h0, double h1, bool force_even,
                          dense2D<unsigned int>& surface) {
-  return translate(coordinates, line, d, detail::by_sizes(cell_kind::quads, h0, h1, force_even, -4, -7),
-                   surface);
+  return translate(coordinates, line, d,
+                   detail::by_sizes(cell_kind::quads, h0, h1, force_even, -4, -7), surface);
 }
 
 int extrude_translate_Q4(dense2D<double>& coordinates, const dense2D<unsigned int>& line,
@@ -66,8 +66,8 @@ int extrude_translate_Q4(dense2D<double>& coordinates, const dense2D<unsigned in
 int extrude_translate_Q4(dense2D<double>& coordinates, const dense2D<unsigned int>& line,
                          const vector_fixed<double, 3>& d, double h0, double h1, bool force_even,
                          dense2D<unsigned int>& surface) {
-  return translate(coordinates, line, d, detail::by_sizes(cell_kind::quads, h0, h1, force_even, -4, -7),
-                   surface);
+  return translate(coordinates, line, d,
+                   detail::by_sizes(cell_kind::quads, h0, h1, force_even, -4, -7), surface);
 }
 
 int extrude_translate_T3(dense2D<double>& coordinates, const dense2D<unsigned int>& line,

@@ -66,9 +66,9 @@ int angles(const dense2D<double>& coordinates, const dense2D<unsigned int>& conn
     const unsigned* ids = element(connectivity, e);
     const unsigned n = corners(ids, rows);
     for (unsigned i = 0; i < n; ++i) {
-      corner[i] = detail::corner_angle(point(coordinates, ids[i]),
-                                       point(coordinates, ids[(i + 1) % n]),
-                                       point(coordinates, ids[(i + n - 1) % n]), dim);
+      corner[i] =
+          detail::corner_angle(point(coordinates, ids[i]), point(coordinates, ids[(i + 1) % n]),
+                               point(coordinates, ids[(i + n - 1) % n]), dim);
       if (normalised) corner[i] *= n == 3 ? detail::three_over_pi : detail::two_over_pi;
     }
     // Written as "not >=" so that a NaN angle is reported rather than passed over.

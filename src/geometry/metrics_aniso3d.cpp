@@ -101,9 +101,9 @@ void add_element_metrics(const dense2D<double>& coords, const dense2D<unsigned i
   vec3 d = {0.0, 0.0, 0.0}, t;  // d is carried from one element to the next
   for (std::size_t e = 0; e < conn.cols(); ++e) {
     const unsigned* ids = detail::element(conn, e);
-    const vec3 N = detail::element_normal_T3(detail::point(coords, ids[0]),
-                                             detail::point(coords, ids[1]),
-                                             detail::point(coords, ids[2]));
+    const vec3 N =
+        detail::element_normal_T3(detail::point(coords, ids[0]), detail::point(coords, ids[1]),
+                                  detail::point(coords, ids[2]));
     vec3 n = detail::divided_or_zero(N, detail::norm(N));
     // An element whose normal overflowed has no direction to give.
     if (!std::isfinite(n[0]) || !std::isfinite(n[1]) || !std::isfinite(n[2])) continue;

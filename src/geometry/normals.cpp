@@ -5,8 +5,8 @@
 
 #include "common/checks.hpp"
 #include "common/forms.hpp"
-#include "common/vectors.hpp"
 #include "common/mesh_access.hpp"
+#include "common/vectors.hpp"
 #include "orvo/surfkit.hpp"
 
 namespace orvo::surfkit {

@@ -54,8 +54,8 @@ bool patch::gather_ring1(const patch_mesh& mesh, unsigned v) {
   return true;
 }
 
-bool patch::admits(const patch_mesh& mesh, const double* centre, unsigned e, unsigned j,
-                   unsigned f, const patch_limits& limits) const {
+bool patch::admits(const patch_mesh& mesh, const double* centre, unsigned e, unsigned j, unsigned f,
+                   const patch_limits& limits) const {
   const unsigned* fids = element(mesh.conn, f);
   bool near = false;
   for (unsigned r = 0; r < 3 && !near; ++r) {

@@ -10,10 +10,10 @@
 #include <unordered_set>
 
 #include "common/checks.hpp"
-#include "common/lapack.hpp"
 #include "common/forms.hpp"
-#include "common/vectors.hpp"
+#include "common/lapack.hpp"
 #include "common/mesh_access.hpp"
+#include "common/vectors.hpp"
 #include "geometry/patch.hpp"
 #include "geometry/tangent_frame.hpp"
 #include "orvo/surfkit.hpp"

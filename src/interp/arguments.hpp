@@ -15,8 +15,8 @@ namespace orvo::surfkit::detail {
 // indices. `exact_rows` also rejects a connectivity without triangles whose row count
 // is not 3.
 inline int check_background(const dense2D<double>& coords, const dense2D<unsigned int>& conn,
-                            const dense2D<unsigned int>& neighbours,
-                            const id_list& home, bool exact_rows) {
+                            const dense2D<unsigned int>& neighbours, const id_list& home,
+                            bool exact_rows) {
   const std::size_t n = coords.cols();
   if (!plane_coordinates_ok(coords)) return -1;
   if ((exact_rows && conn.rows() != 3) || !input_connectivity_ok(conn, T3, n)) return -2;

@@ -40,8 +40,7 @@ int interpolate_field(const dense2D<double>& coords, const dense2D<unsigned int>
     if (f.rows == 0) return;
     for (std::size_t i = 0; i < count; ++i)
       if (starts[i] != detail::no_id)
-        for (unsigned r = 0; r < 3; ++r)
-          __builtin_prefetch(&f.at(0, locator.corner(starts[i], r)));
+        for (unsigned r = 0; r < 3; ++r) __builtin_prefetch(&f.at(0, locator.corner(starts[i], r)));
   };
   return detail::for_each_target(coords, conn, neighbours, home, target, targets.size(), never,
                                  inside, outside, warm);

@@ -10,8 +10,8 @@
 
 #include "interp/arguments.hpp"
 #include "interp/target_loop.hpp"
-#include "orvo/surfkit.hpp"
 #include "metric/metric_algebra.hpp"
+#include "orvo/surfkit.hpp"
 
 namespace orvo::surfkit {
 
@@ -160,9 +160,8 @@ int run_metrics(const dense2D<double>& coords, const dense2D<unsigned int>& conn
 
 int interpolate_metrics(const dense2D<double>& coordinates,
                         const dense2D<unsigned int>& connectivity,
-                        const dense2D<unsigned int>& neighbours,
-                        const id_list& home, dense2D<double>& metrics,
-                        const id_list& targets, bool keep_valid) {
+                        const dense2D<unsigned int>& neighbours, const id_list& home,
+                        dense2D<double>& metrics, const id_list& targets, bool keep_valid) {
   if (targets.empty()) return 0;
   if (int code = check_arguments(coordinates, connectivity, neighbours, home, metrics, &targets))
     return code;
@@ -172,9 +171,8 @@ int interpolate_metrics(const dense2D<double>& coordinates,
 
 int interpolate_metrics(const dense2D<double>& coordinates,
                         const dense2D<unsigned int>& connectivity,
-                        const dense2D<unsigned int>& neighbours,
-                        const id_list& home, dense2D<double>& metrics,
-                        bool keep_valid) {
+                        const dense2D<unsigned int>& neighbours, const id_list& home,
+                        dense2D<double>& metrics, bool keep_valid) {
   if (coordinates.cols() == 0) return 0;
   if (int code = check_arguments(coordinates, connectivity, neighbours, home, metrics,
                                  static_cast<const id_list*>(nullptr)))
@@ -185,9 +183,8 @@ int interpolate_metrics(const dense2D<double>& coordinates,
 
 int interpolate_metrics(const dense2D<double>& coordinates,
                         const dense2D<unsigned int>& connectivity,
-                        const dense2D<unsigned int>& neighbours,
-                        const id_list& home, dense1D<double, 8>& sizes,
-                        const id_list& targets, bool keep_valid) {
+                        const dense2D<unsigned int>& neighbours, const id_list& home,
+                        dense1D<double, 8>& sizes, const id_list& targets, bool keep_valid) {
   if (targets.empty()) return 0;
   if (int code = check_arguments(coordinates, connectivity, neighbours, home, sizes, &targets))
     return code;
@@ -197,9 +194,8 @@ int interpolate_metrics(const dense2D<double>& coordinates,
 
 int interpolate_metrics(const dense2D<double>& coordinates,
                         const dense2D<unsigned int>& connectivity,
-                        const dense2D<unsigned int>& neighbours,
-                        const id_list& home, dense1D<double, 8>& sizes,
-                        bool keep_valid) {
+                        const dense2D<unsigned int>& neighbours, const id_list& home,
+                        dense1D<double, 8>& sizes, bool keep_valid) {
   if (coordinates.cols() == 0) return 0;
   if (int code = check_arguments(coordinates, connectivity, neighbours, home, sizes,
                                  static_cast<const id_list*>(nullptr)))

@@ -331,8 +331,7 @@ std::int64_t node_quadtree::nearest_node(const double* p, const id_list& home,
   return run_nearest(q);
 }
 
-std::int64_t node_quadtree::nearest_node_exact(const double* p,
-                                               const id_list& home,
+std::int64_t node_quadtree::nearest_node_exact(const double* p, const id_list& home,
                                                std::uint64_t element_limit) {
   if (node_count_ == 0) return -1;
   query q{};

@@ -91,8 +91,7 @@ class node_quadtree {
   void shrink(query& q) const;
   void box_search(query& q, std::uint32_t start, int level, unsigned quadrant,
                   const std::uint32_t origin[2], std::uint32_t skip, unsigned first) const;
-  void start_query(query& q, const double* p, const id_list& home,
-                   std::uint64_t limit) const;
+  void start_query(query& q, const double* p, const id_list& home, std::uint64_t limit) const;
   std::int64_t run_nearest(query& q) const;
 
   const dense2D<double>& coords_;

@@ -76,8 +76,8 @@ struct grid_row {
 };
 
 // Both exports; `pattern` is read only for triangles.
-int mesh_struct(dense2D<double>& coordinates, const id_list& boundary, unsigned n,
-                int pattern, bool triangles, dense2D<unsigned int>& connectivity) {
+int mesh_struct(dense2D<double>& coordinates, const id_list& boundary, unsigned n, int pattern,
+                bool triangles, dense2D<unsigned int>& connectivity) {
   if (n == 0 || boundary.size() == 0) return 0;
   if (!detail::coordinates_ok(coordinates)) return -1;
   structured_grid g;
@@ -129,13 +129,13 @@ int mesh_struct(dense2D<double>& coordinates, const id_list& boundary, unsigned 
 
 }  // namespace
 
-int mesh_struct_Q4(dense2D<double>& coordinates, const id_list& boundary,
-                   unsigned int n, dense2D<unsigned int>& connectivity) {
+int mesh_struct_Q4(dense2D<double>& coordinates, const id_list& boundary, unsigned int n,
+                   dense2D<unsigned int>& connectivity) {
   return mesh_struct(coordinates, boundary, n, -1, false, connectivity);
 }
 
-int mesh_struct_T3(dense2D<double>& coordinates, const id_list& boundary,
-                   unsigned int n, int pattern, dense2D<unsigned int>& connectivity) {
+int mesh_struct_T3(dense2D<double>& coordinates, const id_list& boundary, unsigned int n,
+                   int pattern, dense2D<unsigned int>& connectivity) {
   return mesh_struct(coordinates, boundary, n, pattern, true, connectivity);
 }
 

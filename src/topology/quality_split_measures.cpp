@@ -5,10 +5,10 @@
 #include <cmath>
 #include <limits>
 
-#include "topology/split_q4_diagonal.hpp"
-#include "topology/triangle_quality.hpp"
 #include "common/forms.hpp"
 #include "common/vectors.hpp"
+#include "topology/split_q4_diagonal.hpp"
+#include "topology/triangle_quality.hpp"
 
 namespace orvo::surfkit::detail {
 namespace {
@@ -102,7 +102,8 @@ double pair_rating(int criterion, const double* p0, const double* p1, const doub
       return -std::max(doubled_area(p0, p1, p2, nullptr, 3, dim),
                        doubled_area(p2, p3, p0, nullptr, 3, dim));
     case 4:
-      return -(doubled_area(p0, p1, p2, nullptr, 3, dim) + doubled_area(p2, p3, p0, nullptr, 3, dim));
+      return -(doubled_area(p0, p1, p2, nullptr, 3, dim) +
+               doubled_area(p2, p3, p0, nullptr, 3, dim));
     case 5:
     case 6: {
       if (dim != 3) return fallback;

@@ -3,10 +3,10 @@
 #include <climits>
 #include <cstdint>
 
-#include "topology/split_q4_diagonal.hpp"
 #include "common/checks.hpp"
 #include "common/mesh_access.hpp"
 #include "orvo/surfkit.hpp"
+#include "topology/split_q4_diagonal.hpp"
 
 namespace orvo::surfkit {
 namespace {

@@ -35,7 +35,6 @@ TEST(AreaForms, AgreeWithExactAreasAndOrientation) {
   EXPECT_NEAR(sd::doubled_area_space_Q4(s0, s1, w2, s3), std::max(split02, split13), 1e-14);
 }
 
-
 TEST(AreaForms, DispatchPicksTheFormByCornersAndDimension) {
   const double s0[3] = {0, 0, 0}, s1[3] = {2, 0, 0}, s2[3] = {2, 1, 0}, s3[3] = {0, 1, 0};
   EXPECT_EQ(sd::doubled_area(s0, s1, s2, nullptr, 3, 2), sd::doubled_area_plane_T3(s0, s1, s2));

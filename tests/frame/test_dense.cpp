@@ -65,7 +65,10 @@ TEST(Dense2D, LeadingDimensionCoversTheRowsAlsoWithoutColumns) {
   dense2D<double> a(3, 4, 1.0), c;
   ASSERT_TRUE(a.resize(5, 0));
   ASSERT_TRUE(c.copy(a));
-  for (const dense2D<double>* x : {&a, &c}) { EXPECT_TRUE(x->ld() >= 5); EXPECT_TRUE(x->capacity_cols() <= 2); }
+  for (const dense2D<double>* x : {&a, &c}) {
+    EXPECT_TRUE(x->ld() >= 5);
+    EXPECT_TRUE(x->capacity_cols() <= 2);
+  }
   const auto requests = st::requests_made();
   ASSERT_TRUE(a.resize(5, a.capacity_cols(), 2.0));  // the room it reports is there
   EXPECT_EQ(st::requests_made(), requests);

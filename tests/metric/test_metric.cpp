@@ -146,5 +146,6 @@ TEST(MinimumMetric, DiagonalPairsGiveTheEntrywiseMaximumAndNaNGivesNaN) {
   EXPECT_NEAR(p[0], 2e-12, 1e-24);
   EXPECT_NEAR(p[2], 3, 1e-13);
   EXPECT_NEAR(p[5], 1e6, 1e-8);
-  for (double v : intersect(M3{{1, 0, 1, 0, 0, qnan}}, M3{{1, 0, 4, 0, 0, 0.01}}).entries) EXPECT_TRUE(std::isnan(v));
+  for (double v : intersect(M3{{1, 0, 1, 0, 0, qnan}}, M3{{1, 0, 4, 0, 0, 0.01}}).entries)
+    EXPECT_TRUE(std::isnan(v));
 }

@@ -11,9 +11,9 @@
 #include <utility>
 #include <vector>
 
-#include "topology/triangle_quality.hpp"
 #include "orvo/surfkit.hpp"
 #include "support/testing.hpp"
+#include "topology/triangle_quality.hpp"
 
 using namespace orvo::surfkit;
 using namespace surfkit_testing;

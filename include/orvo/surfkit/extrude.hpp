@@ -120,7 +120,8 @@ SURFKIT_API int extrude_rotate_Q4(dense2D<double>& coordinates, const dense2D<un
                                   const vector_fixed<double, 3>& p,
                                   const vector_fixed<double, 3>& v, unsigned int n,
                                   dense2D<unsigned int>& surface);
-/// About the axis through p by the rotation vector v, into quadrangles, layers graded from h0 to h1.
+/// About the axis through p by the rotation vector v, into quadrangles, layers graded from h0 to
+/// h1.
 SURFKIT_API int extrude_rotate_Q4(dense2D<double>& coordinates, const dense2D<unsigned int>& line,
                                   const vector_fixed<double, 3>& p,
                                   const vector_fixed<double, 3>& v, double h0, double h1,
