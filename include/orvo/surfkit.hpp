@@ -27,7 +27,7 @@
 ///    coordinates, input connectivities, scalars, outputs.
 ///  - exceptions: the arrays never throw; a few exports also use standard containers for
 ///    scratch, and when those cannot have their memory std::bad_alloc propagates, with
-///    the arguments as their declarations say (as on entry).
+///    every argument as on entry (their declarations say so).
 ///  - outputs: new elements and nodes are appended as columns behind the existing ones
 ///    unless the function says it sizes its result afresh.
 #pragma once

@@ -47,12 +47,11 @@ void mean_edge_lengths(const dense2D<double>& coords, const dense2D<unsigned int
   }
 }
 
-// The element's orthonormal frame (d, t, n): n its unit normal, or (1, 0, 0) for a
-// degenerate element; d the direction carried over from the previous element, made
-// perpendicular to n (a unit axis replaces it when it is parallel to n or still 0).
+// The element's orthonormal frame (d, t, n): n its unit normal (n is not zero); d the
+// direction carried over from the previous element, made perpendicular to n (a unit axis
+// replaces it when it is parallel to n or still 0).
 void element_frame(vec3& n, vec3& d, vec3& t) {
   n = detail::normalised(n);
-  if (detail::is_zero(n)) n = {1.0, 0.0, 0.0};
   t = detail::cross(n, d);
   if (detail::is_zero(t)) {
     d = {0.0, 0.0, 0.0};
@@ -104,18 +103,27 @@ void add_element_metrics(const dense2D<double>& coords, const dense2D<unsigned i
     const vec3 N =
         detail::element_normal_T3(detail::point(coords, ids[0]), detail::point(coords, ids[1]),
                                   detail::point(coords, ids[2]));
-    vec3 n = detail::divided_or_zero(N, detail::norm(N));
-    // An element whose normal overflowed has no direction to give.
-    if (!std::isfinite(n[0]) || !std::isfinite(n[1]) || !std::isfinite(n[2])) continue;
+    const double len = detail::norm(N);
+    // |N|^2 under- or overflowed: the rescaled form still finds the direction.
+    const vec3 n0 = len > 0.0 && std::isfinite(len) ? detail::divided_or_zero(N, len)
+                                                     : detail::unit_or_zero(N);
+    // A degenerate element (normal zero or not finite) has no plane to give: it adds
+    // nothing and leaves the carried direction alone. Any fixed stand-in normal would
+    // impose a size along an arbitrary axis.
+    if (detail::is_zero(n0) || !std::isfinite(n0[0]) || !std::isfinite(n0[1]) ||
+        !std::isfinite(n0[2]))
+      continue;
+    vec3 n = n0;
     element_frame(n, d, t);
     for (unsigned k = 0; k < 3; ++k) {
       const unsigned v = ids[k];
       const double h = h_of[2 * std::size_t{v}];
-      // A node without a usable length ends the element's contributions.
-      if (!(h > 0.0) || !std::isfinite(h)) break;
+      // A node without a usable length gets nothing from this element; the others still
+      // do, so the result does not depend on where the element's column starts.
+      if (!(h > 0.0) || !std::isfinite(h)) continue;
       const double ct = 1.0 / (h * h);
       const double cn = hn > 0.0 ? 1.0 / (hn * hn) : hn < 0.0 ? ct / (hn * hn) : ct;
-      if (!std::isfinite(ct) || !std::isfinite(cn)) break;
+      if (!std::isfinite(ct) || !std::isfinite(cn)) continue;
       symmetric_fixed<double, 3> M;
       for (std::size_t c = 0; c < 3; ++c)
         for (std::size_t r = 0; r <= c; ++r)

@@ -84,7 +84,8 @@ void check_conversion(const mesh& in, const mesh& out, unsigned e, unsigned q, u
         if (elements++ == 0) rank = edges.size() - 1, first = u;
         for (unsigned l = 0; l < e; ++l) {
           const unsigned id = O(nv + j * e + l, c);
-          ASSERT_TRUE(id == n + e * rank + (first == u ? l : e - 1 - l) && id < out.x.cols()) << id;
+          ASSERT_EQ(id, n + e * rank + (first == u ? l : e - 1 - l)) << id;
+          ASSERT_LT(id, out.x.cols()) << id;
           ++uses[id];
           std::vector<double> w(nv, 0.0);
           w[a] = 1 - (w[b] = (l + 1.0) / (e + 1));

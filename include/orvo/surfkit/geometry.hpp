@@ -83,12 +83,17 @@ SURFKIT_API int normals(const dense2D<double>& coordinates,
 /// @param max_elements   ... and stops expanding once the patch holds this many elements.
 /// @param feature_edges  2 by \#edges (EDGE2): node pairs, unordered, whose dihedral angles
 ///                       are left out and which growth does not cross beyond the ring.
-/// @param curvatures     sized afresh to 8 by \#nodes: rows 0-2 the unit direction of the
-///                       curvature of largest absolute value, rows 3-5 that of the middle
-///                       one (or, when that is not above 0.001 times the largest, the
-///                       tangent direction perpendicular to rows 0-2), row 6 the largest,
-///                       row 7 the middle curvature. Convex outward surfaces get negative
-///                       curvatures. A node no element holds keeps a column of zeros.
+/// @param curvatures     sized afresh to 8 by \#nodes: row 6 the curvature of largest
+///                       absolute value, row 7 the middle one (eigenvalues of the
+///                       normal-cycle tensor); rows 0-2 the unit eigenvector of that tensor
+///                       for row 6's eigenvalue, which lies along the direction of least
+///                       bending, not along the one row 6 measures; rows 3-5 the unit
+///                       eigenvector for row 7's (or, when that is not above 0.001 times
+///                       the largest, the tangent direction perpendicular to rows 0-2). On
+///                       a torus (R = 3, r = 1) at the outer equator, row 6 is about -0.87,
+///                       the curvature across the tube, while rows 0-2 are (0, 1, 0), along
+///                       the tube. Convex outward surfaces get negative curvatures. A node
+///                       no element holds keeps a column of zeros.
 /// @return (on every non-zero return the output is left as it came)
 ///  - 0: success (also for a connectivity without entries, the output then untouched);
 ///  - -1: coordinates without 3 rows;
@@ -145,8 +150,10 @@ SURFKIT_API int parametric_curvatures(const dense2D<double>& parameters,
 /// @param metrics       6 by \#nodes, in and out (m00, m01, m11, m02, m12, m22): widened to
 ///                      max(largest node ID + 1, its column count on entry, also of a
 ///                      0 x k array); present columns are kept and intersected with, new
-///                      ones start at 0 (no constraint). Nodes without a valid mean edge
-///                      length, and elements whose normal overflows, add nothing.
+///                      ones start at 0 (no constraint). A degenerate element (normal zero
+///                      or not finite) adds nothing; a node without a valid mean edge
+///                      length gets nothing, its element's other nodes still do. Where an
+///                      element's column starts changes a result only by rounding.
 /// @return
 ///  - 0: success (a connectivity without columns only widens metrics to 6 rows);
 ///  - -1: fewer than 3 coordinate rows;

@@ -10,8 +10,8 @@
 ///  - home: \#nodes entries: a triangle holding the node, UINT_MAX for a target.
 ///  - targets: node IDs to compute, in processing order (repeats are processed again).
 ///  - Deterministic: the walk's random source is made per call, seeded with 1.
-///  - std::bad_alloc: thrown when the walk's scratch cannot be had (the retry around a
-///    node); the field is then as on entry.
+///  - Throws nothing: all scratch is taken before the first target is written, from
+///    storage whose refusal gives -199.
 #pragma once
 
 #include "orvo/basekit.hpp"
@@ -22,10 +22,11 @@ namespace orvo::surfkit {
 
 /// Carries a nodal field onto target nodes. Each target whose home entry is UINT_MAX gets
 /// the barycentric blend of the values at the corners of the background triangle holding
-/// it (found by a walk from a nearby node, 1e-6 relative tolerance); a target in no
-/// triangle gets an exact copy of the values of the nearest node that has a home
-/// triangle, and keeps its value when there is none. Targets are processed in list
-/// order, in place.
+/// it (found by a walk from a nearby node, 1e-6 relative tolerance; when the walks leave
+/// the mesh, every triangle holding the nearest node is tested too, so that parts of the
+/// mesh touching only at a node do not hide a triangle from it); a target in no triangle
+/// gets an exact copy of the values of the nearest node that has a home triangle, and
+/// keeps its value when there is none. Targets are processed in list order, in place.
 /// @param coordinates,connectivity,neighbours,home,targets  see the file description.
 /// @param field  \#components by \#nodes (any number of rows), read and written.
 /// @return
@@ -38,8 +39,10 @@ namespace orvo::surfkit {
 ///  - -6: a target ID not below \#nodes;
 ///  - -199: storage refused (the field unchanged).
 ///
-/// Cost: O(\#triangles) for the node quadtree, then per target a walk of a few steps (the
-/// exact nearest-node search only off the mesh).
+/// Cost: O(\#triangles) for the node quadtree and the triangles around each node (about 16
+/// bytes per triangle, 8 per node up to the largest a triangle names), then per target a
+/// walk of a few steps (the exact nearest-node search and the triangles around that node
+/// only off the mesh).
 SURFKIT_API int interpolate(const dense2D<double>& coordinates,
                             const dense2D<unsigned int>& connectivity,
                             const dense2D<unsigned int>& neighbours, const id_list& home,
@@ -60,8 +63,10 @@ SURFKIT_API int interpolate(const dense2D<double>& coordinates,
 /// in (0, DBL_MAX). Weights found within the location tolerance outside the triangle are
 /// used as they are; only a metric blend that fails with them is retried with the weights
 /// clamped to [0, 1] and renormalised (near a vertex the edge ratio can be far outside
-/// [0, 1]). A target in no triangle gets an exact copy of the nearest node with a home
-/// triangle (no validity test); without one it keeps its value.
+/// [0, 1]). Triangles are found as by interpolate (also those around the nearest node
+/// that the walks cannot reach across edges). A target in no triangle gets an exact copy
+/// of the nearest node with a home triangle (no validity test); without one it keeps its
+/// value.
 /// @param coordinates,connectivity,neighbours,home,targets  see the file description.
 /// @param metrics     3 by \#nodes (plane metrics m00, m01, m11) or 6 by \#nodes (space
 ///                    metrics m00, m01, m11, m02, m12, m22), read and written.
@@ -78,8 +83,9 @@ SURFKIT_API int interpolate(const dense2D<double>& coordinates,
 ///  - -6: a target ID not below \#nodes;
 ///  - -199: storage refused (the field unchanged).
 ///
-/// Cost: O(\#triangles) for the node quadtree, then per target a walk of a few steps and
-/// at most two metric reductions (a 3 x 3 eigenproblem each in space).
+/// Cost: O(\#triangles) for the node quadtree and the triangles around each node (as
+/// interpolate), then per target a walk of a few steps and at most two metric reductions
+/// (a 3 x 3 eigenproblem each in space).
 SURFKIT_API int interpolate_metrics(const dense2D<double>& coordinates,
                                     const dense2D<unsigned int>& connectivity,
                                     const dense2D<unsigned int>& neighbours, const id_list& home,

@@ -117,13 +117,17 @@ SURFKIT_API int split_Q4_into_T3(const dense2D<double>& coordinates,
 /// @param all_components  non-zero: then also walks from every element above
 ///                        `start_element` not reached yet (elements below it only through
 ///                        a walk).
+///
+/// An element already reached is not reversed again: where it runs along the shared edge
+/// the same way (a non-orientable mesh such as a Moebius strip), the two stay as they are.
 /// @return
 ///  - the number of reversals (at most INT_MAX); 0 for no columns;
 ///  - -1: connectivity without 3 or 4 rows or with an ID of UINT_MAX outside a triangle's
 ///    row 3;
-///  - -2: neighbour matrix of another shape, the same array as the connectivity, or naming
-///    as neighbour an element that does not share that edge (then both arrays are left as
-///    on entry);
+///  - -2: neighbour matrix of another shape, the same array as the connectivity, or with an
+///    entry the walk reads naming an element (reached already or not) that does not hold
+///    that edge, an element named across its own edge holding it only once (then both
+///    arrays are left as on entry);
 ///  - -3: start element not below \#elements.
 ///
 /// @throws std::bad_alloc when the walk's scratch cannot be had; both arrays are then as
