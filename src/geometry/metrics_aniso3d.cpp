@@ -105,8 +105,8 @@ void add_element_metrics(const dense2D<double>& coords, const dense2D<unsigned i
                                   detail::point(coords, ids[2]));
     const double len = detail::norm(N);
     // |N|^2 under- or overflowed: the rescaled form still finds the direction.
-    const vec3 n0 = len > 0.0 && std::isfinite(len) ? detail::divided_or_zero(N, len)
-                                                     : detail::unit_or_zero(N);
+    const vec3 n0 =
+        len > 0.0 && std::isfinite(len) ? detail::divided_or_zero(N, len) : detail::unit_or_zero(N);
     // A degenerate element (normal zero or not finite) has no plane to give: it adds
     // nothing and leaves the carried direction alone. Any fixed stand-in normal would
     // impose a size along an arbitrary axis.
