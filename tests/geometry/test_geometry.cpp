@@ -139,7 +139,7 @@ TEST(Normals, EveryFailureEmptiesTheOutput) {
   EXPECT_GE(refusals(D(2, 2, 5.0), D(), run), 1);
 }
 
-TEST(MetricsGenAniso3d, ExactOnAPlaneBoundedByEachElementArgumentChecksAndRefusals) {
+TEST(MetricsGenAniso3d, ExactOnAPlaneAndBoundedByEachElement) {
   // z = 0 in right isosceles triangles of legs 0.5: at an interior node ct = 1 / h^2 in the
   // plane (h its mean edge length, 8 legs and 4 diagonals), cn along z. On the icosahedron
   // (edges a, ct = 1 / a^2) each node's metric is definite, at least its entry metric and
@@ -181,14 +181,21 @@ TEST(MetricsGenAniso3d, ExactOnAPlaneBoundedByEachElementArgumentChecksAndRefusa
       }
     }
   }
-  // A 0 x k array keeps its k columns.
+}
+
+TEST(MetricsGenAniso3d, AnArrayWithoutRowsKeepsItsColumns) {
+  const surfaces::mesh g = surfaces::graph(4, false);
   D wide(0, 30);
   ASSERT_EQ(sk::metrics_gen_aniso3d(g.coords, g.conn, 0.0, wide), 0);
   EXPECT_TRUE(wide.rows() == 6);
   EXPECT_TRUE(wide.cols() == 30);
   EXPECT_TRUE(wide(0, 29) == 0.0);
   EXPECT_TRUE(wide(0, 6) > 0);
-  // Argument checks and refusals change nothing; hn = 1e-160 either way overflows its factor.
+}
+
+TEST(MetricsGenAniso3d, EveryFailureChangesNothing) {
+  // hn = 1e-160 either way overflows its factor.
+  const surfaces::mesh t = surfaces::geodesic_sphere(1);
   const D p(6, 4, 2.0), &x = t.coords, q(3, 5, 1.0);
   const cols &k = t.conn, far = cols::from_columns({{0, 1, 12}});
   // clang-format off

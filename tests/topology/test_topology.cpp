@@ -96,7 +96,7 @@ TEST(ConvertDegeneratedQ4, RemovesTheFirstAdjacentRepetitionOnly) {
   EXPECT_EQ(convert_degenerated_Q4(c), 0);  // nothing left to repair
 }
 
-TEST(SplitQ4, ArgumentChecksChangeNothingAndOutputsAppend) {
+TEST(SplitQ4, BadArgumentsGiveTheirCodesAndChangeNothing) {
   const X x = {{0, 1, 1, 0, 2}, {0, 0, 1, 1, 0}};
   const U q = U::from_columns({{0, 1, 2, 3}}), four = U::from_columns({{1, 2, 3, 4}});
   // Without coordinate rows the call is the fixed-diagonal one; `four`, 4 rows, is no output.
@@ -129,6 +129,11 @@ TEST(SplitQ4, ArgumentChecksChangeNothingAndOutputsAppend) {
     EXPECT_TRUE(same(split, s0));
     EXPECT_TRUE(same(out, o0));
   }
+}
+
+TEST(SplitQ4, TrianglesAreAppendedBehindTheOutputsColumns) {
+  const X x = {{0, 1, 1, 0, 2}, {0, 0, 1, 1, 0}};
+  List kept, split;
   // Behind the output's columns: cut along k0-k2, or, the square being a tie, along the
   // diagonal from the smallest ID. Inputs may be outputs too.
   const U c = U::from_columns({{2, 3, 0, 1}, {1, 4, 2, N}});
@@ -144,6 +149,11 @@ TEST(SplitQ4, ArgumentChecksChangeNothingAndOutputsAppend) {
   EXPECT_TRUE(same(
       self,
       U::from_columns({{0, 1, 2, 3}, {2, 3, 0, N}, {2, 3, 0, N}, {0, 1, 2, N}, {2, 3, 0, N}})));
+}
+
+TEST(SplitQ4, RefusedStorageLeavesOutputAndListsAsOnEntry) {
+  const X x = {{0, 1, 1, 0, 2}, {0, 0, 1, 1, 0}};
+  const U c = U::from_columns({{2, 3, 0, 1}, {1, 4, 2, N}});
   // Refused: output and lists as on entry. The fixed and the better diagonal share one core.
   for (bool quality : {false, true})
     EXPECT_GE(sweep_refusals([&](const refusal_point& p) {
@@ -266,7 +276,7 @@ TEST(QualitySplit, ThresholdsCriteriaAndListsPartitioningTheElements) {
       }
 }
 
-TEST(MeshReorient, ScrambledMeshesComeBackWithTheirNeighbourMatrixAndBadInputChangesNothing) {
+TEST(MeshReorient, ScrambledMeshesComeBackWithTheirNeighbourMatrix) {
   for (unsigned rows : {3u, 4u}) {
     const U original = rows == 3 ? grid(8, 6, 3) : grid(9, 7, 4);
     const std::size_t n = original.cols();
@@ -291,6 +301,9 @@ TEST(MeshReorient, ScrambledMeshesComeBackWithTheirNeighbourMatrixAndBadInputCha
       EXPECT_TRUE(same(nb, marked(neighbours_of(c))));
     }
   }
+}
+
+TEST(MeshReorient, BadArgumentsGiveTheirCodesAndChangeNothing) {
   // Element 2 shares one node with element 1, met after element 1 is reversed: undone.
   U t = U::from_columns({{0, 1, 2}, {1, 2, 3}, {3, 4, 5}}), alias = t, empty,
     nb = U::from_columns({{1, N, N}, {2, N, 0}, {N, N, N}});
