@@ -5,8 +5,8 @@
 #include <tuple>
 
 #include "common/lapack.hpp"
-#include "geometry/surfaces.hpp"
 #include "orvo/surfkit.hpp"
+#include "support/surfaces.hpp"
 #include "support/testing.hpp"
 
 namespace {

@@ -86,7 +86,8 @@ SURFKIT_API int split_Q4_into_T3(const dense2D<double>& coordinates,
 /// @param kept,split       element indices (input columns) appended in input order: every
 ///                         element goes to exactly one of them. Entries held on entry are
 ///                         left untouched and are NOT read: only this call's entries are
-///                         used. They must be two different lists.
+///                         used. They must be two different lists (copies sharing
+///                         storage are; two wraps of overlapping memory are not).
 /// @param output           empty or 4 by \#columns; receives the kept columns unchanged, in
 ///                         list order, then the two triangles of each cut quadrangle
 ///                         (UINT_MAX in row 3).
@@ -94,7 +95,7 @@ SURFKIT_API int split_Q4_into_T3(const dense2D<double>& coordinates,
 ///  - the number of quadrangles cut (at most INT_MAX); 0 for no columns;
 ///  - -1: coordinates without 2 or 3 rows;
 ///  - -2: connectivity without 4 rows or with a bad ID;
-///  - -7: `split` is the same list as `kept`;
+///  - -7: `split` is the same list as `kept` or wraps memory `kept` wraps;
 ///  - -8: output not empty and not 4 rows;
 ///  - -199: storage refused (output as on entry, both lists back to their entry sizes).
 ///
@@ -124,7 +125,8 @@ SURFKIT_API int split_Q4_into_T3(const dense2D<double>& coordinates,
 ///  - the number of reversals (at most INT_MAX); 0 for no columns;
 ///  - -1: connectivity without 3 or 4 rows or with an ID of UINT_MAX outside a triangle's
 ///    row 3;
-///  - -2: neighbour matrix of another shape, the same array as the connectivity, or with an
+///  - -2: neighbour matrix of another shape, the same array as the connectivity (sharing
+///    its storage, or wrapping memory that overlaps the connectivity's), or with an
 ///    entry the walk reads naming an element (reached already or not) that does not hold
 ///    that edge, an element named across its own edge holding it only once (then both
 ///    arrays are left as on entry);
