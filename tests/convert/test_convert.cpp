@@ -9,7 +9,7 @@
 #include <map>
 #include <vector>
 
-#include "orvo/surfkit.hpp"
+#include "orvo/surfkit/convert.hpp"
 #include "support/testing.hpp"
 
 using orvo::dense2D;

@@ -13,7 +13,7 @@
 
 #include "extrude/grading.hpp"
 #include "extrude/rotation.hpp"
-#include "orvo/surfkit.hpp"
+#include "orvo/surfkit/extrude.hpp"
 #include "support/testing.hpp"
 
 namespace {

@@ -5,7 +5,8 @@
 #include <tuple>
 
 #include "common/lapack.hpp"
-#include "orvo/surfkit.hpp"
+#include "orvo/surfkit/frame.hpp"
+#include "orvo/surfkit/geometry.hpp"
 #include "support/surfaces.hpp"
 #include "support/testing.hpp"
 

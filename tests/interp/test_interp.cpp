@@ -9,7 +9,8 @@
 #include <vector>
 
 #include "interp/point_locator.hpp"
-#include "orvo/surfkit.hpp"
+#include "orvo/surfkit/frame.hpp"
+#include "orvo/surfkit/interp.hpp"
 #include "support/testing.hpp"
 
 using orvo::dense1D;

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "orvo/basekit.hpp"
-#include "orvo/surfkit.hpp"
+#include "orvo/surfkit/structured.hpp"
 #include "support/testing.hpp"
 
 using namespace orvo::surfkit;

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "orvo/surfkit.hpp"
+#include "orvo/surfkit/topology.hpp"
 #include "support/testing.hpp"
 #include "topology/triangle_quality.hpp"
 
