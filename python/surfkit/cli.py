@@ -319,12 +319,13 @@ def _parser():
     sub = parser.add_subparsers(dest="operation", metavar="OPERATION", parser_class=_Parser)
     sub.required = True
 
-    def add(name, help_text, func, output=True):
+    def add(name, help_text, func, output=True, steps=3):
+        # steps: the long steps the operation shows on the progress bar.
         p = sub.add_parser(name, help=help_text, description=help_text)
         p.add_argument("input", metavar="INPUT", help="mesh file meshio reads")
         if output:
             p.add_argument("output", metavar="OUTPUT", help="mesh file to write (format by suffix)")
-        p.set_defaults(func=func)
+        p.set_defaults(func=func, steps=steps)
         return p
 
     add("info", "Counts, kinds, boundary loops, area and angle range of a mesh.", op_info,
@@ -347,7 +348,8 @@ def _parser():
                         "3 larger area, 4 area sum, 5 normal angle, 6 normal angle times "
                         "diagonal (default 1)")
 
-    p = add("reorient", "Give every element the orientation of a start element.", op_reorient)
+    p = add("reorient", "Give every element the orientation of a start element.", op_reorient,
+            steps=4)
     p.add_argument("--start", type=int, default=0, help="element whose orientation wins")
 
     p = add("normals", "Node normals as point data.", op_normals)
@@ -356,7 +358,8 @@ def _parser():
     p.add_argument("--no-unit", action="store_true", help="keep the weighted mean's length")
     p.add_argument("--name", default="normals", help="point-data name (default normals)")
 
-    p = add("curvature", "Principal curvatures and directions as point data.", op_curvature)
+    p = add("curvature", "Principal curvatures and directions as point data.", op_curvature,
+            steps=4)
     p.add_argument("--method", choices=("fitted", "normal-cycle"), default="fitted",
                    help="fitted (quadric fit; arrays k_max, k_min, dir_k_max, dir_k_min, "
                         "max/min by absolute value) or normal-cycle (arrays k_largest, "
@@ -395,7 +398,7 @@ def main(argv=None):
         args = _parser().parse_args(argv)
         if args.operation == "extrude" and args.screw is not None and args.axis is None:
             raise UsageError("--screw needs --axis (see extrude --help)")
-        progress = Progress(total_steps=4)
+        progress = Progress(total_steps=args.steps)
         try:
             return args.func(args, progress)
         finally:
