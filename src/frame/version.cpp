@@ -1,4 +1,4 @@
-#include "orvo/surfkit.hpp"
+#include "orvo/surfkit/frame.hpp"
 #include "orvo/surfkit_version.hpp"
 
 namespace orvo::surfkit {

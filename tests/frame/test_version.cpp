@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "orvo/surfkit.hpp"
+#include "orvo/surfkit/frame.hpp"
 #include "orvo/surfkit_version.hpp"
 
 namespace {
