@@ -13,6 +13,7 @@
 #include "frame/lapack.hpp"
 #include "geometry/forms.hpp"
 #include "geometry/mesh_access.hpp"
+#include "geometry/neighbour_matrix.hpp"
 #include "geometry/patch.hpp"
 #include "geometry/tangent_frame.hpp"
 #include "orvo/surfkit.hpp"
@@ -21,19 +22,6 @@ namespace orvo::surfkit {
 namespace {
 
 using detail::vec3;
-
-// A neighbour matrix as the patches read it: rows 0-2 of every column, each entry an
-// element ID or UINT_MAX.
-bool neighbours_ok(const dense2D<unsigned int>& nb, std::size_t element_count) {
-  if (nb.rows() < 3) return false;
-  const std::uint64_t limit = element_count;
-  for (std::size_t e = 0; e < nb.cols(); ++e) {
-    const unsigned* col = detail::element(nb, e);
-    for (unsigned j = 0; j < 3; ++j)
-      if (col[j] != UINT_MAX && col[j] >= limit) return false;
-  }
-  return true;
-}
 
 // Length times dihedral angle of every edge between two elements, once per call: entry
 // 3 e + j for the edge opposite local node j of e, as seen from the element of larger ID
@@ -167,7 +155,7 @@ int principal_curvatures(const dense2D<double>& coordinates,
   if (!detail::input_connectivity_ok(connectivity, T3, coordinates.cols())) return -2;
   const std::size_t count = connectivity.cols();
   // Rows 0-2 and every ID are read, so all of them are checked.
-  if (neighbours.cols() != count || !neighbours_ok(neighbours, count)) return -3;
+  if (!detail::neighbours_ok(neighbours, count)) return -3;
   if (!detail::input_connectivity_ok(feature_edges, EDGE2, coordinates.cols())) return -7;
 
   const std::size_t nodes = coordinates.cols();
