@@ -22,8 +22,8 @@ constexpr unsigned most_rings = 3;
 
 // Area-weighted normal of every node (the sum of its elements' doubled-area normals),
 // and whether an element holds it.
-void node_normals(const dense2D<double>& coords, const dense2D<unsigned int>& conn,
-                  double* normals, unsigned char* held) {
+void node_normals(const dense2D<double>& coords, const dense2D<unsigned int>& conn, double* normals,
+                  unsigned char* held) {
   for (std::size_t e = 0; e < conn.cols(); ++e) {
     const unsigned* ids = detail::element(conn, e);
     const detail::vec3 n =
@@ -41,8 +41,7 @@ void node_normals(const dense2D<double>& coords, const dense2D<unsigned int>& co
 
 }  // namespace
 
-int fitted_curvatures(const dense2D<double>& coordinates,
-                      const dense2D<unsigned int>& connectivity,
+int fitted_curvatures(const dense2D<double>& coordinates, const dense2D<unsigned int>& connectivity,
                       const dense2D<unsigned int>& neighbours, unsigned int rings,
                       dense2D<double>& curvatures) {
   if (!detail::space_coordinates_ok(coordinates)) return -1;
@@ -57,8 +56,8 @@ int fitted_curvatures(const dense2D<double>& coordinates,
   dense1D<unsigned char, 8> held;
   detail::node_adjacency adjacency;
   detail::node_rings around;
-  if (!result.resize(8, nodes, 0.0) || !normals.resize(3 * nodes, 0.0) ||
-      !held.resize(nodes, 0) || !adjacency.build(connectivity, nodes) || !around.init(nodes))
+  if (!result.resize(8, nodes, 0.0) || !normals.resize(3 * nodes, 0.0) || !held.resize(nodes, 0) ||
+      !adjacency.build(connectivity, nodes) || !around.init(nodes))
     return detail::storage_refused;
   node_normals(coordinates, connectivity, normals.data(), held.data());
 
@@ -77,9 +76,9 @@ int fitted_curvatures(const dense2D<double>& coordinates,
         if (!around.grow(adjacency)) return detail::storage_refused;
         if (around.count() < rings) continue;
         if (around.count() > rings && around.size() == before) break;
-        fitted = detail::fit_curvatures(coordinates, detail::point(coordinates, v), n,
-                                        around.nodes(), around.size(),
-                                        result.data() + v * result.ld());
+        fitted =
+            detail::fit_curvatures(coordinates, detail::point(coordinates, v), n, around.nodes(),
+                                   around.size(), result.data() + v * result.ld());
       }
     }
     if (!fitted) ++unfitted;

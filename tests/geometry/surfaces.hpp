@@ -115,7 +115,8 @@ inline mesh uv_sphere(unsigned nu, unsigned nv, double r = 1.0) {
   for (unsigned j = 1; j < nv; ++j)
     for (unsigned i = 0; i < nu; ++i) {
       const double t = M_PI * j / nv, p = 2 * M_PI * i / nu;
-      pts.push_back({r * std::sin(t) * std::cos(p), r * std::sin(t) * std::sin(p), r * std::cos(t)});
+      pts.push_back(
+          {r * std::sin(t) * std::cos(p), r * std::sin(t) * std::sin(p), r * std::cos(t)});
     }
   const unsigned south = static_cast<unsigned>(pts.size());
   pts.push_back({0, 0, -r});
