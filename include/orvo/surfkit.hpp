@@ -649,7 +649,7 @@ SURFKIT_API int metrics_gen_aniso3d(const dense2D<double>& coordinates,
 /// nodes of the node's `rings`-ring, in a frame whose z axis is the node's area-weighted
 /// normal: the eigen-decomposition of the fitted graph's shape operator at the node.
 /// Unlike principal_curvatures, the estimate converges to the surface's curvatures as
-/// the mesh is refined (its error falls at least linearly with the edge length).
+/// a mesh is refined evenly (its error falls at least linearly with the edge length).
 ///
 ///   coordinates   3 by #nodes.
 ///   connectivity  3 (T3) by #elements; its orientation gives the normal's side.
