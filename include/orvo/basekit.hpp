@@ -85,3 +85,6 @@ SURFKIT_API bool minimum_metric(const symmetric_fixed<double, 3>& a,
 
 }  // namespace basekit
 }  // namespace orvo
+
+// Mesh plumbing: neighbour matrix, home elements, boundary loops, feature edges.
+#include "orvo/basekit/mesh.hpp"

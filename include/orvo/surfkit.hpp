@@ -184,14 +184,16 @@ SURFKIT_API int split_Q4_into_T3(const dense2D<double>& coordinates,
 //   kept, split    element indices (input columns) appended in input order: every
 //                  element goes to exactly one of them. Entries held on entry are left
 //                  untouched and are NOT read: only this call's entries are used. They
-//                  must be two different lists.
+//                  must be two different lists (copies sharing storage are; two wraps of
+//                  overlapping memory are not).
 //   output         empty or 4 by #columns; receives the kept columns unchanged, in list
 //                  order, then the two triangles of each cut quadrangle (UINT_MAX in
 //                  row 3).
 // Returns the number of quadrangles cut (at most INT_MAX); 0 for no columns; -1
 // coordinates without 2 or 3 rows; -2 connectivity without 4 rows or with a bad ID;
-// -7 `split` is the same list as `kept`; -8 output not empty and not 4 rows; -199
-// storage refused (output as on entry, both lists back to their entry sizes).
+// -7 `split` is the same list as `kept` or wraps memory `kept` wraps; -8 output not
+// empty and not 4 rows; -199 storage refused (output as on entry, both lists back to
+// their entry sizes).
 // Cost: O(#elements); room for #elements more entries is reserved in each list.
 SURFKIT_API int split_Q4_into_T3(const dense2D<double>& coordinates,
                                  const dense2D<unsigned int>& connectivity, double shape_threshold,
@@ -217,10 +219,11 @@ SURFKIT_API int split_Q4_into_T3(const dense2D<double>& coordinates,
 // the same way (a non-orientable mesh such as a Moebius strip), the two stay as they are.
 // Returns the number of reversals (at most INT_MAX); 0 for no columns; -1 connectivity
 // without 3 or 4 rows or with an ID of UINT_MAX outside a triangle's row 3; -2 neighbour
-// matrix of another shape, the same array as the connectivity, or with an entry the walk
-// reads naming an element (reached already or not) that does not hold that edge, an
-// element named across its own edge holding it only once (then both arrays are left as
-// on entry); -3 start element not below #elements. Cost: O(#elements), about 5 bytes of scratch
+// matrix of another shape, the same array as the connectivity (sharing its storage, or
+// wrapping memory that overlaps the connectivity's), or with an entry the walk reads
+// naming an element (reached already or not) that does not hold that edge, an element
+// named across its own edge holding it only once (then both arrays are left as on entry);
+// -3 start element not below #elements. Cost: O(#elements), about 5 bytes of scratch
 // per element.
 SURFKIT_API int mesh_reorient(dense2D<unsigned int>& connectivity,
                               dense2D<unsigned int>& neighbours, unsigned int start_element,

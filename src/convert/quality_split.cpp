@@ -52,8 +52,12 @@ int split_Q4_into_T3(const dense2D<double>& coordinates, const dense2D<unsigned 
   if (connectivity.cols() >= UINT_MAX ||
       !detail::input_connectivity_ok(connectivity, 4, FACE_MIX, coordinates.cols()))
     return -2;
-  // One list cannot tell kept elements from split ones.
+  // One list cannot tell kept elements from split ones. Copies that share storage are two
+  // lists (the first to grow moves to storage of its own), but two wraps of overlapping
+  // memory would both append in place over each other.
   if (&kept == &split) return -7;
+  if (kept.storage_ptr().get() != split.storage_ptr().get() && detail::share_memory(kept, split))
+    return -7;
   if (!detail::output_rows_ok(output, 4)) return -8;
 
   // A shared view of the input survives the output's growth should both be one array.

@@ -54,6 +54,24 @@ inline bool input_connectivity_ok(const dense2D<unsigned int>& conn, std::size_t
   return basekit::check_IDs(conn, type, id_limit(node_count));
 }
 
+// True when two arrays can reach the same memory: they hold one storage (copies of one
+// array), or storages whose element ranges overlap (two wraps of one caller buffer). An
+// export that must not be handed one array twice asks this, not whether the storage
+// objects are the same. Addresses are compared as integers, so unrelated blocks compare
+// without undefined behaviour.
+template <class A, class B>
+bool share_memory(const A& a, const B& b) noexcept {
+  const auto* s = a.storage_ptr().get();
+  const auto* t = b.storage_ptr().get();
+  if (!s || !t) return false;
+  if (static_cast<const void*>(s) == static_cast<const void*>(t)) return true;
+  const auto lo_s = reinterpret_cast<std::uintptr_t>(s->data());
+  const auto lo_t = reinterpret_cast<std::uintptr_t>(t->data());
+  const std::uintptr_t hi_s = lo_s + s->count() * sizeof(*s->data());
+  const std::uintptr_t hi_t = lo_t + t->count() * sizeof(*t->data());
+  return lo_s < hi_t && lo_t < hi_s;
+}
+
 // An output matrix the call writes with `rows` rows: it must be empty or have them.
 template <class T>
 bool output_rows_ok(const dense2D<T>& out, std::size_t rows) noexcept {
