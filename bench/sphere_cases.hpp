@@ -7,7 +7,7 @@
 #include <cmath>
 #include <map>
 
-#include "../tests/geometry/surfaces.hpp"
+#include "../tests/support/surfaces.hpp"
 
 namespace sphere_cases {
 

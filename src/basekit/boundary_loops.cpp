@@ -196,8 +196,7 @@ class chainer {
 }  // namespace
 
 int boundary_loops(const dense2D<unsigned int>& connectivity,
-                   const dense2D<unsigned int>& neighbours, dense1D<unsigned int, 8>& nodes,
-                   dense1D<unsigned int, 8>& starts) {
+                   const dense2D<unsigned int>& neighbours, id_list& nodes, id_list& starts) {
   if (!detail::mesh_connectivity_ok(connectivity, UINT_MAX)) return -1;
   if (!detail::neighbour_matrix_ok(neighbours, connectivity)) return -2;
   chainer ch(connectivity, neighbours);
@@ -206,7 +205,7 @@ int boundary_loops(const dense2D<unsigned int>& connectivity,
   std::size_t total = 0;
   for (const chain& c : loops) total += c.length + 1;
   if (total >= UINT_MAX) return -199;  // offsets into `nodes` are unsigned
-  dense1D<unsigned int, 8> n, s;
+  id_list n, s;
   if (!n.resize(total) || !s.resize(loops.size() + 1)) return -199;
   unsigned* out = n.data();
   for (std::size_t i = 0; i < loops.size(); ++i) {

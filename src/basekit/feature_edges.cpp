@@ -5,10 +5,10 @@
 #include <utility>
 
 #include "basekit/mesh_arguments.hpp"
-#include "frame/checks.hpp"
+#include "common/checks.hpp"
 // The element normals are the geometry family's cross-product forms, used as they are so
 // that a feature here is a feature there.
-#include "geometry/forms.hpp"
+#include "common/forms.hpp"
 #include "orvo/basekit.hpp"
 
 namespace orvo::basekit {

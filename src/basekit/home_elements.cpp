@@ -7,10 +7,9 @@
 
 namespace orvo::basekit {
 
-int home_elements(const dense2D<unsigned int>& connectivity, unsigned node_count,
-                  dense1D<unsigned int, 8>& home) {
+int home_elements(const dense2D<unsigned int>& connectivity, unsigned node_count, id_list& home) {
   if (!detail::mesh_connectivity_ok(connectivity, node_count)) return -1;
-  dense1D<unsigned int, 8> result;
+  id_list result;
   if (!result.resize(node_count, UINT_MAX)) return -199;
   unsigned* h = result.data();
   const std::size_t rows = connectivity.rows();

@@ -5,14 +5,13 @@
 #include <climits>
 #include <cstddef>
 
-#include "frame/checks.hpp"
-#include "geometry/forms.hpp"
+#include "common/checks.hpp"
+#include "common/forms.hpp"
+#include "common/mesh_access.hpp"
+#include "common/vectors.hpp"
 #include "geometry/height_fit.hpp"
-#include "geometry/mesh_access.hpp"
-#include "geometry/neighbour_matrix.hpp"
 #include "geometry/node_rings.hpp"
-#include "geometry/tangent_frame.hpp"
-#include "orvo/surfkit.hpp"
+#include "orvo/surfkit/geometry.hpp"
 
 namespace orvo::surfkit {
 namespace {
@@ -47,7 +46,10 @@ int fitted_curvatures(const dense2D<double>& coordinates, const dense2D<unsigned
   if (!detail::space_coordinates_ok(coordinates)) return -1;
   const std::size_t nodes = coordinates.cols();
   if (!detail::input_connectivity_ok(connectivity, T3, nodes)) return -2;
-  if (!detail::neighbours_ok(neighbours, connectivity.cols())) return -3;
+  // Without elements there is nothing for the matrix to describe but its column count.
+  const std::size_t elements = connectivity.cols();
+  if (elements == 0 ? neighbours.cols() != 0 : !detail::neighbours_ok(neighbours, elements))
+    return -3;
   if (rings < 1 || rings > most_rings) return -4;
 
   // Everything is built aside: the caller's array changes only on success.

@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "geometry/mesh_access.hpp"
-#include "geometry/tangent_frame.hpp"
+#include "common/mesh_access.hpp"
 
 namespace orvo::surfkit::detail {
 namespace {

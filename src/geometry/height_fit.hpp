@@ -5,7 +5,7 @@
 
 #include <cstddef>
 
-#include "geometry/forms.hpp"
+#include "common/vectors.hpp"
 #include "orvo/dense.hpp"
 
 namespace orvo::surfkit::detail {

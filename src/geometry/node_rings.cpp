@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "geometry/mesh_access.hpp"
+#include "common/mesh_access.hpp"
 
 namespace orvo::surfkit::detail {
 

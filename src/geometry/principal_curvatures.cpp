@@ -9,11 +9,11 @@
 #include <cstdint>
 #include <unordered_set>
 
-#include "frame/checks.hpp"
-#include "frame/lapack.hpp"
-#include "geometry/forms.hpp"
-#include "geometry/mesh_access.hpp"
-#include "geometry/neighbour_matrix.hpp"
+#include "common/checks.hpp"
+#include "common/forms.hpp"
+#include "common/lapack.hpp"
+#include "common/mesh_access.hpp"
+#include "common/vectors.hpp"
 #include "geometry/patch.hpp"
 #include "geometry/tangent_frame.hpp"
 #include "orvo/surfkit.hpp"
@@ -43,9 +43,9 @@ void edge_bends(const dense2D<double>& coords, const dense2D<unsigned int>& conn
       if (f == UINT_MAX || f > e) continue;
       const unsigned a = ids[(j + 1) % 3], b = ids[(j + 2) % 3];
       if (!features.empty() && features.count(detail::edge_key(a, b)) != 0) continue;
-      vec3 E = detail::sub3(detail::point(coords, b), detail::point(coords, a));
-      const double L = detail::norm(E);
-      if (L != 0.0) E = {E[0] / L, E[1] / L, E[2] / L};
+      const vec3 d = detail::sub3(detail::point(coords, b), detail::point(coords, a));
+      const double L = detail::norm(d);
+      const vec3 E = detail::normalised(d);
       const double* Nf = N + 4 * std::size_t{f};
       const vec3 nf = {Nf[0], Nf[1], Nf[2]};
       // The signed angle between the two element normals about the edge.
@@ -77,10 +77,8 @@ struct call {
         // Each edge between two patch elements once, from the one of larger ID.
         const double lb = bend[3 * std::size_t{e} + j];
         if (lb == 0.0 || !patch.holds(across[j])) continue;
-        vec3 E = detail::sub3(detail::point(coords, ids[(j + 2) % 3]),
-                              detail::point(coords, ids[(j + 1) % 3]));
-        const double L = detail::norm(E);
-        if (L != 0.0) E = {E[0] / L, E[1] / L, E[2] / L};
+        const vec3 E = detail::normalised(detail::sub3(detail::point(coords, ids[(j + 2) % 3]),
+                                                       detail::point(coords, ids[(j + 1) % 3])));
         T[0] += lb * E[0] * E[0];
         T[1] += lb * E[0] * E[1];
         T[2] += lb * E[1] * E[1];

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "basekit/meshes.hpp"
-#include "geometry/surfaces.hpp"
 #include "orvo/basekit.hpp"
 #include "orvo/surfkit.hpp"
+#include "support/surfaces.hpp"
 #include "support/testing.hpp"
 
 using orvo::dense1D;

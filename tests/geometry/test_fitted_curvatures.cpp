@@ -7,11 +7,12 @@
 #include <tuple>
 #include <vector>
 
-#include "geometry/forms.hpp"
+#include "common/vectors.hpp"
 #include "geometry/height_fit.hpp"
 #include "geometry/node_rings.hpp"
-#include "geometry/surfaces.hpp"
-#include "orvo/surfkit.hpp"
+#include "orvo/surfkit/frame.hpp"
+#include "orvo/surfkit/geometry.hpp"
+#include "support/surfaces.hpp"
 #include "support/testing.hpp"
 
 namespace {

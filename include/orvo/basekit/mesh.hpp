@@ -14,6 +14,7 @@
 
 #include <climits>
 
+#include "orvo/basekit.hpp"
 #include "orvo/dense.hpp"
 #include "orvo/export.hpp"
 
@@ -50,7 +51,7 @@ SURFKIT_API int neighbours(const dense2D<unsigned int>& connectivity, unsigned n
 /// Returns 0; -1 connectivity as for `neighbours`; -199 storage refused.
 /// Cost: O(#elements + node_count), no scratch.
 SURFKIT_API int home_elements(const dense2D<unsigned int>& connectivity, unsigned node_count,
-                              dense1D<unsigned int, 8>& home);
+                              id_list& home);
 
 /// The boundary of a mesh as node loops, each boundary edge exactly once, keeping the mesh
 /// on its left where the elements run counter-clockwise: the outer boundary of a
@@ -80,8 +81,8 @@ SURFKIT_API int home_elements(const dense2D<unsigned int>& connectivity, unsigne
 /// Cost: O(#elements + B log B) for B boundary edges, plus a fan walk per edge arriving
 /// at a pinch node; scratch of a few words per boundary edge.
 SURFKIT_API int boundary_loops(const dense2D<unsigned int>& connectivity,
-                               const dense2D<unsigned int>& neighbours,
-                               dense1D<unsigned int, 8>& nodes, dense1D<unsigned int, 8>& starts);
+                               const dense2D<unsigned int>& neighbours, id_list& nodes,
+                               id_list& starts);
 
 /// The feature edges of a surface: every interior edge whose two element normals make an
 /// angle above `angle`, once, as node pairs in the format `principal_curvatures` takes.

@@ -3,15 +3,14 @@
 #include <climits>
 #include <cstdint>
 
-#include "convert/quality_split_measures.hpp"
-#include "convert/split_q4_diagonal.hpp"
-#include "frame/checks.hpp"
+#include "common/checks.hpp"
+#include "common/mesh_access.hpp"
 #include "orvo/surfkit.hpp"
+#include "topology/quality_split_measures.hpp"
+#include "topology/split_q4_diagonal.hpp"
 
 namespace orvo::surfkit {
 namespace {
-
-using id_list = dense1D<unsigned int, 8>;
 
 // True when the quadrangle k is good enough to be kept.
 bool keep_quad(const dense2D<double>& coords, const unsigned* k, double shape_threshold,

@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "frame/checks.hpp"
+#include "common/checks.hpp"
 #include "orvo/surfkit.hpp"
 
 namespace orvo::surfkit {

@@ -16,7 +16,7 @@
 #include <cmath>
 #include <limits>
 
-#include "frame/lapack.hpp"
+#include "common/lapack.hpp"
 #include "orvo/basekit.hpp"
 
 namespace orvo::basekit {
@@ -50,7 +50,7 @@ bool before(const metric3& a, const metric3& b) {
 // Packs the upper triangle of an n x n column-major matrix.
 void pack(const double* full, int n, double* packed) {
   for (int j = 0; j < n; ++j)
-    for (int i = 0; i <= j; ++i) packed[j * (j + 1) / 2 + i] = full[i + n * j];
+    for (int i = 0; i <= j; ++i) packed[metric3::index(i, j)] = full[i + n * j];
 }
 
 // The sum of both metrics: always at least as constraining as each of them, used when
