@@ -155,11 +155,16 @@ def geometry(folder):
           % (len(cells), surfkit.area(points, cells), 4 * math.pi))
     normals = surfkit.normals(points, cells)
     neighbours, _ = surfkit.neighbours(cells, len(points))
-    curv = surfkit.principal_curvatures(points, cells, neighbours, 0.15)
-    mean = 0.5 * (curv[:, 6] + curv[:, 7])
+    # Two estimates: the fitted one converges under refinement, the normal-cycle one
+    # averages over a patch (here of radius 0.15).
+    fitted, _ = surfkit.fitted_curvatures(points, cells, neighbours, 2)
+    cycle = surfkit.principal_curvatures(points, cells, neighbours, 0.15)
+    mean = 0.5 * (fitted[:, 6] + fitted[:, 7])
     smallest, largest = surfkit.angles(points, cells, True)
     write(folder, "geometry", points, [("triangle", cells)],
-          {"normals": normals, "mean_curvature": mean},
+          {"normals": normals, "mean_curvature": mean,
+           "mean_curvature_normal_cycle": 0.5 * (cycle[:, 6] + cycle[:, 7]),
+           "dir_k_max": fitted[:, 0:3]},
           {"smallest_angle": [smallest], "largest_angle": [largest]})
     fig = plt.figure(figsize=(9, 4.5))
     ax = fig.add_subplot(1, 2, 1, projection="3d")
@@ -171,7 +176,7 @@ def geometry(folder):
     ax.set_title("node normals")
     ax = fig.add_subplot(1, 2, 2, projection="3d")
     draw_3d(ax, points, cells, mean[cells].mean(axis=1), cmap="coolwarm", edges=False)
-    ax.set_title("mean curvature (normal cycle)")
+    ax.set_title("mean curvature (fitted)")
     save(fig, folder, "geometry")
 
 

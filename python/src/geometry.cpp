@@ -116,6 +116,42 @@ Raises ArgumentError: coordinates (-1), connectivity (-2), neighbours (-3),
 feature_edges (-7); MemoryError.)");
 
   m.def(
+      "fitted_curvatures",
+      [](py::object coordinates, py::object connectivity, py::object neighbours,
+         unsigned int rings) {
+        static const signature sig{
+            "fitted_curvatures",
+            {"coordinates", "connectivity", "neighbours", "rings", "curvatures"}};
+        auto xyz = read_points(coordinates, sig, 1, {3});
+        auto conn = read_cells(connectivity, sig, 2);
+        auto nb = read_neighbours(neighbours, conn, xyz.cols(), sig, 3, 2);
+        orvo::dense2D<double> out;
+        const int unfitted =
+            call(sig, [&] { return sk::fitted_curvatures(xyz, conn, nb, rings, out); });
+        return py::make_tuple(to_numpy(std::move(out)), unfitted);
+      },
+      py::arg("coordinates"), py::arg("connectivity"), py::arg("neighbours") = py::none(),
+      py::arg("rings") = 2,
+      R"(fitted_curvatures(coordinates, connectivity, neighbours=None, rings=2) -> (curvatures, unfitted)
+
+Principal curvatures and directions at every node of a triangulated surface from a
+degree-2 height function fitted by least squares over the node's `rings`-ring (1 to 3),
+in a frame whose z axis is the node's area-weighted normal. Unlike
+principal_curvatures, the estimate converges to the surface's curvatures under
+refinement.
+
+coordinates : (n, 3) float64.  connectivity : (m, 3) triangles (orientation gives the
+    normal's side).
+neighbours : (m, 3) neighbour matrix, or None: built here by neighbours().
+
+Returns (n, 8) float64 and the number of nodes that could not be fitted (their rows are
+zero): columns 0-2 the unit direction along which the surface bends by the curvature of
+largest absolute value (column 6), 3-5 the direction of the other curvature (column 7);
+convex outward surfaces negative.
+Raises ArgumentError: coordinates (-1), connectivity (-2), neighbours (-3), rings (-4);
+MemoryError.)");
+
+  m.def(
       "parametric_curvatures",
       [](py::object parameters, py::object connectivity, py::object tangents) {
         static const signature sig{"parametric_curvatures",

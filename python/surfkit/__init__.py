@@ -31,6 +31,7 @@ from ._surfkit import (  # noqa: F401
     extrude_translate_Q4,
     extrude_translate_T3,
     feature_edges,
+    fitted_curvatures,
     flip,
     home_elements,
     interpolate,

@@ -231,8 +231,6 @@ def op_normals(args, progress):
 
 
 def op_curvature(args, progress):
-    from . import _surfkit
-
     mesh = _read(args.input, progress)
     blocks, cells = _surface(mesh)
     if cells.shape[1] != 3:
@@ -241,11 +239,10 @@ def op_curvature(args, progress):
     neighbours = _neighbours(cells, len(xyz), progress)
     point_data = dict(mesh.point_data)
     if args.method == "fitted":
-        fitted = getattr(_surfkit, "fitted_curvatures", None)
-        if fitted is None:
-            raise mx.MeshError("the fitted method is not in this build; use --method normal-cycle")
+        from . import fitted_curvatures
+
         with progress.step("fitting curvatures"):
-            k = fitted(xyz, cells, neighbours, args.rings)[0]
+            k = fitted_curvatures(xyz, cells, neighbours, args.rings)[0]
         # Rows 0-2: the direction along which the surface bends by row 6's curvature.
         point_data.update(k_max=k[:, 6], k_min=k[:, 7], dir_k_max=k[:, 0:3],
                           dir_k_min=k[:, 3:6])

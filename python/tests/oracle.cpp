@@ -46,6 +46,9 @@ int main(int argc, char** argv) {
   orvo::dense2D<double> curvatures;
   if (sk::principal_curvatures(xyz, cells, neighbours, 0.0, M_PI, UINT_MAX, {}, curvatures) != 0)
     return fail("principal_curvatures");
+  orvo::dense2D<double> fitted;
+  if (sk::fitted_curvatures(xyz, cells, neighbours, 2, fitted) < 0)
+    return fail("fitted_curvatures");
   orvo::dense2D<double> aniso;
   if (sk::metrics_gen_aniso3d(xyz, cells, -0.1, aniso) != 0) return fail("metrics_gen_aniso3d");
 
@@ -72,8 +75,8 @@ int main(int argc, char** argv) {
 
   const bool ok = write(dir + "normals.out", normals) && write(dir + "area.out", counts, 2, 1, 2) &&
                   write(dir + "smallest.out", smallest) && write(dir + "largest.out", largest) &&
-                  write(dir + "curvatures.out", curvatures) && write(dir + "aniso.out", aniso) &&
-                  write(dir + "t6_points.out", t6_points) &&
+                  write(dir + "curvatures.out", curvatures) && write(dir + "fitted.out", fitted) &&
+                  write(dir + "aniso.out", aniso) && write(dir + "t6_points.out", t6_points) &&
                   write(dir + "t6_cells.out", t6_cells) &&
                   write(dir + "q4_points.out", q4_points) &&
                   write(dir + "q4_cells.out", q4_cells) && write(dir + "reoriented.out", mixed) &&

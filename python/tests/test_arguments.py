@@ -100,6 +100,10 @@ CASES = [
     (surfkit.principal_curvatures, (P3, S3, triangle_neighbours(S3)[:5]), -3, "neighbours"),
     (surfkit.principal_curvatures, (P3, S3, triangle_neighbours(S3), 0, math.pi, 10,
                                     [[0, 1, 2]]), -7, "feature_edges"),
+    (surfkit.fitted_curvatures, (P2, S3), -1, "coordinates"),
+    (surfkit.fitted_curvatures, (P3, LINE), -2, "connectivity"),
+    (surfkit.fitted_curvatures, (P3, S3, triangle_neighbours(S3)[:5]), -3, "neighbours"),
+    (surfkit.fitted_curvatures, (P3, S3, None, 4), -4, "rings"),
     (surfkit.parametric_curvatures, (P3, T3, TANGENTS), -1, "parameters"),
     (surfkit.parametric_curvatures, (P2, Q4, TANGENTS), -2, "connectivity"),
     (surfkit.parametric_curvatures, (P2, T3, TANGENTS[:, :3]), -3, "tangents"),
@@ -138,5 +142,4 @@ def test_every_function_is_covered():
     assert bound - tested <= {"version", "storage_testing"} | PLUMBING_WITH_OWN_TESTS
 
 
-PLUMBING_WITH_OWN_TESTS = {"neighbours", "home_elements", "boundary_loops", "feature_edges",
-                           "fitted_curvatures"}
+PLUMBING_WITH_OWN_TESTS = {"neighbours", "home_elements", "boundary_loops", "feature_edges"}

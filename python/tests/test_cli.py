@@ -106,6 +106,17 @@ def test_curvature_normal_cycle(files):
     assert np.all(data["k_largest"] < 0)  # convex outward: negative
 
 
+def test_curvature_fitted_is_the_default(files):
+    out = files / "fitted.vtu"
+    r = run("curvature", files / "sphere.vtu", out)
+    assert r.returncode == 0, r.stderr
+    mesh = meshio.read(out)
+    expected, _ = surfkit.fitted_curvatures(mesh.points, mesh.cells[0].data)
+    assert np.array_equal(mesh.point_data["k_max"], expected[:, 6])
+    assert np.array_equal(mesh.point_data["dir_k_min"], expected[:, 3:6])
+    assert {"k_min", "dir_k_max"} <= set(mesh.point_data)
+
+
 def test_extrude_line(files):
     out = files / "band.vtu"
     r = run("extrude", files / "line.msh", out, "--translate", "0", "1", "--layers", "4")

@@ -61,6 +61,8 @@ def test_geometry_matches_cpp(results):
     assert surfkit.area(points, cells) == total
     curv = surfkit.principal_curvatures(points, cells, neighbours, 0.0, math.pi)
     assert same_bits(curv, read_array(folder / "curvatures.out", "<f8"))
+    fitted, _ = surfkit.fitted_curvatures(points, cells, neighbours, 2)
+    assert same_bits(fitted, read_array(folder / "fitted.out", "<f8"))
     assert same_bits(surfkit.metrics_gen_aniso3d(points, cells, -0.1),
                      read_array(folder / "aniso.out", "<f8"))
 

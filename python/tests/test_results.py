@@ -109,3 +109,19 @@ def test_conversion_and_splitting_keep_the_area():
     degenerate = np.array([[0, 0, 1, 5], [0, 1, 5, 4]], dtype=np.uint32)
     fixed, changed = surfkit.convert_degenerated_Q4(degenerate)
     assert changed == 1 and fixed[0].tolist() == [0, 1, 5, NONE]
+
+
+def test_fitted_curvatures_of_a_sphere_and_a_torus():
+    points, cells = icosphere(4, radius=2.0)
+    k, unfitted = surfkit.fitted_curvatures(points, cells)
+    assert unfitted == 0
+    # A sphere of radius 2: both curvatures -1/2 (convex outward is negative).
+    assert np.median(np.abs(k[:, 6:8] + 0.5)) < 0.01 * 0.5
+    points, quads = torus(96, 48)
+    triangles, _ = surfkit.split_Q4_into_T3(points, quads)
+    k, _ = surfkit.fitted_curvatures(points, triangles, surfkit.neighbours(triangles)[0], 2)
+    outer = np.argmax(points[:, 0])  # (4, 0, 0): -1 across the tube, -1/4 along the ring
+    assert k[outer, 6] == pytest.approx(-1.0, rel=0.02)
+    assert k[outer, 7] == pytest.approx(-0.25, rel=0.02)
+    # The direction of most bending runs across the tube (along z there).
+    assert abs(k[outer, 2]) == pytest.approx(1.0, abs=0.02)
