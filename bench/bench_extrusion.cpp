@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "inputs.hpp"
 #include "orvo/surfkit.hpp"
 
 namespace {
@@ -18,19 +19,11 @@ constexpr std::size_t edges = 100000;
 constexpr unsigned layers = 100;
 
 dense2D<double> polyline(std::size_t rows) {
-  dense2D<double> x(rows, edges + 1);
-  for (std::size_t n = 0; n <= edges; ++n) {
-    x(0, n) = 1.0 + 1e-4 * n;
-    x(1, n) = 0.1 * std::sin(1e-3 * n);
-    if (rows == 3) x(2, n) = 0;
-  }
-  return x;
+  return bench_inputs::polyline(rows, edges);
 }
 
 dense2D<unsigned> segments() {
-  dense2D<unsigned> e(2, edges);
-  for (std::size_t j = 0; j < edges; ++j) e(0, j) = unsigned(j), e(1, j) = unsigned(j + 1);
-  return e;
+  return bench_inputs::segments(edges);
 }
 
 // One sweep per iteration into fresh outputs; reports new nodes per second.
