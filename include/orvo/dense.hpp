@@ -452,6 +452,34 @@ class dense2D {
     if (!s) return false;
     T* d = s->data();
     const std::size_t kr = std::min(rows, rows_), kc = std::min(cols, cols_);
+    if (kr == rows && kr == ld_ && new_ld == ld_) {
+      // Same layout: the kept columns are one block, the new ones follow it.
+      if (kc) std::memcpy(d, data(), kc * ld_ * sizeof(T));
+      std::fill(d + kc * new_ld, d + cols * new_ld, v);
+    } else if (kr <= 4) {
+      // Short columns (connectivities, plane and space points): a call per column would
+      // cost more than the entries it moves.
+      const T* from = data();
+      for (std::size_t c = 0; c < cols; ++c) {
+        T* col = d + c * new_ld;
+        std::size_t r = 0;
+        if (c < kc)
+          for (; r < kr; ++r) col[r] = from[c * ld_ + r];
+        for (; r < rows; ++r) col[r] = v;
+      }
+    } else {
+      relayout_columns(d, rows, cols, kr, kc, new_ld, v);
+    }
+    store_ = s;
+    offset_ = 0;
+    ld_ = new_ld;
+    rows_ = rows;
+    cols_ = cols;
+    return true;
+  }
+  // Column by column into d (ld new_ld): the kept kr x kc block copied, the rest v.
+  void relayout_columns(T* d, std::size_t rows, std::size_t cols, std::size_t kr, std::size_t kc,
+                        std::size_t new_ld, T v) {
     for (std::size_t c = 0; c < cols; ++c) {
       T* col = d + c * new_ld;
       if (c < kc) {
@@ -461,12 +489,6 @@ class dense2D {
         std::fill(col, col + rows, v);
       }
     }
-    store_ = s;
-    offset_ = 0;
-    ld_ = new_ld;
-    rows_ = rows;
-    cols_ = cols;
-    return true;
   }
 
   Ptr<storage> store_;
