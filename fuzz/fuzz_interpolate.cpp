@@ -51,7 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       locator.locate_point(p, t, 1e-6, true, rng);
       locator.nearest_node_exact(p);
       const unsigned node = in.id(nodes);
-      locator.node_ball(node, in.id(tris));
+      locator.node_ball(node, in.id(tris), [](std::uint32_t) { return true; });
+      locator.triangle_around(node, p, 1e-6);
     }
   }
   return 0;

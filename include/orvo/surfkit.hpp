@@ -213,11 +213,14 @@ SURFKIT_API int split_Q4_into_T3(const dense2D<double>& coordinates,
 //   start_element   the element whose orientation wins.
 //   all_components  non-zero: then also walks from every element above `start_element`
 //                   not reached yet (elements below it only through a walk).
+// An element already reached is not reversed again: where it runs along the shared edge
+// the same way (a non-orientable mesh such as a Moebius strip), the two stay as they are.
 // Returns the number of reversals (at most INT_MAX); 0 for no columns; -1 connectivity
 // without 3 or 4 rows or with an ID of UINT_MAX outside a triangle's row 3; -2 neighbour
-// matrix of another shape, the same array as the connectivity, or naming as neighbour
-// an element that does not share that edge (then both arrays are left as on entry);
-// -3 start element not below #elements. Cost: O(#elements), about 5 bytes of scratch
+// matrix of another shape, the same array as the connectivity, or with an entry the walk
+// reads naming an element (reached already or not) that does not hold that edge, an
+// element named across its own edge holding it only once (then both arrays are left as
+// on entry); -3 start element not below #elements. Cost: O(#elements), about 5 bytes of scratch
 // per element.
 SURFKIT_API int mesh_reorient(dense2D<unsigned int>& connectivity,
                               dense2D<unsigned int>& neighbours, unsigned int start_element,
@@ -421,9 +424,11 @@ SURFKIT_API int metrics_struct(const dense1D<unsigned int, 8>& boundary, unsigne
 // Carries a nodal field from a background mesh of linear triangles onto target nodes of
 // the same coordinate set. Each target whose home entry is UINT_MAX gets the barycentric
 // blend of the values at the corners of the background triangle holding it (found by a
-// walk from a nearby node, 1e-6 relative tolerance); a target in no triangle gets an
-// exact copy of the values of the nearest node that has a home triangle, and keeps its
-// value when there is none. Targets are processed in list order, in place.
+// walk from a nearby node, 1e-6 relative tolerance; when the walks leave the mesh, every
+// triangle holding the nearest node is tested too, so that parts of the mesh touching
+// only at a node do not hide a triangle from it); a target in no triangle gets an exact
+// copy of the values of the nearest node that has a home triangle, and keeps its value
+// when there is none. Targets are processed in list order, in place.
 //   coordinates   2 by #nodes: background nodes and targets together.
 //   connectivity  3 by #triangles, counter-clockwise background triangles (T3).
 //   neighbours    3 by #triangles: row i of column e is the triangle across the edge
@@ -435,8 +440,11 @@ SURFKIT_API int metrics_struct(const dense1D<unsigned int, 8>& boundary, unsigne
 // rows; -2 connectivity not 3 rows or a node ID not below #nodes; -3 neighbours not
 // 3 by #triangles or an entry neither below #triangles nor UINT_MAX; -4 home size not
 // #nodes; -5 field column count not #nodes; -6 a target ID not below #nodes; -199
-// storage refused (the field unchanged). Cost: O(#triangles) for the node quadtree, then
-// per target a walk of a few steps (the exact nearest-node search only off the mesh).
+// storage refused (the field unchanged). Throws nothing: all scratch is taken before the
+// first target is written, from storage whose refusal gives -199. Cost: O(#triangles)
+// for the node quadtree and the triangles around each node (about 16 bytes per triangle,
+// 8 per node up to the largest a triangle names), then per target a walk of a few steps
+// (the exact nearest-node search and the triangles around that node only off the mesh).
 // Deterministic: the walk's random source is made per call, seeded with 1.
 SURFKIT_API int interpolate(const dense2D<double>& coordinates,
                             const dense2D<unsigned int>& connectivity,
@@ -461,8 +469,10 @@ SURFKIT_API int interpolate(const dense2D<double>& coordinates,
 // are blended linearly and kept only when in (0, DBL_MAX). Weights found within the
 // location tolerance outside the triangle are used as they are; only a metric blend that
 // fails with them is retried with the weights clamped to [0, 1] and renormalised (near a
-// vertex the edge ratio can be far outside [0, 1]). A target in no triangle gets an exact copy of
-// the nearest node with a home triangle (no validity test); without one it keeps its value.
+// vertex the edge ratio can be far outside [0, 1]). Triangles are found as by interpolate
+// (also those around the nearest node that the walks cannot reach across edges). A target
+// in no triangle gets an exact copy of the nearest node with a home triangle (no validity
+// test); without one it keeps its value.
 //   coordinates   2 by #nodes: background nodes and targets together.
 //   connectivity  3 by #triangles, counter-clockwise background triangles (T3).
 //   neighbours    3 by #triangles: row i of column e is the triangle across the edge
@@ -477,10 +487,12 @@ SURFKIT_API int interpolate(const dense2D<double>& coordinates,
 // of the connectivity not below #nodes (or columns of a row count other than 3); -3
 // neighbours not 3 by #triangles or an entry neither below #triangles nor UINT_MAX; -4
 // home size not #nodes; -5 metrics not 3 or 6 by #nodes; -6 a target ID not below
-// #nodes; -199 storage refused (the field unchanged). Cost: O(#triangles) for the node
-// quadtree, then per target a walk of a few steps and at most two metric reductions (a
-// 3 x 3 eigenproblem each in space). Deterministic (the walk's random source is made per
-// call, seeded with 1).
+// #nodes; -199 storage refused (the field unchanged). Throws nothing: all scratch is
+// taken before the first target is written, from storage whose refusal gives -199.
+// Cost: O(#triangles) for the node quadtree and the triangles around each node (as
+// interpolate), then per target a walk of a few steps and at most two metric reductions
+// (a 3 x 3 eigenproblem each in space). Deterministic (the walk's random source is made
+// per call, seeded with 1).
 SURFKIT_API int interpolate_metrics(const dense2D<double>& coordinates,
                                     const dense2D<unsigned int>& connectivity,
                                     const dense2D<unsigned int>& neighbours,
@@ -575,12 +587,16 @@ SURFKIT_API int normals(const dense2D<double>& coordinates,
 //   max_elements   ... and stops expanding once the patch holds this many elements.
 //   feature_edges  2 by #edges (EDGE2): node pairs, unordered, whose dihedral angles are
 //                  left out and which growth does not cross beyond the ring.
-//   curvatures     sized afresh to 8 by #nodes: rows 0-2 the unit direction of the
-//                  curvature of largest absolute value, rows 3-5 that of the middle one
-//                  (or, when that is not above 0.001 times the largest, the tangent
-//                  direction perpendicular to rows 0-2), row 6 the largest, row 7 the
-//                  middle curvature. Convex outward surfaces get negative curvatures. A
-//                  node no element holds keeps a column of zeros.
+//   curvatures     sized afresh to 8 by #nodes: row 6 the curvature of largest absolute
+//                  value, row 7 the middle one (eigenvalues of the normal-cycle tensor);
+//                  rows 0-2 the unit eigenvector of that tensor for row 6's eigenvalue,
+//                  which lies along the direction of least bending, not along the one
+//                  row 6 measures; rows 3-5 the unit eigenvector for row 7's (or, when
+//                  that is not above 0.001 times the largest, the tangent direction
+//                  perpendicular to rows 0-2). On a torus (R = 3, r = 1) at the outer
+//                  equator, row 6 is about -0.87, the curvature across the tube, while
+//                  rows 0-2 are (0, 1, 0), along the tube. Convex outward surfaces get
+//                  negative curvatures. A node no element holds keeps a column of zeros.
 // Returns 0 (also for a connectivity without entries, the output then untouched);
 // -1 coordinates without 3 rows; -2 a connectivity without 3 rows or with a node ID not
 // below #nodes; -3 neighbours without #elements columns, with fewer than 3 rows, or with
@@ -628,8 +644,10 @@ SURFKIT_API int parametric_curvatures(const dense2D<double>& parameters,
 //   metrics       6 by #nodes, in and out (m00, m01, m11, m02, m12, m22): widened to
 //                 max(largest node ID + 1, its column count on entry, also of a 0 x k
 //                 array); present columns are kept and
-//                 intersected with, new ones start at 0 (no constraint). Nodes without a
-//                 valid mean edge length, and elements whose normal overflows, add nothing.
+//                 intersected with, new ones start at 0 (no constraint). A degenerate
+//                 element (normal zero or not finite) adds nothing; a node without a
+//                 valid mean edge length gets nothing, its element's other nodes still
+//                 do. Where an element's column starts changes a result only by rounding.
 // Returns 0 (a connectivity without columns only widens metrics to 6 rows); -1 fewer than
 // 3 coordinate rows; -2 a connectivity without exactly 3 rows or with a node ID not below
 // #nodes; -3 hn NaN, or finite and so small that 1/hn^2 overflows; -4 metrics not empty

@@ -36,10 +36,16 @@ class walker {
       // A triangle of a 4-row mesh has three edges; its neighbour row 3 is ignored.
       for (int j = 0; j < corners; ++j) {
         const unsigned f = nb[j];
-        if (f >= n_ || (state_[f] & visited)) continue;
+        if (f >= n_) continue;
         // Edge j of a triangle faces vertex j; edge j of a quadrangle starts at vertex j.
         const unsigned a = corners == 3 ? k[(j + 1) % 3] : k[j];
         const unsigned b = corners == 3 ? k[(j + 2) % 3] : k[(j + 1) % 4];
+        // A visited neighbour keeps its orientation (a conflict with it is what a
+        // non-orientable mesh shows), but it must still hold the edge.
+        if (state_[f] & visited) {
+          if (!holds_edge(f, a, b, f == e ? j : -1)) return false;
+          continue;
+        }
         if (!edge_rule(a, b, f)) return false;
         push(f);
       }
@@ -66,6 +72,20 @@ class walker {
     if (state_[e] & queued) return;
     state_[e] |= queued;
     queue_.push_back(static_cast<unsigned>(e));
+  }
+
+  // Whether element f has a local edge joining a and b, either way round, other than
+  // its edge `skip` (an element named across its own edge must hold that edge twice).
+  bool holds_edge(std::size_t f, unsigned a, unsigned b, int skip) {
+    const unsigned* k = vertices(f);
+    const int m = corner_count(k);
+    for (int i = 0; i < m; ++i) {
+      // Local edge i runs from vertex s to vertex s + 1 (a triangle's faces vertex i).
+      const int s = m == 3 ? (i + 1) % 3 : i;
+      const unsigned p = k[s], q = k[(s + 1) % m];
+      if (i != skip && ((p == a && q == b) || (p == b && q == a))) return true;
+    }
+    return false;
   }
 
   // Applies the edge rule to edge (a, b) of the current element and its neighbour f.

@@ -49,12 +49,11 @@ void normalise(vec3& v) {
   if (l != 0.0) v = {v[0] / l, v[1] / l, v[2] / l};
 }
 
-// The element's orthonormal frame (d, t, n): n its unit normal, or (1, 0, 0) for a
-// degenerate element; d the direction carried over from the previous element, made
-// perpendicular to n (a unit axis replaces it when it is parallel to n or still 0).
+// The element's orthonormal frame (d, t, n): n its unit normal (n is not zero); d the
+// direction carried over from the previous element, made perpendicular to n (a unit axis
+// replaces it when it is parallel to n or still 0).
 void element_frame(vec3& n, vec3& d, vec3& t) {
   normalise(n);
-  if (detail::is_zero(n)) n = {1.0, 0.0, 0.0};
   t = detail::cross(n, d);
   if (detail::is_zero(t)) {
     d = {0.0, 0.0, 0.0};
@@ -108,19 +107,26 @@ int metrics_gen_aniso3d(const dense2D<double>& coordinates,
                                              detail::point(coordinates, ids[1]),
                                              detail::point(coordinates, ids[2]));
     const double len = detail::norm(N);
-    vec3 n = {0.0, 0.0, 0.0};
-    if (len != 0.0) n = {N[0] / len, N[1] / len, N[2] / len};
-    // An element whose normal overflowed has no direction to give.
-    if (!std::isfinite(n[0]) || !std::isfinite(n[1]) || !std::isfinite(n[2])) continue;
+    vec3 n;
+    if (len > 0.0 && std::isfinite(len))
+      n = {N[0] / len, N[1] / len, N[2] / len};
+    else  // |N|^2 under- or overflowed: the rescaled form still finds the direction
+      n = detail::unit_or_zero(N);
+    // A degenerate element (normal zero or not finite) has no plane to give: it adds
+    // nothing and leaves the carried direction alone. Any fixed stand-in normal would
+    // impose a size along an arbitrary axis.
+    if (detail::is_zero(n) || !std::isfinite(n[0]) || !std::isfinite(n[1]) || !std::isfinite(n[2]))
+      continue;
     element_frame(n, d, t);
     for (unsigned k = 0; k < 3; ++k) {
       const unsigned v = ids[k];
       const double h = sums[2 * std::size_t{v}];
-      // A node without a usable length ends the element's contributions.
-      if (!(h > 0.0) || !std::isfinite(h)) break;
+      // A node without a usable length gets nothing from this element; the others still
+      // do, so the result does not depend on where the element's column starts.
+      if (!(h > 0.0) || !std::isfinite(h)) continue;
       const double ct = 1.0 / (h * h);
       const double cn = hn > 0.0 ? 1.0 / (hn * hn) : hn < 0.0 ? ct / (hn * hn) : ct;
-      if (!std::isfinite(ct) || !std::isfinite(cn)) break;
+      if (!std::isfinite(ct) || !std::isfinite(cn)) continue;
       symmetric_fixed<double, 3> M;
       for (std::size_t c = 0; c < 3; ++c)
         for (std::size_t r = 0; r <= c; ++r)

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <unordered_set>
 
 #include "geometry/forms.hpp"
 
@@ -105,25 +104,52 @@ int point_locator::walk_to_point(const double* p, std::uint32_t& t, double tol,
   }
 }
 
-std::vector<std::uint32_t> point_locator::node_ball(std::uint32_t node_id, std::uint32_t t0) const {
-  std::vector<std::uint32_t> list;
-  if (t0 >= tris_) return list;
-  std::unordered_set<std::uint32_t> visited{t0};
-  std::vector<std::uint32_t> stack{t0};
-  while (!stack.empty()) {
-    const std::uint32_t t = stack.back();
-    stack.pop_back();
-    int k = -1;
-    for (unsigned r = 0; r < 3 && k < 0; ++r)
-      if (corner(t, r) == node_id) k = static_cast<int>(r);
-    if (k < 0) break;
-    list.push_back(t);
-    for (int edge : {(k + 2) % 3, (k + 1) % 3}) {
-      const std::uint32_t n = neighbour(t, edge);
-      if (n != no_id && visited.insert(n).second) stack.push_back(n);
+std::uint64_t point_locator::build() {
+  const std::uint64_t inserted = tree_.build(conn_);
+  if (!build_incidence()) scratch_refused_ = true;
+  return inserted;
+}
+
+bool point_locator::build_incidence() {
+  // Node count covered: up to the largest node a triangle names (targets usually follow
+  // the background nodes and need no entry).
+  std::size_t count = 0;
+  for (std::uint32_t t = 0; t < tris_; ++t)
+    for (unsigned r = 0; r < 3; ++r)
+      if (corner(t, r) < nodes_)
+        count = std::max<std::size_t>(count, std::size_t{corner(t, r)} + 1);
+  if (!around_start_.resize(count + 1, 0)) return false;
+  // A corner repeated in its triangle counts once.
+  auto each_node = [&](std::uint32_t t, auto&& f) {
+    for (unsigned r = 0; r < 3; ++r) {
+      const unsigned c = corner(t, r);
+      if (c < nodes_ && (r == 0 || c != corner(t, 0)) && (r < 2 || c != corner(t, 1))) f(c);
     }
+  };
+  for (std::uint32_t t = 0; t < tris_; ++t)
+    each_node(t, [&](unsigned c) { ++around_start_[c + 1]; });
+  std::size_t most = 0;
+  for (std::size_t v = 0; v < count; ++v) {
+    most = std::max(most, around_start_[v + 1]);
+    around_start_[v + 1] += around_start_[v];
   }
-  return list;
+  if (!around_.resize(around_start_[count]) || !ball_mark_.resize(tris_, 0u) ||
+      !ball_stack_.resize(1 + 2 * most))
+    return false;
+  // Filled through the starts, which move one node along; then moved back.
+  for (std::uint32_t t = 0; t < tris_; ++t)
+    each_node(t, [&](unsigned c) { around_[around_start_[c]++] = t; });
+  for (std::size_t v = count; v > 0; --v) around_start_[v] = around_start_[v - 1];
+  around_start_[0] = 0;
+  return true;
+}
+
+std::uint32_t point_locator::triangle_around(std::uint64_t node_id, const double* p,
+                                             double tol) const {
+  if (scratch_refused_ || node_id + 1 >= around_start_.size()) return no_id;
+  for (std::size_t i = around_start_[node_id]; i < around_start_[node_id + 1]; ++i)
+    if (outside_edge(around_[i], p, tol, 0) == -1) return around_[i];
+  return no_id;
 }
 
 void point_locator::warm(const double* const* points, std::size_t count,
@@ -169,17 +195,20 @@ bool point_locator::locate_point(const double* p, std::uint32_t& t, double tol, 
     if (t == no_id) return false;
   }
   int r = walk_to_point(p, t, tol, rng);
-  if (retry && r == 0) {
+  if (retry && r != 1) {
     const std::int64_t m = nearest_node_exact(p);
-    if (m < 0) {
-      t = no_id;
-      return false;
-    }
-    const auto ball =
-        node_ball(static_cast<std::uint32_t>(m), home_of(static_cast<std::uint64_t>(m)));
-    for (std::size_t i = 0; i < ball.size() && r == 0; ++i) {
-      t = ball[i];
-      r = walk_to_point(p, t, tol, rng);
+    if (m >= 0) {
+      const auto closest = static_cast<std::uint32_t>(m);
+      if (r == 0)
+        node_ball(closest, home_of(closest), [&](std::uint32_t s) {
+          t = s;
+          r = walk_to_point(p, t, tol, rng);
+          return r == 0;
+        });
+      // The walks cross edges only: where parts meet at a node they can miss the
+      // triangle holding p. Tested in index order, with no draw, so that results of
+      // points the walks find stay as they were.
+      if (r != 1 && (t = triangle_around(closest, p, tol)) != no_id) r = 1;
     }
   }
   if (r == 1) return true;

@@ -3,7 +3,13 @@
 // the point lies beyond, the first edge tested chosen at random so that the walk cannot
 // circle forever on a consistent mesh. It starts at the home triangle of a node near the
 // point (node quadtree) and, when it runs out of the mesh, is retried from every
-// triangle around the exact nearest node.
+// triangle around the exact nearest node. Where parts of the mesh touch only at a node,
+// walks that cross edges can miss the triangle holding the point, so before giving up
+// every triangle holding the nearest node is tested as well.
+//
+// All scratch (the tree, the triangles around each node, the walk-around marks and stack)
+// is taken by build() from refusable storage: locating points then makes no request and
+// throws nothing.
 //
 // The random source belongs to the caller (one per export call, seeded with 1), so a
 // result depends only on the arguments and the order of the queries.
@@ -13,10 +19,11 @@
 // indices as boundaries, and a triangle naming a missing node as a bad triangle.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <random>
 #include <utility>
-#include <vector>
 
 #include "interp/node_quadtree.hpp"
 #include "orvo/dense.hpp"
@@ -40,9 +47,10 @@ class point_locator {
   point_locator(const dense2D<double>& coords, const dense2D<unsigned int>& connectivity,
                 const dense2D<unsigned int>& neighbours, const dense1D<unsigned int, 8>& home);
 
-  // Builds the node quadtree over the connectivity; the number of nodes inserted.
-  std::uint64_t build() { return tree_.build(conn_); }
-  bool storage_refused() const noexcept { return tree_.storage_refused(); }
+  // Builds the node quadtree over the connectivity, and the triangles around each node;
+  // the number of nodes inserted in the tree. Check storage_refused() afterwards.
+  std::uint64_t build();
+  bool storage_refused() const noexcept { return tree_.storage_refused() || scratch_refused_; }
   node_quadtree& tree() noexcept { return tree_; }
   // Triangles the walk may visit: columns present in both the connectivity and the
   // neighbour matrix (they are equal for well-formed arguments).
@@ -55,10 +63,16 @@ class point_locator {
   // 1 found (t holds p), 0 left the mesh, -1 bad triangle, -2 step budget spent; t is
   // no_id on every result but 1.
   int walk_to_point(const double* p, std::uint32_t& t, double tol, std::mt19937& rng) const;
-  // The triangles around `node` reachable from t0 across the edges meeting at it.
-  std::vector<std::uint32_t> node_ball(std::uint32_t node, std::uint32_t t0) const;
+  // Calls visit(t) for the triangles around `node` reachable from t0 across the edges
+  // meeting at it, depth first from t0, until visit returns false. Needs build().
+  template <class Visit>
+  void node_ball(std::uint32_t node, std::uint32_t t0, Visit visit);
+  // The first triangle, in index order, of those holding `node` that holds p within tol;
+  // no_id if none does. Needs build().
+  std::uint32_t triangle_around(std::uint64_t node, const double* p, double tol) const;
   // A triangle holding p within tol, starting from t (no_id: from the home of a near
-  // node); with `retry`, walks that leave the mesh start again around the nearest node.
+  // node); with `retry`, walks that leave the mesh start again around the nearest node,
+  // and every triangle holding that node is tested before giving up (no draw).
   bool locate_point(const double* p, std::uint32_t& t, double tol, bool retry, std::mt19937& rng);
 
   // Points handled by one call of warm.
@@ -92,10 +106,23 @@ class point_locator {
     return n < tris_ ? n : no_id;
   }
 
+  bool build_incidence();
+
   const dense2D<unsigned int>& conn_;
   const dense1D<unsigned int, 8>& home_;
   node_quadtree tree_;
   std::uint32_t tris_;
+  // Triangles holding node v (each once, ascending): around_[around_start_[v]] up to
+  // around_[around_start_[v + 1]], for the nodes up to the largest one a triangle names.
+  dense1D<std::size_t, 8> around_start_;
+  dense1D<std::uint32_t, 8> around_;
+  // node_ball's scratch: per triangle the mark of the last ball that met it, and a stack
+  // of room 1 + 2 * (most triangles around a node), which a ball never outgrows: only a
+  // triangle holding the node pushes, at most two others each.
+  dense1D<std::uint32_t, 8> ball_mark_;
+  dense1D<std::uint32_t, 8> ball_stack_;
+  std::uint32_t ball_ = 0;
+  bool scratch_refused_ = false;
   // Raw views of the arrays for the walk's inner loop (the arrays are not changed during
   // a call): nodes_ is 0 unless the coordinates have at least 2 rows.
   std::size_t nodes_;
@@ -106,5 +133,32 @@ class point_locator {
   const unsigned* nb_;
   std::size_t nb_ld_;
 };
+
+template <class Visit>
+void point_locator::node_ball(std::uint32_t node_id, std::uint32_t t0, Visit visit) {
+  if (t0 >= tris_ || scratch_refused_ || ball_stack_.empty()) return;
+  if (++ball_ == 0) {  // the marks wrapped round: forget every earlier ball
+    std::fill(ball_mark_.begin(), ball_mark_.end(), 0u);
+    ball_ = 1;
+  }
+  std::size_t top = 0;
+  ball_stack_[top++] = t0;
+  ball_mark_[t0] = ball_;
+  while (top > 0) {
+    const std::uint32_t t = ball_stack_[--top];
+    int k = -1;
+    for (unsigned r = 0; r < 3 && k < 0; ++r)
+      if (corner(t, r) == node_id) k = static_cast<int>(r);
+    if (k < 0) return;
+    for (int edge : {(k + 2) % 3, (k + 1) % 3}) {
+      const std::uint32_t n = neighbour(t, edge);
+      if (n != no_id && ball_mark_[n] != ball_ && top < ball_stack_.size()) {
+        ball_mark_[n] = ball_;
+        ball_stack_[top++] = n;
+      }
+    }
+    if (!visit(t)) return;
+  }
+}
 
 }  // namespace orvo::surfkit::detail

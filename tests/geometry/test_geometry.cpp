@@ -189,6 +189,97 @@ TEST(MetricsGenAniso3d, ExactOnAPlaneBoundedByEachElementArgumentChecksAndRefusa
   EXPECT_EQ(refusals(p, p, run), 2);
 }
 
+// A wavy graph over [-1, 1]^2 (6 by 6 cells; node 24 at the origin, its normal not along
+// z), then extra nodes from 49 on: a collinear triple, a node of NaN coordinates, and two
+// nodes 1e-160 from the origin along x and y.
+surfaces::mesh wavy_with_extra_nodes() {
+  surfaces::mesh g =
+      surfaces::graph(6, true, [](double x, double y) { return 0.3 * std::sin(2 * x + y); });
+  const double extra[6][3] = {{3, 3, 3},   {4, 3.5, 3},        {5, 4, 3},
+                              {NAN, 0, 0}, {1e-160, 0.0, 0.0}, {0.0, 1e-160, 0.0}};
+  D coords(3, 55);
+  for (std::size_t j = 0; j < 55; ++j)
+    for (unsigned r = 0; r < 3; ++r) coords(r, j) = j < 49 ? g.coords(r, j) : extra[j - 49][r];
+  g.coords = coords;
+  return g;
+}
+
+// The connectivity with the given columns inserted before column `at`.
+cols with_columns(const cols& conn, std::size_t at,
+                  const std::vector<std::array<unsigned, 3>>& add) {
+  cols out(3, conn.cols() + add.size());
+  for (std::size_t e = 0; e < out.cols(); ++e)
+    for (unsigned r = 0; r < 3; ++r)
+      out(r, e) =
+          e >= at && e < at + add.size() ? add[e - at][r] : conn(r, e < at ? e : e - add.size());
+  return out;
+}
+
+TEST(MetricsGenAniso3d, DegenerateElementsAddNothingAndLeaveTheOthersBitForBit) {
+  // Elements with a repeated node, three collinear nodes or a NaN node, put between the
+  // elements of a surface, change no bit of its metrics: they neither constrain a node nor
+  // turn the direction carried from element to element. Their own nodes keep the entry zero.
+  const surfaces::mesh g = wavy_with_extra_nodes();
+  const cols base = with_columns(g.conn, 0, {});
+  for (const double hn : {0.1, -0.5, 0.0}) {
+    D plain;
+    ASSERT_EQ(sk::metrics_gen_aniso3d(g.coords, base, hn, plain), 0);
+    for (std::size_t at : {0, 17, 72}) {
+      const cols k =
+          with_columns(base, at, {{49, 50, 51}, {50, 50, 49}, {51, 52, 49}, {49, 49, 49}});
+      D m;
+      ASSERT_EQ(sk::metrics_gen_aniso3d(g.coords, k, hn, m), 0);
+      ASSERT_EQ(m.cols(), 53u);
+      for (std::size_t j = 0; j < 53; ++j)
+        for (unsigned r = 0; r < 6; ++r)
+          EXPECT_EQ(m(r, j), j < 49 ? plain(r, j) : 0.0) << "node " << j << " row " << r;
+    }
+  }
+  // A right triangle on the plane z = 0 and the degenerate (0, 3, 3) in two rotations:
+  // node 0 keeps the planar metric (hn = 0.1 along z), nothing along x.
+  const D x = {{0, 1, 0, 0.5}, {0, 0, 1, 0}, {0, 0, 0, 0}};
+  for (const cols& k :
+       {cols::from_columns({{0, 1, 2}, {0, 3, 3}}), cols::from_columns({{0, 1, 2}, {3, 3, 0}})}) {
+    D m;
+    ASSERT_EQ(sk::metrics_gen_aniso3d(x, k, 0.1, m), 0);
+    const double h = (1 + 1 + 0.5 + 0.5) / 4, c = 1 / (h * h);  // two edges and (0, 3) twice
+    EXPECT_NEAR(m(0, 0), c, 1e-13 * c);
+    EXPECT_NEAR(m(2, 0), c, 1e-13 * c);
+    EXPECT_NEAR(m(5, 0), 100, 1e-11);
+  }
+}
+
+TEST(MetricsGenAniso3d, NoColumnRotationChangesAResult) {
+  // Every rotation of every column, also of the degenerate elements and of the tiny
+  // element (24, 53, 54), whose nodes 53 and 54 have sizes whose 1 / h^2 overflows: node 24
+  // still gets that element's metric, normal along z (found although |N|^2 underflows).
+  const surfaces::mesh g = wavy_with_extra_nodes();
+  const cols k = with_columns(g.conn, 30, {{49, 50, 51}, {50, 50, 49}, {51, 52, 49}, {24, 53, 54}});
+  for (const double hn : {0.1, -0.5}) {
+    D want;
+    ASSERT_EQ(sk::metrics_gen_aniso3d(g.coords, k, hn, want), 0);
+    EXPECT_EQ(want(0, 53), 0.0);
+    if (hn > 0) {  // at most hn along z; the surface's own plane holds x nearly
+      EXPECT_GE(want(5, 24), 100 * (1 - 1e-12));
+      EXPECT_LT(want(0, 24), 50);
+    }
+    for (std::size_t e = 0; e < k.cols(); ++e)
+      for (unsigned turn : {1u, 2u}) {
+        cols r = snapshot(k);
+        for (unsigned i = 0; i < 3; ++i) r(i, e) = k((i + turn) % 3, e);
+        D got;
+        ASSERT_EQ(sk::metrics_gen_aniso3d(g.coords, r, hn, got), 0);
+        for (std::size_t j = 0; j < want.cols(); ++j) {
+          const double scale =
+              std::max({std::fabs(want(0, j)), std::fabs(want(2, j)), std::fabs(want(5, j))});
+          for (unsigned row = 0; row < 6; ++row)
+            EXPECT_NEAR(got(row, j), want(row, j), 1e-14 * scale)
+                << "element " << e << " turned " << turn << ", node " << j << " row " << row;
+        }
+      }
+  }
+}
+
 D curvatures(const surfaces::mesh& m, double R, const cols& features = {}, double angle = M_PI,
              unsigned most = 1u << 30) {
   D out;
@@ -240,6 +331,32 @@ TEST(PrincipalCurvatures, ExactRingOnACylinderConvergingOnASaddle) {
     EXPECT_NEAR(along(K, row, c, 0, 1, 0) + along(K, 3 - row, c, 1, 0, 0), 2.0, 1e-9);
   }
   EXPECT_LT(saddle, 0.2);
+}
+
+TEST(PrincipalCurvatures, TheLargestCurvaturesEigenvectorLiesAlongTheLeastBending) {
+  // Torus R = 3, r = 1, outward, patches of radius 0.7, at the outer equator (4, 0, 0): the
+  // curvature of largest absolute value is the one across the tube (-1 / r), yet rows 0-2,
+  // the normal-cycle
+  // tensor's eigenvector for it, run along the tube (y), where the surface bends least;
+  // rows 3-5 run across the tube (z), row 7 is the smaller curvature along the tube.
+  const unsigned nu = 60, nv = 24;
+  std::vector<std::array<double, 3>> pts;
+  std::vector<unsigned> tris;
+  for (unsigned i = 0; i < nu; ++i)
+    for (unsigned j = 0; j < nv; ++j) {
+      const double u = 2 * M_PI * i / nu, v = 2 * M_PI * j / nv;
+      pts.push_back(
+          {(3 + std::cos(v)) * std::cos(u), (3 + std::cos(v)) * std::sin(u), std::sin(v)});
+      const unsigned a = i * nv + j, b = (i + 1) % nu * nv + j,
+                     c = (i + 1) % nu * nv + (j + 1) % nv, d = i * nv + (j + 1) % nv;
+      tris.insert(tris.end(), {a, b, c, a, c, d});
+    }
+  const D k = curvatures(surfaces::make(pts, tris), 0.7);
+  EXPECT_NEAR(k(6, 0), -0.87, 0.02);  // most of -1 / r
+  EXPECT_LT(k(7, 0), 0.0);            // the same sign, and smaller
+  EXPECT_GT(k(7, 0), 0.5 * k(6, 0));
+  EXPECT_NEAR(std::fabs(k(1, 0)), 1.0, 1e-12);  // rows 0-2: (0, +-1, 0), along the tube
+  EXPECT_NEAR(std::fabs(k(5, 0)), 1.0, 1e-12);  // rows 3-5: (0, 0, +-1), across it
 }
 
 TEST(PrincipalCurvatures, PatchLimitsStopGrowthAtRingOne) {

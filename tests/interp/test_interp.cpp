@@ -32,10 +32,14 @@ struct background {
   const double* at(unsigned id) const { return xy.data() + id * xy.ld(); }
 };
 
+// Which cells of a grid hold triangles: all; a comb (gaps above row 3); a checkerboard
+// (every other cell, so that the parts touch only at corners).
+enum class cells { all, comb, checkerboard };
+
 // n x n cells of the unit square, two counter-clockwise triangles each, interior nodes moved
-// up to `jitter` of a cell, `comb`: gaps above row 3. Then `extra` targets in [-0.3, 1.3]^2.
+// up to `jitter` of a cell, some cells left out. Then `extra` targets in [-0.3, 1.3]^2.
 // Neighbour (i, e): the triangle across the edge opposite local node i, UINT_MAX if none.
-background grid(unsigned n, double jitter, unsigned extra = 0, bool comb = false) {
+background grid(unsigned n, double jitter, unsigned extra = 0, cells kept = cells::all) {
   background b;
   b.nodes = (n + 1) * (n + 1);
   b.xy.resize(2, b.nodes + extra);
@@ -53,7 +57,9 @@ background grid(unsigned n, double jitter, unsigned extra = 0, bool comb = false
     for (unsigned i = 0; i < n; ++i) {
       const unsigned p = j * (n + 1) + i, q = p + 1, r = p + n + 1, s = r + 1;
       const bool odd = (i + j) % 2;
-      if (!comb || j < 3 || i % 4 != 3) v.insert(v.end(), {p, q, odd ? r : s, odd ? q : p, s, r});
+      const bool gap =
+          kept == cells::comb ? j >= 3 && i % 4 == 3 : kept == cells::checkerboard && odd;
+      if (!gap) v.insert(v.end(), {p, q, odd ? r : s, odd ? q : p, s, r});
     }
   b.conn.resize(3, v.size() / 3);
   b.home.resize(b.xy.cols(), UINT_MAX);
@@ -195,7 +201,8 @@ TEST(PointLocator, LocatesPointsLikeBruteForceInConvexAndCombMeshes) {
     std::multiset<std::uint32_t> brute;
     for (unsigned t = 0; t < b.conn.cols(); ++t)
       if (b.conn(0, t) == node || b.conn(1, t) == node || b.conn(2, t) == node) brute.insert(t);
-    const auto ball = loc.node_ball(node, b.home[node]);
+    std::vector<std::uint32_t> ball;
+    loc.node_ball(node, b.home[node], [&](std::uint32_t t) { return ball.push_back(t), true; });
     ASSERT_TRUE(!ball.empty() && ball.front() == b.home[node]);
     EXPECT_EQ(std::multiset<std::uint32_t>(ball.begin(), ball.end()), brute);
   }
@@ -209,7 +216,7 @@ TEST(PointLocator, LocatesPointsLikeBruteForceInConvexAndCombMeshes) {
     if ((e = loc.outside_edge(r, p, 1e-6, replay() % 3)) >= 0) r = b.nb(e, r);
   EXPECT_TRUE(r == t && steps > 10 && rng() == replay());
   // A comb: a walk from beyond the gaps leaves the mesh; the retry still finds the point.
-  background comb = grid(24, 0.2, 0, true);
+  background comb = grid(24, 0.2, 0, cells::comb);
   point_locator teeth(comb.xy, comb.conn, comb.nb, comb.home);
   teeth.build();
   int retried = 0;
@@ -276,6 +283,63 @@ TEST(InterpolationExports, AffineInsideAndTheNearestNodeCopiedOutside) {
         EXPECT_NEAR((*iso)(r, id), want, fit ? 1e-11 * v : 0.0) << id;
         EXPECT_NEAR((iso == &i3 ? c3 : c6)(r, id), C[r], 1e-12 * 9) << id;
       }
+  }
+}
+
+TEST(InterpolationExports, TargetsInPartsTouchingOnlyAtCornersGetTheirBarycentricValue) {
+  // On a checkerboard the walks cross edges only and cannot pass from one cell to the next:
+  // a target near a corner whose nearest node has its home in the other cell is found
+  // among the triangles holding that node (on a regular grid the nearest node of a point
+  // in a cell is a corner of that cell). Linear fields and sizes, and isotropic metrics of
+  // linear size, are reproduced inside; a target in a hole copies its nearest node.
+  auto affine = [](int r, const double* p) { return (r + 1) * p[0] - (2 - r) * p[1] + r; };
+  auto size_at = [](const double* p) { return 0.05 + 0.2 * p[0] + 0.1 * p[1]; };
+  for (const unsigned cells_across : {14u, 9u}) {
+    background b = grid(cells_across, 0.0, 4000, cells::checkerboard);
+    const unsigned n = b.xy.cols();
+    dense2D<double> f(2, n, 0.0), i6(6, n, 0.0);
+    dense1D<double, 8> g(n, 0.0), h(n, 0.0);
+    for (unsigned id = 0; id < b.nodes; ++id) {
+      for (int r = 0; r < 2; ++r) f(r, id) = affine(r, b.at(id));
+      g[id] = affine(1, b.at(id)), h[id] = size_at(b.at(id));
+      set_iso(i6, id, size_at(b.at(id)));
+    }
+    const dense1D<double, 8> g0 = snapshot(g), h0 = snapshot(h);
+    ASSERT_EQ(interpolate(b.xy, b.conn, b.nb, b.home, f, b.targets), 0);
+    ASSERT_EQ(interpolate(b.xy, b.conn, b.nb, b.home, g, b.targets), 0);
+    ASSERT_EQ(interpolate_metrics(b.xy, b.conn, b.nb, b.home, h, b.targets, false), 0);
+    ASSERT_EQ(interpolate_metrics(b.xy, b.conn, b.nb, b.home, i6, false), 0);
+    unsigned inside_count = 0;
+    for (unsigned id = b.nodes; id < n; ++id) {
+      const bool in = inside(b, no_id, b.at(id), 0);
+      const long long m = brute_nearest(b.xy, b.home, b.conn.cols(), b.at(id));
+      inside_count += in;
+      for (int r = 0; r < 2; ++r)
+        EXPECT_NEAR(f(r, id), in ? affine(r, b.at(id)) : f(r, m), in ? 1e-12 : 0.0) << id;
+      EXPECT_EQ(g[id], f(1, id)) << id;
+      EXPECT_NEAR(h[id], in ? size_at(b.at(id)) : h[m], in ? 1e-12 : 0.0) << id;
+      const double v = std::pow(size_at(b.at(id)), -2);
+      EXPECT_NEAR(i6(0, id), in ? v : i6(0, m), in ? 1e-11 * v : 0.0) << id;
+      EXPECT_NEAR(i6(1, id), in ? 0.0 : i6(1, m), in ? 1e-11 * v : 0.0) << id;
+    }
+    EXPECT_GT(inside_count, 600u);
+    // Storage refused at any request: -199, the field as it came.
+    for (int family = 0; family < 2; ++family) {
+      const dense1D<double, 8>& start = family == 0 ? g0 : h0;
+      const dense1D<double, 8>& done = family == 0 ? g : h;
+      const int refused = sweep_refusals([&](const refusal_point& pt) {
+        dense1D<double, 8> field = snapshot(start);
+        pt.arm();
+        const int code =
+            family == 0 ? interpolate(b.xy, b.conn, b.nb, b.home, field, b.targets)
+                        : interpolate_metrics(b.xy, b.conn, b.nb, b.home, field, b.targets, false);
+        const bool fired = pt.fired();
+        EXPECT_EQ(code, fired ? -199 : 0);
+        EXPECT_TRUE(same(field, fired ? start : done));
+        return fired;
+      });
+      EXPECT_GT(refused, 4);
+    }
   }
 }
 

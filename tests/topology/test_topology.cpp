@@ -283,3 +283,72 @@ TEST(MeshReorient, ScrambledMeshesComeBackWithTheirNeighbourMatrixAndBadInputCha
     EXPECT_TRUE(same(*conn, k) && same(*nbrs, m));
   }
 }
+
+TEST(MeshReorient, AnEntryNamingAnElementWithoutThatEdgeGivesMinus2AlsoWhenReachedAlready) {
+  // Every entry the walk reads is checked, also one naming the start element or another one
+  // the walk has reached before: it must hold the edge, or the call returns -2 and leaves
+  // both arrays as they came.
+  for (unsigned rows : {3u, 4u}) {
+    const U original = rows == 3 ? grid(6, 5, 3) : grid(7, 5, 4);
+    const unsigned n = static_cast<unsigned>(original.cols());
+    std::mt19937 rng(11 + rows);
+    int tried = 0;
+    for (int trial = 0; trial < 60; ++trial) {
+      U c = snapshot(original);
+      for (unsigned e = 0; e < n; ++e)
+        if (rng() % 3 == 0) std::swap(c(0, e), c(2, e));
+      U nb = neighbours_of(c);
+      const unsigned start = rng() % n, e = rng() % n;
+      const unsigned corners = rows == 3 || c(3, e) == N ? 3 : 4, j = rng() % corners;
+      const unsigned a = c((j + (corners == 3)) % corners, e),
+                     b = c((j + (corners == 3) + 1) % corners, e);
+      // Half the trials name the start element, the others any element; either way one
+      // that does not hold edge (a, b).
+      const unsigned g = trial % 2 ? start : rng() % n;
+      const unsigned* k = c.data() + g * c.ld();
+      if (std::count(k, k + rows, a) && std::count(k, k + rows, b)) continue;
+      nb(j, e) = g;
+      const U c0 = snapshot(c), nb0 = snapshot(nb);
+      EXPECT_EQ(mesh_reorient(c, nb, start, 1), -2) << rows << " " << e << " " << j << " " << g;
+      EXPECT_TRUE(same(c, c0));
+      EXPECT_TRUE(same(nb, nb0));
+      ++tried;
+    }
+    EXPECT_GT(tried, 40);
+  }
+  // Two triangles sharing edge (1, 2): the second names itself across that edge, or the
+  // first names itself across an edge it holds once.
+  const U pair = U::from_columns({{0, 1, 2}, {2, 1, 3}});
+  for (const U& wrong :
+       {U::from_columns({{1, N, N}, {N, N, 1}}), U::from_columns({{1, N, 0}, {N, N, 0}})}) {
+    U c = snapshot(pair), nb = snapshot(wrong);
+    EXPECT_EQ(mesh_reorient(c, nb, 0, 1), -2);
+    EXPECT_TRUE(same(c, pair));
+    EXPECT_TRUE(same(nb, wrong));
+  }
+}
+
+TEST(MeshReorient, AMoebiusStripIsWalkedWithOneEdgeLeftInConflict) {
+  // Eight quadrangles closed with a half twist: the walk reaches every element, meets
+  // reached ones on their shared edges and reverses none of them a second time, so
+  // exactly one shared edge is left run the same way by both of its elements.
+  const unsigned m = 8;
+  U c(4, m);
+  for (unsigned i = 0; i < m; ++i) {
+    const bool last = i + 1 == m;
+    const unsigned col[4] = {i, m + i, last ? 0 : m + i + 1, last ? m : i + 1};
+    for (unsigned r = 0; r < 4; ++r) c(r, i) = col[r];
+  }
+  for (unsigned e = 1; e < m; e += 3) std::swap(c(0, e), c(2, e));
+  U nb = neighbours_of(c);
+  ASSERT_GE(mesh_reorient(c, nb, 0, 0), 0);
+  EXPECT_TRUE(same(nb, neighbours_of(c)));  // kept in step
+  int conflicts = 0;
+  for (unsigned e = 0; e < m; ++e)
+    for (unsigned j = 0; j < 4; ++j) {
+      const unsigned f = nb(j, e), a = c(j, e), b = c((j + 1) % 4, e);
+      if (f == N) continue;
+      for (unsigned i = 0; i < 4; ++i) conflicts += c(i, f) == a && c((i + 1) % 4, f) == b;
+    }
+  EXPECT_EQ(conflicts, 2);  // one edge, seen from both sides
+}
