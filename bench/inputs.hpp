@@ -106,7 +106,8 @@ inline scene make_scene(std::size_t triangles, std::size_t targets, bool fine_gr
   s.background_nodes = nodes;
   s.coords.resize(2, nodes + targets);
   std::mt19937 rng(12);
-  std::uniform_real_distribution<double> u(0, 1), jitter(-0.3, 0.3);
+  // Jitter below 0.25 of a cell keeps every triangle counter-clockwise.
+  std::uniform_real_distribution<double> u(0, 1), jitter(-0.2, 0.2);
   for (unsigned j = 0; j <= n; ++j)
     for (unsigned i = 0; i <= n; ++i) {
       const std::size_t id = std::size_t{j} * (n + 1) + i;

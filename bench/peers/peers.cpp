@@ -560,21 +560,25 @@ void nearest_node() {
 
 }  // namespace
 
-int main() {
+// With an argument, only the operations whose function name contains it.
+int main(int argc, char** argv) {
+  const std::string only = argc > 1 ? argv[1] : "";
+  auto run = [&](const char* name, const std::function<void()>& f) {
+    if (std::string(name).find(only) != std::string::npos) f();
+  };
   vtkSMPTools::Initialize(1);
   gmsh::initialize();
   gmsh::option::setNumber("General.Terminal", 0);
   gmsh::option::setNumber("General.NumThreads", 1);
-  conversion_T3();
-  conversion_Q4(true);
-  conversion_Q4(false);
+  run("conversion_T3", conversion_T3);
+  run("conversion_Q4", [] { conversion_Q4(true), conversion_Q4(false); });
   gmsh::finalize();
-  split_better_diagonal();
-  reorient();
-  normals();
-  interpolation();
-  rotate_extrude();
-  nearest_node();
+  run("split_better_diagonal", split_better_diagonal);
+  run("reorient", reorient);
+  run("normals", normals);
+  run("interpolation", interpolation);
+  run("rotate_extrude", rotate_extrude);
+  run("nearest_node", nearest_node);
   std::printf(
       "| Operation | Size | surfkit | Peer | Peer time | Peer / surfkit | Results agree |\n");
   std::printf("|---|---|---|---|---|---|---|\n");
