@@ -5,7 +5,7 @@
 
 #include <map>
 
-#include "../tests/geometry/surfaces.hpp"
+#include "../tests/support/surfaces.hpp"
 #include "orvo/surfkit.hpp"
 
 namespace {

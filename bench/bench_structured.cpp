@@ -7,8 +7,8 @@
 #include <random>
 #include <vector>
 
+#include "metric/metric_algebra.hpp"
 #include "orvo/surfkit.hpp"
-#include "structured/metric_algebra.hpp"
 
 namespace {
 

@@ -52,26 +52,6 @@ surface grid(const char* name, const std::function<std::array<double, 3>(double,
   return out;
 }
 
-// The element across each edge (the edge opposite local node j), UINT_MAX on the boundary.
-dense2D<unsigned> neighbours(const dense2D<unsigned>& conn) {
-  dense2D<unsigned> nb(3, conn.cols(), UINT_MAX);
-  std::map<std::pair<unsigned, unsigned>, std::pair<unsigned, unsigned>> open;
-  for (unsigned e = 0; e < conn.cols(); ++e)
-    for (unsigned j = 0; j < 3; ++j) {
-      const unsigned a = conn((j + 1) % 3, e), b = conn((j + 2) % 3, e);
-      const auto key = std::minmax(a, b);
-      auto it = open.find(key);
-      if (it == open.end()) {
-        open.emplace(key, std::make_pair(e, j));
-      } else {
-        nb(j, e) = it->second.first;
-        nb(it->second.second, it->second.first) = e;
-        open.erase(it);
-      }
-    }
-  return nb;
-}
-
 vtu_field rows_of(const char* name, const dense2D<double>& m, unsigned first, unsigned count) {
   vtu_field f{name, int(count), {}};
   for (std::size_t j = 0; j < m.cols(); ++j)
@@ -102,9 +82,16 @@ int measure(const std::string& dir, surface& s, std::size_t probe) {
                         s.coords(2, a) - s.coords(2, b));
   }
   const double R = 3 * edges / s.conn.cols();
+  // The neighbour matrix and the sharp edges (over 60 degrees: none on these smooth
+  // surfaces unless the grid is coarse) come from the base layer.
+  dense2D<unsigned> nb, sharp;
+  const auto nodes = static_cast<unsigned>(s.coords.cols());
+  if (!report("basekit::neighbours", orvo::basekit::neighbours(s.conn, nodes, nb))) return 1;
+  if (!report("basekit::feature_edges (60 degrees)",
+              orvo::basekit::feature_edges(s.coords, s.conn, nb, M_PI / 3, sharp)))
+    return 1;
   dense2D<double> k;
-  const int code = sk::principal_curvatures(s.coords, s.conn, neighbours(s.conn), R, M_PI, 1000,
-                                            dense2D<unsigned>(), k);
+  const int code = sk::principal_curvatures(s.coords, s.conn, nb, R, M_PI, 1000, sharp, k);
   if (!report("principal_curvatures (R = 3 edges)", code)) return 1;
   std::printf("    node %zu at (%.2f, %.2f, %.2f): curvatures %.4f and %.4f\n", probe,
               s.coords(0, probe), s.coords(1, probe), s.coords(2, probe), k(6, probe), k(7, probe));

@@ -19,27 +19,6 @@ namespace {
 using orvo::dense1D;
 using orvo::dense2D;
 
-// Entry (i, e): the triangle across the edge opposite local node i, UINT_MAX on the
-// boundary.
-dense2D<unsigned> triangle_neighbours(const dense2D<unsigned>& conn) {
-  dense2D<unsigned> nb(3, conn.cols(), UINT_MAX);
-  std::map<std::pair<unsigned, unsigned>, std::pair<unsigned, unsigned>> open;
-  for (unsigned e = 0; e < conn.cols(); ++e)
-    for (unsigned i = 0; i < 3; ++i) {
-      const unsigned a = conn((i + 1) % 3, e), b = conn((i + 2) % 3, e);
-      const auto key = std::minmax(a, b);
-      auto it = open.find(key);
-      if (it == open.end()) {
-        open[key] = {e, i};
-        continue;
-      }
-      nb(i, e) = it->second.first;
-      nb(it->second.second, it->second.first) = e;
-      open.erase(it);
-    }
-  return nb;
-}
-
 constexpr double pi = 3.14159265358979323846;
 double field_at(double x, double y) {
   return std::sin(pi * x) * std::cos(pi * y);
@@ -78,7 +57,11 @@ int interpolation(const std::string& dir) {
       const unsigned tri[6] = {p, q, s, p, s, r};
       for (unsigned k = 0; k < 6; ++k) coarse(k % 3, t + k / 3) = tri[k];
     }
-  const dense2D<unsigned> neighbours = triangle_neighbours(coarse);
+  // The neighbour matrix of the background, from the base layer.
+  dense2D<unsigned> neighbours;
+  if (!report("basekit::neighbours(coarse)",
+              orvo::basekit::neighbours(coarse, background, neighbours)))
+    return 1;
 
   dense1D<unsigned, 8> loop;
   auto add = [&](double x, double y) {
@@ -98,9 +81,10 @@ int interpolation(const std::string& dir) {
   const std::size_t nodes = coords.cols();
 
   // Values on the background nodes; every fine node is a target (home UINT_MAX).
-  dense1D<unsigned, 8> home(nodes, UINT_MAX);
-  for (unsigned e = 0; e < coarse.cols(); ++e)
-    for (unsigned r = 0; r < 3; ++r) home[coarse(r, e)] = e;
+  dense1D<unsigned, 8> home;
+  if (!report("basekit::home_elements(coarse, all nodes)",
+              orvo::basekit::home_elements(coarse, static_cast<unsigned>(nodes), home)))
+    return 1;
   dense1D<double, 8> field(nodes, 0.0);
   dense2D<double> metrics(3, nodes, 0.0);
   for (unsigned id = 0; id < background; ++id) {

@@ -61,30 +61,6 @@ vtu_field qualities(const dense2D<double>& x, const dense2D<unsigned>& c) {
   return f;
 }
 
-// Neighbour matrix by matching edges: local edge j of a triangle faces vertex j, of a
-// quadrangle it runs from vertex j to j + 1.
-dense2D<unsigned> neighbours_of(const dense2D<unsigned>& c) {
-  dense2D<unsigned> nb(c.rows(), c.cols(), UINT_MAX);
-  std::map<std::pair<unsigned, unsigned>, std::pair<unsigned, int>> open;
-  for (unsigned e = 0; e < c.cols(); ++e) {
-    const auto k = element(c, e);
-    const int m = static_cast<int>(k.size());
-    for (int j = 0; j < m; ++j) {
-      const unsigned a = m == 3 ? k[(j + 1) % 3] : k[j],
-                     b = m == 3 ? k[(j + 2) % 3] : k[(j + 1) % 4];
-      const auto key = std::minmax(a, b);
-      const auto it = open.find(key);
-      if (it == open.end()) {
-        open.emplace(key, std::make_pair(e, j));
-      } else {
-        nb(j, e) = it->second.first;
-        nb(it->second.second, it->second.first) = e;
-      }
-    }
-  }
-  return nb;
-}
-
 vtu_field orientation(const dense2D<double>& x, const dense2D<unsigned>& c) {
   vtu_field f{"orientation", 1, {}};
   for (std::size_t e = 0; e < c.cols(); ++e)
@@ -139,7 +115,9 @@ int topology(const std::string& dir) {
 
   // Scramble: reverse every third element, then reorient from element 0.
   for (std::size_t e = 1; e < mixed.cols(); e += 3) std::swap(mixed(0, e), mixed(2, e));
-  dense2D<unsigned> nb = neighbours_of(mixed);
+  dense2D<unsigned> nb;
+  code = orvo::basekit::neighbours(mixed, static_cast<unsigned>(x.cols()), nb);
+  if (!report("basekit::neighbours(mixed)", code)) return 1;
   if (!write(dir + "/topology_scrambled.vtu", x, mixed, {orientation(x, mixed)})) return 1;
   code = sk::mesh_reorient(mixed, nb, 0, 1);
   if (!report("mesh_reorient(mixed, neighbours, 0, 1)", code)) return 1;
@@ -148,6 +126,11 @@ int topology(const std::string& dir) {
       std::all_of(o.values.begin(), o.values.end(), [](double v) { return v > 0; });
   std::printf("  every element counter-clockwise again: %s\n", all_positive ? "yes" : "no");
   if (!all_positive) return 1;
+  // Its boundary: one closed loop, counter-clockwise now that every element is.
+  orvo::dense1D<unsigned> loop, starts;
+  code = orvo::basekit::boundary_loops(mixed, nb, loop, starts);
+  if (!report("basekit::boundary_loops(mixed)", code)) return 1;
+  std::printf("  %d loop of %zu boundary edges, from node %u\n", code, loop.size() - 1, loop[0]);
   return write(dir + "/topology_reoriented.vtu", x, mixed, {o, qualities(x, mixed)}) ? 0 : 1;
 }
 

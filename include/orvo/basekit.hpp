@@ -1,5 +1,6 @@
-// Element kinds and the base-mesh services that surfkit relies on: node-ID validation
-// (check_IDs) and the intersection of two 3 x 3 metrics (minimum_metric).
+/// @file
+/// Element kinds and the base-mesh services that surfkit relies on: node-ID validation
+/// (check_IDs) and the intersection of two 3 x 3 metrics (minimum_metric).
 #pragma once
 
 #include <climits>
@@ -10,13 +11,17 @@
 
 namespace orvo {
 
-// The 23 element kinds. Node numbering of the face kinds:
-//   T3, Q4    vertices counter-clockwise.
-//   T6        rows 0-2 vertices; row 3 on edge (1, 2), row 4 on (2, 0), row 5 on (0, 1).
-//   Q8, Q9    rows 0-3 vertices; row 4 + i on edge (i, i + 1 mod 4); Q9 row 8 the centre.
-//   FACE_MIX  4 rows, a column with UINT_MAX in row 3 is a triangle (rows 0-2). Mixed
-//             quadratic meshes have 8 or 9 rows, UINT_MAX in row 6 marks a six-node
-//             triangle in rows 0-5.
+/// A list of node or element IDs (boundary loops, targets, home triangles, kept and
+/// split element lists).
+using id_list = dense1D<unsigned int, 8>;
+
+/// The 23 element kinds. Node numbering of the face kinds:
+///  - T3, Q4: vertices counter-clockwise.
+///  - T6: rows 0-2 vertices; row 3 on edge (1, 2), row 4 on (2, 0), row 5 on (0, 1).
+///  - Q8, Q9: rows 0-3 vertices; row 4 + i on edge (i, i + 1 mod 4); Q9 row 8 the centre.
+///  - FACE_MIX: 4 rows, a column with UINT_MAX in row 3 is a triangle (rows 0-2). Mixed
+///    quadratic meshes have 8 or 9 rows, UINT_MAX in row 6 marks a six-node triangle in
+///    rows 0-5.
 enum element_type : int {
   NO_ELEMENT = 0,
   NODE = 1,
@@ -43,15 +48,15 @@ enum element_type : int {
   HEXA27 = 22
 };
 
-// Number of element kinds; valid values are 0 to element_type_count - 1.
+/// Number of element kinds; valid values are 0 to element_type_count - 1.
 constexpr int element_type_count = 23;
 
-// True for the values 0 to 22.
+/// True for the values 0 to 22.
 constexpr bool is_valid(element_type t) noexcept {
   return t >= 0 && t < element_type_count;
 }
 
-// Nodes of an element of kind t (0 for a value outside 0 to 22).
+/// Nodes of an element of kind t (0 for a value outside 0 to 22).
 constexpr unsigned node_count(element_type t) noexcept {
   constexpr unsigned table[element_type_count] = {0, 1,  2, 2,  3,  4, 3,  4,  6, 8,  9, 8,
                                                   4, 10, 5, 13, 14, 6, 15, 18, 8, 20, 27};
@@ -60,28 +65,48 @@ constexpr unsigned node_count(element_type t) noexcept {
 
 namespace basekit {
 
-// True when `connectivity` is empty, or its row count is node_count(type) and every node
-// ID is below `node_count`. Under FACE_MIX a 4-row column may hold UINT_MAX in row 3 (a
-// triangle), and 3-row connectivities pass as well. A type outside 0 to 22 fails any
-// non-empty connectivity. Cost: one pass over the entries.
+/// Checks a connectivity against its element kind and node count.
+/// @param connectivity  node_count(type) by \#elements. Under FACE_MIX a 4-row column may
+///                      hold UINT_MAX in row 3 (a triangle), and 3-row connectivities pass
+///                      as well.
+/// @param type          the element kind; a type outside 0 to 22 fails any non-empty
+///                      connectivity.
+/// @param node_count    every node ID must be below it.
+/// @return true when `connectivity` is empty, or its row count is node_count(type) and
+/// every node ID is below `node_count`.
+///
+/// Cost: one pass over the entries.
 SURFKIT_API bool check_IDs(const dense2D<unsigned int>& connectivity, element_type type,
                            unsigned node_count);
 
-// True when every entry is below `count` or equal to UINT_MAX (which means "none"); an
-// empty matrix passes. Used for given edges and neighbour matrices.
+/// Checks an ID matrix (given edges, neighbour matrices).
+/// @param ids    any shape.
+/// @param count  every entry must be below it or equal to UINT_MAX (which means "none").
+/// @return true when every entry passes; an empty matrix passes. Cost: one pass.
 SURFKIT_API bool check_IDs(const dense2D<unsigned int>& ids, unsigned count);
 
-// True when every entry is below `node_count`; an empty vector passes.
-SURFKIT_API bool check_IDs(const dense1D<unsigned int, 8>& ids, unsigned node_count);
+/// Checks an ID list.
+/// @param ids         any size.
+/// @param node_count  every entry must be below it (UINT_MAX is not "none" here).
+/// @return true when every entry passes; an empty list passes. Cost: one pass.
+SURFKIT_API bool check_IDs(const id_list& ids, unsigned node_count);
 
-// Intersection of two 3 x 3 metrics (packed m00, m01, m11, m02, m12, m22): a symmetric
-// positive semi-definite `out` with x'.out.x >= max(x'.a.x, x'.b.x) for every x, tight
-// along the directions of a simultaneous reduction of a and b. The zero matrix imposes
-// nothing; a with itself gives a. `out` may alias `a` or `b`. False, with `out` all NaN,
-// when an entry of a or b is not finite; true otherwise.
+/// Intersection of two 3 x 3 metrics: a symmetric positive semi-definite `out` with
+/// x'.out.x >= max(x'.a.x, x'.b.x) for every x, tight along the directions of a
+/// simultaneous reduction of a and b. The zero matrix imposes nothing; a with itself
+/// gives a.
+/// @param a,b   metrics, packed (m00, m01, m11, m02, m12, m22).
+/// @param out   the intersection; may alias `a` or `b`.
+/// @return false, with `out` all NaN, when an entry of a or b is not finite; true
+/// otherwise.
+///
+/// Cost: one 3 x 3 eigenproblem, no allocation.
 SURFKIT_API bool minimum_metric(const symmetric_fixed<double, 3>& a,
                                 const symmetric_fixed<double, 3>& b,
                                 symmetric_fixed<double, 3>& out);
 
 }  // namespace basekit
 }  // namespace orvo
+
+// Mesh plumbing: neighbour matrix, home elements, boundary loops, feature edges.
+#include "orvo/basekit/mesh.hpp"

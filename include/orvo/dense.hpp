@@ -20,6 +20,12 @@
 // storage that another array also holds (resize growing, push_back) first moves this
 // array to private storage, so a sharer never sees entries change under its extent
 // through someone else's growth. Shrinking never allocates.
+//
+// Wrapped memory. dense2D::wrap and dense1D::wrap make an array over memory the caller
+// owns (a std::vector, a NumPy buffer): it reads and writes that memory in place and never
+// frees it. Growth beyond the wrapped room moves the array to storage of its own (one
+// storage request), leaving the caller's memory as it was at that moment. The caller keeps
+// the memory alive while any array wrapping it, or sharing with one that does, is in use.
 #pragma once
 
 #include <algorithm>
@@ -152,7 +158,20 @@ class vector_num : public ref_counted {
     v->count_ = n;
     return v;
   }
-  ~vector_num() override { __vector_num_free<T, A>(data_); }
+  // Storage over n elements at d that the caller owns: never freed here. Counts one
+  // request (the bookkeeping object itself is allocated); nullptr when refused.
+  static vector_num* borrow(T* d, std::size_t n) {
+    if (!detail::storage_request_allowed()) return nullptr;
+    auto* v = new (std::nothrow) vector_num();
+    if (!v) return nullptr;
+    v->data_ = d;
+    v->count_ = n;
+    v->owned_ = false;
+    return v;
+  }
+  ~vector_num() override {
+    if (owned_) __vector_num_free<T, A>(data_);
+  }
 
   T* data() const noexcept { return data_; }
   std::size_t count() const noexcept { return count_; }
@@ -169,9 +188,11 @@ class vector_num : public ref_counted {
     if (!d) return false;
     kept = std::min(kept, count_);
     if (kept) std::memcpy(d, data_, kept * sizeof(T));
-    __vector_num_free<T, A>(data_);
+    // Borrowed memory stays with its owner, as it was; the block is ours from now on.
+    if (owned_) __vector_num_free<T, A>(data_);
     data_ = d;
     count_ = n;
+    owned_ = true;
     return true;
   }
 
@@ -179,6 +200,7 @@ class vector_num : public ref_counted {
   vector_num() = default;
   T* data_ = nullptr;
   std::size_t count_ = 0;
+  bool owned_ = true;
 };
 
 // ---------------------------------------------------------------------------------------
@@ -196,6 +218,17 @@ class dense1D {
   dense1D(std::initializer_list<T> values) {
     if (resize(values.size())) std::copy(values.begin(), values.end(), data());
   }
+  // An array over the caller's n elements at `data`, read and written in place and never
+  // freed (see "Wrapped memory" above); size and room n. Growth past n moves it to its own
+  // storage. Empty (no storage) when `data` is null, or when refused.
+  static dense1D wrap(T* data, std::size_t n) {
+    dense1D v;
+    if (!data) return v;
+    v.store_ = storage::borrow(data, n);
+    if (v.store_) v.size_ = n;
+    return v;
+  }
+
   // Copies share the storage.
   dense1D(const dense1D&) noexcept = default;
   dense1D& operator=(const dense1D&) noexcept = default;
@@ -332,6 +365,29 @@ class dense2D {
       for (T v : c) m(i++, j) = v;
       ++j;
     }
+    return m;
+  }
+
+  // A rows x cols array over the caller's memory at `data`, column c starting at
+  // data + c * ld (ld >= rows, ld >= 1), read and written in place and never freed (see
+  // "Wrapped memory" above). The memory must hold ld * (cols - 1) + rows elements. A C-order
+  // (n, 3) buffer, or a std::vector of x, y, z triples, is wrap(p, 3, n, 3). Growth past that
+  // room (more columns, more rows than ld) moves it to its own storage. Empty (0 x 0, no
+  // storage) when ld < rows, ld is 0, the extent overflows, `data` is null, or the request
+  // is refused.
+  static dense2D wrap(T* data, std::size_t rows, std::size_t cols, std::size_t ld) {
+    dense2D m;
+    if (ld == 0 || ld < rows || !data) return m;
+    std::size_t count = 0;
+    if (rows != 0 && cols != 0) {
+      if (cols - 1 > (std::numeric_limits<std::size_t>::max() - rows) / ld) return m;
+      count = ld * (cols - 1) + rows;
+    }
+    m.store_ = storage::borrow(data, count);
+    if (!m.store_) return m;
+    m.rows_ = rows;
+    m.cols_ = cols;
+    m.ld_ = ld;
     return m;
   }
 

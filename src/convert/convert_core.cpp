@@ -5,8 +5,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "common/checks.hpp"
 #include "convert/edge_table.hpp"
-#include "frame/checks.hpp"
 
 namespace orvo::surfkit::detail {
 namespace {

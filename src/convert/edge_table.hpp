@@ -70,7 +70,6 @@ class edge_table {
   std::size_t size() const noexcept { return pairs_.size(); }
   std::uint64_t pair(std::size_t i) const noexcept { return pairs_[i]; }
   unsigned first(std::size_t i) const noexcept { return firsts_[i]; }
-  std::size_t capacity() const noexcept { return offsets_.back(); }
 
  private:
   struct free_block {

@@ -3,8 +3,8 @@
 // copies of the inputs, then read off as sub-quadrangles.
 #include <cstdint>
 
+#include "common/checks.hpp"
 #include "convert/convert_core.hpp"
-#include "frame/checks.hpp"
 #include "orvo/surfkit.hpp"
 
 namespace orvo::surfkit {

@@ -14,13 +14,13 @@ using detail::cell_kind;
 
 // The coordinates go to 3 rows only with the node layers, and a sized spiral of zero
 // length makes no layer at all.
-int spiral(dense2D<double>& coords, const dense2D<unsigned int>& line,
+int spiral(dense2D<double>& coordinates, const dense2D<unsigned int>& line,
            const vector_fixed<double, 3>& p, const vector_fixed<double, 3>& v,
            const vector_fixed<double, 3>& t, detail::sweep_spec sp,
            dense2D<unsigned int>& surface) {
   sp.at_least_one = false;
   detail::screw_motion motion(p.data(), v.data(), t.data(), true);
-  return detail::sweep(coords, line, surface, sp, motion);
+  return detail::sweep(coordinates, line, surface, sp, motion);
 }
 
 // A layer count is a uniform size h = |T|/N handed to the sizing sweep, which gives back
@@ -38,37 +38,37 @@ detail::sweep_spec spiral_count(cell_kind cells, const vector_fixed<double, 3>& 
 
 }  // namespace
 
-int extrude_spiral_Q4(dense2D<double>& coords, const dense2D<unsigned int>& line,
+int extrude_spiral_Q4(dense2D<double>& coordinates, const dense2D<unsigned int>& line,
                       const vector_fixed<double, 3>& p, const vector_fixed<double, 3>& v,
                       const vector_fixed<double, 3>& t, double h0, double h1, bool force_even,
                       dense2D<unsigned int>& surface) {
-  return spiral(coords, line, p, v, t,
+  return spiral(coordinates, line, p, v, t,
                 detail::by_sizes(cell_kind::quads, h0, h1, force_even, -6, -9), surface);
 }
 
-int extrude_spiral_T3(dense2D<double>& coords, const dense2D<unsigned int>& line,
+int extrude_spiral_T3(dense2D<double>& coordinates, const dense2D<unsigned int>& line,
                       const vector_fixed<double, 3>& p, const vector_fixed<double, 3>& v,
                       const vector_fixed<double, 3>& t, double h0, double h1, int pattern,
                       bool force_even, dense2D<unsigned int>& surface) {
   return spiral(
-      coords, line, p, v, t,
+      coordinates, line, p, v, t,
       detail::with_pattern(detail::by_sizes(cell_kind::triangles, h0, h1, force_even, -6, -10),
                            pattern, 0),
       surface);
 }
 
-int extrude_spiral_Q4(dense2D<double>& coords, const dense2D<unsigned int>& line,
+int extrude_spiral_Q4(dense2D<double>& coordinates, const dense2D<unsigned int>& line,
                       const vector_fixed<double, 3>& p, const vector_fixed<double, 3>& v,
                       const vector_fixed<double, 3>& t, unsigned int n,
                       dense2D<unsigned int>& surface) {
-  return spiral(coords, line, p, v, t, spiral_count(cell_kind::quads, t, n, -9), surface);
+  return spiral(coordinates, line, p, v, t, spiral_count(cell_kind::quads, t, n, -9), surface);
 }
 
-int extrude_spiral_T3(dense2D<double>& coords, const dense2D<unsigned int>& line,
+int extrude_spiral_T3(dense2D<double>& coordinates, const dense2D<unsigned int>& line,
                       const vector_fixed<double, 3>& p, const vector_fixed<double, 3>& v,
                       const vector_fixed<double, 3>& t, unsigned int n, int pattern,
                       dense2D<unsigned int>& surface) {
-  return spiral(coords, line, p, v, t,
+  return spiral(coordinates, line, p, v, t,
                 detail::with_pattern(spiral_count(cell_kind::triangles, t, n, -10), pattern, 0),
                 surface);
 }

@@ -20,10 +20,10 @@
 #include <cstdint>
 #include <vector>
 
-#include "extrude/cells.hpp"
+#include "common/cells.hpp"
+#include "common/checks.hpp"
 #include "extrude/grading.hpp"
 #include "extrude/layers.hpp"
-#include "frame/checks.hpp"
 #include "orvo/basekit.hpp"
 #include "orvo/dense.hpp"
 
@@ -85,24 +85,6 @@ inline bool size_ok(double h) noexcept {
 
 namespace sweep_impl {
 
-// Sets the surface connectivity back to its entry column count (at the row count it
-// has by then) when the call fails after the checks, exceptions included.
-class surface_rollback {
- public:
-  explicit surface_rollback(dense2D<unsigned int>& s) noexcept : s_(s), cols_(s.cols()) {}
-  surface_rollback(const surface_rollback&) = delete;
-  surface_rollback& operator=(const surface_rollback&) = delete;
-  ~surface_rollback() {
-    if (armed_) s_.resize(s_.rows(), cols_);  // shrinking: never refused
-  }
-  void dismiss() noexcept { armed_ = false; }
-
- private:
-  dense2D<unsigned int>& s_;
-  std::size_t cols_;
-  bool armed_ = true;
-};
-
 // a * b + c when it stays at or below `limit`.
 inline bool sum_of_product(std::uint64_t a, std::uint64_t b, std::uint64_t c, std::uint64_t limit,
                            std::uint64_t& out) noexcept {
@@ -113,26 +95,78 @@ inline bool sum_of_product(std::uint64_t a, std::uint64_t b, std::uint64_t c, st
   return true;
 }
 
-}  // namespace sweep_impl
-
-template <class Transform>
-int sweep(dense2D<double>& coords, const dense2D<unsigned int>& line,
-          dense2D<unsigned int>& surface, const sweep_spec& sp, Transform& tf) {
-  using namespace sweep_impl;
+// The checks before anything is changed, in the fixed order; 0 when the sweep may go
+// on, 1 when it has nothing to do (success at once), else the code.
+inline int sweep_checks(const dense2D<double>& coords, const dense2D<unsigned int>& line,
+                        const dense2D<unsigned int>& surface, const sweep_spec& sp) {
   const bool quads = sp.cells == cell_kind::quads;
-  if (!sp.sized && sp.layers == 0) return 0;
-  if (line.empty()) return 0;
+  if (!sp.sized && sp.layers == 0) return 1;
+  if (line.empty()) return 1;
   if (sp.plane_only ? !plane_coordinates_ok(coords) : !coordinates_ok(coords)) return -1;
-  const std::size_t n_old = coords.cols();
-  if (!basekit::check_IDs(line, EDGE2, id_limit(n_old))) return -2;
+  if (!basekit::check_IDs(line, EDGE2, id_limit(coords.cols()))) return -2;
   if (sp.sized) {
     if (!size_ok(sp.h0)) return sp.h0_code;
     if (!size_ok(sp.h1)) return sp.h1_code;
   }
   if (!quads && sp.pattern_code != 0 && static_cast<unsigned>(sp.pattern) > 2)
     return sp.pattern_code;
+  if (!output_rows_ok(surface, quads ? 4 : 3)) return sp.surface_code;
+  return 0;
+}
+
+// The cells of every line edge, from column m_old of a surface already sized for them.
+inline void emit_cells(dense2D<unsigned int>& surface, const dense2D<unsigned int>& line,
+                       const layer_table& table, std::uint64_t n_old, std::uint64_t m_old,
+                       std::uint64_t layers, const sweep_spec& sp) {
+  const bool quads = sp.cells == cell_kind::quads;
+  const std::uint64_t ne = line.cols(), nd = table.nodes.size();
+  const std::size_t ld = surface.ld(), per_edge = quads ? layers : 2 * layers;
+  unsigned* out = surface.data() + m_old * ld;
+  const unsigned* edge = line.data();
+  for (std::uint64_t j = 0; j < ne; ++j, edge += line.ld(), out += per_edge * ld) {
+    const copies_of low{edge[0], n_old + table.ranks[j][0], nd};
+    const copies_of high{edge[1], n_old + table.ranks[j][1], nd};
+    if (quads)
+      emit_quad_strip(out, ld, layers, low, high);
+    else
+      emit_triangle_strip(out, ld, layers, sp.pattern, j, low, high);
+  }
+}
+
+// The node layers 1 to `layers`, from column n_old of coordinates already sized for them:
+// `sources` (nd times the transform's width) receives the prepared line nodes first.
+template <class Transform>
+void place_layers(dense2D<double>& coords, const layer_table& table, std::size_t n_old,
+                  std::uint64_t layers, const sweep_spec& sp, Transform& tf,
+                  std::vector<double>& sources) {
+  const bool graded = sp.h0 > 0 && sp.h1 > 0;
+  const std::size_t nd = table.nodes.size(), width = tf.width();
+  const std::size_t ld = coords.ld();
+  for (std::size_t r = 0; r < nd; ++r) {
+    const double* x = coords.data() + table.nodes[r] * ld;
+    double* y = sources.data() + r * width;
+    for (std::size_t i = 0; i < width; ++i) y[i] = x[i];
+    tf.prepare(y);
+  }
+  double* out = coords.data() + n_old * ld;
+  for (std::uint64_t k = 1; k <= layers; ++k) {
+    const double even = static_cast<double>(k) / static_cast<double>(layers);
+    tf.set_fraction(k == layers ? 1.0 : graded ? progression_fraction(even, sp.h0, sp.h1) : even);
+    const double* y = sources.data();
+    for (std::size_t r = 0; r < nd; ++r, y += width, out += ld) tf.place(y, out);
+  }
+}
+
+}  // namespace sweep_impl
+
+template <class Transform>
+int sweep(dense2D<double>& coords, const dense2D<unsigned int>& line,
+          dense2D<unsigned int>& surface, const sweep_spec& sp, Transform& tf) {
+  using namespace sweep_impl;
+  if (const int code = sweep_checks(coords, line, surface, sp)) return code < 0 ? code : 0;
+  const bool quads = sp.cells == cell_kind::quads;
+  const std::size_t n_old = coords.cols();
   const std::size_t cell_rows = quads ? 4 : 3;
-  if (!output_rows_ok(surface, cell_rows)) return sp.surface_code;
 
   // From here every failure puts both arrays back to their entry extents.
   extent_guard<dense2D<double>> coords_back(coords);
@@ -142,7 +176,6 @@ int sweep(dense2D<double>& coords, const dense2D<unsigned int>& line,
   if (sp.sized && !layer_count(tf.path_length(coords, line(0, 0)), sp.h0, sp.h1, sp.force_even,
                                sp.at_least_one, layers))
     return storage_refused;
-  const bool graded = sp.h0 > 0 && sp.h1 > 0;
 
   const layer_table table = build_layer_table(line);
   const std::uint64_t ne = line.cols(), nd = table.nodes.size();
@@ -154,44 +187,19 @@ int sweep(dense2D<double>& coords, const dense2D<unsigned int>& line,
       !sum_of_product(layers, ne, 0, UINT64_MAX / 2, cell_cols) ||
       !sum_of_product(quads ? 1 : 2, cell_cols, m_old, SIZE_MAX / cell_rows, cell_cols))
     return storage_refused;
-  const std::size_t width = tf.width();
-  std::vector<double> sources(static_cast<std::size_t>(nd) * width);
+  std::vector<double> sources(static_cast<std::size_t>(nd) * tf.width());
 
-  surface_rollback surface_back(surface);
+  // The surface goes back to its entry column count, at the row count it has by then.
+  extent_guard<dense2D<unsigned int>> surface_back(surface, restore::columns);
   if (!surface.resize(cell_rows, static_cast<std::size_t>(cell_cols), UINT_MAX))
     return storage_refused;
-  {
-    const std::size_t ld = surface.ld(), per_edge = quads ? layers : 2 * layers;
-    unsigned* out = surface.data() + m_old * ld;
-    const unsigned* edge = line.data();
-    for (std::uint64_t j = 0; j < ne; ++j, edge += line.ld(), out += per_edge * ld) {
-      const copies_of low{edge[0], n_old + table.ranks[j][0], nd};
-      const copies_of high{edge[1], n_old + table.ranks[j][1], nd};
-      if (quads)
-        emit_quad_strip(out, ld, layers, low, high);
-      else
-        emit_triangle_strip(out, ld, layers, sp.pattern, j, low, high);
-    }
-  }
+  emit_cells(surface, line, table, n_old, m_old, layers, sp);
 
   if (layers > 0) {
     if (!coords.resize(tf.node_rows(coords.rows()), static_cast<std::size_t>(node_cols), 0.0))
       return storage_refused;
     // The enlargement may have moved the storage: read the sources only now.
-    const std::size_t ld = coords.ld();
-    for (std::size_t r = 0; r < nd; ++r) {
-      const double* x = coords.data() + table.nodes[r] * ld;
-      double* y = sources.data() + r * width;
-      for (std::size_t i = 0; i < width; ++i) y[i] = x[i];
-      tf.prepare(y);
-    }
-    double* out = coords.data() + n_old * ld;
-    for (std::uint64_t k = 1; k <= layers; ++k) {
-      const double even = static_cast<double>(k) / static_cast<double>(layers);
-      tf.set_fraction(k == layers ? 1.0 : graded ? progression_fraction(even, sp.h0, sp.h1) : even);
-      const double* y = sources.data();
-      for (std::size_t r = 0; r < nd; ++r, y += width, out += ld) tf.place(y, out);
-    }
+    place_layers(coords, table, n_old, layers, sp, tf, sources);
   }
   surface_back.dismiss();
   coords_back.dismiss();

@@ -33,7 +33,7 @@ bool check_IDs(const dense2D<unsigned int>& ids, unsigned count) {
   return true;
 }
 
-bool check_IDs(const dense1D<unsigned int, 8>& ids, unsigned node_count) {
+bool check_IDs(const id_list& ids, unsigned node_count) {
   for (std::size_t i = 0; i < ids.size(); ++i)
     if (ids[i] >= node_count) return false;
   return true;

@@ -1,9 +1,9 @@
 // Total area and per-element extreme corner angles of plane and surface meshes.
 #include <cmath>
 
-#include "frame/checks.hpp"
-#include "geometry/forms.hpp"
-#include "geometry/mesh_access.hpp"
+#include "common/checks.hpp"
+#include "common/forms.hpp"
+#include "common/mesh_access.hpp"
 #include "orvo/surfkit.hpp"
 
 namespace orvo::surfkit {
@@ -26,27 +26,8 @@ int check_mesh(const dense2D<double>& coords, const dense2D<unsigned int>& conn)
 }
 
 double doubled_area(const dense2D<double>& coords, const unsigned* ids, unsigned n) {
-  const double* p0 = point(coords, ids[0]);
-  const double* p1 = point(coords, ids[1]);
-  const double* p2 = point(coords, ids[2]);
-  if (coords.rows() == 2) {
-    return n == 3 ? detail::doubled_area_plane_T3(p0, p1, p2)
-                  : detail::doubled_area_plane_Q4(p0, p1, p2, point(coords, ids[3]));
-  }
-  return n == 3 ? detail::doubled_area_space_T3(p0, p1, p2)
-                : detail::doubled_area_space_Q4(p0, p1, p2, point(coords, ids[3]));
-}
-
-// Angle at corner P between the edges towards `next` and `prev`: signed (turning from
-// the first to the second) in the plane, unsigned in space.
-double corner_angle(const double* p, const double* next, const double* prev, bool plane) {
-  if (plane) {
-    const double ux = next[0] - p[0], uy = next[1] - p[1];
-    const double wx = prev[0] - p[0], wy = prev[1] - p[1];
-    return std::atan2(ux * wy - uy * wx, ux * wx + uy * wy);
-  }
-  const detail::vec3 u = detail::sub3(next, p), w = detail::sub3(prev, p);
-  return std::atan2(detail::norm(detail::cross(u, w)), detail::dot(u, w));
+  return detail::doubled_area(point(coords, ids[0]), point(coords, ids[1]), point(coords, ids[2]),
+                              n == 4 ? point(coords, ids[3]) : nullptr, n, coords.rows());
 }
 
 }  // namespace
@@ -78,18 +59,17 @@ int angles(const dense2D<double>& coordinates, const dense2D<unsigned int>& conn
     largest.resize(0);
     return detail::storage_refused;
   }
-  constexpr double triangle_unit = 0.9549296585513721;    // 3 / pi
-  constexpr double quadrangle_unit = 0.6366197723675814;  // 2 / pi
-  const bool plane = coordinates.rows() == 2;
+  const std::size_t dim = coordinates.rows();
   const std::size_t rows = connectivity.rows();
   double corner[4];  // the element's angles, reused for every element
   for (std::size_t e = 0; e < count; ++e) {
     const unsigned* ids = element(connectivity, e);
     const unsigned n = corners(ids, rows);
     for (unsigned i = 0; i < n; ++i) {
-      corner[i] = corner_angle(point(coordinates, ids[i]), point(coordinates, ids[(i + 1) % n]),
-                               point(coordinates, ids[(i + n - 1) % n]), plane);
-      if (normalised) corner[i] *= n == 3 ? triangle_unit : quadrangle_unit;
+      corner[i] =
+          detail::corner_angle(point(coordinates, ids[i]), point(coordinates, ids[(i + 1) % n]),
+                               point(coordinates, ids[(i + n - 1) % n]), dim);
+      if (normalised) corner[i] *= n == 3 ? detail::three_over_pi : detail::two_over_pi;
     }
     // Written as "not >=" so that a NaN angle is reported rather than passed over.
     double lo = corner[0], hi = corner[0];

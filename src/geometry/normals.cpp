@@ -3,9 +3,10 @@
 #include <cfloat>
 #include <cmath>
 
-#include "frame/checks.hpp"
-#include "geometry/forms.hpp"
-#include "geometry/mesh_access.hpp"
+#include "common/checks.hpp"
+#include "common/forms.hpp"
+#include "common/mesh_access.hpp"
+#include "common/vectors.hpp"
 #include "orvo/surfkit.hpp"
 
 namespace orvo::surfkit {
@@ -32,13 +33,6 @@ void for_each_element(const dense2D<double>& coords, const dense2D<unsigned int>
   }
 }
 
-// N / A, or zero for a degenerate element. Divided, not multiplied by 1/A, so that a
-// subnormal A cannot turn into an infinite factor.
-vec3 unit_of(const vec3& N, double A) {
-  if (A == 0.0) return {0.0, 0.0, 0.0};
-  return {N[0] / A, N[1] / A, N[2] / A};
-}
-
 void set_column(double* out, const vec3& v) {
   out[0] = v[0];
   out[1] = v[1];
@@ -57,7 +51,7 @@ void extreme_normals(const dense2D<double>& coords, const dense2D<unsigned int>&
       const bool take = keep_larger ? A > chosen[k] : (chosen[k] == 0.0 || A < chosen[k]);
       if (!take) continue;
       chosen[k] = A;
-      set_column(out.data() + std::size_t{k} * out.ld(), unit_of(N, A));
+      set_column(out.data() + std::size_t{k} * out.ld(), detail::divided_or_zero(N, A));
     }
   });
 }
@@ -76,7 +70,7 @@ void accumulate(const dense2D<double>& coords, const dense2D<unsigned int>& conn
     });
   }
   for_each_element(coords, conn, [&](const unsigned* ids, unsigned n, const vec3& N, double A) {
-    const vec3 u = unit_of(N, A);
+    const vec3 u = detail::divided_or_zero(N, A);
     for (unsigned i = 0; i < n; ++i) {
       const std::size_t k = ids[i];
       double w = 1.0;

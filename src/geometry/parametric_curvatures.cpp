@@ -5,9 +5,10 @@
 // parameters, so quadratic surfaces are reproduced at interior nodes.
 #include <cmath>
 
-#include "frame/checks.hpp"
-#include "geometry/forms.hpp"
-#include "geometry/mesh_access.hpp"
+#include "common/checks.hpp"
+#include "common/forms.hpp"
+#include "common/mesh_access.hpp"
+#include "common/vectors.hpp"
 #include "orvo/surfkit.hpp"
 
 namespace orvo::surfkit {
@@ -18,10 +19,7 @@ using detail::vec3;
 // Unit normal dS/du x dS/dv of a node (zero when the tangents are parallel).
 vec3 node_normal(const double* t) {
   const vec3 su = {t[0], t[1], t[2]}, sv = {t[3], t[4], t[5]};
-  const vec3 n = detail::cross(su, sv);
-  const double l = detail::norm(n);
-  if (l == 0.0) return n;
-  return {n[0] / l, n[1] / l, n[2] / l};
+  return detail::normalised(detail::cross(su, sv));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <unordered_set>
 
+#include "orvo/basekit.hpp"
 #include "orvo/dense.hpp"
 
 namespace orvo::surfkit::detail {
@@ -53,9 +54,17 @@ class patch {
  private:
   void new_stamp();
   bool add(unsigned e);
+  // Ring 1 around v from the seed already in the list; false when storage is refused.
+  bool gather_ring1(const patch_mesh& mesh, unsigned v);
+  // Growth beyond ring 1 under the limits; false when storage is refused.
+  bool grow(const patch_mesh& mesh, unsigned v, const patch_limits& limits);
+  // Whether element f, across edge j of patch element e, joins the patch: a node closer
+  // than the radius to `centre`, the edge not a feature, the normals within the angle.
+  bool admits(const patch_mesh& mesh, const double* centre, unsigned e, unsigned j, unsigned f,
+              const patch_limits& limits) const;
 
   dense1D<std::uint64_t, 8> stamps_;
-  dense1D<unsigned int, 8> list_;
+  id_list list_;
   std::uint64_t stamp_ = 0;
   std::size_t ring1_ = 0;
 };

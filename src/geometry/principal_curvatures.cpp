@@ -9,10 +9,11 @@
 #include <cstdint>
 #include <unordered_set>
 
-#include "frame/checks.hpp"
-#include "frame/lapack.hpp"
-#include "geometry/forms.hpp"
-#include "geometry/mesh_access.hpp"
+#include "common/checks.hpp"
+#include "common/forms.hpp"
+#include "common/lapack.hpp"
+#include "common/mesh_access.hpp"
+#include "common/vectors.hpp"
 #include "geometry/patch.hpp"
 #include "geometry/tangent_frame.hpp"
 #include "orvo/surfkit.hpp"
@@ -21,19 +22,6 @@ namespace orvo::surfkit {
 namespace {
 
 using detail::vec3;
-
-// A neighbour matrix as the patches read it: rows 0-2 of every column, each entry an
-// element ID or UINT_MAX.
-bool neighbours_ok(const dense2D<unsigned int>& nb, std::size_t element_count) {
-  if (nb.rows() < 3) return false;
-  const std::uint64_t limit = element_count;
-  for (std::size_t e = 0; e < nb.cols(); ++e) {
-    const unsigned* col = detail::element(nb, e);
-    for (unsigned j = 0; j < 3; ++j)
-      if (col[j] != UINT_MAX && col[j] >= limit) return false;
-  }
-  return true;
-}
 
 // Length times dihedral angle of every edge between two elements, once per call: entry
 // 3 e + j for the edge opposite local node j of e, as seen from the element of larger ID
@@ -55,9 +43,9 @@ void edge_bends(const dense2D<double>& coords, const dense2D<unsigned int>& conn
       if (f == UINT_MAX || f > e) continue;
       const unsigned a = ids[(j + 1) % 3], b = ids[(j + 2) % 3];
       if (!features.empty() && features.count(detail::edge_key(a, b)) != 0) continue;
-      vec3 E = detail::sub3(detail::point(coords, b), detail::point(coords, a));
-      const double L = detail::norm(E);
-      if (L != 0.0) E = {E[0] / L, E[1] / L, E[2] / L};
+      const vec3 d = detail::sub3(detail::point(coords, b), detail::point(coords, a));
+      const double L = detail::norm(d);
+      const vec3 E = detail::normalised(d);
       const double* Nf = N + 4 * std::size_t{f};
       const vec3 nf = {Nf[0], Nf[1], Nf[2]};
       // The signed angle between the two element normals about the edge.
@@ -89,10 +77,8 @@ struct call {
         // Each edge between two patch elements once, from the one of larger ID.
         const double lb = bend[3 * std::size_t{e} + j];
         if (lb == 0.0 || !patch.holds(across[j])) continue;
-        vec3 E = detail::sub3(detail::point(coords, ids[(j + 2) % 3]),
-                              detail::point(coords, ids[(j + 1) % 3]));
-        const double L = detail::norm(E);
-        if (L != 0.0) E = {E[0] / L, E[1] / L, E[2] / L};
+        const vec3 E = detail::normalised(detail::sub3(detail::point(coords, ids[(j + 2) % 3]),
+                                                       detail::point(coords, ids[(j + 1) % 3])));
         T[0] += lb * E[0] * E[0];
         T[1] += lb * E[0] * E[1];
         T[2] += lb * E[1] * E[1];
@@ -167,7 +153,7 @@ int principal_curvatures(const dense2D<double>& coordinates,
   if (!detail::input_connectivity_ok(connectivity, T3, coordinates.cols())) return -2;
   const std::size_t count = connectivity.cols();
   // Rows 0-2 and every ID are read, so all of them are checked.
-  if (neighbours.cols() != count || !neighbours_ok(neighbours, count)) return -3;
+  if (!detail::neighbours_ok(neighbours, count)) return -3;
   if (!detail::input_connectivity_ok(feature_edges, EDGE2, coordinates.cols())) return -7;
 
   const std::size_t nodes = coordinates.cols();

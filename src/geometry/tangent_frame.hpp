@@ -2,34 +2,9 @@
 // one direction only (or not at all).
 #pragma once
 
-#include <algorithm>
-#include <cmath>
-
-#include "geometry/forms.hpp"
+#include "common/vectors.hpp"
 
 namespace orvo::surfkit::detail {
-
-// v / |v|, or v itself when it is zero. Scaled by its largest component first, so that
-// neither a tiny nor a huge vector loses its direction to underflow or overflow.
-inline vec3 unit_or_zero(const vec3& v) {
-  const double m = std::max(std::fabs(v[0]), std::max(std::fabs(v[1]), std::fabs(v[2])));
-  if (m == 0.0 || !std::isfinite(m)) return v;
-  const vec3 w = {v[0] / m, v[1] / m, v[2] / m};
-  const double l = norm(w);
-  return {w[0] / l, w[1] / l, w[2] / l};
-}
-
-inline bool is_zero(const vec3& v) {
-  return v[0] == 0.0 && v[1] == 0.0 && v[2] == 0.0;
-}
-
-// Index of the component of smallest absolute value (the first on a tie).
-inline unsigned smallest_axis(const vec3& v) {
-  unsigned m = 0;
-  for (unsigned i = 1; i < 3; ++i)
-    if (std::fabs(v[i]) < std::fabs(v[m])) m = i;
-  return m;
-}
 
 // Second direction of a patch curved in one direction only (or not at all): D1 made a
 // unit vector ((1, 0, 0) when zero) and D2 the unit vector perpendicular to D1 and to the

@@ -4,7 +4,7 @@
 
 #include <cstddef>
 
-#include "frame/checks.hpp"
+#include "common/checks.hpp"
 #include "orvo/basekit.hpp"
 #include "orvo/dense.hpp"
 
@@ -15,20 +15,18 @@ namespace orvo::surfkit::detail {
 // indices. `exact_rows` also rejects a connectivity without triangles whose row count
 // is not 3.
 inline int check_background(const dense2D<double>& coords, const dense2D<unsigned int>& conn,
-                            const dense2D<unsigned int>& neighbours,
-                            const dense1D<unsigned int, 8>& home, bool exact_rows) {
+                            const dense2D<unsigned int>& neighbours, const id_list& home,
+                            bool exact_rows) {
   const std::size_t n = coords.cols();
   if (!plane_coordinates_ok(coords)) return -1;
   if ((exact_rows && conn.rows() != 3) || !input_connectivity_ok(conn, T3, n)) return -2;
-  if (neighbours.rows() != 3 || neighbours.cols() != conn.cols() ||
-      !basekit::check_IDs(neighbours, id_limit(conn.cols())))
-    return -3;
+  if (neighbours.rows() != 3 || !neighbours_ok(neighbours, conn.cols())) return -3;
   if (home.size() != n) return -4;
   return 0;
 }
 
 // The target list of a call over `node_count` nodes.
-inline bool targets_ok(const dense1D<unsigned int, 8>& targets, std::size_t node_count) {
+inline bool targets_ok(const id_list& targets, std::size_t node_count) {
   return basekit::check_IDs(targets, id_limit(node_count));
 }
 

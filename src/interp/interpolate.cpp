@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <random>
 
-#include "geometry/forms.hpp"
+#include "common/forms.hpp"
 #include "interp/arguments.hpp"
 #include "interp/point_locator.hpp"
 #include "interp/spatial_order.hpp"
@@ -47,8 +47,8 @@ void write(detail::point_locator& locator, const field_view& f, unsigned t, cons
 }
 
 int interpolate_field(const dense2D<double>& coords, const dense2D<unsigned int>& conn,
-                      const dense2D<unsigned int>& neighbours, const dense1D<unsigned int, 8>& home,
-                      const field_view& f, const dense1D<unsigned int, 8>& targets) {
+                      const dense2D<unsigned int>& neighbours, const id_list& home,
+                      const field_view& f, const id_list& targets) {
   detail::point_locator locator(coords, conn, neighbours, home);
   locator.build();
   dense1D<detail::visit, 8> order;
@@ -105,8 +105,8 @@ int interpolate_field(const dense2D<double>& coords, const dense2D<unsigned int>
 }  // namespace
 
 int interpolate(const dense2D<double>& coordinates, const dense2D<unsigned int>& connectivity,
-                const dense2D<unsigned int>& neighbours, const dense1D<unsigned int, 8>& home,
-                dense2D<double>& field, const dense1D<unsigned int, 8>& targets) {
+                const dense2D<unsigned int>& neighbours, const id_list& home,
+                dense2D<double>& field, const id_list& targets) {
   if (targets.empty()) return 0;
   if (int code = detail::check_background(coordinates, connectivity, neighbours, home, true))
     return code;
@@ -118,8 +118,8 @@ int interpolate(const dense2D<double>& coordinates, const dense2D<unsigned int>&
 }
 
 int interpolate(const dense2D<double>& coordinates, const dense2D<unsigned int>& connectivity,
-                const dense2D<unsigned int>& neighbours, const dense1D<unsigned int, 8>& home,
-                dense1D<double, 8>& field, const dense1D<unsigned int, 8>& targets) {
+                const dense2D<unsigned int>& neighbours, const id_list& home,
+                dense1D<double, 8>& field, const id_list& targets) {
   if (targets.empty()) return 0;
   if (int code = detail::check_background(coordinates, connectivity, neighbours, home, true))
     return code;

@@ -6,13 +6,12 @@
 #include <cfloat>
 #include <cmath>
 #include <cstddef>
-#include <random>
 #include <type_traits>
 
 #include "interp/arguments.hpp"
-#include "interp/point_locator.hpp"
+#include "interp/target_loop.hpp"
+#include "metric/metric_algebra.hpp"
 #include "orvo/surfkit.hpp"
-#include "structured/metric_algebra.hpp"
 
 namespace orvo::surfkit {
 
@@ -105,50 +104,28 @@ struct size_kind {
 // `target(n)` gives the n-th of `count` targets.
 template <class Kind, class Targets>
 int interpolate_sizes(const dense2D<double>& coords, const dense2D<unsigned int>& conn,
-                      const dense2D<unsigned int>& neighbours, const dense1D<unsigned int, 8>& home,
+                      const dense2D<unsigned int>& neighbours, const id_list& home,
                       const Kind& field, Targets target, std::size_t count, bool keep_valid) {
-  detail::point_locator locator(coords, conn, neighbours, home);
-  locator.build();
-  if (locator.storage_refused()) return detail::storage_refused;
-  std::mt19937 rng(1);
-  constexpr std::size_t batch = detail::point_locator::warm_batch;
-  const double* ahead[batch];
-  std::uint32_t starts[batch];
-  for (std::size_t n = 0; n < count; ++n) {
-    if (n % batch == 0) {
-      // Cache warm-up for the next batch of targets; no result depends on it.
-      const std::size_t k = std::min(batch, count - n);
-      for (std::size_t i = 0; i < k; ++i) ahead[i] = locator.node(target(n + i));
-      locator.warm(ahead, k, starts);
-    }
-    const std::size_t t = target(n);
-    if (home[t] != detail::no_id) continue;
-    if (keep_valid && field.valid(t)) continue;
-    const double* p = locator.node(t);
-    std::uint32_t tri = detail::no_id;
-    if (locator.locate_point(p, tri, 1e-6, true, rng)) {
-      const unsigned i = locator.corner(tri, 0), j = locator.corner(tri, 1),
-                     k = locator.corner(tri, 2);
-      auto [a, b] = detail::local_coords(locator.node(i), locator.node(j), locator.node(k), p);
-      if (!std::isfinite(a) || !std::isfinite(b)) continue;
-      // Every component is computed before the target is written: it may be a corner.
-      typename Kind::value value{};
-      bool ok = field.blend(i, j, k, a, b, value);
-      if (!ok && Kind::retry_clamped && clamp_weights(a, b)) ok = field.blend(i, j, k, a, b, value);
-      if (ok) field.set(t, value);
-      continue;
-    }
-    const std::int64_t m = locator.nearest_node_exact(p);
-    if (m >= 0) field.copy(static_cast<std::size_t>(m), t);
-  }
-  return 0;
+  auto skip = [&](std::size_t t) { return keep_valid && field.valid(t); };
+  auto inside = [&](std::size_t t, unsigned i, unsigned j, unsigned k, double a, double b) {
+    if (!std::isfinite(a) || !std::isfinite(b)) return;
+    // Every component is computed before the target is written: it may be a corner.
+    typename Kind::value value{};
+    bool ok = field.blend(i, j, k, a, b, value);
+    if (!ok && Kind::retry_clamped && clamp_weights(a, b)) ok = field.blend(i, j, k, a, b, value);
+    if (ok) field.set(t, value);
+  };
+  auto outside = [&](std::size_t t, std::size_t m) { field.copy(m, t); };
+  auto warm = [](const detail::point_locator&, const std::uint32_t*, std::size_t) {};
+  return detail::for_each_target(coords, conn, neighbours, home, target, count, skip, inside,
+                                 outside, warm);
 }
 
 // Checks shared by the four overloads; the field's own check is `field_ok`.
 template <class Field>
 int check_arguments(const dense2D<double>& coords, const dense2D<unsigned int>& conn,
-                    const dense2D<unsigned int>& neighbours, const dense1D<unsigned int, 8>& home,
-                    const Field& field, const dense1D<unsigned int, 8>* targets) {
+                    const dense2D<unsigned int>& neighbours, const id_list& home,
+                    const Field& field, const id_list* targets) {
   if (int code = detail::check_background(coords, conn, neighbours, home, false)) return code;
   const std::size_t n = coords.cols();
   if constexpr (std::is_same_v<Field, dense2D<double>>) {
@@ -161,7 +138,7 @@ int check_arguments(const dense2D<double>& coords, const dense2D<unsigned int>& 
 }
 
 struct listed {
-  const dense1D<unsigned int, 8>& ids;
+  const id_list& ids;
   std::size_t operator()(std::size_t n) const { return ids[n]; }
 };
 struct every {
@@ -170,7 +147,7 @@ struct every {
 
 template <class Targets>
 int run_metrics(const dense2D<double>& coords, const dense2D<unsigned int>& conn,
-                const dense2D<unsigned int>& neighbours, const dense1D<unsigned int, 8>& home,
+                const dense2D<unsigned int>& neighbours, const id_list& home,
                 dense2D<double>& metrics, Targets target, std::size_t count, bool keep_valid) {
   if (metrics.rows() == 3)
     return interpolate_sizes(coords, conn, neighbours, home, metric_kind<2>{metrics}, target, count,
@@ -183,9 +160,8 @@ int run_metrics(const dense2D<double>& coords, const dense2D<unsigned int>& conn
 
 int interpolate_metrics(const dense2D<double>& coordinates,
                         const dense2D<unsigned int>& connectivity,
-                        const dense2D<unsigned int>& neighbours,
-                        const dense1D<unsigned int, 8>& home, dense2D<double>& metrics,
-                        const dense1D<unsigned int, 8>& targets, bool keep_valid) {
+                        const dense2D<unsigned int>& neighbours, const id_list& home,
+                        dense2D<double>& metrics, const id_list& targets, bool keep_valid) {
   if (targets.empty()) return 0;
   if (int code = check_arguments(coordinates, connectivity, neighbours, home, metrics, &targets))
     return code;
@@ -195,12 +171,11 @@ int interpolate_metrics(const dense2D<double>& coordinates,
 
 int interpolate_metrics(const dense2D<double>& coordinates,
                         const dense2D<unsigned int>& connectivity,
-                        const dense2D<unsigned int>& neighbours,
-                        const dense1D<unsigned int, 8>& home, dense2D<double>& metrics,
-                        bool keep_valid) {
+                        const dense2D<unsigned int>& neighbours, const id_list& home,
+                        dense2D<double>& metrics, bool keep_valid) {
   if (coordinates.cols() == 0) return 0;
   if (int code = check_arguments(coordinates, connectivity, neighbours, home, metrics,
-                                 static_cast<const dense1D<unsigned int, 8>*>(nullptr)))
+                                 static_cast<const id_list*>(nullptr)))
     return code;
   return run_metrics(coordinates, connectivity, neighbours, home, metrics, every{},
                      coordinates.cols(), keep_valid);
@@ -208,9 +183,8 @@ int interpolate_metrics(const dense2D<double>& coordinates,
 
 int interpolate_metrics(const dense2D<double>& coordinates,
                         const dense2D<unsigned int>& connectivity,
-                        const dense2D<unsigned int>& neighbours,
-                        const dense1D<unsigned int, 8>& home, dense1D<double, 8>& sizes,
-                        const dense1D<unsigned int, 8>& targets, bool keep_valid) {
+                        const dense2D<unsigned int>& neighbours, const id_list& home,
+                        dense1D<double, 8>& sizes, const id_list& targets, bool keep_valid) {
   if (targets.empty()) return 0;
   if (int code = check_arguments(coordinates, connectivity, neighbours, home, sizes, &targets))
     return code;
@@ -220,12 +194,11 @@ int interpolate_metrics(const dense2D<double>& coordinates,
 
 int interpolate_metrics(const dense2D<double>& coordinates,
                         const dense2D<unsigned int>& connectivity,
-                        const dense2D<unsigned int>& neighbours,
-                        const dense1D<unsigned int, 8>& home, dense1D<double, 8>& sizes,
-                        bool keep_valid) {
+                        const dense2D<unsigned int>& neighbours, const id_list& home,
+                        dense1D<double, 8>& sizes, bool keep_valid) {
   if (coordinates.cols() == 0) return 0;
   if (int code = check_arguments(coordinates, connectivity, neighbours, home, sizes,
-                                 static_cast<const dense1D<unsigned int, 8>*>(nullptr)))
+                                 static_cast<const id_list*>(nullptr)))
     return code;
   return interpolate_sizes(coordinates, connectivity, neighbours, home, size_kind{sizes}, every{},
                            coordinates.cols(), keep_valid);

@@ -88,8 +88,8 @@ std::uint64_t node_quadtree::build(const dense2D<unsigned int>& connectivity) {
       if (id < ncoords) limit = std::max<std::uint64_t>(limit, std::uint64_t{id} + 1);
     }
 
-  dense1D<unsigned int, 8> flags;
-  dense1D<unsigned int, 8> list;
+  id_list flags;
+  id_list list;
   if (!flags.resize(static_cast<std::size_t>((limit + 31) / 32), 0u) || !list.reserve(cols / 2)) {
     refused_ = true;
     return 0;
@@ -282,7 +282,7 @@ std::int64_t node_quadtree::run_nearest(query& q) const {
   return q.best == UINT32_MAX ? -1 : std::int64_t{q.best};
 }
 
-void node_quadtree::start_query(query& q, const double* p, const dense1D<unsigned int, 8>& home,
+void node_quadtree::start_query(query& q, const double* p, const id_list& home,
                                 std::uint64_t limit) const {
   q.cells = pool_.data();
   q.cells_ld = pool_.ld();
@@ -323,7 +323,7 @@ void node_quadtree::leaves_of(const double* const* points, std::size_t count,
   }
 }
 
-std::int64_t node_quadtree::nearest_node(const double* p, const dense1D<unsigned int, 8>& home,
+std::int64_t node_quadtree::nearest_node(const double* p, const id_list& home,
                                          std::uint64_t element_limit) {
   if (node_count_ == 0) return -1;
   query q{};
@@ -331,8 +331,7 @@ std::int64_t node_quadtree::nearest_node(const double* p, const dense1D<unsigned
   return run_nearest(q);
 }
 
-std::int64_t node_quadtree::nearest_node_exact(const double* p,
-                                               const dense1D<unsigned int, 8>& home,
+std::int64_t node_quadtree::nearest_node_exact(const double* p, const id_list& home,
                                                std::uint64_t element_limit) {
   if (node_count_ == 0) return -1;
   query q{};

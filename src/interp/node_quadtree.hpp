@@ -15,6 +15,7 @@
 #include <array>
 #include <cstdint>
 
+#include "orvo/basekit.hpp"
 #include "orvo/dense.hpp"
 
 namespace orvo::surfkit::detail {
@@ -41,10 +42,10 @@ class node_quadtree {
   bool insert(unsigned node);
 
   // A near eligible node (the nearest of the leaf holding p when it has one), or -1.
-  std::int64_t nearest_node(const double* p, const dense1D<unsigned int, 8>& home,
+  std::int64_t nearest_node(const double* p, const id_list& home,
                             std::uint64_t element_limit = UINT32_MAX);
   // The nearest eligible node (the first met among equally near ones), or -1.
-  std::int64_t nearest_node_exact(const double* p, const dense1D<unsigned int, 8>& home,
+  std::int64_t nearest_node_exact(const double* p, const id_list& home,
                                   std::uint64_t element_limit = UINT32_MAX);
 
   // The leaf cell holding each of `count` points, found level by level for all points at
@@ -53,14 +54,9 @@ class node_quadtree {
   // Word r of a cell (0: node count or first child; 1 to 3: node IDs or children).
   unsigned cell_word(unsigned r, std::uint32_t cell) const noexcept { return pool_(r, cell); }
 
-  std::uint64_t node_count() const noexcept { return node_count_; }
   // True once a storage request of the tree was refused: some nodes may be missing.
   bool storage_refused() const noexcept { return refused_; }
 
-  // Inspection, for tests.
-  const dense2D<unsigned int>& cells() const noexcept { return pool_; }
-  const point& origin() const noexcept { return origin_; }
-  const point& scale() const noexcept { return scale_; }
   // Integer position of p per axis, clamped into [0, 2^31 - 1]; `clamped` tells whether
   // either axis needed it (NaN included).
   std::array<std::uint32_t, 2> integer_position(const double* p, bool& clamped) const noexcept;
@@ -80,7 +76,7 @@ class node_quadtree {
     }
     bool leaf(std::uint32_t cell) const noexcept { return word(0, cell) < 4; }
     const double* p;
-    const dense1D<unsigned int, 8>* home;
+    const id_list* home;
     std::uint64_t limit;
     std::uint32_t ip[2];
     double best_d2;
@@ -95,8 +91,7 @@ class node_quadtree {
   void shrink(query& q) const;
   void box_search(query& q, std::uint32_t start, int level, unsigned quadrant,
                   const std::uint32_t origin[2], std::uint32_t skip, unsigned first) const;
-  void start_query(query& q, const double* p, const dense1D<unsigned int, 8>& home,
-                   std::uint64_t limit) const;
+  void start_query(query& q, const double* p, const id_list& home, std::uint64_t limit) const;
   std::int64_t run_nearest(query& q) const;
 
   const dense2D<double>& coords_;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "geometry/forms.hpp"
+#include "common/forms.hpp"
 
 namespace orvo::surfkit::detail {
 
@@ -43,8 +43,7 @@ std::pair<double, double> local_coords(const double* p0, const double* p1, const
 
 point_locator::point_locator(const dense2D<double>& coords,
                              const dense2D<unsigned int>& connectivity,
-                             const dense2D<unsigned int>& neighbours,
-                             const dense1D<unsigned int, 8>& home)
+                             const dense2D<unsigned int>& neighbours, const id_list& home)
     : conn_(connectivity), home_(home), tree_(coords) {
   const std::size_t n = connectivity.rows() >= 3 && neighbours.rows() >= 3
                             ? std::min(connectivity.cols(), neighbours.cols())

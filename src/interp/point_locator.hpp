@@ -25,12 +25,12 @@
 #include <random>
 #include <utility>
 
+#include "common/mesh_access.hpp"
 #include "interp/node_quadtree.hpp"
+#include "orvo/basekit.hpp"
 #include "orvo/dense.hpp"
 
 namespace orvo::surfkit::detail {
-
-constexpr unsigned no_id = 0xffffffffu;
 
 // Barycentric solve of a 2 x 2 system a11 x + a12 y = r1, a21 x + a22 y = r2, refined by
 // up to `steps` damped residual corrections.
@@ -45,16 +45,12 @@ std::pair<double, double> local_coords(const double* p0, const double* p1, const
 class point_locator {
  public:
   point_locator(const dense2D<double>& coords, const dense2D<unsigned int>& connectivity,
-                const dense2D<unsigned int>& neighbours, const dense1D<unsigned int, 8>& home);
+                const dense2D<unsigned int>& neighbours, const id_list& home);
 
   // Builds the node quadtree over the connectivity, and the triangles around each node;
   // the number of nodes inserted in the tree. Check storage_refused() afterwards.
   std::uint64_t build();
   bool storage_refused() const noexcept { return tree_.storage_refused() || scratch_refused_; }
-  node_quadtree& tree() noexcept { return tree_; }
-  // Triangles the walk may visit: columns present in both the connectivity and the
-  // neighbour matrix (they are equal for well-formed arguments).
-  std::uint32_t triangle_count() const noexcept { return tris_; }
 
   // Edge of triangle t that p lies beyond (tested from (s + 1) mod 3 on), -1 when p is
   // inside within tol times the doubled area, -2 for a triangle that is not
@@ -113,7 +109,7 @@ class point_locator {
   bool build_incidence();
 
   const dense2D<unsigned int>& conn_;
-  const dense1D<unsigned int, 8>& home_;
+  const id_list& home_;
   node_quadtree tree_;
   std::uint32_t tris_;
   // Triangles holding node v (each once, ascending): around_[around_start_[v]] up to

@@ -1,11 +1,11 @@
 #include "structured/grid.hpp"
 
-#include "frame/checks.hpp"
+#include "common/checks.hpp"
 
 namespace orvo::surfkit::detail {
 
-int check_loop(const dense1D<unsigned int, 8>& loop, unsigned n, std::size_t node_count,
-               structured_grid& grid, int bad_loop, int bad_counts) {
+int check_loop(const id_list& loop, unsigned n, std::size_t node_count, structured_grid& grid,
+               int bad_loop, int bad_counts) {
   const std::uint64_t s = loop.size();
   if (s < 5 || loop[0] != loop[loop.size() - 1]) return bad_loop;
   if (!basekit::check_IDs(loop, id_limit(node_count))) return bad_loop;

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "orvo/basekit.hpp"
 #include "orvo/dense.hpp"
 
 namespace orvo::surfkit::detail {
@@ -45,7 +46,7 @@ struct structured_grid {
 // caller's code for the failed test: `bad_loop` when the loop is shorter than 5, not
 // closed, or holds an ID not below the node count; `bad_counts` when n does not split
 // the loop into 2 (m + n) segments. All sizes are compared in 64 bits.
-int check_loop(const dense1D<unsigned int, 8>& loop, unsigned n, std::size_t node_count,
-               structured_grid& grid, int bad_loop, int bad_counts);
+int check_loop(const id_list& loop, unsigned n, std::size_t node_count, structured_grid& grid,
+               int bad_loop, int bad_counts);
 
 }  // namespace orvo::surfkit::detail

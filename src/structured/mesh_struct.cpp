@@ -4,8 +4,8 @@
 #include <climits>
 #include <cstdint>
 
-#include "extrude/cells.hpp"
-#include "frame/checks.hpp"
+#include "common/cells.hpp"
+#include "common/checks.hpp"
 #include "orvo/surfkit.hpp"
 #include "structured/grid.hpp"
 
@@ -19,9 +19,9 @@ using detail::structured_grid;
 // with u = i/m, w = j/n, S1..S4 the side nodes facing (i, j) and C the corners. It is
 // exact for planar and bilinear patches.
 template <std::size_t Rows>
-void place_interior_nodes(dense2D<double>& coords, const structured_grid& g) {
-  const std::size_t ld = coords.ld();
-  double* x = coords.data();
+void place_interior_nodes(dense2D<double>& coordinates, const structured_grid& g) {
+  const std::size_t ld = coordinates.ld();
+  double* x = coordinates.data();
   auto at = [x, ld](unsigned id) { return x + static_cast<std::size_t>(id) * ld; };
   const std::uint64_t m = g.m, n = g.n;
   const double* c00 = at(g.node(0, 0));
@@ -76,12 +76,12 @@ struct grid_row {
 };
 
 // Both exports; `pattern` is read only for triangles.
-int mesh_struct(dense2D<double>& coords, const dense1D<unsigned int, 8>& boundary, unsigned n,
-                int pattern, bool triangles, dense2D<unsigned int>& connectivity) {
+int mesh_struct(dense2D<double>& coordinates, const id_list& boundary, unsigned n, int pattern,
+                bool triangles, dense2D<unsigned int>& connectivity) {
   if (n == 0 || boundary.size() == 0) return 0;
-  if (!detail::coordinates_ok(coords)) return -1;
+  if (!detail::coordinates_ok(coordinates)) return -1;
   structured_grid g;
-  if (const int code = detail::check_loop(boundary, n, coords.cols(), g, -2, -3)) return code;
+  if (const int code = detail::check_loop(boundary, n, coordinates.cols(), g, -2, -3)) return code;
   if (triangles && static_cast<unsigned>(pattern) > 2) return -4;
   const std::size_t rows = triangles ? 3 : 4;
   if (!detail::output_rows_ok(connectivity, rows)) return triangles ? -5 : -4;
@@ -100,19 +100,19 @@ int mesh_struct(dense2D<double>& coords, const dense1D<unsigned int, 8>& boundar
     return detail::storage_refused;
 
   // On a refusal both arrays go back to their entry extents; shrinking never allocates.
-  detail::extent_guard<dense2D<double>> keep_coords(coords);
+  detail::extent_guard<dense2D<double>> keep_coords(coordinates);
   detail::extent_guard<dense2D<unsigned int>> keep_connectivity(connectivity);
-  if (!detail::append_columns(coords, coords.rows(), g.interior_count()))
+  if (!detail::append_columns(coordinates, coordinates.rows(), g.interior_count()))
     return detail::storage_refused;
   if (!connectivity.resize(rows, first_column + static_cast<std::size_t>(columns), UINT_MAX))
     return detail::storage_refused;
   keep_coords.dismiss();
   keep_connectivity.dismiss();
 
-  if (coords.rows() == 2)
-    place_interior_nodes<2>(coords, g);
+  if (coordinates.rows() == 2)
+    place_interior_nodes<2>(coordinates, g);
   else
-    place_interior_nodes<3>(coords, g);
+    place_interior_nodes<3>(coordinates, g);
 
   const std::size_t ld = connectivity.ld();
   for (std::uint64_t i = 0; i < g.m; ++i) {
@@ -129,14 +129,14 @@ int mesh_struct(dense2D<double>& coords, const dense1D<unsigned int, 8>& boundar
 
 }  // namespace
 
-int mesh_struct_Q4(dense2D<double>& coords, const dense1D<unsigned int, 8>& boundary,
-                   unsigned int n, dense2D<unsigned int>& connectivity) {
-  return mesh_struct(coords, boundary, n, -1, false, connectivity);
+int mesh_struct_Q4(dense2D<double>& coordinates, const id_list& boundary, unsigned int n,
+                   dense2D<unsigned int>& connectivity) {
+  return mesh_struct(coordinates, boundary, n, -1, false, connectivity);
 }
 
-int mesh_struct_T3(dense2D<double>& coords, const dense1D<unsigned int, 8>& boundary,
-                   unsigned int n, int pattern, dense2D<unsigned int>& connectivity) {
-  return mesh_struct(coords, boundary, n, pattern, true, connectivity);
+int mesh_struct_T3(dense2D<double>& coordinates, const id_list& boundary, unsigned int n,
+                   int pattern, dense2D<unsigned int>& connectivity) {
+  return mesh_struct(coordinates, boundary, n, pattern, true, connectivity);
 }
 
 }  // namespace orvo::surfkit

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "frame/checks.hpp"
+#include "common/checks.hpp"
+#include "metric/metric_algebra.hpp"
 #include "orvo/surfkit.hpp"
 #include "structured/grid.hpp"
-#include "structured/metric_algebra.hpp"
 
 namespace orvo::surfkit {
 namespace {
@@ -59,8 +59,7 @@ void fill_metrics(dense2D<double>& metrics, const structured_grid& g) {
 
 }  // namespace
 
-int metrics_struct(const dense1D<unsigned int, 8>& boundary, unsigned int n,
-                   dense1D<double, 8>& sizes) {
+int metrics_struct(const id_list& boundary, unsigned int n, dense1D<double, 8>& sizes) {
   if (boundary.size() == 0 || n == 0) return 0;
   structured_grid g;
   if (const int code = detail::check_loop(boundary, n, sizes.size(), g, -1, -2)) return code;
@@ -73,8 +72,7 @@ int metrics_struct(const dense1D<unsigned int, 8>& boundary, unsigned int n,
   return 0;
 }
 
-int metrics_struct(const dense1D<unsigned int, 8>& boundary, unsigned int n,
-                   dense2D<double>& metrics) {
+int metrics_struct(const id_list& boundary, unsigned int n, dense2D<double>& metrics) {
   const std::size_t rows = metrics.rows();
   if (rows != 3 && rows != 6) return -3;
   if (boundary.size() == 0 || n == 0) return 0;

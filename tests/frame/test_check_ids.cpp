@@ -2,13 +2,11 @@
 
 #include <climits>
 
-#include "frame/checks.hpp"
 #include "orvo/basekit.hpp"
 
 using orvo::dense1D;
 using orvo::dense2D;
 using orvo::basekit::check_IDs;
-namespace sd = orvo::surfkit::detail;
 
 TEST(CheckIDs, ConnectivityAgainstTypeAndNodeCount) {
   auto t3 = dense2D<unsigned>::from_columns({{0, 1, 2}, {2, 1, 3}});
@@ -37,41 +35,4 @@ TEST(CheckIDs, IdMatricesAndVectors) {
   EXPECT_FALSE(check_IDs(ids, 4u));
   dense1D<unsigned> none{UINT_MAX};
   EXPECT_FALSE(check_IDs(none, UINT_MAX));  // vectors do not know "none"
-}
-
-TEST(ArgumentChecks, InputConnectivityWithColumnsNeedsItsRows) {
-  EXPECT_TRUE(sd::input_connectivity_ok(dense2D<unsigned>(), orvo::T3, 0));
-  EXPECT_FALSE(sd::input_connectivity_ok(dense2D<unsigned>(0, 3), orvo::T3, 10));
-  EXPECT_FALSE(sd::input_connectivity_ok(dense2D<unsigned>(0, 3), orvo::NO_ELEMENT, 10));
-  auto t3 = dense2D<unsigned>::from_columns({{0, 1, 2}});
-  EXPECT_TRUE(sd::input_connectivity_ok(t3, orvo::FACE_MIX, 3));
-  EXPECT_FALSE(sd::input_connectivity_ok(t3, 4, orvo::FACE_MIX, 3));
-  EXPECT_TRUE(sd::output_rows_ok(dense2D<unsigned>(0, 7), 4));
-  EXPECT_FALSE(sd::output_rows_ok(dense2D<unsigned>(3, 1), 4));
-}
-
-TEST(ArgumentChecks, AppendAndRollBack) {
-  dense2D<unsigned> out(0, 3);  // no entries: appending starts at column 0
-  {
-    sd::extent_guard<dense2D<unsigned>> guard(out);
-    ASSERT_TRUE(sd::append_columns(out, 4, 2));
-    EXPECT_EQ(out.rows(), 4u);
-    EXPECT_EQ(out.cols(), 2u);
-  }
-  EXPECT_EQ(out.rows(), 0u);
-  EXPECT_EQ(out.cols(), 3u);
-
-  auto conn = dense2D<unsigned>::from_columns({{1, 2, 3}});
-  {
-    sd::extent_guard<dense2D<unsigned>> guard(conn);
-    ASSERT_TRUE(sd::append_columns(conn, 3, 5));
-    conn(0, 0) = 9;  // the guard restores the extent, not values inside it
-    guard.dismiss();
-  }
-  EXPECT_EQ(conn.cols(), 6u);
-  orvo::storage_testing::refuse_nth_request(1);
-  EXPECT_FALSE(sd::append_columns(conn, 3, 1000));
-  EXPECT_EQ(conn.cols(), 6u);
-  EXPECT_FALSE(sd::append_columns(conn, 3, UINT64_MAX));
-  orvo::storage_testing::refuse_nth_request(0);
 }

@@ -33,10 +33,14 @@ dense2D<double> numbered(std::size_t rows, std::size_t cols) {
 
 TEST(Dense2D, ColumnMajorLayoutAndPackedSymmetricOrder) {
   dense2D<double> a = {{1, 2, 3}, {4, 5, 6}};
-  ASSERT_TRUE(a.rows() == 2 && a.cols() == 3 && a.ld() == 2);
-  EXPECT_TRUE(a.data()[1 * a.ld() + 0] == 2.0 && a.data()[2 * a.ld() + 1] == 6.0);
+  ASSERT_TRUE(a.rows() == 2);
+  ASSERT_TRUE(a.cols() == 3);
+  ASSERT_TRUE(a.ld() == 2);
+  EXPECT_TRUE(a.data()[1 * a.ld() + 0] == 2.0);
+  EXPECT_TRUE(a.data()[2 * a.ld() + 1] == 6.0);
   auto conn = dense2D<unsigned>::from_columns({{0, 1, 2}, {2, 3, 0}});
-  EXPECT_TRUE(conn.rows() == 3 && conn(1, 1) == 3u);
+  EXPECT_TRUE(conn.rows() == 3);
+  EXPECT_TRUE(conn(1, 1) == 3u);
   symmetric_fixed<double, 3> m{1, 2, 3, 4, 5, 6};  // m00, m01, m11, m02, m12, m22
   const double expect[3][3] = {{1, 2, 4}, {2, 3, 5}, {4, 5, 6}};
   for (int i = 0; i < 3; ++i)
@@ -61,7 +65,10 @@ TEST(Dense2D, LeadingDimensionCoversTheRowsAlsoWithoutColumns) {
   dense2D<double> a(3, 4, 1.0), c;
   ASSERT_TRUE(a.resize(5, 0));
   ASSERT_TRUE(c.copy(a));
-  for (const dense2D<double>* x : {&a, &c}) EXPECT_TRUE(x->ld() >= 5 && x->capacity_cols() <= 2);
+  for (const dense2D<double>* x : {&a, &c}) {
+    EXPECT_TRUE(x->ld() >= 5);
+    EXPECT_TRUE(x->capacity_cols() <= 2);
+  }
   const auto requests = st::requests_made();
   ASSERT_TRUE(a.resize(5, a.capacity_cols(), 2.0));  // the room it reports is there
   EXPECT_EQ(st::requests_made(), requests);
@@ -71,16 +78,20 @@ TEST(Dense2D, LeadingDimensionCoversTheRowsAlsoWithoutColumns) {
 TEST(Dense2D, ReserveThenGrowDoesNotMoveOrRequest) {
   auto a = dense2D<unsigned>::from_columns({{1, 2, 3}, {4, 5, 6}});
   ASSERT_TRUE(a.reserve(4, 100));
-  ASSERT_TRUE(a.rows() == 3 && a.cols() == 2);
+  ASSERT_TRUE(a.rows() == 3);
+  ASSERT_TRUE(a.cols() == 2);
   const unsigned* before = a.data();
   const auto requests = st::requests_made();
   ASSERT_TRUE(a.resize(4, 100));
   ASSERT_TRUE(a.resize(3, 60));
   EXPECT_EQ(a.data(), before);
   EXPECT_EQ(st::requests_made(), requests);
-  EXPECT_TRUE(a(0, 1) == 4u && a(2, 1) == 6u);
+  EXPECT_TRUE(a(0, 1) == 4u);
+  EXPECT_TRUE(a(2, 1) == 6u);
   ASSERT_TRUE(a.resize(3, 200));  // beyond the room: entries move from the padded layout
-  EXPECT_TRUE(a(0, 1) == 4u && a(2, 1) == 6u && a(2, 0) == 3u);
+  EXPECT_TRUE(a(0, 1) == 4u);
+  EXPECT_TRUE(a(2, 1) == 6u);
+  EXPECT_TRUE(a(2, 0) == 3u);
 }
 
 TEST(Dense2D, SharedStorageOutlivesTheOriginalGrowthDetachesAndCopyIsDeep) {
@@ -118,7 +129,9 @@ TEST(Dense2D, RefusedStorageChangesNothingAndCountsOnlyRealRequests) {
   EXPECT_TRUE(b.resize(2, 2));
   EXPECT_FALSE(a.resize(3, 3));  // the second request is refused
   EXPECT_FALSE(st::refusal_pending());
-  EXPECT_TRUE(a.rows() == 2 && a.cols() == 1 && a.data() == before);
+  EXPECT_TRUE(a.rows() == 2);
+  EXPECT_TRUE(a.cols() == 1);
+  EXPECT_TRUE(a.data() == before);
   EXPECT_TRUE(keeps_numbering(a, 2, 1));
   EXPECT_TRUE(c.resize(2, 2));
   // Sizes that overflow are refused like a failed allocation.

@@ -10,7 +10,8 @@
 
 #include "interp/point_locator.hpp"
 #include "interp/spatial_order.hpp"
-#include "orvo/surfkit.hpp"
+#include "orvo/surfkit/frame.hpp"
+#include "orvo/surfkit/interp.hpp"
 #include "support/testing.hpp"
 
 using orvo::dense1D;
@@ -204,7 +205,8 @@ TEST(PointLocator, LocatesPointsLikeBruteForceInConvexAndCombMeshes) {
       if (b.conn(0, t) == node || b.conn(1, t) == node || b.conn(2, t) == node) brute.insert(t);
     std::vector<std::uint32_t> ball;
     loc.node_ball(node, b.home[node], [&](std::uint32_t t) { return ball.push_back(t), true; });
-    ASSERT_TRUE(!ball.empty() && ball.front() == b.home[node]);
+    ASSERT_FALSE(ball.empty());
+    ASSERT_EQ(ball.front(), b.home[node]);
     EXPECT_EQ(std::multiset<std::uint32_t>(ball.begin(), ball.end()), brute);
   }
   // The walk draws once per triangle tested (a fixed first edge can circle): replayed with
@@ -215,7 +217,9 @@ TEST(PointLocator, LocatesPointsLikeBruteForceInConvexAndCombMeshes) {
   ASSERT_EQ(loc.walk_to_point(p, t, 1e-6, rng), 1);
   for (int e = 0; e >= 0; ++steps)
     if ((e = loc.outside_edge(r, p, 1e-6, replay() % 3)) >= 0) r = b.nb(e, r);
-  EXPECT_TRUE(r == t && steps > 10 && rng() == replay());
+  EXPECT_TRUE(r == t);
+  EXPECT_TRUE(steps > 10);
+  EXPECT_TRUE(rng() == replay());
   // A comb: a walk from beyond the gaps leaves the mesh; the retry still finds the point.
   background comb = grid(24, 0.2, 0, cells::comb);
   point_locator teeth(comb.xy, comb.conn, comb.nb, comb.home);
@@ -275,7 +279,8 @@ TEST(InterpolationExports, AffineInsideAndTheNearestNodeCopiedOutside) {
       EXPECT_NEAR(f(r, id), in ? affine(r, b.at(id)) : f(r, m), in ? 1e-12 : 0.0) << id;
     const bool kept = id % 2, fit = in && !kept;  // else an exact value
     EXPECT_NEAR(h[id], kept ? 0.5 : in ? size_at(b.at(id)) : h[m], fit ? 1e-12 : 0.0) << id;
-    EXPECT_TRUE(a3(0, id) > 0 && a3(0, id) * a3(2, id) - a3(1, id) * a3(1, id) > 0) << id;
+    EXPECT_TRUE(a3(0, id) > 0) << id;
+    EXPECT_TRUE(a3(0, id) * a3(2, id) - a3(1, id) * a3(1, id) > 0) << id;
     const double v = std::pow(size_at(b.at(id)), -2);
     for (const dense2D<double>* iso : {&i3, &i6})
       for (std::size_t r = 0; r < iso->rows(); ++r) {
@@ -390,7 +395,8 @@ TEST(InterpolationExports, ArgumentChecksInOrderWithNothingChanged) {
     EXPECT_EQ(interpolate(r.xy, r.conn, r.nb, r.home, g, r.targets), r.code);
     EXPECT_EQ(interpolate_metrics(r.xy, r.conn, r.nb, r.home, f, r.targets, false), r.code);
     EXPECT_EQ(interpolate_metrics(r.xy, r.conn, r.nb, r.home, g, r.targets, true), r.code);
-    EXPECT_TRUE(same(f, dense2D<double>(3, n, 1.0)) && same(g, dense1D<double, 8>(n, 1.0)));
+    EXPECT_TRUE(same(f, dense2D<double>(3, n, 1.0)));
+    EXPECT_TRUE(same(g, dense1D<double, 8>(n, 1.0)));
   }
   EXPECT_EQ(interpolate(b.xy, none, b.nb, b.home, f, b.targets), -2);          // rows must be 3
   EXPECT_EQ(interpolate_metrics(b.xy, bad_conn, b.nb, b.home, f, false), -2);  // list-free

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <random>
 
-#include "structured/metric_intersection.hpp"
+#include "metric/metric_intersection.hpp"
 
 namespace {
 

@@ -54,6 +54,24 @@ inline bool input_connectivity_ok(const dense2D<unsigned int>& conn, std::size_t
   return basekit::check_IDs(conn, type, id_limit(node_count));
 }
 
+// True when two arrays can reach the same memory: they hold one storage (copies of one
+// array), or storages whose element ranges overlap (two wraps of one caller buffer). An
+// export that must not be handed one array twice asks this, not whether the storage
+// objects are the same. Addresses are compared as integers, so unrelated blocks compare
+// without undefined behaviour.
+template <class A, class B>
+bool share_memory(const A& a, const B& b) noexcept {
+  const auto* s = a.storage_ptr().get();
+  const auto* t = b.storage_ptr().get();
+  if (!s || !t) return false;
+  if (static_cast<const void*>(s) == static_cast<const void*>(t)) return true;
+  const auto lo_s = reinterpret_cast<std::uintptr_t>(s->data());
+  const auto lo_t = reinterpret_cast<std::uintptr_t>(t->data());
+  const std::uintptr_t hi_s = lo_s + s->count() * sizeof(*s->data());
+  const std::uintptr_t hi_t = lo_t + t->count() * sizeof(*t->data());
+  return lo_s < hi_t && lo_t < hi_s;
+}
+
 // An output matrix the call writes with `rows` rows: it must be empty or have them.
 template <class T>
 bool output_rows_ok(const dense2D<T>& out, std::size_t rows) noexcept {
@@ -80,23 +98,43 @@ bool append_columns(dense2D<T>& out, std::size_t rows, std::uint64_t extra) {
   return false;
 }
 
+// A neighbour matrix over `element_count` elements as the walks read it: one column per
+// element, at least 3 rows, and every entry of rows 0-2 an element index or UINT_MAX.
+inline bool neighbours_ok(const dense2D<unsigned int>& nb, std::size_t element_count) noexcept {
+  if (nb.rows() < 3 || nb.cols() != element_count) return false;
+  const std::uint64_t limit = element_count;
+  for (std::size_t e = 0; e < nb.cols(); ++e) {
+    const unsigned* col = nb.data() + e * nb.ld();
+    for (unsigned j = 0; j < 3; ++j)
+      if (col[j] != UINT_MAX && col[j] >= limit) return false;
+  }
+  return true;
+}
+
+// What an extent_guard restores.
+enum class restore { extent, columns };
+
 // Puts an array back to its extent at construction unless dismissed: the roll-back of
-// a call that fails after enlarging its outputs. Shrinking never allocates, and entries
-// inside the entry extent keep their values.
+// a call that fails (or throws) after enlarging its outputs. Shrinking never allocates,
+// and entries inside the entry extent keep their values. With restore::columns only the
+// column count goes back and the rows stay as they are by then (an output that had no
+// entries may keep the row count the call gave it).
 template <class Array>
 class extent_guard {
  public:
-  explicit extent_guard(Array& a) noexcept : a_(a), rows_(a.rows()), cols_(a.cols()) {}
+  explicit extent_guard(Array& a, restore what = restore::extent) noexcept
+      : a_(a), rows_(a.rows()), cols_(a.cols()), what_(what) {}
   extent_guard(const extent_guard&) = delete;
   extent_guard& operator=(const extent_guard&) = delete;
   ~extent_guard() {
-    if (armed_) a_.resize(rows_, cols_);
+    if (armed_) a_.resize(what_ == restore::extent ? rows_ : a_.rows(), cols_);
   }
   void dismiss() noexcept { armed_ = false; }
 
  private:
   Array& a_;
   std::size_t rows_, cols_;
+  restore what_;
   bool armed_ = true;
 };
 

@@ -14,7 +14,7 @@
 //
 // Every operation returns true on success and never throws. Every validity test is
 // written so that a NaN fails it: no metric holding a NaN is ever reported valid.
-// LAPACK is reached only through frame/lapack.hpp.
+// LAPACK is reached only through common/lapack.hpp.
 #pragma once
 
 #include <cstddef>

@@ -3,15 +3,14 @@
 #include <climits>
 #include <cstdint>
 
-#include "convert/quality_split_measures.hpp"
-#include "convert/split_q4_diagonal.hpp"
-#include "frame/checks.hpp"
+#include "common/checks.hpp"
+#include "common/mesh_access.hpp"
 #include "orvo/surfkit.hpp"
+#include "topology/quality_split_measures.hpp"
+#include "topology/split_q4_diagonal.hpp"
 
 namespace orvo::surfkit {
 namespace {
-
-using id_list = dense1D<unsigned int, 8>;
 
 // True when the quadrangle k is good enough to be kept.
 bool keep_quad(const dense2D<double>& coords, const unsigned* k, double shape_threshold,
@@ -52,8 +51,12 @@ int split_Q4_into_T3(const dense2D<double>& coordinates, const dense2D<unsigned 
   if (connectivity.cols() >= UINT_MAX ||
       !detail::input_connectivity_ok(connectivity, 4, FACE_MIX, coordinates.cols()))
     return -2;
-  // One list cannot tell kept elements from split ones.
+  // One list cannot tell kept elements from split ones. Copies that share storage are two
+  // lists (the first to grow moves to storage of its own), but two wraps of overlapping
+  // memory would both append in place over each other.
   if (&kept == &split) return -7;
+  if (kept.storage_ptr().get() != split.storage_ptr().get() && detail::share_memory(kept, split))
+    return -7;
   if (!detail::output_rows_ok(output, 4)) return -8;
 
   // A shared view of the input survives the output's growth should both be one array.

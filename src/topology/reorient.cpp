@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "frame/checks.hpp"
+#include "common/checks.hpp"
 #include "orvo/surfkit.hpp"
 
 namespace orvo::surfkit {
@@ -138,8 +138,9 @@ int mesh_reorient(dense2D<unsigned int>& connectivity, dense2D<unsigned int>& ne
   if (n == 0) return 0;
   if (n >= UINT_MAX || !detail::input_connectivity_ok(connectivity, FACE_MIX, UINT_MAX)) return -1;
   if (neighbours.rows() != connectivity.rows() || neighbours.cols() != n) return -2;
-  // One array cannot be both: reversing an element would scramble its own neighbours.
-  if (neighbours.storage_ptr().get() == connectivity.storage_ptr().get()) return -2;
+  // One array cannot be both: reversing an element would scramble its own neighbours. Two
+  // wraps of one buffer are the same array in this sense.
+  if (detail::share_memory(neighbours, connectivity)) return -2;
   if (start_element >= n) return -3;
 
   walker w(connectivity, neighbours);

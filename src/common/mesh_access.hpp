@@ -1,5 +1,6 @@
-// Small read helpers over coordinate and connectivity columns shared by the geometry
-// exports: a node's coordinate column as a pointer, and the kind of a FACE_MIX column.
+// Small read helpers over coordinate and connectivity columns shared by every family: a
+// node's coordinate column as a pointer, an element's ID column, the kind of a FACE_MIX
+// column, and the ID that means "none".
 #pragma once
 
 #include <climits>
@@ -8,6 +9,10 @@
 #include "orvo/dense.hpp"
 
 namespace orvo::surfkit::detail {
+
+// An ID that names nothing: a triangle's row 3 in FACE_MIX, a boundary edge in a
+// neighbour matrix, a node without a home triangle.
+constexpr unsigned no_id = UINT_MAX;
 
 // First coordinate of node `id` (the column is contiguous: rows() values follow).
 inline const double* point(const dense2D<double>& coords, std::size_t id) noexcept {

@@ -1,10 +1,10 @@
-#include "structured/metric_algebra.hpp"
+#include "metric/metric_algebra.hpp"
 
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
 
-#include "frame/lapack.hpp"
+#include "common/lapack.hpp"
 
 namespace orvo::surfkit::detail {
 namespace {
@@ -258,7 +258,7 @@ bool generalized_eigen_3(const metric3& m1, const metric3& m2, bool normalise, d
     for (int i = 0; i <= j; ++i) {
       double sum = 0.0;
       for (int l = 0; l < 3; ++l) sum += W[l + 3 * i] * X[l + 3 * j];
-      B[j * (j + 1) / 2 + i] = sum;
+      B[metric3::index(i, j)] = sum;
     }
   // LAPACK is not handed infinities or NaNs: such a pair has no meaningful reduction.
   if (!all_finite(B, 6)) return false;

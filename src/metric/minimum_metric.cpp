@@ -21,9 +21,9 @@
 #include <cmath>
 #include <limits>
 
-#include "frame/lapack.hpp"
+#include "common/lapack.hpp"
+#include "metric/metric_intersection.hpp"
 #include "orvo/basekit.hpp"
-#include "structured/metric_intersection.hpp"
 
 namespace orvo::basekit {
 namespace {
@@ -56,7 +56,7 @@ bool before(const metric3& a, const metric3& b) {
 // Packs the upper triangle of an n x n column-major matrix.
 void pack(const double* full, int n, double* packed) {
   for (int j = 0; j < n; ++j)
-    for (int i = 0; i <= j; ++i) packed[j * (j + 1) / 2 + i] = full[i + n * j];
+    for (int i = 0; i <= j; ++i) packed[metric3::index(i, j)] = full[i + n * j];
 }
 
 // The sum of both metrics: always at least as constraining as each of them, used when

@@ -3,9 +3,10 @@
 #include <climits>
 #include <cstdint>
 
-#include "convert/split_q4_diagonal.hpp"
-#include "frame/checks.hpp"
+#include "common/checks.hpp"
+#include "common/mesh_access.hpp"
 #include "orvo/surfkit.hpp"
+#include "topology/split_q4_diagonal.hpp"
 
 namespace orvo::surfkit {
 namespace {

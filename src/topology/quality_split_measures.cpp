@@ -1,19 +1,18 @@
 // Quadrangle qualities and diagonal ratings of the quality-driven split.
-#include "convert/quality_split_measures.hpp"
+#include "topology/quality_split_measures.hpp"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 
-#include "convert/split_q4_diagonal.hpp"
-#include "convert/triangle_quality.hpp"
-#include "geometry/forms.hpp"
+#include "common/forms.hpp"
+#include "common/vectors.hpp"
+#include "topology/split_q4_diagonal.hpp"
+#include "topology/triangle_quality.hpp"
 
 namespace orvo::surfkit::detail {
 namespace {
 
-constexpr double pi = 3.141592653589793;
-constexpr double two_over_pi = 0.6366197723675814;
 constexpr double four_sqrt2 = 5.656854249492381;
 // Under criteria 5 and 6 a pair whose value is above this is taken as flat.
 constexpr double flat_pair = -1e-6;
@@ -23,35 +22,13 @@ vec3 edge(const double* q, const double* p, std::size_t dim) {
   return {p[0] - q[0], p[1] - q[1], dim == 3 ? p[2] - q[2] : 0.0};
 }
 
-// Scales v to unit length without overflow or underflow in the squares. False when v
-// is zero or not finite.
-bool make_unit(vec3& v) {
-  const double m = std::max({std::fabs(v[0]), std::fabs(v[1]), std::fabs(v[2])});
-  if (!(m > 0) || !(m <= std::numeric_limits<double>::max())) return false;
-  for (double& c : v) c /= m;
-  const double l = norm(v);
-  for (double& c : v) c /= l;
-  return true;
-}
-
-// Corner angle between u and w: signed (the z of u x w) in the plane, unsigned in space.
-double corner_angle(const vec3& u, const vec3& w, std::size_t dim) {
-  const vec3 n = cross(u, w);
-  return std::atan2(dim == 2 ? n[2] : norm(n), dot(u, w));
-}
-
-double doubled_area(const double* p0, const double* p1, const double* p2, std::size_t dim) {
-  return dim == 2 ? doubled_area_plane_T3(p0, p1, p2) : doubled_area_space_T3(p0, p1, p2);
-}
-
 // The largest-angle measure of the triangle p0 p1 p2.
 double largest_angle_measure(const double* p0, const double* p1, const double* p2,
                              std::size_t dim) {
   const double* x[3] = {p0, p1, p2};
   double largest = -std::numeric_limits<double>::infinity();
   for (int i = 0; i < 3; ++i) {
-    const double a =
-        corner_angle(edge(x[i], x[(i + 1) % 3], dim), edge(x[i], x[(i + 2) % 3], dim), dim);
+    const double a = corner_angle(x[i], x[(i + 1) % 3], x[(i + 2) % 3], dim);
     if (a > largest || std::isnan(a)) largest = a;
   }
   double b = largest * two_over_pi;
@@ -105,8 +82,7 @@ double quad_shape_quality(const double* const x[4], std::size_t dim) {
 double quad_angle_quality(const double* const x[4], std::size_t dim) {
   double q = 1;
   for (int i = 0; i < 4; ++i) {
-    const double* c = x[i];
-    double a = corner_angle(edge(c, x[(i + 1) % 4], dim), edge(c, x[(i + 3) % 4], dim), dim);
+    double a = corner_angle(x[i], x[(i + 1) % 4], x[(i + 3) % 4], dim);
     a *= two_over_pi;
     if (a > 1) a = 2 - a;
     if (a < q) q = a;
@@ -123,9 +99,11 @@ double pair_rating(int criterion, const double* p0, const double* p1, const doub
       return std::min(largest_angle_measure(p0, p1, p2, dim),
                       largest_angle_measure(p2, p3, p0, dim));
     case 3:
-      return -std::max(doubled_area(p0, p1, p2, dim), doubled_area(p2, p3, p0, dim));
+      return -std::max(doubled_area(p0, p1, p2, nullptr, 3, dim),
+                       doubled_area(p2, p3, p0, nullptr, 3, dim));
     case 4:
-      return -(doubled_area(p0, p1, p2, dim) + doubled_area(p2, p3, p0, dim));
+      return -(doubled_area(p0, p1, p2, nullptr, 3, dim) +
+               doubled_area(p2, p3, p0, nullptr, 3, dim));
     case 5:
     case 6: {
       if (dim != 3) return fallback;

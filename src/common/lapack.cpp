@@ -1,4 +1,4 @@
-#include "frame/lapack.hpp"
+#include "common/lapack.hpp"
 
 #include <cstddef>
 #include <cstring>

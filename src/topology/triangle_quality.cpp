@@ -1,10 +1,10 @@
 // Triangle shape quality over the shared doubled-area forms.
-#include "convert/triangle_quality.hpp"
+#include "topology/triangle_quality.hpp"
 
 #include <algorithm>
 #include <cmath>
 
-#include "geometry/forms.hpp"
+#include "common/forms.hpp"
 
 namespace orvo::surfkit::detail {
 

@@ -1,12 +1,11 @@
 // Pieces shared by the quadrangle splits that choose a diagonal: the cyclic rotation that
-// makes the cut independent of the starting vertex, the tie rule, and point access.
+// makes the cut independent of the starting vertex, the tie rule and the shape rating.
 #pragma once
 
 #include <array>
 #include <cstddef>
 
-#include "convert/triangle_quality.hpp"
-#include "orvo/dense.hpp"
+#include "topology/triangle_quality.hpp"
 
 namespace orvo::surfkit::detail {
 
@@ -25,11 +24,6 @@ inline std::array<unsigned, 4> smallest_first(const unsigned* k) {
   for (std::size_t i = 1; i < 4; ++i)
     if (k[i] < k[s]) s = i;
   return {k[s], k[(s + 1) % 4], k[(s + 2) % 4], k[(s + 3) % 4]};
-}
-
-// Column `id` of the coordinates.
-inline const double* point(const dense2D<double>& coords, unsigned id) {
-  return coords.data() + static_cast<std::size_t>(id) * coords.ld();
 }
 
 // Rating of the cut (p0 p1 p2) + (p2 p3 p0) by the worse shape quality of its triangles.

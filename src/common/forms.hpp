@@ -1,6 +1,6 @@
-// Doubled areas and element normals of triangles and quadrangles: the one place these
-// cross-product forms live (area, angles, normals, curvatures, point location and the
-// quadrangle splits all use them).
+// Doubled areas, element normals and corner angles of triangles and quadrangles: the one
+// place these forms live (area, angles, normals, curvatures, point location and the
+// quadrangle splits all use them), with the angle constants they are scaled by.
 //
 // Points are coordinate columns: `const double*` to 2 (plane) or 3 (space) values.
 // The triangle forms cross the pair of edge vectors that holds the shortest edge, which
@@ -8,25 +8,16 @@
 #pragma once
 
 #include <algorithm>
-#include <array>
 #include <cmath>
+#include <cstddef>
+
+#include "common/vectors.hpp"
 
 namespace orvo::surfkit::detail {
 
-using vec3 = std::array<double, 3>;
-
-inline vec3 sub3(const double* p, const double* q) {
-  return {p[0] - q[0], p[1] - q[1], p[2] - q[2]};
-}
-inline vec3 cross(const vec3& a, const vec3& b) {
-  return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
-}
-inline double dot(const vec3& a, const vec3& b) {
-  return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
-}
-inline double norm(const vec3& a) {
-  return std::sqrt(dot(a, a));
-}
+constexpr double pi = 3.141592653589793;
+constexpr double two_over_pi = 0.6366197723675814;
+constexpr double three_over_pi = 0.9549296585513721;
 
 // Signed doubled area of the plane triangle P0 P1 P2, positive counter-clockwise.
 inline double doubled_area_plane_T3(const double* p0, const double* p1, const double* p2) {
@@ -79,6 +70,29 @@ inline vec3 element_normal_T3(const double* p0, const double* p1, const double* 
 inline vec3 element_normal_Q4(const double* p0, const double* p1, const double* p2,
                               const double* p3) {
   return cross(sub3(p2, p0), sub3(p3, p1));
+}
+
+// Doubled area of a triangle (corners p0 p1 p2) or quadrangle (also p3, which is only
+// read for 4 corners) of `dim` (2 or 3) coordinates: signed in the plane, unsigned in
+// space, as the forms above give it.
+inline double doubled_area(const double* p0, const double* p1, const double* p2, const double* p3,
+                           unsigned corners, std::size_t dim) {
+  if (dim == 2)
+    return corners == 3 ? doubled_area_plane_T3(p0, p1, p2) : doubled_area_plane_Q4(p0, p1, p2, p3);
+  return corners == 3 ? doubled_area_space_T3(p0, p1, p2) : doubled_area_space_Q4(p0, p1, p2, p3);
+}
+
+// Angle at corner P between the edges towards `next` and `prev`: signed (turning from
+// the first to the second) in the plane (dim 2), unsigned in space.
+inline double corner_angle(const double* p, const double* next, const double* prev,
+                           std::size_t dim) {
+  if (dim == 2) {
+    const double ux = next[0] - p[0], uy = next[1] - p[1];
+    const double wx = prev[0] - p[0], wy = prev[1] - p[1];
+    return std::atan2(ux * wy - uy * wx, ux * wx + uy * wy);
+  }
+  const vec3 u = sub3(next, p), w = sub3(prev, p);
+  return std::atan2(norm(cross(u, w)), dot(u, w));
 }
 
 }  // namespace orvo::surfkit::detail

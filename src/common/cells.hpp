@@ -23,8 +23,8 @@
 // strip index j, cell index k); a structured grid strip is grid row i (low = nodes (i, ·),
 // high = nodes (i + 1, ·), strip index i, cell index j).
 //
-// Rows are any callables `unsigned operator()(std::size_t s)`; `listed_row` wraps an
-// array. Output columns are `ld` entries apart, as in a dense2D (column c at data + c*ld).
+// Rows are any callables `unsigned operator()(std::size_t s)`. Output columns are `ld` entries
+// apart, as in a dense2D (column c at data + c*ld).
 #pragma once
 
 #include <cstddef>
@@ -65,12 +65,6 @@ inline void emit_triangles(unsigned* first, unsigned* second, unsigned c0, unsig
     second[0] = c0, second[1] = c2, second[2] = c3;
   }
 }
-
-// A row of node IDs held in an array of count + 1 entries.
-struct listed_row {
-  const unsigned* ids;
-  unsigned operator()(std::size_t s) const noexcept { return ids[s]; }
-};
 
 // The `count` quadrangles of one strip: cell s goes to column s of `out` (4 rows).
 template <class Low, class High>

@@ -1,4 +1,4 @@
-#include "structured/metric_intersection.hpp"
+#include "metric/metric_intersection.hpp"
 
 #include <cmath>
 

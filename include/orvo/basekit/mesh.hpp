@@ -1,0 +1,108 @@
+// Mesh plumbing of the base layer: the derived inputs surfkit's exports take (neighbour
+// matrix, home elements, boundary loops, feature edges), built from a connectivity.
+//
+// Every function here sizes its outputs afresh: on success each output is replaced by a
+// new array (a wrap of caller memory passed as an output is let go, not written); on any
+// non-zero code every output is left exactly as on entry. Codes: a count (>= 0) on
+// success, -k for the k-th argument rejected, -199 storage refused.
+//
+// Local edges, as the neighbour matrix names them: edge j of a triangle faces vertex j and
+// runs from vertex j + 1 to j + 2 (mod 3); edge j of a quadrangle runs from vertex j to
+// j + 1 (mod 4). Connectivities are T3 (3 rows) or FACE_MIX (4 rows, UINT_MAX in row 3
+// for a triangle).
+#pragma once
+
+#include <climits>
+
+#include "orvo/basekit.hpp"
+#include "orvo/dense.hpp"
+#include "orvo/export.hpp"
+
+namespace orvo::basekit {
+
+/// The neighbour matrix of a mesh of triangles and quadrangles: the element across each
+/// local edge, found by matching edges through their node IDs (whichever way the two
+/// elements run along them).
+///   connectivity  3 (T3) or 4 (FACE_MIX) by #elements, IDs below `node_count`.
+///   node_count    number of nodes (the coordinates' column count).
+///   neighbours    replaced by a matrix of the connectivity's shape: entry (j, e) is the
+///                 element across local edge j of e. UINT_MAX where there is none: a
+///                 boundary edge, an edge held by three or more elements (in all of them),
+///                 an edge whose two ends are one node, and row 3 of a triangle in a
+///                 4-row mesh. An element holding one edge twice (a degenerate element)
+///                 is its own neighbour there.
+/// Returns the number of non-manifold edges (held by three or more elements; at most
+/// INT_MAX); -1 connectivity without 3 or 4 rows, with #elements >= UINT_MAX, with an ID
+/// not below `node_count`, or with UINT_MAX outside a triangle's row 3; -199 storage
+/// refused.
+/// Cost: O(#elements + node_count), no hashing: half-edges are counting-sorted by their
+/// smaller node and matched within each node's bucket (a bucket of k > 16 half-edges,
+/// rare outside fans, is sorted in O(k log k)). Scratch: 8 bytes per half-edge and 4 per
+/// node (8 for more than 2^32 - 1 half-edges).
+SURFKIT_API int neighbours(const dense2D<unsigned int>& connectivity, unsigned node_count,
+                           dense2D<unsigned int>& neighbours);
+
+/// A home element per node, as `interpolate` takes it: the first element (in column
+/// order) that holds the node.
+///   connectivity  3 (T3) or 4 (FACE_MIX) by #elements, IDs below `node_count`.
+///   node_count    number of nodes; nodes no element holds (targets appended behind the
+///                 background nodes, say) get UINT_MAX.
+///   home          replaced by node_count entries.
+/// Returns 0; -1 connectivity as for `neighbours`; -199 storage refused.
+/// Cost: O(#elements + node_count), no scratch.
+SURFKIT_API int home_elements(const dense2D<unsigned int>& connectivity, unsigned node_count,
+                              id_list& home);
+
+/// The boundary of a mesh as node loops, each boundary edge exactly once, keeping the mesh
+/// on its left where the elements run counter-clockwise: the outer boundary of a
+/// counter-clockwise plane mesh comes counter-clockwise, a hole clockwise. A boundary edge
+/// is a local edge whose neighbour entry is UINT_MAX (an edge of a non-manifold fan thus
+/// counts once per element holding it), taken the way its element runs along it.
+///   connectivity  3 (T3) or 4 (FACE_MIX) by #elements.
+///   neighbours    the connectivity's shape, entries below #elements or UINT_MAX (as
+///                 `neighbours` makes it).
+///   nodes         replaced by the loops one after the other. A closed loop starts at its
+///                 smallest node ID and repeats it at its end (as mesh_struct_Q4 reads a
+///                 loop; rotate it so that a corner comes first). Where element directions
+///                 disagree along the boundary a loop can end at a node no boundary edge
+///                 leaves: it is then open (first and last node differ) and starts where
+///                 it starts.
+///   starts        replaced by the offset of each loop in `nodes`, then nodes.size().
+/// Loops are ordered by their smallest node ID (ties: by their first edge in column order).
+/// Where several boundary edges leave one node (elements meeting at a pinch node), each
+/// arriving edge is paired with the leaving edge of its own element fan: from the arriving
+/// edge's element, the walk turns about the node across interior edges (neighbour entries)
+/// until it meets a boundary edge leaving the node. Arriving edges whose walk fails (it
+/// meets an inconsistent entry, comes back, or finds an edge already taken) take the
+/// remaining leaving edges in column order.
+/// Returns the number of loops; -1 connectivity without 3 or 4 rows, with #elements >=
+/// UINT_MAX or with UINT_MAX outside a triangle's row 3; -2 neighbours of another shape or
+/// with an entry neither below #elements nor UINT_MAX; -199 storage refused.
+/// Cost: O(#elements + B log B) for B boundary edges, plus a fan walk per edge arriving
+/// at a pinch node; scratch of a few words per boundary edge.
+SURFKIT_API int boundary_loops(const dense2D<unsigned int>& connectivity,
+                               const dense2D<unsigned int>& neighbours, id_list& nodes,
+                               id_list& starts);
+
+/// The feature edges of a surface: every interior edge whose two element normals make an
+/// angle above `angle`, once, as node pairs in the format `principal_curvatures` takes.
+///   coordinates   3 by #nodes.
+///   connectivity  3 (T3) or 4 (FACE_MIX) by #elements, IDs below #nodes.
+///   neighbours    the connectivity's shape, entries below #elements or UINT_MAX.
+///   angle         radians; the angle between the normals is atan2(|n1 x n2|, n1 . n2),
+///                 in [0, pi], with the normals as the elements run (orient the mesh
+///                 first). A degenerate element's zero normal makes angle 0 with any.
+///   edges         replaced by 2 (EDGE2) by #features: for each element e in column order
+///                 and each local edge j whose neighbour f is above e, the edge's two
+///                 nodes in the order e runs along it.
+/// Returns the number of feature edges (at most INT_MAX); -1 coordinates without 3 rows;
+/// -2 connectivity as for `neighbours` (IDs below #nodes); -3 neighbours as for
+/// `boundary_loops`; -4 angle NaN; -199 storage refused.
+/// Cost: O(#elements), two element normals per interior edge; no scratch beyond the
+/// output and one list of the edges found.
+SURFKIT_API int feature_edges(const dense2D<double>& coordinates,
+                              const dense2D<unsigned int>& connectivity,
+                              const dense2D<unsigned int>& neighbours, double angle,
+                              dense2D<unsigned int>& edges);
+
+}  // namespace orvo::basekit

@@ -1,0 +1,116 @@
+/// @file
+/// Element conversion: higher-order nodes on edges and inside elements, and the split of
+/// triangles and quadrangles into quadrangles.
+#pragma once
+
+#include "orvo/basekit.hpp"
+#include "orvo/dense.hpp"
+#include "orvo/export.hpp"
+
+namespace orvo::surfkit {
+
+/// Higher-order conversion, in place: adds e nodes on every edge (an edge shared by two
+/// elements gets them once), q = m * m nodes inside every quadrangle (an m by m grid, row
+/// by row) and t (0, 1 or 3) inside every triangle.
+///
+/// Edge node k of an edge (a, b) lies at X(a) + (k + 1) / (e + 1) (X(b) - X(a)); interior
+/// nodes at bilinear grid points and at barycentric (1/3, 1/3, 1/3) (t = 1) or (1/6, 1/6,
+/// 2/3), (1/3, 1/6, 1/2), (1/6, 1/3, 1/2) (t = 3).
+/// @param coordinates      2 or 3 by \#nodes N; the new nodes are appended as columns N and
+///                         up: edge nodes, e per new edge in order of first meeting
+///                         (quadrangles before triangles, edges (0,1) (1,2) (2,3) (3,0) and
+///                         (0,1) (1,2) (2,0)), then quadrangle interiors, then triangle
+///                         interiors.
+/// @param Q4_connectivity  4 by \#Q4 (may be empty); becomes 4 + 4e + q rows: vertices, e
+///                         nodes of each edge (0,1) (1,2) (2,3) (3,0) from its first
+///                         vertex, interior.
+/// @param T3_connectivity  3 by \#T3 (may be empty); becomes 3 + 3e + t rows: vertices, e
+///                         nodes of each edge (1,2) (2,0) (0,1) from its first vertex,
+///                         interior.
+/// @param e,q,t            e = 1: (q, t) = (0, 0) gives Q8 and T6, q = 1 gives Q9.
+/// @param given_edges      e + 2 by \#edges (may be empty): edge (row 0, row 1) whose e nodes
+///                         exist already as IDs row 2, row 2 + 1, ... counted from row 0's
+///                         end; they are reused and not moved. A repeated pair keeps its
+///                         first orientation and takes the last column's ID.
+/// @return (convert_mixed's positions in every overload)
+///  - 0: success, also when there are no elements or e = q = t = 0 (nothing changed);
+///  - -1: coordinates without 2 or 3 rows (tested first);
+///  - -2: Q4 connectivity rejected (wrong rows, or check_IDs);
+///  - -3: T3 connectivity rejected;
+///  - -5: q not a square;
+///  - -6: t not 0, 1 or 3;
+///  - -7: given edges not empty and with a row count other than e + 2, an ID not below N,
+///    UINT_MAX in rows 0 to 2, or inner nodes row 2 + e - 1 not below N;
+///  - -199: storage refused or a row or node count reaching UINT_MAX, with every argument
+///    back at its entry extent and entries.
+///
+/// @throws std::bad_alloc when the scratch edge table cannot be had; every argument is
+/// then as on entry.
+///
+/// Cost: linear in the elements, edges and new nodes (one hash-table pass over the edges).
+SURFKIT_API int convert_mixed(dense2D<double>& coordinates, dense2D<unsigned int>& Q4_connectivity,
+                              dense2D<unsigned int>& T3_connectivity, unsigned int e,
+                              unsigned int q, unsigned int t,
+                              const dense2D<unsigned int>& given_edges);
+/// convert_mixed without given edges: every edge gets new nodes.
+SURFKIT_API int convert_mixed(dense2D<double>& coordinates, dense2D<unsigned int>& Q4_connectivity,
+                              dense2D<unsigned int>& T3_connectivity, unsigned int e,
+                              unsigned int q, unsigned int t);
+
+/// convert_mixed with quadrangles only (t = 0).
+/// @param coordinates,e,q,given_edges  as for convert_mixed.
+/// @param connectivity                 as convert_mixed's Q4_connectivity.
+/// @return as convert_mixed: a bad connectivity is -2, a bad q -5, bad given edges -7.
+SURFKIT_API int convert_Q4(dense2D<double>& coordinates, dense2D<unsigned int>& connectivity,
+                           unsigned int e, unsigned int q,
+                           const dense2D<unsigned int>& given_edges);
+/// convert_Q4 without given edges.
+SURFKIT_API int convert_Q4(dense2D<double>& coordinates, dense2D<unsigned int>& connectivity,
+                           unsigned int e, unsigned int q);
+
+/// convert_mixed with triangles only (q = 0).
+/// @param coordinates,e,t,given_edges  as for convert_mixed.
+/// @param connectivity                 as convert_mixed's T3_connectivity.
+/// @return as convert_mixed: a bad connectivity is -3, a bad t -6, bad given edges -7.
+SURFKIT_API int convert_T3(dense2D<double>& coordinates, dense2D<unsigned int>& connectivity,
+                           unsigned int e, unsigned int t,
+                           const dense2D<unsigned int>& given_edges);
+/// convert_T3 without given edges.
+SURFKIT_API int convert_T3(dense2D<double>& coordinates, dense2D<unsigned int>& connectivity,
+                           unsigned int e, unsigned int t);
+
+/// Splits every quadrangle into four and every triangle into three quadrangles by joining
+/// the edge midpoints to the element centre (mean of the vertices); the children keep
+/// their parent's orientation. The inputs are not changed.
+/// @param coordinates      2 or 3 by N; gains the midpoints (one per distinct edge, in
+///                         order of first meeting, quadrangles first), then the quadrangle
+///                         centres, then the triangle centroids.
+/// @param Q4_connectivity  4 by \#Q4 (may be empty); ABCD gives (A, AB, O, DA),
+///                         (B, BC, O, AB), (C, CD, O, BC), (D, DA, O, CD).
+/// @param T3_connectivity  3 by \#T3 (may be empty); ABC gives (A, AB, O, CA),
+///                         (B, BC, O, AB), (C, CA, O, BC).
+/// @param given_edges      3 by \#edges (may be empty): (end, end, existing midpoint),
+///                         reused.
+/// @param output           empty or 4 by k; receives 4 \#Q4 + 3 \#T3 columns behind its own.
+/// @return
+///  - 0: success (also with no elements);
+///  - -1: coordinates without 2 or 3 rows;
+///  - -2: Q4 connectivity rejected;
+///  - -3: T3 connectivity rejected;
+///  - -4: given edges not empty and with a row count other than 3, an ID not below N or
+///    UINT_MAX in rows 0 to 2;
+///  - -5: output not empty and without 4 rows;
+///  - -199: storage refused, coordinates and output back at their entry extent and
+///    entries.
+///
+/// @throws std::bad_alloc when the scratch edge table cannot be had; every argument is
+/// then as on entry.
+///
+/// Cost: linear in the elements.
+SURFKIT_API int split_into_Q4(dense2D<double>& coordinates,
+                              const dense2D<unsigned int>& Q4_connectivity,
+                              const dense2D<unsigned int>& T3_connectivity,
+                              const dense2D<unsigned int>& given_edges,
+                              dense2D<unsigned int>& output);
+
+}  // namespace orvo::surfkit

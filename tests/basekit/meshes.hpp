@@ -1,0 +1,124 @@
+// Meshes for the base-layer plumbing tests: structured and jittered grids of triangles,
+// quadrangles or both, node IDs optionally shuffled, and a brute-force edge matcher.
+#pragma once
+
+#include <algorithm>
+#include <climits>
+#include <cstddef>
+#include <numeric>
+#include <random>
+#include <vector>
+
+#include "orvo/dense.hpp"
+#include "support/testing.hpp"
+
+namespace basekit_meshes {
+
+struct mesh {
+  orvo::dense2D<double> coords;  // 2 or 3 by #nodes
+  orvo::dense2D<unsigned> conn;  // 3 or 4 by #elements
+};
+
+// nx x ny cells over [0, nx] x [0, ny], counter-clockwise. kind 3: two triangles per cell
+// (p, q, s), (p, s, r) (or the other diagonal where `rng` says so); kind 4: quadrangles;
+// kind 5: quadrangles and triangle pairs mixed in a 4-row FACE_MIX matrix. `jitter` moves
+// inner nodes; `shuffle` renumbers the nodes at random. Node (i, j) is j (nx + 1) + i
+// before the renumbering.
+inline mesh grid(unsigned nx, unsigned ny, int kind, unsigned seed = 0, double jitter = 0,
+                 bool shuffle = false, unsigned dims = 2) {
+  std::mt19937 rng(seed);
+  std::uniform_real_distribution<double> move(-jitter, jitter);
+  const unsigned nodes = (nx + 1) * (ny + 1);
+  std::vector<unsigned> id(nodes);
+  std::iota(id.begin(), id.end(), 0u);
+  if (shuffle) std::shuffle(id.begin(), id.end(), rng);
+  mesh m;
+  m.coords.resize(dims, nodes);
+  for (unsigned j = 0; j <= ny; ++j)
+    for (unsigned i = 0; i <= nx; ++i) {
+      const bool inner = i > 0 && i < nx && j > 0 && j < ny;
+      const unsigned p = id[j * (nx + 1) + i];
+      m.coords(0, p) = i + (inner ? move(rng) : 0.0);
+      m.coords(1, p) = j + (inner ? move(rng) : 0.0);
+    }
+  std::vector<std::vector<unsigned>> cells;
+  std::bernoulli_distribution coin(0.5);
+  for (unsigned j = 0; j < ny; ++j)
+    for (unsigned i = 0; i < nx; ++i) {
+      const unsigned p = id[j * (nx + 1) + i], q = id[j * (nx + 1) + i + 1],
+                     r = id[(j + 1) * (nx + 1) + i], s = id[(j + 1) * (nx + 1) + i + 1];
+      const bool quad = kind == 4 || (kind == 5 && coin(rng));
+      if (quad) {
+        cells.push_back({p, q, s, r});
+      } else if (seed != 0 && coin(rng)) {
+        cells.push_back({p, q, r});
+        cells.push_back({q, s, r});
+      } else {
+        cells.push_back({p, q, s});
+        cells.push_back({p, s, r});
+      }
+    }
+  const unsigned rows = kind == 3 ? 3 : 4;
+  m.conn.resize(rows, cells.size(), UINT_MAX);
+  for (std::size_t e = 0; e < cells.size(); ++e)
+    for (std::size_t r = 0; r < cells[e].size(); ++r) m.conn(r, e) = cells[e][r];
+  return m;
+}
+
+// Ends of local edge j of column e (triangle: facing vertex j; quadrangle: j to j + 1).
+inline std::pair<unsigned, unsigned> edge(const orvo::dense2D<unsigned>& c, std::size_t e,
+                                          unsigned j) {
+  const bool tri = c.rows() == 3 || c(3, e) == UINT_MAX;
+  if (tri) return {c((j + 1) % 3, e), c((j + 2) % 3, e)};
+  return {c(j, e), c((j + 1) % 4, e)};
+}
+inline unsigned corners(const orvo::dense2D<unsigned>& c, std::size_t e) {
+  return c.rows() == 3 || c(3, e) == UINT_MAX ? 3 : 4;
+}
+
+// The neighbour matrix by comparing every local edge with every other: an edge held by
+// exactly two local edges links them, anything else is UINT_MAX. `non_manifold` counts the
+// edges held three times or more.
+inline orvo::dense2D<unsigned> brute_neighbours(const orvo::dense2D<unsigned>& c,
+                                                int* non_manifold = nullptr) {
+  orvo::dense2D<unsigned> nb(c.rows(), c.cols(), UINT_MAX);
+  int crowded = 0;
+  for (std::size_t e = 0; e < c.cols(); ++e)
+    for (unsigned j = 0; j < corners(c, e); ++j) {
+      const auto [a, b] = edge(c, e, j);
+      if (a == b) continue;
+      std::size_t holders = 0, other = 0, first_e = e;
+      unsigned first_j = j;
+      for (std::size_t f = 0; f < c.cols(); ++f)
+        for (unsigned i = 0; i < corners(c, f); ++i) {
+          const auto [u, v] = edge(c, f, i);
+          if (std::minmax(u, v) != std::minmax(a, b)) continue;
+          ++holders;
+          if (f != e || i != j) other = f;
+          if (f < first_e || (f == first_e && i < first_j)) first_e = f, first_j = i;
+        }
+      if (holders == 2) nb(j, e) = static_cast<unsigned>(other);
+      if (holders > 2 && first_e == e && first_j == j) ++crowded;
+    }
+  if (non_manifold) *non_manifold = crowded;
+  return nb;
+}
+
+// Sweeps storage refusals through call(out) on fresh copies of `entry`: a refused run must
+// return -199 with the output as it came, the run that goes through `code` and `expected`.
+// Returns the number of runs refused.
+template <class Out, class Call>
+int sweep_one_output(const Out& entry, const Out& expected, int code, Call call) {
+  using namespace surfkit_testing;
+  return sweep_refusals([&](const refusal_point& p) {
+    Out out = snapshot(entry);
+    p.arm();
+    const int got = call(out);
+    const bool fired = p.fired();
+    EXPECT_EQ(got, fired ? -199 : code) << "refusal " << p.n();
+    EXPECT_TRUE(same(out, fired ? entry : expected)) << "refusal " << p.n();
+    return fired;
+  });
+}
+
+}  // namespace basekit_meshes

@@ -1,0 +1,279 @@
+// Boundary loops and feature edges: annulus orientation, pinch nodes, inconsistent
+// orientation, a structured patch rebuilt from its loop, and the 12 edges of a cube.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <map>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "basekit/meshes.hpp"
+#include "orvo/basekit.hpp"
+#include "orvo/surfkit.hpp"
+#include "support/testing.hpp"
+
+using orvo::dense1D;
+using orvo::dense2D;
+using namespace surfkit_testing;
+using ids = dense1D<unsigned, 8>;
+
+namespace {
+
+std::vector<std::vector<unsigned>> split_loops(const ids& nodes, const ids& starts) {
+  std::vector<std::vector<unsigned>> out;
+  for (std::size_t l = 0; l + 1 < starts.size(); ++l)
+    out.emplace_back(nodes.begin() + starts[l], nodes.begin() + starts[l + 1]);
+  return out;
+}
+
+// Signed area of a closed loop (first node repeated last) of plane nodes.
+double loop_area(const dense2D<double>& x, const std::vector<unsigned>& loop) {
+  double a = 0;
+  for (std::size_t i = 0; i + 1 < loop.size(); ++i)
+    a += x(0, loop[i]) * x(1, loop[i + 1]) - x(0, loop[i + 1]) * x(1, loop[i]);
+  return a / 2;
+}
+
+// nr x nt quadrangles between radii 1 and 2, counter-clockwise; node ring r, angle t is
+// r nt + t.
+basekit_meshes::mesh annulus(unsigned nr, unsigned nt) {
+  basekit_meshes::mesh m;
+  m.coords.resize(2, (nr + 1) * nt);
+  for (unsigned r = 0; r <= nr; ++r)
+    for (unsigned t = 0; t < nt; ++t) {
+      const double rho = 1 + double(r) / nr, phi = 2 * M_PI * t / nt;
+      m.coords(0, r * nt + t) = rho * std::cos(phi);
+      m.coords(1, r * nt + t) = rho * std::sin(phi);
+    }
+  m.conn.resize(4, nr * nt);
+  for (unsigned r = 0; r < nr; ++r)
+    for (unsigned t = 0; t < nt; ++t) {
+      const unsigned a = r * nt + t, b = r * nt + (t + 1) % nt;
+      const unsigned k[4] = {a, a + nt, b + nt, b};
+      for (unsigned i = 0; i < 4; ++i) m.conn(i, r * nt + t) = k[i];
+    }
+  return m;
+}
+
+}  // namespace
+
+TEST(BoundaryLoops, AnnulusGivesAnOuterCounterClockwiseAndAnInnerClockwiseLoop) {
+  const basekit_meshes::mesh m = annulus(3, 16);
+  dense2D<unsigned> nb;
+  ASSERT_EQ(orvo::basekit::neighbours(m.conn, static_cast<unsigned>(m.coords.cols()), nb), 0);
+  ids nodes, starts;
+  ASSERT_EQ(orvo::basekit::boundary_loops(m.conn, nb, nodes, starts), 2);
+  ASSERT_EQ(starts.size(), 3u);
+  EXPECT_EQ(starts[2], nodes.size());
+  const auto loops = split_loops(nodes, starts);
+  // Inner ring (nodes 0-15) first: it holds the smallest ID.
+  ASSERT_EQ(loops[0].size(), 17u);
+  ASSERT_EQ(loops[1].size(), 17u);
+  EXPECT_EQ(loops[0].front(), 0u);
+  EXPECT_EQ(loops[0].back(), 0u);
+  EXPECT_EQ(loops[1].front(), 48u);
+  EXPECT_EQ(loops[1].back(), 48u);
+  const double inner = M_PI * 16 / (2 * M_PI) * std::sin(2 * M_PI / 16);  // 16-gon, radius 1
+  EXPECT_NEAR(loop_area(m.coords, loops[0]), -inner, 1e-12);
+  EXPECT_NEAR(loop_area(m.coords, loops[1]), 4 * inner, 1e-12);
+  // Every boundary edge once.
+  std::set<std::pair<unsigned, unsigned>> seen;
+  for (const auto& l : loops)
+    for (std::size_t i = 0; i + 1 < l.size(); ++i)
+      EXPECT_TRUE(seen.insert({l[i], l[i + 1]}).second) << l[i] << "-" << l[i + 1];
+  EXPECT_EQ(seen.size(), 32u);
+}
+
+TEST(BoundaryLoops, PinchNodePairsEdgesWithinTheirFanAndMixedDirectionsGiveOpenLoops) {
+  // Column 0 and 2 form a fan (0, 1, 2), (0, 2, 5) about node 0; column 1, (0, 3, 4),
+  // touches it only at node 0. Pairing by column order alone would send 5 -> 0 on to 3.
+  const auto pinch = dense2D<unsigned>::from_columns({{0, 2, 5}, {0, 3, 4}, {0, 1, 2}});
+  dense2D<unsigned> nb;
+  ASSERT_EQ(orvo::basekit::neighbours(pinch, 6, nb), 0);
+  ids nodes, starts;
+  ASSERT_EQ(orvo::basekit::boundary_loops(pinch, nb, nodes, starts), 2);
+  const auto loops = split_loops(nodes, starts);
+  EXPECT_EQ(loops[0], (std::vector<unsigned>{0, 3, 4, 0}));
+  EXPECT_EQ(loops[1], (std::vector<unsigned>{0, 1, 2, 5, 0}));
+
+  // (0, 1, 2) and (2, 3, 1) run the same way along their shared edge (1, 2): the boundary
+  // leaves node 2 twice and ends twice at node 1.
+  const auto mixed = dense2D<unsigned>::from_columns({{0, 1, 2}, {2, 3, 1}});
+  ASSERT_EQ(orvo::basekit::neighbours(mixed, 4, nb), 0);
+  ASSERT_EQ(orvo::basekit::boundary_loops(mixed, nb, nodes, starts), 2);
+  const auto open = split_loops(nodes, starts);
+  EXPECT_EQ(open[0], (std::vector<unsigned>{2, 0, 1}));
+  EXPECT_EQ(open[1], (std::vector<unsigned>{2, 3, 1}));
+}
+
+TEST(BoundaryLoops, JitteredMixedGridsHaveOneCounterClockwiseLoopAroundTheirArea) {
+  for (unsigned seed : {1u, 2u, 3u}) {
+    const basekit_meshes::mesh g = basekit_meshes::grid(9, 6, 5, seed, 0.3, true);
+    dense2D<unsigned> nb;
+    ASSERT_EQ(orvo::basekit::neighbours(g.conn, 70, nb), 0);
+    ids loop, starts;
+    ASSERT_EQ(orvo::basekit::boundary_loops(g.conn, nb, loop, starts), 1) << "seed " << seed;
+    const std::vector<unsigned> l(loop.begin(), loop.end());
+    ASSERT_EQ(l.size(), 2 * (9 + 6) + 1u);
+    EXPECT_EQ(l.front(), *std::min_element(l.begin(), l.end()));
+    EXPECT_NEAR(loop_area(g.coords, l), 54.0, 1e-12) << "seed " << seed;
+  }
+}
+
+TEST(BoundaryLoops, LoopOfAStructuredPatchRebuildsItsGrid) {
+  const unsigned m = 7, n = 4;
+  const basekit_meshes::mesh g = basekit_meshes::grid(m, n, 4);
+  dense2D<unsigned> nb;
+  ASSERT_EQ(orvo::basekit::neighbours(g.conn, (m + 1) * (n + 1), nb), 0);
+  ids loop, starts;
+  ASSERT_EQ(orvo::basekit::boundary_loops(g.conn, nb, loop, starts), 1);
+  ASSERT_EQ(loop.size(), 2 * (m + n) + 1u);
+  EXPECT_EQ(loop[0], 0u);  // corner (0, 0) is the smallest ID: no rotation needed
+  dense2D<double> x = snapshot(g.coords);
+  dense2D<unsigned> rebuilt;
+  ASSERT_EQ(orvo::surfkit::mesh_struct_Q4(x, loop, n, rebuilt), 0);
+  ASSERT_EQ(rebuilt.cols(), g.conn.cols());
+  // Same cells: each rebuilt quadrangle's corners at the original one's positions.
+  std::map<std::pair<long, long>, std::size_t> cell;  // lower-left corner -> column
+  for (std::size_t e = 0; e < g.conn.cols(); ++e)
+    cell[{std::lround(g.coords(0, g.conn(0, e))), std::lround(g.coords(1, g.conn(0, e)))}] = e;
+  for (std::size_t e = 0; e < rebuilt.cols(); ++e) {
+    const auto it = cell.find({std::lround(x(0, rebuilt(0, e))), std::lround(x(1, rebuilt(0, e)))});
+    ASSERT_NE(it, cell.end()) << "rebuilt cell " << e;
+    for (unsigned r = 0; r < 4; ++r)
+      for (unsigned d = 0; d < 2; ++d)
+        EXPECT_NEAR(x(d, rebuilt(r, e)), g.coords(d, g.conn(r, it->second)), 1e-12)
+            << "cell " << e << " corner " << r;
+  }
+}
+
+TEST(BoundaryLoops, ArgumentChecksAndRefusalsLeaveBothOutputsAsTheyCame) {
+  const basekit_meshes::mesh m = annulus(2, 9);
+  dense2D<unsigned> nb;
+  ASSERT_EQ(orvo::basekit::neighbours(m.conn, static_cast<unsigned>(m.coords.cols()), nb), 0);
+  const ids n0{5, 6}, s0{9};
+  ids nodes = snapshot(n0), starts = snapshot(s0);
+  dense2D<unsigned> bad_nb = snapshot(nb), short_nb(4, m.conn.cols() - 1, UINT_MAX);
+  bad_nb(1, 3) = static_cast<unsigned>(m.conn.cols());
+  EXPECT_EQ(orvo::basekit::boundary_loops(dense2D<unsigned>(2, 4), nb, nodes, starts), -1);
+  EXPECT_EQ(orvo::basekit::boundary_loops(m.conn, bad_nb, nodes, starts), -2);
+  EXPECT_EQ(orvo::basekit::boundary_loops(m.conn, short_nb, nodes, starts), -2);
+  EXPECT_TRUE(same(nodes, n0));
+  EXPECT_TRUE(same(starts, s0));
+  EXPECT_EQ(orvo::basekit::boundary_loops(dense2D<unsigned>(3, 0), dense2D<unsigned>(3, 0), nodes,
+                                          starts),
+            0);
+  EXPECT_EQ(nodes.size(), 0u);
+  ASSERT_EQ(starts.size(), 1u);
+  EXPECT_EQ(starts[0], 0u);
+
+  ids expected_nodes, expected_starts;
+  ASSERT_EQ(orvo::basekit::boundary_loops(m.conn, nb, expected_nodes, expected_starts), 2);
+  const int refused = sweep_refusals([&](const refusal_point& p) {
+    ids a = snapshot(n0), b = snapshot(s0);
+    p.arm();
+    const int code = orvo::basekit::boundary_loops(m.conn, nb, a, b);
+    const bool fired = p.fired();
+    if (fired) {
+      EXPECT_EQ(code, -199) << "refusal " << p.n();
+      EXPECT_TRUE(same(a, n0));
+      EXPECT_TRUE(same(b, s0));
+    } else {
+      EXPECT_EQ(code, 2);
+      EXPECT_TRUE(same(a, expected_nodes));
+      EXPECT_TRUE(same(b, expected_starts));
+    }
+    return fired;
+  });
+  EXPECT_GE(refused, 5);
+}
+
+namespace {
+
+// The unit cube's surface: 12 outward triangles, node i at (i & 1, i >> 1 & 1, i >> 2).
+basekit_meshes::mesh cube() {
+  basekit_meshes::mesh m;
+  m.coords.resize(3, 8);
+  for (unsigned i = 0; i < 8; ++i)
+    for (unsigned d = 0; d < 3; ++d) m.coords(d, i) = (i >> d) & 1;
+  m.conn = dense2D<unsigned>::from_columns({{0, 2, 3},
+                                            {0, 3, 1},
+                                            {4, 5, 7},
+                                            {4, 7, 6},
+                                            {0, 1, 5},
+                                            {0, 5, 4},
+                                            {2, 6, 7},
+                                            {2, 7, 3},
+                                            {0, 4, 6},
+                                            {0, 6, 2},
+                                            {1, 3, 7},
+                                            {1, 7, 5}});
+  return m;
+}
+
+}  // namespace
+
+TEST(FeatureEdges, TheTwelveEdgesOfACubeEachOnceAsTheLowerElementRunsAlongIt) {
+  const basekit_meshes::mesh m = cube();
+  dense2D<unsigned> nb;
+  ASSERT_EQ(orvo::basekit::neighbours(m.conn, 8, nb), 0);
+  double area = 0;  // outward check of the fixture: 6 unit faces
+  ASSERT_EQ(orvo::surfkit::area(m.coords, m.conn, area), 0);
+  ASSERT_NEAR(area, 6.0, 1e-12);
+  dense2D<unsigned> edges;
+  ASSERT_EQ(orvo::basekit::feature_edges(m.coords, m.conn, nb, M_PI / 4, edges), 12);
+  ASSERT_EQ(edges.rows(), 2u);
+  std::set<std::pair<unsigned, unsigned>> distinct;
+  for (std::size_t c = 0; c < edges.cols(); ++c) {
+    const unsigned a = edges(0, c), b = edges(1, c);
+    const unsigned differ = a ^ b;
+    EXPECT_TRUE(differ == 1 || differ == 2 || differ == 4) << a << "-" << b << " is no cube edge";
+    EXPECT_TRUE(distinct.insert(std::minmax(a, b)).second) << a << "-" << b << " twice";
+    // The element running a -> b has the lower ID of the two holding the edge.
+    bool found = false;
+    for (std::size_t e = 0; e < m.conn.cols(); ++e)
+      for (unsigned j = 0; j < 3; ++j)
+        if (basekit_meshes::edge(m.conn, e, j) == std::make_pair(a, b)) found = nb(j, e) > e;
+    EXPECT_TRUE(found) << a << "-" << b;
+  }
+  // Columns come in the order of the lower element and its local edge.
+  ASSERT_EQ(orvo::basekit::feature_edges(m.coords, m.conn, nb, 1.6, edges), 0);
+  ASSERT_EQ(orvo::basekit::feature_edges(m.coords, m.conn, nb, 0.0, edges), 12);
+  ASSERT_EQ(orvo::basekit::feature_edges(m.coords, m.conn, nb, -1.0, edges), 18);  // all
+  for (std::size_t c = 1; c < edges.cols(); ++c) {
+    auto holder = [&](std::size_t col) {
+      for (std::size_t e = 0; e < m.conn.cols(); ++e)
+        for (unsigned j = 0; j < 3; ++j)
+          if (basekit_meshes::edge(m.conn, e, j) == std::make_pair(edges(0, col), edges(1, col)))
+            return 3 * e + j;
+      return std::size_t{0};
+    };
+    EXPECT_LT(holder(c - 1), holder(c));
+  }
+}
+
+TEST(FeatureEdges, ArgumentChecksInOrderAndRefusals) {
+  const basekit_meshes::mesh m = cube();
+  dense2D<unsigned> nb;
+  ASSERT_EQ(orvo::basekit::neighbours(m.conn, 8, nb), 0);
+  const dense2D<unsigned> e0 = dense2D<unsigned>::from_columns({{1, 2}});
+  dense2D<unsigned> out = snapshot(e0);
+  dense2D<double> plane(2, 8);
+  dense2D<unsigned> bad = snapshot(m.conn);
+  bad(0, 0) = 8;
+  EXPECT_EQ(orvo::basekit::feature_edges(plane, bad, nb, NAN, out), -1);
+  EXPECT_EQ(orvo::basekit::feature_edges(m.coords, bad, nb, NAN, out), -2);
+  EXPECT_EQ(orvo::basekit::feature_edges(m.coords, m.conn, dense2D<unsigned>(3, 12, 12), NAN, out),
+            -3);
+  EXPECT_EQ(orvo::basekit::feature_edges(m.coords, m.conn, nb, NAN, out), -4);
+  EXPECT_TRUE(same(out, e0));
+  dense2D<unsigned> expected;
+  ASSERT_EQ(orvo::basekit::feature_edges(m.coords, m.conn, nb, 0.5, expected), 12);
+  const int refused = basekit_meshes::sweep_one_output(e0, expected, 12, [&](auto& o) {
+    return orvo::basekit::feature_edges(m.coords, m.conn, nb, 0.5, o);
+  });
+  EXPECT_GE(refused, 2);
+}
