@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "../tests/geometry/surfaces.hpp"
+#include "../tests/support/surfaces.hpp"
 #include "inputs.hpp"
 #include "orvo/surfkit.hpp"
 

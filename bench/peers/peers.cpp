@@ -47,7 +47,7 @@
 #include <string>
 #include <vector>
 
-#include "../../tests/geometry/surfaces.hpp"
+#include "../../tests/support/surfaces.hpp"
 #include "../inputs.hpp"
 #include "interp/node_quadtree.hpp"
 #include "orvo/surfkit.hpp"
