@@ -100,6 +100,30 @@ void copy_reference(benchmark::State& state, std::size_t rows, std::size_t cell_
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * layers * (edges + 1));
 }
 
+// The floor of the target: fresh arrays of the sweep's output size, allocated and every
+// entry written once (a fill, no source to read).
+void write_reference(benchmark::State& state, std::size_t rows, std::size_t cell_rows,
+                     std::size_t cells_per_edge_layer) {
+  const std::size_t nodes = (edges + 1) * (layers + 1);
+  for (auto _ : state) {
+    dense2D<double> x(rows, nodes, 1.0);
+    dense2D<unsigned> s(cell_rows, edges * layers * cells_per_edge_layer, 7u);
+    benchmark::DoNotOptimize(x.data());
+    benchmark::DoNotOptimize(s.data());
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * layers * (edges + 1));
+}
+
+void BM_WriteReferencePlaneQ4(benchmark::State& state) {
+  write_reference(state, 2, 4, 1);
+}
+BENCHMARK(BM_WriteReferencePlaneQ4)->Unit(benchmark::kMillisecond);
+
+void BM_WriteReferenceSpaceQ4(benchmark::State& state) {
+  write_reference(state, 3, 4, 1);
+}
+BENCHMARK(BM_WriteReferenceSpaceQ4)->Unit(benchmark::kMillisecond);
+
 void BM_CopyReferencePlaneQ4(benchmark::State& state) {
   copy_reference(state, 2, 4, 1);
 }

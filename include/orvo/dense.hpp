@@ -463,6 +463,37 @@ class dense2D {
     cols_ = cols;
     return true;
   }
+  // Grows to rows x cols, the entries the new extent exposes left for the caller to
+  // write: their values are unspecified until then. For an output about to be written
+  // whole, so that it is not written twice. Only new columns may be exposed: the row
+  // count stays, or the array has no column yet. False (nothing changed) when refused or
+  // when that does not hold.
+  bool resize_for_overwrite(std::size_t rows, std::size_t cols) {
+    if (cols < cols_ || (rows != rows_ && cols_ != 0)) return false;
+    if (rows == 0 || cols == 0 || (rows == rows_ && cols == cols_)) return resize(rows, cols);
+    if (fits(rows, cols, false)) {
+      rows_ = rows;
+      cols_ = cols;
+      return true;
+    }
+    const std::size_t new_ld = rows;
+    if (new_ld > std::numeric_limits<std::size_t>::max() / cols) return false;
+    storage* s = storage::make(new_ld * cols);
+    if (!s) return false;
+    if (cols_ != 0) {
+      if (ld_ == new_ld)
+        std::memcpy(s->data(), data(), cols_ * ld_ * sizeof(T));
+      else
+        for (std::size_t c = 0; c < cols_; ++c)
+          std::memcpy(s->data() + c * new_ld, data() + c * ld_, rows_ * sizeof(T));
+    }
+    store_ = s;
+    offset_ = 0;
+    ld_ = new_ld;
+    rows_ = rows;
+    cols_ = cols;
+    return true;
+  }
   // Room for rows x cols without a further request; extent and contents unchanged.
   bool reserve(std::size_t rows, std::size_t cols) {
     if (rows == 0 || cols == 0) return true;
