@@ -13,7 +13,8 @@
 /// | surfkit/structured.hpp  | mesh_struct_Q4, mesh_struct_T3, metrics_struct            |
 /// | surfkit/interp.hpp      | interpolate, interpolate_metrics                          |
 /// | surfkit/geometry.hpp    | area, angles, normals, principal_curvatures,              |
-/// |                         | parametric_curvatures, metrics_gen_aniso3d                |
+/// |                         | fitted_curvatures, parametric_curvatures,                 |
+/// |                         | metrics_gen_aniso3d                                       |
 ///
 /// Conventions of every export:
 ///  - coordinates: dense2D<double>, 2 (plane) or 3 (space) by \#nodes; node ID = column.

@@ -1,9 +1,10 @@
-#include "orvo/surfkit.hpp"
+#include "orvo/surfkit/frame.hpp"
+#include "orvo/surfkit_version.hpp"
 
 namespace orvo::surfkit {
 
 const char* version() {
-  return "4.8.0.0";
+  return SURFKIT_VERSION;
 }
 
 }  // namespace orvo::surfkit

@@ -364,19 +364,7 @@ TEST(PrincipalCurvatures, TheLargestCurvaturesEigenvectorLiesAlongTheLeastBendin
   // the normal-cycle
   // tensor's eigenvector for it, run along the tube (y), where the surface bends least;
   // rows 3-5 run across the tube (z), row 7 is the smaller curvature along the tube.
-  const unsigned nu = 60, nv = 24;
-  std::vector<std::array<double, 3>> pts;
-  std::vector<unsigned> tris;
-  for (unsigned i = 0; i < nu; ++i)
-    for (unsigned j = 0; j < nv; ++j) {
-      const double u = 2 * M_PI * i / nu, v = 2 * M_PI * j / nv;
-      pts.push_back(
-          {(3 + std::cos(v)) * std::cos(u), (3 + std::cos(v)) * std::sin(u), std::sin(v)});
-      const unsigned a = i * nv + j, b = (i + 1) % nu * nv + j,
-                     c = (i + 1) % nu * nv + (j + 1) % nv, d = i * nv + (j + 1) % nv;
-      tris.insert(tris.end(), {a, b, c, a, c, d});
-    }
-  const D k = curvatures(surfaces::make(pts, tris), 0.7);
+  const D k = curvatures(surfaces::torus(60, 24, 3.0, 1.0), 0.7);
   EXPECT_NEAR(k(6, 0), -0.87, 0.02);  // most of -1 / r
   EXPECT_LT(k(7, 0), 0.0);            // the same sign, and smaller
   EXPECT_GT(k(7, 0), 0.5 * k(6, 0));

@@ -108,4 +108,48 @@ inline mesh graph(unsigned n, bool alternate, double (*f)(double, double) = null
       n, n, false, alternate);
 }
 
+// Radius-r sphere about the origin by longitude and latitude: nu meridians, nv bands, one
+// node at each pole (0 the north pole, the last the south pole), outward triangles.
+inline mesh uv_sphere(unsigned nu, unsigned nv, double r = 1.0) {
+  std::vector<std::array<double, 3>> pts = {{0, 0, r}};
+  for (unsigned j = 1; j < nv; ++j)
+    for (unsigned i = 0; i < nu; ++i) {
+      const double t = M_PI * j / nv, p = 2 * M_PI * i / nu;
+      pts.push_back(
+          {r * std::sin(t) * std::cos(p), r * std::sin(t) * std::sin(p), r * std::cos(t)});
+    }
+  const unsigned south = static_cast<unsigned>(pts.size());
+  pts.push_back({0, 0, -r});
+  auto at = [&](unsigned j, unsigned i) { return 1 + (j - 1) * nu + i % nu; };
+  std::vector<unsigned> t;
+  for (unsigned i = 0; i < nu; ++i) {
+    t.insert(t.end(), {0, at(1, i), at(1, i + 1)});
+    t.insert(t.end(), {south, at(nv - 1, i + 1), at(nv - 1, i)});
+    for (unsigned j = 1; j + 1 < nv; ++j)
+      t.insert(t.end(), {at(j, i), at(j + 1, i), at(j + 1, i + 1), at(j, i), at(j + 1, i + 1),
+                         at(j, i + 1)});
+  }
+  return make(pts, t);
+}
+
+// Torus about the z axis, tube centre radius R and tube radius r, in nu cells around the
+// axis and nv around the tube; node i + nu j at angles 2 pi i / nu around the axis and
+// phi = 2 pi j / nv around the tube (0 on the outer equator), outward triangles.
+inline mesh torus(unsigned nu, unsigned nv, double R, double r) {
+  std::vector<std::array<double, 3>> pts;
+  for (unsigned j = 0; j < nv; ++j)
+    for (unsigned i = 0; i < nu; ++i) {
+      const double u = 2 * M_PI * i / nu, v = 2 * M_PI * j / nv, w = R + r * std::cos(v);
+      pts.push_back({w * std::cos(u), w * std::sin(u), r * std::sin(v)});
+    }
+  std::vector<unsigned> t;
+  for (unsigned j = 0; j < nv; ++j)
+    for (unsigned i = 0; i < nu; ++i) {
+      const unsigned a = j * nu + i, b = j * nu + (i + 1) % nu, d = (j + 1) % nv * nu + i,
+                     c = (j + 1) % nv * nu + (i + 1) % nu;
+      t.insert(t.end(), {a, b, c, a, c, d});
+    }
+  return make(pts, t);
+}
+
 }  // namespace surfaces

@@ -8,7 +8,8 @@
 
 namespace orvo::surfkit {
 
-/// The library's version text, "4.8.0.0" (static storage).
+/// The library's version text: SURFKIT_VERSION of orvo/surfkit_version.hpp, written from
+/// project(VERSION) in CMakeLists.txt (static storage).
 SURFKIT_API const char* version();
 
 /// Reverses the orientation of linear elements by exchanging rows 0 and 2 of every

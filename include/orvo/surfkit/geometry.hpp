@@ -94,6 +94,8 @@ SURFKIT_API int normals(const dense2D<double>& coordinates,
 ///                       the curvature across the tube, while rows 0-2 are (0, 1, 0), along
 ///                       the tube. Convex outward surfaces get negative curvatures. A node
 ///                       no element holds keeps a column of zeros.
+///                       (fitted_curvatures' rows 0-2 lie along the direction of most
+///                       bending instead.)
 /// @return (on every non-zero return the output is left as it came)
 ///  - 0: success (also for a connectivity without entries, the output then untouched);
 ///  - -1: coordinates without 3 rows;
@@ -166,5 +168,47 @@ SURFKIT_API int parametric_curvatures(const dense2D<double>& parameters,
 SURFKIT_API int metrics_gen_aniso3d(const dense2D<double>& coordinates,
                                     const dense2D<unsigned int>& connectivity, double normal_size,
                                     dense2D<double>& metrics);
+
+/// Principal curvatures and directions at every node of a triangulated surface from a
+/// degree-2 jet z = a x^2 + b xy + c y^2 + d x + e y fitted by weighted least squares over
+/// the nodes of the node's `rings`-ring, in a frame whose z axis is the node's
+/// area-weighted normal: the eigen-decomposition of the fitted graph's shape operator at
+/// the node. Unlike principal_curvatures, the estimate converges to the surface's
+/// curvatures as a mesh is refined evenly (its error falls at least linearly with the edge
+/// length).
+/// @param coordinates   3 by \#nodes.
+/// @param connectivity  3 (T3) by \#elements; its orientation gives the normal's side.
+/// @param neighbours    \#elements columns, and at least 3 rows when there are elements:
+///                      entry (j, e) is the element across the edge of e opposite its local
+///                      node j, UINT_MAX on the boundary (checked only; the fit walks the
+///                      node adjacency of the connectivity).
+/// @param rings         1 to 3: a node is fitted over the nodes within this many edges of
+///                      it; one with too few of them for a stable fit (fewer than 5, or
+///                      lying along one conic through the node) takes the next ring, up to
+///                      3. Boundary nodes fit over the nodes they have. 2 suits most meshes.
+/// @param curvatures    sized afresh to 8 by \#nodes: rows 0-2 the unit direction along
+///                      which the surface bends by the curvature of largest absolute value
+///                      (row 6), rows 3-5 the perpendicular unit direction of the other
+///                      curvature (row 7), both tangent to the fitted surface. Convex
+///                      outward surfaces get negative curvatures, as in
+///                      principal_curvatures. A node no element holds, and one that cannot
+///                      be fitted even over 3 rings (or whose elements' normals cancel),
+///                      gets a column of zeros.
+/// @return (on every negative return the output is left as it came)
+///  - n >= 0: success; n is the number of nodes held by an element that got a column of
+///    zeros because they could not be fitted (at most INT_MAX);
+///  - -1: coordinates without 3 rows;
+///  - -2: a connectivity without 3 rows or with a node ID not below \#nodes;
+///  - -3: neighbours without \#elements columns, or (with elements) with fewer than 3
+///    rows or an entry in rows 0-2 that is neither UINT_MAX nor below \#elements;
+///  - -4: rings not 1, 2 or 3;
+///  - -199: storage refused.
+///
+/// Cost: O(\#elements + sum over nodes of the ring sizes), one 5 x 5 solve per node;
+/// scratch of 6 node IDs per element and about 5 words per node.
+SURFKIT_API int fitted_curvatures(const dense2D<double>& coordinates,
+                                  const dense2D<unsigned int>& connectivity,
+                                  const dense2D<unsigned int>& neighbours, unsigned int rings,
+                                  dense2D<double>& curvatures);
 
 }  // namespace orvo::surfkit

@@ -1,0 +1,318 @@
+// fitted_curvatures against analytic surfaces (spheres, torus, saddle, planes), its ring
+// fallback and zero columns, argument checks and refusals; the node rings it walks.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <tuple>
+#include <vector>
+
+#include "common/vectors.hpp"
+#include "geometry/height_fit.hpp"
+#include "geometry/node_rings.hpp"
+#include "orvo/surfkit/frame.hpp"
+#include "orvo/surfkit/geometry.hpp"
+#include "support/surfaces.hpp"
+#include "support/testing.hpp"
+
+namespace {
+
+using namespace surfkit_testing;
+namespace sk = orvo::surfkit;
+using D = orvo::dense2D<double>;
+using cols = orvo::dense2D<unsigned>;
+constexpr unsigned none = UINT_MAX;
+
+D fitted(const surfaces::mesh& m, unsigned rings = 2, int code = 0) {
+  D out;
+  EXPECT_EQ(sk::fitted_curvatures(m.coords, m.conn, surfaces::neighbours(m.conn), rings, out),
+            code);
+  EXPECT_EQ(out.rows(), 8u);
+  EXPECT_EQ(out.cols(), m.coords.cols());
+  return out;
+}
+
+// |rows r .. r+2 of column j . v| for a unit v.
+double along(const D& k, std::size_t r, std::size_t j, const std::array<double, 3>& v) {
+  return std::fabs(k(r, j) * v[0] + k(r + 1, j) * v[1] + k(r + 2, j) * v[2]);
+}
+
+// Rows 0-2 and 3-5 of column j: unit, perpendicular to each other and to the unit normal n.
+void expect_tangent_frame(const D& k, std::size_t j, const std::array<double, 3>& n) {
+  const std::array<double, 3> d1 = {k(0, j), k(1, j), k(2, j)}, d2 = {k(3, j), k(4, j), k(5, j)};
+  EXPECT_NEAR(sk::detail::norm(d1), 1.0, 1e-12) << j;
+  EXPECT_NEAR(sk::detail::norm(d2), 1.0, 1e-12) << j;
+  EXPECT_NEAR(sk::detail::dot(d1, d2), 0.0, 1e-12) << j;
+  EXPECT_NEAR(along(k, 0, j, n), 0.0, 0.01) << j;
+  EXPECT_NEAR(along(k, 3, j, n), 0.0, 0.01) << j;
+}
+
+double median(std::vector<double> e) {
+  std::nth_element(e.begin(), e.begin() + e.size() / 2, e.end());
+  return e[e.size() / 2];
+}
+double largest(const std::vector<double>& e) {
+  return *std::max_element(e.begin(), e.end());
+}
+
+// Relative errors of both curvatures of a unit sphere (outward: -1), but at nodes `skip`.
+std::vector<double> sphere_errors(const D& k, std::vector<std::size_t> skip = {}) {
+  std::vector<double> e;
+  for (std::size_t j = 0; j < k.cols(); ++j)
+    if (std::find(skip.begin(), skip.end(), j) == skip.end())
+      for (unsigned r : {6u, 7u}) e.push_back(std::fabs(k(r, j) + 1.0));
+  return e;
+}
+
+TEST(FittedCurvatures, UnitSpheresWithinOnePercentOnTheSideOfTheNormalCycleSign) {
+  // Icosphere of 10 242 nodes (valences 5 and 6, uneven triangles).
+  const surfaces::mesh ico = surfaces::geodesic_sphere(32);
+  const D k = fitted(ico);
+  const std::vector<double> e = sphere_errors(k);
+  EXPECT_LE(median(e), 0.01);
+  EXPECT_LE(largest(e), 0.03);
+  for (std::size_t j = 0; j < k.cols(); j += 97)
+    expect_tangent_frame(k, j, {ico.coords(0, j), ico.coords(1, j), ico.coords(2, j)});
+  // The normal-cycle estimate has the same sign (convex outward: negative); flipping the
+  // elements flips the fitted curvatures and nothing else.
+  D ring;
+  ASSERT_EQ(sk::principal_curvatures(ico.coords, ico.conn, surfaces::neighbours(ico.conn), 0.0,
+                                     M_PI, 1, {}, ring),
+            0);
+  for (std::size_t j = 0; j < k.cols(); j += 13) EXPECT_LT(ring(6, j), 0.0) << j;
+  surfaces::mesh flipped = ico;
+  ASSERT_TRUE(flipped.conn.copy(ico.conn));
+  ASSERT_EQ(sk::flip(flipped.conn), 0);
+  const D kf = fitted(flipped);
+  for (std::size_t j = 0; j < k.cols(); j += 7) {
+    EXPECT_NEAR(kf(6, j), -k(6, j), 1e-12) << j;
+    EXPECT_NEAR(kf(7, j), -k(7, j), 1e-12) << j;
+  }
+  // UV sphere of 8 066 nodes, its triangles stretched towards the poles and fanned at
+  // them: every node but the two poles themselves.
+  const surfaces::mesh uv = surfaces::uv_sphere(128, 64);
+  const std::vector<double> eu = sphere_errors(fitted(uv), {0, uv.coords.cols() - 1});
+  EXPECT_LE(median(eu), 0.01);
+  EXPECT_LE(largest(eu), 0.03);
+}
+
+// Torus R = 3, r = 1 at node i + nu j (angle u = 2 pi i / nu about the axis, phi = 2 pi j
+// / nv about the tube): -1 across the tube, -cos phi / (3 + cos phi) along it.
+struct torus_errors {
+  double across, along, across_direction, along_direction;  // largest over all nodes
+};
+torus_errors torus_fit(unsigned nu, unsigned nv) {
+  const surfaces::mesh t = surfaces::torus(nu, nv, 3.0, 1.0);
+  const D k = fitted(t);
+  torus_errors e{0, 0, 0, 0};
+  for (unsigned j = 0; j < nv; ++j)
+    for (unsigned i = 0; i < nu; ++i) {
+      const unsigned p = j * nu + i;
+      const double u = 2 * M_PI * i / nu, phi = 2 * M_PI * j / nv;
+      const double exact = -std::cos(phi) / (3 + std::cos(phi));
+      e.across = std::max(e.across, std::fabs(k(6, p) + 1.0));
+      // Relative to the curvature, or to 0.05 where it passes through 0.
+      e.along = std::max(e.along, std::fabs(k(7, p) - exact) / std::max(std::fabs(exact), 0.05));
+      const std::array<double, 3> across = {-std::sin(phi) * std::cos(u),
+                                            -std::sin(phi) * std::sin(u), std::cos(phi)},
+                                  around = {-std::sin(u), std::cos(u), 0.0};
+      e.across_direction = std::max(e.across_direction, 1 - along(k, 0, p, across));
+      e.along_direction = std::max(e.along_direction, 1 - along(k, 3, p, around));
+    }
+  return e;
+}
+
+TEST(FittedCurvatures, TorusCurvaturesAndDirectionsWithinTwoPercentConvergingUnderRefinement) {
+  // 12 288 nodes: rows 0-2 across the tube (the larger bending), rows 3-5 along it. A
+  // direction error of 2 % is an angle of about 0.02, 1 - cos of 2e-4.
+  const torus_errors fine = torus_fit(192, 64);
+  EXPECT_LE(fine.across, 0.02);
+  EXPECT_LE(fine.along, 0.02);
+  EXPECT_LE(fine.across_direction, 2e-4);
+  EXPECT_LE(fine.along_direction, 2e-4);
+  // Halving the edges at least halves the error (it falls like h^2 here).
+  const torus_errors coarse = torus_fit(48, 16), middle = torus_fit(96, 32);
+  EXPECT_LE(middle.across, coarse.across / 2);
+  EXPECT_LE(fine.across, middle.across / 2);
+  EXPECT_LE(middle.along, coarse.along / 2);
+  EXPECT_LE(fine.along, middle.along / 2);
+}
+
+TEST(FittedCurvatures, SaddleAtItsCentreAndPlanesAtEveryNode) {
+  // z = (x^2 - y^2) / 2 is its own jet at the origin, where the mesh's normal is exact:
+  // +1 along x, -1 along y, with either diagonal pattern, from one ring or two.
+  for (bool alternate : {false, true})
+    for (unsigned rings : {1u, 2u}) {
+      const unsigned m = 16, c = (m / 2) * (m + 1) + m / 2;
+      const surfaces::mesh g =
+          surfaces::graph(m, alternate, [](double x, double y) { return (x * x - y * y) / 2; });
+      const D k = fitted(g, rings);
+      const std::size_t plus = k(6, c) > 0 ? 0 : 3;
+      EXPECT_NEAR(k(6 + plus / 3, c), 1.0, 1e-9);
+      EXPECT_NEAR(k(7 - plus / 3, c), -1.0, 1e-9);
+      EXPECT_NEAR(along(k, plus, c, {1, 0, 0}), 1.0, 1e-12);
+      EXPECT_NEAR(along(k, 3 - plus, c, {0, 1, 0}), 1.0, 1e-12);
+    }
+  // A tilted, shifted plane (boundary and corners included): curvatures below 1e-12 / h.
+  for (unsigned m : {8u, 32u}) {
+    surfaces::mesh g = surfaces::graph(m, true);
+    // Orthonormal tangents a, b and the normal a x b.
+    const std::array<double, 3> a = {0.6, 0.0, 0.8}, b = {-0.64, 0.6, 0.48},
+                                n = {-0.48, -0.8, 0.36};
+    for (std::size_t j = 0; j < g.coords.cols(); ++j) {
+      const double x = g.coords(0, j), y = g.coords(1, j), o[3] = {0.3, -2.0, 1.5};
+      for (unsigned r = 0; r < 3; ++r) g.coords(r, j) = o[r] + x * a[r] + y * b[r];
+    }
+    const double h = 2.0 / m;
+    for (unsigned rings : {1u, 2u, 3u}) {
+      const D k = fitted(g, rings);
+      for (std::size_t j = 0; j < k.cols(); ++j) {
+        EXPECT_LT(std::fabs(k(6, j)), 1e-12 / h) << j;
+        EXPECT_LT(std::fabs(k(7, j)), 1e-12 / h) << j;
+        expect_tangent_frame(k, j, n);
+      }
+    }
+  }
+}
+
+TEST(FittedCurvatures, TiltedFrameCorrectedByTheFirstFundamentalForm) {
+  // The paraboloid z = (x^2 + y^2) / 2 at (0.5, 0), fitted in a frame tilted by 0.3 rad
+  // from its normal: the jet then has a gradient, and only the first fundamental form
+  // brings the curvatures back to those of the surface: 1.25^-1.5 along the meridian (x),
+  // 1.25^-0.5 along the parallel (y), with the normal upwards.
+  const surfaces::mesh g =
+      surfaces::graph(64, false, [](double x, double y) { return (x * x + y * y) / 2; });
+  const unsigned c = 32 * 65 + 48;  // (0.5, 0)
+  ASSERT_EQ(g.coords(0, c), 0.5);
+  ASSERT_EQ(g.coords(1, c), 0.0);
+  orvo::surfkit::detail::node_adjacency adjacency;
+  orvo::surfkit::detail::node_rings rings;
+  ASSERT_TRUE(adjacency.build(g.conn, g.coords.cols()) && rings.init(g.coords.cols()));
+  rings.start(c);
+  ASSERT_TRUE(rings.grow(adjacency) && rings.grow(adjacency));
+  // Tilted towards a tangent between the meridian (1, 0, 0.5) / s and the parallel (0, 1, 0).
+  const double s = std::sqrt(1.25), t = 0.3, c1 = std::cos(1.0), s1 = std::sin(1.0);
+  const sk::detail::vec3 normal = {-0.5 / s, 0.0, 1.0 / s}, tangent = {s1 / s, c1, 0.5 * s1 / s};
+  sk::detail::vec3 tilted;
+  for (unsigned r = 0; r < 3; ++r) tilted[r] = normal[r] * std::cos(t) + tangent[r] * std::sin(t);
+  double out[8];
+  ASSERT_TRUE(sk::detail::fit_curvatures(g.coords, &g.coords(0, c), tilted, rings.nodes(),
+                                         rings.size(), out));
+  const double meridian = std::pow(1.25, -1.5), parallel = 1 / s;
+  EXPECT_NEAR(out[6], parallel, 1e-3 * parallel);
+  EXPECT_NEAR(out[7], meridian, 1e-3 * meridian);
+  EXPECT_NEAR(std::fabs(out[1]), 1.0, 1e-3);                         // rows 0-2 along y
+  EXPECT_NEAR(std::fabs(out[3] * 1 + out[5] * 0.5) / s, 1.0, 1e-3);  // rows 3-5 along (1, 0, 0.5)
+}
+
+TEST(FittedCurvatures, RingFallbackZeroColumnsAndTheirCount) {
+  // Nodes 0-3 of the alternating grid's corners hold 2 or 3 neighbours: from ring 1 they
+  // take ring 2 and match the rings = 2 result bit for bit; every other node keeps its
+  // own ring-1 fit.
+  const surfaces::mesh g =
+      surfaces::graph(6, true, [](double x, double y) { return x * x + 0.3 * x * y; });
+  const D one = fitted(g, 1), two = fitted(g, 2);
+  std::size_t same_columns = 0;
+  for (unsigned j : {0u, 6u, 42u, 48u}) {
+    EXPECT_EQ(column(one, j), column(two, j)) << j;
+    same_columns += column(one, j) == column(two, j);
+  }
+  EXPECT_EQ(same_columns, 4u);
+  EXPECT_NE(column(one, 24), column(two, 24));
+  // Beside a sphere: a node no element holds (zeros, not counted), a lone triangle whose
+  // nodes have 2 neighbours even over 3 rings, and a triangle doubled back on itself
+  // whose normals cancel (zeros, counted: 3 + 3). The sphere is untouched by them.
+  const surfaces::mesh s = surfaces::geodesic_sphere(4);
+  const std::size_t n = s.coords.cols();
+  surfaces::mesh x{D(3, n + 7, 0.0), cols(3, s.conn.cols() + 3)};
+  for (std::size_t j = 0; j < n; ++j)
+    for (unsigned r = 0; r < 3; ++r) x.coords(r, j) = s.coords(r, j);
+  for (std::size_t e = 0; e < s.conn.cols(); ++e)
+    for (unsigned r = 0; r < 3; ++r) x.conn(r, e) = s.conn(r, e);
+  const double extra[7][3] = {{5, 5, 5}, {3, 0, 0}, {4, 0, 0}, {3, 1, 0},
+                              {6, 0, 0}, {7, 0, 0}, {6, 1, 1}};
+  for (unsigned j = 0; j < 7; ++j)
+    for (unsigned r = 0; r < 3; ++r) x.coords(r, n + j) = extra[j][r];
+  const auto id = [&](unsigned j) { return static_cast<unsigned>(n + j); };
+  const unsigned added[3][3] = {
+      {id(1), id(2), id(3)}, {id(4), id(5), id(6)}, {id(4), id(6), id(5)}};
+  for (unsigned e = 0; e < 3; ++e)
+    for (unsigned r = 0; r < 3; ++r) x.conn(r, s.conn.cols() + e) = added[e][r];
+  const D k = fitted(x, 2, 6), alone = fitted(s, 2, 0);
+  for (std::size_t j = n; j < n + 7; ++j) EXPECT_EQ(column(k, j), std::vector<double>(8, 0.0)) << j;
+  for (std::size_t j = 0; j < n; ++j) EXPECT_EQ(column(k, j), column(alone, j)) << j;
+}
+
+TEST(FittedCurvatures, ArgumentChecksRefusalsAndDeterminism) {
+  const surfaces::mesh s = surfaces::geodesic_sphere(3);
+  const cols nb = surfaces::neighbours(s.conn), &k = s.conn;
+  const D &x = s.coords, prior = {{1, 2}, {3, 4}};
+  const std::size_t nodes = x.cols(), elements = k.cols();
+  cols far = snapshot(nb), wide(3, elements + 1, none), gap = snapshot(k);
+  far(2, 5) = static_cast<unsigned>(elements);  // neither an element nor UINT_MAX
+  gap(1, 7) = static_cast<unsigned>(nodes);
+  const std::tuple<D, cols, cols, unsigned, int> table[] = {{D(2, nodes), k, nb, 2, -1},
+                                                            {x, gap, nb, 2, -2},
+                                                            {x, cols(4, 2, 0), cols(3, 2), 2, -2},
+                                                            {x, k, wide, 2, -3},
+                                                            {x, k, cols(2, elements, none), 2, -3},
+                                                            {x, k, far, 2, -3},
+                                                            {x, k, nb, 0, -4},
+                                                            {x, k, nb, 4, -4}};
+  for (const auto& [c, conn, n, rings, code] : table) {
+    D out = snapshot(prior);
+    EXPECT_EQ(sk::fitted_curvatures(c, conn, n, rings, out), code) << code;
+    EXPECT_TRUE(same(out, prior)) << code;
+  }
+  // No elements: every node is one no element holds.
+  D out = snapshot(prior);
+  EXPECT_EQ(sk::fitted_curvatures(x, cols(3, 0), cols(), 1, out), 0);
+  EXPECT_TRUE(same(out, D(8, nodes, 0.0)));
+  // The same call twice gives the same bits; a refused call leaves the output as it came,
+  // and the first one not refused gives those bits.
+  D first, again;
+  ASSERT_EQ(sk::fitted_curvatures(x, k, nb, 3, first), 0);
+  ASSERT_EQ(sk::fitted_curvatures(x, k, nb, 3, again), 0);
+  EXPECT_TRUE(same(first, again));
+  const int refused = sweep_refusals([&](const refusal_point& at) {
+    D o = snapshot(prior);
+    at.arm();
+    const int code = sk::fitted_curvatures(x, k, nb, 3, o);
+    const bool fired = at.fired();
+    EXPECT_EQ(code, fired ? -199 : 0);
+    EXPECT_TRUE(same(o, fired ? prior : first));
+    return fired;
+  });
+  EXPECT_GE(refused, 6);  // output, normals, flags, two adjacency arrays, stamps, ring growth
+}
+
+TEST(FittedCurvatures, NodeRingsOfAnIcosphere) {
+  // Valence-5 vertices of the icosahedron and valence-6 nodes elsewhere: rings of 5, 15
+  // (then 30) and 6, 18, 36 nodes on a fine enough sphere.
+  const surfaces::mesh s = surfaces::geodesic_sphere(8);
+  orvo::surfkit::detail::node_adjacency adjacency;
+  orvo::surfkit::detail::node_rings rings;
+  ASSERT_TRUE(adjacency.build(s.conn, s.coords.cols()) && rings.init(s.coords.cols()));
+  std::size_t valence5 = 0;
+  for (unsigned v = 0; v < s.coords.cols(); ++v) {
+    const auto valence = adjacency.end(v) - adjacency.begin(v);
+    ASSERT_TRUE(valence == 5 || valence == 6) << v;
+    EXPECT_TRUE(std::is_sorted(adjacency.begin(v), adjacency.end(v)));
+    if (valence == 6) continue;
+    ++valence5;
+    rings.start(v);
+    std::size_t sizes[3];
+    for (auto& z : sizes) {
+      ASSERT_TRUE(rings.grow(adjacency));
+      z = rings.size();
+    }
+    EXPECT_EQ(sizes[0], 5u);
+    EXPECT_EQ(sizes[1], 15u);
+    EXPECT_EQ(sizes[2], 30u);
+    EXPECT_EQ(rings.count(), 3u);
+    EXPECT_EQ(std::count(rings.nodes(), rings.nodes() + rings.size(), v), 0);
+  }
+  EXPECT_EQ(valence5, 12u);
+}
+
+}  // namespace
