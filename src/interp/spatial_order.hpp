@@ -1,5 +1,5 @@
 // A visiting order for target points in the plane that keeps consecutive points close: the
-// cells of a grid over their bounding box, about one per point, taken along the Z-order
+// cells of a grid over their bounding box, about one per four points, taken along the Z-order
 // (Morton) curve. Walking from one point's triangle to the next point's then takes a few
 // steps through memory that is still in cache, where list order may jump anywhere.
 #pragma once

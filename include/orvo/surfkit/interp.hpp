@@ -27,8 +27,8 @@ namespace orvo::surfkit {
 /// nearest node is tested too, so that parts of the mesh touching only at a node do not
 /// hide a triangle from it); a target in no triangle gets an exact copy of the values of
 /// the nearest node that has a home triangle, and keeps its value when there is none.
-/// Targets are located in a spatial order (the Z-order of a grid of about one cell per
-/// target over their bounding box; list order within a cell), each walk starting from the
+/// Targets are located in a spatial order (the Z-order of a grid of about one cell per four
+/// targets over their bounding box; list order within a cell), each walk starting from the
 /// triangle found for the target located before when that one lies within eight of its
 /// sizes, else from the home triangle of a node near the target; the walk's random draws
 /// follow that order. A target on an edge or node shared by several triangles may thus
