@@ -294,26 +294,10 @@ void extrusion() {
   });
 }
 
-// The unit square's loop with m segments per side, bottom side wavy.
-void square_loop(unsigned m, dense2D<double>& coords, dense1D<unsigned, 8>& loop) {
-  const unsigned count = 4 * m;
-  coords.resize(2, count);
-  loop.resize(count + 1);
-  for (unsigned k = 0; k < count; ++k) {
-    const unsigned side = k / m, t = k % m;
-    const double s = double(t) / m;
-    const double x[4] = {s, 1, 1 - s, 0}, y[4] = {0, s, 1, 1 - s};
-    coords(0, k) = x[side];
-    coords(1, k) = y[side] + 0.1 * std::sin(6 * x[side]);
-    loop[k] = k;
-  }
-  loop[count] = 0;
-}
-
 void structured() {
   dense2D<double> coords;
   dense1D<unsigned, 8> loop;
-  square_loop(2000, coords, loop);
+  bi::square_loop(2000, coords, loop);
   {
     dense2D<double> x;
     x.copy(coords);
@@ -329,7 +313,7 @@ void structured() {
   }
   dense1D<unsigned, 8> small;
   dense2D<double> sc;
-  square_loop(300, sc, small);
+  bi::square_loop(300, sc, small);
   {
     dense1D<double, 8> sizes(sc.cols());
     for (std::size_t i = 0; i < sc.cols(); ++i) sizes[i] = 0.01 + 0.1 * sc(0, i) * sc(1, i);

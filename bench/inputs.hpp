@@ -174,4 +174,21 @@ inline dense2D<unsigned> segments(std::size_t edges) {
   return e;
 }
 
+// The unit square's closed boundary loop with m segments per side (4 m nodes, the first
+// repeated at the end), its bottom and top sides wavy: the structured meshing input.
+inline void square_loop(unsigned m, dense2D<double>& coords, dense1D<unsigned int, 8>& loop) {
+  const unsigned count = 4 * m;
+  coords.resize(2, count);
+  loop.resize(count + 1);
+  for (unsigned k = 0; k < count; ++k) {
+    const unsigned side = k / m, t = k % m;
+    const double s = double(t) / m;
+    const double x[4] = {s, 1, 1 - s, 0}, y[4] = {0, s, 1, 1 - s};
+    coords(0, k) = x[side];
+    coords(1, k) = y[side] + 0.1 * std::sin(6 * x[side]);
+    loop[k] = k;
+  }
+  loop[count] = 0;
+}
+
 }  // namespace bench_inputs

@@ -198,6 +198,17 @@ bool close(double a, double b, double rel) {
 
 // ---- the operations -------------------------------------------------------------------
 
+// Whether the Gmsh model's nodes match surfkit's converted coordinates: count and sum.
+std::string gmsh_agrees(const dense2D<double>& mine) {
+  std::vector<std::size_t> tags;
+  std::vector<double> xyz, uvw;
+  gmsh::model::mesh::getNodes(tags, xyz, uvw);
+  double sum = 0;
+  for (double v : xyz) sum += v;
+  const bool ok = tags.size() == mine.cols() && close(sum, coordinate_sum(mine), 1e-12);
+  return verdict(ok, std::to_string(tags.size()) + " nodes, coordinate sums");
+}
+
 void conversion_T3() {
   const bi::grid base = bi::make_grid(1000, true);
   bi::grid g;
@@ -208,13 +219,7 @@ void conversion_T3() {
   mine();
   gmsh_model(base.coords, base.tris, 2);
   theirs();
-  std::vector<std::size_t> tags;
-  std::vector<double> xyz, uvw;
-  gmsh::model::mesh::getNodes(tags, xyz, uvw);
-  double sum = 0;
-  for (double v : xyz) sum += v;
-  const bool ok = tags.size() == g.coords.cols() && close(sum, coordinate_sum(g.coords), 1e-12);
-  const std::string agree = verdict(ok, std::to_string(tags.size()) + " nodes, coordinate sums");
+  const std::string agree = gmsh_agrees(g.coords);
   add("T3 -> T6", "2 M triangles", "Gmsh `setOrder(2)`", best(fresh, mine),
       best([&] { gmsh_model(base.coords, base.tris, 2); }, theirs), agree);
 }
@@ -230,16 +235,10 @@ void conversion_Q4(bool complete) {
   mine();
   gmsh_model(base.coords, base.quads, 3);
   theirs();
-  std::vector<std::size_t> tags;
-  std::vector<double> xyz, uvw;
-  gmsh::model::mesh::getNodes(tags, xyz, uvw);
-  double sum = 0;
-  for (double v : xyz) sum += v;
-  const bool ok = tags.size() == g.coords.cols() && close(sum, coordinate_sum(g.coords), 1e-12);
+  const std::string agree = gmsh_agrees(g.coords);
   const std::string op = complete ? "Q4 -> Q9" : "Q4 -> Q8";
   add(op, "1 M quadrangles", "Gmsh `setOrder(2)`", best(fresh, mine),
-      best([&] { gmsh_model(base.coords, base.quads, 3); }, theirs),
-      verdict(ok, std::to_string(tags.size()) + " nodes, coordinate sums"));
+      best([&] { gmsh_model(base.coords, base.quads, 3); }, theirs), agree);
   if (complete) return;
   // VTK makes quadratic quadrangles of 8 nodes, merging the edge nodes through a point
   // locator.
@@ -414,22 +413,26 @@ void interpolation() {
       }
     }
   };
-  theirs();
-  double worst = 0;
-  std::size_t differ = 0;
-  for (std::size_t k = 0; k < nt; ++k) {
-    bool d = false;
-    for (int r = 0; r < 3; ++r) {
-      worst = std::max(worst, std::fabs(values[3 * k + r] - field(r, nb + k)));
-      d = d || std::fabs(values[3 * k + r] - field(r, nb + k)) > 1e-9;
+  // How many targets the peer's values leave more than 1e-9 from surfkit's, and by how much.
+  auto agreement = [&] {
+    double worst = 0;
+    std::size_t differ = 0;
+    for (std::size_t k = 0; k < nt; ++k) {
+      bool d = false;
+      for (int r = 0; r < 3; ++r) {
+        const double gap = std::fabs(values[3 * k + r] - field(r, nb + k));
+        worst = std::max(worst, gap);
+        d = d || gap > 1e-9;
+      }
+      differ += d;
     }
-    differ += d;
-  }
+    return verdict(differ == 0,
+                   std::to_string(differ) + " targets differ, by up to " + fmt("%.1e", worst));
+  };
+  theirs();
   const std::string size = "1 M points in 2 M triangles";
   add("interpolate 3 fields (locator included)", size, "VTK `vtkStaticCellLocator` + `FindCell`",
-      best(fresh, mine), best([] {}, theirs),
-      verdict(differ == 0,
-              std::to_string(differ) + " targets differ, by up to " + fmt("%.1e", worst)));
+      best(fresh, mine), best([] {}, theirs), agreement());
   // CGAL: an AABB tree over the triangles (lifted to z = 0) and locate for every target.
   Mesh m = cgal_mesh(s.coords, nb, s.conn);
   using VPM = boost::property_map<Mesh, CGAL::vertex_point_t>::const_type;
@@ -453,20 +456,8 @@ void interpolation() {
     }
   };
   cgal();
-  worst = 0;
-  differ = 0;
-  for (std::size_t k = 0; k < nt; ++k) {
-    bool d = false;
-    for (int r = 0; r < 3; ++r) {
-      worst = std::max(worst, std::fabs(values[3 * k + r] - field(r, nb + k)));
-      d = d || std::fabs(values[3 * k + r] - field(r, nb + k)) > 1e-9;
-    }
-    differ += d;
-  }
   add("interpolate 3 fields (locator included)", size, "CGAL AABB tree + `locate_with_AABB_tree`",
-      best(fresh, mine), best([] {}, cgal),
-      verdict(differ == 0,
-              std::to_string(differ) + " targets differ, by up to " + fmt("%.1e", worst)));
+      best(fresh, mine), best([] {}, cgal), agreement());
 }
 
 void rotate_extrude() {

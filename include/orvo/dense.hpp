@@ -487,12 +487,7 @@ class dense2D {
         for (std::size_t c = 0; c < cols_; ++c)
           std::memcpy(s->data() + c * new_ld, data() + c * ld_, rows_ * sizeof(T));
     }
-    store_ = s;
-    offset_ = 0;
-    ld_ = new_ld;
-    rows_ = rows;
-    cols_ = cols;
-    return true;
+    return adopt(s, new_ld, rows, cols);
   }
   // Room for rows x cols without a further request; extent and contents unchanged.
   bool reserve(std::size_t rows, std::size_t cols) {
@@ -557,6 +552,10 @@ class dense2D {
     } else {
       relayout_columns(d, rows, cols, kr, kc, new_ld, v);
     }
+    return adopt(s, new_ld, rows, cols);
+  }
+  // Takes fresh storage s, already holding the entries, as the array's.
+  bool adopt(storage* s, std::size_t new_ld, std::size_t rows, std::size_t cols) noexcept {
     store_ = s;
     offset_ = 0;
     ld_ = new_ld;
