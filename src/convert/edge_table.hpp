@@ -83,15 +83,14 @@ class edge_table {
     const std::size_t p = lo >> shift_;
     return p < last_partition_ ? p : last_partition_;
   }
-  // Slot where the search for the normalised pair k in partition p starts: the 64-bit
-  // finaliser of MurmurHash3 (every input bit reaches every output bit), mapped onto the
-  // partition by a 64 x 64 -> 128-bit product instead of a modulo.
+  // Slot where the search for the normalised pair k in partition p starts: Fibonacci
+  // hashing, the product with 2^64 / golden ratio, whose high bits every key bit reaches
+  // (the low bits of the smaller ID too, which alone would not separate the pairs of a
+  // partition), mapped onto the partition by a 64 x 64 -> 128-bit product instead of a
+  // modulo. One multiplication: the lookups of a conversion are bound by this arithmetic
+  // once the partition is in cache.
   std::size_t home(std::size_t p, std::uint64_t k) const noexcept {
-    k ^= k >> 33;
-    k *= 0xff51afd7ed558ccdULL;
-    k ^= k >> 33;
-    k *= 0xc4ceb9fe1a85ec53ULL;
-    k ^= k >> 33;
+    k *= 0x9e3779b97f4a7c15ULL;
     __extension__ using u128 = unsigned __int128;
     const std::size_t begin = offsets_[p], size = offsets_[p + 1] - begin;
     return begin + static_cast<std::size_t>((static_cast<u128>(k) * size) >> 64);
