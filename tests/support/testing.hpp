@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
+#include <tuple>
 #include <vector>
 
 #include "orvo/dense.hpp"
@@ -82,6 +83,42 @@ std::vector<T> column(const orvo::dense2D<T>& a, std::size_t j) {
   std::vector<T> v(a.rows());
   for (std::size_t r = 0; r < a.rows(); ++r) v[r] = a(r, j);
   return v;
+}
+
+// Refusal sweep of call(copies...), on fresh copies of `entry` each run: a refused run
+// returns -199 and leaves every copy as it came; the first run not refused returns `code`
+// and leaves what an unarmed run leaves. Returns the number of runs refused.
+template <class Call, class... A>
+int sweep_restores(int code, Call call, const A&... entry) {
+  auto done = std::make_tuple(snapshot(entry)...);
+  EXPECT_EQ(std::apply(call, done), code) << "unarmed";
+  return sweep_refusals([&](const refusal_point& p) {
+    auto copies = std::make_tuple(snapshot(entry)...);
+    p.arm();
+    const int got = std::apply(call, copies);
+    const bool fired = p.fired();
+    EXPECT_EQ(got, fired ? -199 : code) << "refusal " << p.n();
+    auto as = [&](const auto& a, const auto& want) { EXPECT_TRUE(same(a, want)) << p.n(); };
+    std::apply([&](const auto&... c) { std::apply([&](const auto&... d) {
+      if (fired) (as(c, entry), ...); else (as(c, d), ...); }, done); }, copies);
+    return fired;
+  });
+}
+
+// The same for one output that a refused call leaves as `refused` (empty, say).
+template <class Out, class Call>
+int sweep_output(const Out& entry, const Out& refused, int code, Call call) {
+  Out done = snapshot(entry);
+  EXPECT_EQ(call(done), code) << "unarmed";
+  return sweep_refusals([&](const refusal_point& p) {
+    Out out = snapshot(entry);
+    p.arm();
+    const int got = call(out);
+    const bool fired = p.fired();
+    EXPECT_EQ(got, fired ? -199 : code) << "refusal " << p.n();
+    EXPECT_TRUE(same(out, fired ? refused : done)) << "refusal " << p.n();
+    return fired;
+  });
 }
 
 }  // namespace surfkit_testing
