@@ -20,23 +20,6 @@ using d1 = orvo::dense1D<double>;
 constexpr unsigned none = UINT_MAX;
 const D square = {{0, 1, 1, 0}, {0, 0, 1, 1}};
 
-// Refusal sweep of run(out), out a copy of `start`: a refused run returns -199 and leaves
-// `refused`, the first run not refused succeeds as an unarmed run does. Returns the refused runs.
-template <class A, class F>
-int refusals(const A& start, const A& refused, F run) {
-  A done = snapshot(start);
-  EXPECT_EQ(run(done), 0);
-  return sweep_refusals([&](const refusal_point& at) {
-    A out = snapshot(start);
-    at.arm();
-    const int code = run(out);
-    const bool fired = at.fired();
-    EXPECT_EQ(code, fired ? -199 : 0);
-    EXPECT_TRUE(same(out, fired ? refused : done));
-    return fired;
-  });
-}
-
 TEST(AreaAngles, ExactAndSignedInThePlaneUnsignedInSpace) {
   // Plane, signed: the unit square as a triangle and a clockwise quadrangle (FACE_MIX) has
   // area 1/2 - 1, angles times 3/pi (3/4, 3/2) and 2/pi (-1); flipping negates both.
@@ -90,7 +73,7 @@ TEST(AreaAngles, EveryFailureResetsTheOutputs) {
     d1 h;  // fresh, as the output swept
     return sk::angles(square, quad, false, out, h);
   };
-  EXPECT_GE(refusals(d1(), d1(), run), 1);
+  EXPECT_GE(sweep_output(d1(), d1(), 0, run), 1);
 }
 
 TEST(Normals, ExtremeAndWeightedModesAtAnyScale) {
@@ -137,7 +120,7 @@ TEST(Normals, EveryFailureEmptiesTheOutput) {
     EXPECT_EQ(n.rows() + n.cols(), 0u);
   }
   auto run = [&](D& n) { return sk::normals(c, large_first, 2.0, false, n); };
-  EXPECT_GE(refusals(D(2, 2, 5.0), D(), run), 1);
+  EXPECT_GE(sweep_output(D(2, 2, 5.0), D(), 0, run), 1);
 }
 
 TEST(MetricsGenAniso3d, ExactOnAPlaneAndBoundedByEachElement) {
@@ -211,7 +194,7 @@ TEST(MetricsGenAniso3d, EveryFailureChangesNothing) {
     EXPECT_TRUE(same(copy, io));
   }
   auto run = [&](D& io) { return sk::metrics_gen_aniso3d(t.coords, t.conn, 0.3, io); };
-  EXPECT_GE(refusals(p, p, run), 1);
+  EXPECT_GE(sweep_output(p, p, 0, run), 1);
 }
 
 // A wavy graph over [-1, 1]^2 (6 by 6 cells; node 24 at the origin, its normal not along
@@ -220,13 +203,8 @@ TEST(MetricsGenAniso3d, EveryFailureChangesNothing) {
 surfaces::mesh wavy_with_extra_nodes() {
   surfaces::mesh g =
       surfaces::graph(6, true, [](double x, double y) { return 0.3 * std::sin(2 * x + y); });
-  const double extra[6][3] = {{3, 3, 3},   {4, 3.5, 3},        {5, 4, 3},
-                              {NAN, 0, 0}, {1e-160, 0.0, 0.0}, {0.0, 1e-160, 0.0}};
-  D coords(3, 55);
-  for (std::size_t j = 0; j < 55; ++j)
-    for (unsigned r = 0; r < 3; ++r) coords(r, j) = j < 49 ? g.coords(r, j) : extra[j - 49][r];
-  g.coords = coords;
-  return g;
+  return surfaces::extended(g, {{3, 3, 3}, {4, 3.5, 3}, {5, 4, 3}, {NAN, 0, 0}, {1e-160, 0, 0},
+                                {0, 1e-160, 0}});
 }
 
 // The connectivity with the given columns inserted before column `at`.
@@ -401,7 +379,7 @@ TEST(PrincipalCurvatures, PatchLimitsStopGrowthAtRingOne) {
     EXPECT_TRUE(same(out, prior));
   }
   auto go = [&](D& o) { return sk::principal_curvatures(s.coords, s.conn, nb, 2.5, 1, 200, f, o); };
-  EXPECT_GE(refusals(prior, prior, go), 5);
+  EXPECT_GE(sweep_output(prior, prior, 0, go), 5);
 }
 
 TEST(ParametricCurvatures, ExactOnQuadraticSurfacesEitherOrientation) {
@@ -450,7 +428,7 @@ TEST(ParametricCurvatures, EveryFailureEmptiesTheOutput) {
     EXPECT_TRUE(out.empty());
   }
   auto run = [&](D& o) { return sk::parametric_curvatures(uv, g.conn, tangents, o); };
-  EXPECT_GE(refusals(D(3, 1, 4.0), D(), run), 1);
+  EXPECT_GE(sweep_output(D(3, 1, 4.0), D(), 0, run), 1);
 }
 
 }  // namespace
