@@ -30,6 +30,12 @@ TEST(ArgumentChecks, AppendedColumnsGoBackUnlessTheGuardIsDismissed) {
   }
   EXPECT_EQ(out.rows(), 0u);
   EXPECT_EQ(out.cols(), 3u);
+  {  // the column guard keeps the rows the call gave
+    sd::extent_guard<dense2D<unsigned>> guard(out, sd::restore::columns);
+    ASSERT_TRUE(out.resize(4, 5));
+  }
+  EXPECT_EQ(out.rows(), 4u);
+  EXPECT_EQ(out.cols(), 3u);
 
   auto conn = dense2D<unsigned>::from_columns({{1, 2, 3}});
   {
@@ -44,16 +50,6 @@ TEST(ArgumentChecks, AppendedColumnsGoBackUnlessTheGuardIsDismissed) {
   EXPECT_EQ(conn.cols(), 6u);
   EXPECT_FALSE(sd::append_columns(conn, 3, UINT64_MAX));
   orvo::storage_testing::refuse_nth_request(0);
-}
-
-TEST(ArgumentChecks, ColumnGuardKeepsTheRowsTheCallGave) {
-  dense2D<unsigned> out(0, 2);
-  {
-    sd::extent_guard<dense2D<unsigned>> guard(out, sd::restore::columns);
-    ASSERT_TRUE(out.resize(4, 5));
-  }
-  EXPECT_EQ(out.rows(), 4u);
-  EXPECT_EQ(out.cols(), 2u);
 }
 
 TEST(ArgumentChecks, NeighbourMatrixNeedsAColumnPerElementAndKnownEntries) {
