@@ -19,6 +19,10 @@ using cols = orvo::dense2D<unsigned>;
 using d1 = orvo::dense1D<double>;
 constexpr unsigned none = UINT_MAX;
 const D square = {{0, 1, 1, 0}, {0, 0, 1, 1}};
+// Node 0 on a large element (doubled area 16, normal +z), a small one (1, -y) and a
+// degenerate one; nodes 2 and 3 on one element each.
+const D fan = {{0, 4, 0, 1, 0}, {0, 0, 4, 0, 0}, {0, 0, 0, 0, 1}};
+const cols large_first = cols::from_columns({{0, 1, 2}, {0, 3, 4}, {0, 1, 1}});
 
 TEST(AreaAngles, ExactAndSignedInThePlaneUnsignedInSpace) {
   // Plane, signed: the unit square as a triangle and a clockwise quadrangle (FACE_MIX) has
@@ -77,20 +81,17 @@ TEST(AreaAngles, EveryFailureResetsTheOutputs) {
 }
 
 TEST(Normals, ExtremeAndWeightedModesAtAnyScale) {
-  // Node 0 is held by a large element (doubled area 16, normal +z), a small one (1, -y), in
-  // either order, and a degenerate one (weight 1 for p = 0, else 0; never the smallest). Rows:
-  // p, then z and y at node 0 (unit normals: scaled to length 1), at any scale although 16^400
-  // overflows. Nodes 2 and 3 lie on one element each.
+  // The fan's elements in either order; the degenerate one weighs 1 for p = 0, else 0, and
+  // is never the smallest. Rows: p, then z and y at node 0 (unit normals: scaled to length
+  // 1), at any scale although 16^400 overflows.
   // clang-format off
   const double cases[][3] = {{DBL_MAX, 1, 0}, {-DBL_MAX, 0, -1}, {400, 1, 0}, {-400, 0, -1},
                              {0, 1. / 3, -1. / 3}, {1, 16. / 17, -1. / 17},
                              {-1, 1. / 17, -16. / 17}, {2, 256. / 257, -1. / 257}};
   // clang-format on
-  const D c = {{0, 4, 0, 1, 0}, {0, 0, 4, 0, 0}, {0, 0, 0, 0, 1}};
-  const cols large_first = cols::from_columns({{0, 1, 2}, {0, 3, 4}, {0, 1, 1}});
   for (const cols& conn : {large_first, cols::from_columns({{0, 3, 4}, {0, 1, 2}, {0, 1, 1}})})
     for (double scale : {1.0, 1e-60, 1e60}) {
-      D s = snapshot(c), n;
+      D s = snapshot(fan), n;
       for (std::size_t i = 0; i < 15; ++i) s(i % 3, i / 3) *= scale;
       for (const auto& k : cases)
         for (bool unit : {false, true}) {
@@ -106,8 +107,7 @@ TEST(Normals, ExtremeAndWeightedModesAtAnyScale) {
 }
 
 TEST(Normals, EveryFailureEmptiesTheOutput) {
-  const D c = {{0, 4, 0, 1, 0}, {0, 0, 4, 0, 0}, {0, 0, 0, 0, 1}};
-  const cols large_first = cols::from_columns({{0, 1, 2}, {0, 3, 4}, {0, 1, 1}});
+  const D& c = fan;
   const cols far = cols::from_columns({{0, 1, 5}}), gap = cols::from_columns({{none, 1, 2, 3}});
   // clang-format off
   const std::tuple<D, cols, int> table[] = {
@@ -410,22 +410,20 @@ TEST(ParametricCurvatures, ExactOnQuadraticSurfacesEitherOrientation) {
 }
 
 TEST(ParametricCurvatures, EveryFailureEmptiesTheOutput) {
-  surfaces::mesh g = surfaces::graph(10, true);
-  D uv(2, 121), tangents(6, 121, 0.0), out;
-  for (unsigned p = 0; p < 121; ++p) {
-    uv(0, p) = g.coords(0, p), uv(1, p) = g.coords(1, p);
-    tangents(0, p) = tangents(4, p) = 1;
-  }
+  const surfaces::mesh g = surfaces::graph(2, false);  // 9 nodes, tangents along x and y
+  const D uv = {{-1, 0, 1, -1, 0, 1, -1, 0, 1}, {-1, -1, -1, 0, 0, 0, 1, 1, 1}};
+  D tangents(6, 9, 0.0), out;
+  for (unsigned p = 0; p < 9; ++p) tangents(0, p) = tangents(4, p) = 1;
   // clang-format off
   const std::tuple<D, cols, D, int> table[] = {
-      {uv, cols(3, 0), tangents, 0}, {D(3, 121), g.conn, tangents, -1},
-      {uv, cols::from_columns({{0, 1, 121}}), tangents, -2}, {uv, g.conn, D(5, 121), -3},
-      {uv, g.conn, D(6, 122), -3}};
+      {uv, cols(3, 0), tangents, 0}, {D(3, 9), g.conn, tangents, -1},
+      {uv, cols::from_columns({{0, 1, 9}}), tangents, -2}, {uv, g.conn, D(5, 9), -3},
+      {uv, g.conn, D(6, 10), -3}};
   // clang-format on
   for (const auto& [x, conn, t, code] : table) {
     out = D(3, 2, 4.0);
     EXPECT_EQ(sk::parametric_curvatures(x, conn, t, out), code);
-    EXPECT_TRUE(out.empty());
+    EXPECT_TRUE(out.empty()) << code;
   }
   auto run = [&](D& o) { return sk::parametric_curvatures(uv, g.conn, tangents, o); };
   EXPECT_GE(sweep_output(D(3, 1, 4.0), D(), 0, run), 1);
