@@ -38,20 +38,8 @@ double oracle_quality(const double* p0, const double* p1, const double* p2, std:
   return lp > 0 ? std::clamp(2 * std::sqrt(3.0) * area / lp / (l0 + l1 + l2), -1.0, 1.0) : 0;
 }
 
-// Counter-clockwise cells: triangles (3 rows), or quadrangles, a quarter of them cut (4 rows).
-U grid(unsigned nx, unsigned ny, unsigned rows) {
-  V v;
-  for (unsigned a = 0; a < ny * (nx + 1); ++a) {
-    const unsigned i = a % (nx + 1), j = a / (nx + 1), c = a + nx + 2, d = a + nx + 1;
-    const bool cut = rows == 3 || (i * 7 + j * 3) % 4 == 0;
-    if (i < nx)
-      for (unsigned k : cut ? V{a, a + 1, c, N, c, d, a, N} : V{a, a + 1, c, d})
-        if (rows == 4 || k != N) v.push_back(k);
-  }
-  U m(rows, v.size() / rows);
-  std::copy(v.begin(), v.end(), m.data());
-  return m;
-}
+// Counter-clockwise cells: triangles (3 rows), or quadrangles and triangle pairs (4 rows).
+U grid(unsigned nx, unsigned ny, unsigned rows) { return grids::grid(nx, ny, rows == 3 ? 3 : 5).conn; }
 
 // Jittered nodes of grid(6, 5, 4), wavy in space, around non-convex node 8 and far node 20.
 X spoilt_nodes(std::size_t dim) {
