@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bitset>
 #include <climits>
+#include <cstdint>
 #include <cmath>
 #include <set>
 #include <utility>
@@ -69,12 +71,11 @@ TEST(BoundaryLoops, AnnulusGivesAnOuterCounterClockwiseAndAnInnerClockwiseLoop) 
   EXPECT_EQ(starts[2], nodes.size());
   const auto loops = split_loops(nodes, starts);
   // Inner ring (nodes 0-15) first: it holds the smallest ID.
-  ASSERT_EQ(loops[0].size(), 17u);
-  ASSERT_EQ(loops[1].size(), 17u);
-  EXPECT_EQ(loops[0].front(), 0u);
-  EXPECT_EQ(loops[0].back(), 0u);
-  EXPECT_EQ(loops[1].front(), 48u);
-  EXPECT_EQ(loops[1].back(), 48u);
+  for (unsigned l = 0; l < 2; ++l) {
+    ASSERT_EQ(loops[l].size(), 17u) << "loop " << l;
+    EXPECT_EQ(loops[l].front(), 48 * l) << "loop " << l;
+    EXPECT_EQ(loops[l].back(), 48 * l) << "loop " << l;
+  }
   const double inner = M_PI * 16 / (2 * M_PI) * std::sin(2 * M_PI / 16);  // 16-gon, radius 1
   EXPECT_NEAR(loop_area(m.coords, loops[0]), -inner, 1e-12);
   EXPECT_NEAR(loop_area(m.coords, loops[1]), 4 * inner, 1e-12);
@@ -181,33 +182,28 @@ TEST(FeatureEdges, TheTwelveEdgesOfACubeEachOnceAsTheLowerElementRunsAlongIt) {
   dense2D<unsigned> edges;
   ASSERT_EQ(orvo::basekit::feature_edges(m.coords, m.conn, nb, M_PI / 4, edges), 12);
   ASSERT_EQ(edges.rows(), 2u);
-  std::set<std::pair<unsigned, unsigned>> distinct;
-  for (std::size_t c = 0; c < edges.cols(); ++c) {
-    const unsigned a = edges(0, c), b = edges(1, c);
-    const unsigned differ = a ^ b;
-    EXPECT_TRUE(differ == 1 || differ == 2 || differ == 4) << a << "-" << b << " is no cube edge";
-    EXPECT_TRUE(distinct.insert(std::minmax(a, b)).second) << a << "-" << b << " twice";
-    // The element running a -> b has the lower ID of the two holding the edge.
-    bool found = false;
+  // 3 e + j of the local edge j of element e that runs along column c, a -> b.
+  auto holder = [&](std::size_t c) {
     for (std::size_t e = 0; e < m.conn.cols(); ++e)
       for (unsigned j = 0; j < 3; ++j)
-        if (grids::edge(m.conn, e, j) == std::make_pair(a, b)) found = nb(j, e) > e;
-    EXPECT_TRUE(found) << a << "-" << b;
+        if (grids::edge(m.conn, e, j) == std::make_pair(edges(0, c), edges(1, c))) return 3 * e + j;
+    return SIZE_MAX;
+  };
+  std::set<std::pair<unsigned, unsigned>> distinct;
+  for (std::size_t c = 0; c < edges.cols(); ++c) {
+    const unsigned a = edges(0, c), b = edges(1, c), differ = a ^ b;
+    EXPECT_EQ(std::bitset<32>(differ).count(), 1u) << a << "-" << b << " is no cube edge";
+    EXPECT_TRUE(distinct.insert(std::minmax(a, b)).second) << a << "-" << b << " twice";
+    // The element running a -> b has the lower ID of the two holding the edge.
+    const std::size_t h = holder(c);
+    ASSERT_NE(h, SIZE_MAX) << a << "-" << b;
+    EXPECT_GT(nb(h % 3, h / 3), h / 3) << a << "-" << b;
   }
   // Columns come in the order of the lower element and its local edge.
   ASSERT_EQ(orvo::basekit::feature_edges(m.coords, m.conn, nb, 1.6, edges), 0);
   ASSERT_EQ(orvo::basekit::feature_edges(m.coords, m.conn, nb, 0.0, edges), 12);
   ASSERT_EQ(orvo::basekit::feature_edges(m.coords, m.conn, nb, -1.0, edges), 18);  // all
-  for (std::size_t c = 1; c < edges.cols(); ++c) {
-    auto holder = [&](std::size_t col) {
-      for (std::size_t e = 0; e < m.conn.cols(); ++e)
-        for (unsigned j = 0; j < 3; ++j)
-          if (grids::edge(m.conn, e, j) == std::make_pair(edges(0, col), edges(1, col)))
-            return 3 * e + j;
-      return std::size_t{0};
-    };
-    EXPECT_LT(holder(c - 1), holder(c));
-  }
+  for (std::size_t c = 1; c < edges.cols(); ++c) EXPECT_LT(holder(c - 1), holder(c)) << c;
 }
 
 TEST(FeatureEdges, ArgumentChecksInOrderAndRefusals) {

@@ -119,7 +119,9 @@ TEST(StructuredGrids, BilinearPatchesAndFieldsAreReproduced) {
                   0);
         ASSERT_EQ(h.size(), coords.cols());
         for (std::size_t k = 0; k < h.size(); ++k) {
-          EXPECT_TRUE(k >= s || h[k] == 1 + coords(0, k)) << k;  // the loop's sizes kept
+          if (k < s) {
+            EXPECT_EQ(h[k], 1 + coords(0, k)) << "the loop's size at " << k;
+          }
           const double l = 1 / (h[k] * h[k]);
           for (std::size_t r = 0; r < 3; ++r) EXPECT_NEAR(plane(r, k), (r != 1) * l, 1e-12 * l);
           for (std::size_t r = 0; r < 6; ++r)
@@ -140,7 +142,9 @@ TEST(StructuredGrids, BilinearPatchesAndFieldsAreReproduced) {
           EXPECT_GT(turn * shoelace(coords, cell, conn.rows()), 0.0) << pattern << " " << e;
         }
         expect_manifold(conn, 1, loop);
-        EXPECT_TRUE(m != 2 || pattern == 0 || pattern == 1 || got == want[pattern > 0]) << pattern;
+        if (m == 2 && (pattern < 0 || pattern == 2)) {
+          EXPECT_EQ(got, want[pattern > 0]) << "numbering, pattern " << pattern;
+        }
       }
 }
 
