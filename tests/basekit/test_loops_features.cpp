@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <bitset>
 #include <climits>
-#include <cstdint>
 #include <cmath>
+#include <cstdint>
 #include <set>
 #include <utility>
 #include <vector>
@@ -143,7 +143,9 @@ TEST(BoundaryLoops, ArgumentChecksAndRefusalsLeaveBothOutputsAsTheyCame) {
   ASSERT_EQ(starts.size(), 1u);
   EXPECT_EQ(starts[0], 0u);
 
-  const auto loops = [&](ids& a, ids& b) { return orvo::basekit::boundary_loops(m.conn, nb, a, b); };
+  const auto loops = [&](ids& a, ids& b) {
+    return orvo::basekit::boundary_loops(m.conn, nb, a, b);
+  };
   EXPECT_GE(sweep_restores(2, loops, n0, s0), 5);
 }
 

@@ -19,15 +19,17 @@ using ids = orvo::dense1D<unsigned, 8>;
 
 namespace {
 
-unsigned node_count(const grids::mesh& m) { return static_cast<unsigned>(m.coords.cols()); }
+unsigned node_count(const grids::mesh& m) {
+  return static_cast<unsigned>(m.coords.cols());
+}
 
 }  // namespace
 
 TEST(Neighbours, AgreeWithBruteForceOnGridsJitteredAndMixedMeshes) {
   const surfaces::mesh s = surfaces::geodesic_sphere(4);
   const grids::mesh cases[] = {grid(12, 9, 3),
-                               grid(14, 11, 3, 7, 0.3, true),  // random diagonals
-                               grid(13, 10, 4, 3, 0.2, true),  // quadrangles
+                               grid(14, 11, 3, 7, 0.3, true),    // random diagonals
+                               grid(13, 10, 4, 3, 0.2, true),    // quadrangles
                                grid(15, 12, 5, 11, 0.25, true),  // mixed T3/Q4
                                grid(1, 1, 3),
                                {s.coords, s.conn}};  // closed
@@ -83,8 +85,8 @@ TEST(Neighbours, ArgumentChecksAndRefusalsLeaveTheOutputAsItCame) {
   dense2D<unsigned> bad_id = snapshot(m.conn), max_in_row0 = snapshot(m.conn);
   bad_id(2, 4) = node_count(m);
   max_in_row0(0, 1) = UINT_MAX;
-  for (const dense2D<unsigned>& c : {dense2D<unsigned>(2, 3), dense2D<unsigned>(), bad_id,
-                                     max_in_row0}) {
+  for (const dense2D<unsigned>& c :
+       {dense2D<unsigned>(2, 3), dense2D<unsigned>(), bad_id, max_in_row0}) {
     dense2D<unsigned> out = snapshot(before);
     EXPECT_EQ(orvo::basekit::neighbours(c, node_count(m), out), -1) << c.rows();
     EXPECT_TRUE(same(out, before));
@@ -94,9 +96,10 @@ TEST(Neighbours, ArgumentChecksAndRefusalsLeaveTheOutputAsItCame) {
   EXPECT_EQ(orvo::basekit::neighbours(dense2D<unsigned>(4, 0), 3, out), 0);
   EXPECT_EQ(out.rows(), 4u);
   EXPECT_EQ(out.cols(), 0u);
-  EXPECT_GE(sweep_output(before, before, 0,
-                         [&](auto& o) { return orvo::basekit::neighbours(m.conn, node_count(m), o); }),
-            2);
+  EXPECT_GE(
+      sweep_output(before, before, 0,
+                   [&](auto& o) { return orvo::basekit::neighbours(m.conn, node_count(m), o); }),
+      2);
 }
 
 TEST(HomeElements, FirstHolderPerNodeAndNoneForNodesOutsideTheMesh) {
@@ -113,8 +116,8 @@ TEST(HomeElements, FirstHolderPerNodeAndNoneForNodesOutsideTheMesh) {
     EXPECT_EQ(home[v], first) << "node " << v;
   }
   const ids before{1, 2, 3};
-  for (const auto& [c, n] : {std::pair(dense2D<unsigned>(5, 2), 10u),
-                              std::pair(m.conn, node_count(m) - 1)}) {
+  for (const auto& [c, n] :
+       {std::pair(dense2D<unsigned>(5, 2), 10u), std::pair(m.conn, node_count(m) - 1)}) {
     ids kept = snapshot(before);
     EXPECT_EQ(orvo::basekit::home_elements(c, n, kept), -1) << n;
     EXPECT_TRUE(same(kept, before));

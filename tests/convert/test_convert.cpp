@@ -275,7 +275,9 @@ TEST(SplitIntoQ4, ChildrenTileTheirParentWithItsOrientation) {
 TEST(ConvertAndSplit, RefusedStorageRollsBack) {
   const mesh g = grid(3, 2);
   const M given = M::from_columns({{0, 1, 0}}), out0 = M::from_columns({{1, 2, 3, 0}});
-  auto convert = [&](dense2D<double>& x, M& q, M& t) { return convert_mixed(x, q, t, 1, 4, 1, given); };
+  auto convert = [&](dense2D<double>& x, M& q, M& t) {
+    return convert_mixed(x, q, t, 1, 4, 1, given);
+  };
   auto split = [&](dense2D<double>& x, M& q, M& t, M& out) {
     return split_into_Q4(x, q, t, given, out);
   };

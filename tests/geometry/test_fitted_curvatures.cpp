@@ -259,8 +259,8 @@ TEST(FittedCurvatures, ArgumentChecksAndRefusalsLeaveTheOutputAsItCame) {
   EXPECT_TRUE(same(out, D(8, nodes, 0.0)));
   // A refused call leaves the output as it came; the first one not refused gives the bits
   // of an unarmed call.
-  const int refused = sweep_output(
-      prior, prior, 0, [&](D& o) { return sk::fitted_curvatures(x, k, nb, 3, o); });
+  const int refused =
+      sweep_output(prior, prior, 0, [&](D& o) { return sk::fitted_curvatures(x, k, nb, 3, o); });
   EXPECT_GE(refused, 6);  // output, normals, flags, two adjacency arrays, stamps, ring growth
 }
 

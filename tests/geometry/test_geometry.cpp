@@ -203,8 +203,8 @@ TEST(MetricsGenAniso3d, EveryFailureChangesNothing) {
 surfaces::mesh wavy_with_extra_nodes() {
   surfaces::mesh g =
       surfaces::graph(6, true, [](double x, double y) { return 0.3 * std::sin(2 * x + y); });
-  return surfaces::extended(g, {{3, 3, 3}, {4, 3.5, 3}, {5, 4, 3}, {NAN, 0, 0}, {1e-160, 0, 0},
-                                {0, 1e-160, 0}});
+  return surfaces::extended(
+      g, {{3, 3, 3}, {4, 3.5, 3}, {5, 4, 3}, {NAN, 0, 0}, {1e-160, 0, 0}, {0, 1e-160, 0}});
 }
 
 // The connectivity with the given columns inserted before column `at`.

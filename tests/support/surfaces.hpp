@@ -32,8 +32,8 @@ inline mesh extended(const mesh& m, const std::vector<std::array<double, 3>>& pt
   mesh x{orvo::dense2D<double>(3, m.coords.cols() + pts.size()),
          orvo::dense2D<unsigned int>(3, m.conn.cols() + t.size() / 3)};
   for (std::size_t i = 0; i < 3 * x.coords.cols(); ++i)
-    x.coords(i % 3, i / 3) = i < 3 * m.coords.cols() ? m.coords(i % 3, i / 3)
-                                                     : pts[i / 3 - m.coords.cols()][i % 3];
+    x.coords(i % 3, i / 3) =
+        i < 3 * m.coords.cols() ? m.coords(i % 3, i / 3) : pts[i / 3 - m.coords.cols()][i % 3];
   for (std::size_t i = 0; i < 3 * x.conn.cols(); ++i)
     x.conn(i % 3, i / 3) = i < 3 * m.conn.cols() ? m.conn(i % 3, i / 3) : t[i - 3 * m.conn.cols()];
   return x;

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "orvo/dense.hpp"
@@ -69,6 +70,18 @@ template <class T, std::size_t A>
   return ::testing::AssertionSuccess();
 }
 
+// Arrays of two tuples alike one by one; a failure names the first that differs.
+template <class Tuple, std::size_t... I>
+::testing::AssertionResult same_at(const Tuple& a, const Tuple& b, std::index_sequence<I...>) {
+  ::testing::AssertionResult r = ::testing::AssertionSuccess();
+  ((r = r ? same(std::get<I>(a), std::get<I>(b)) << " (array " << I << ")" : r), ...);
+  return r;
+}
+template <class... T>
+::testing::AssertionResult same(const std::tuple<T...>& a, const std::tuple<T...>& b) {
+  return same_at(a, b, std::index_sequence_for<T...>{});
+}
+
 // A deep copy, for "nothing changed" checks.
 template <class Array>
 Array snapshot(const Array& a) {
@@ -90,6 +103,7 @@ std::vector<T> column(const orvo::dense2D<T>& a, std::size_t j) {
 // and leaves what an unarmed run leaves. Returns the number of runs refused.
 template <class Call, class... A>
 int sweep_restores(int code, Call call, const A&... entry) {
+  const auto start = std::make_tuple(snapshot(entry)...);
   auto done = std::make_tuple(snapshot(entry)...);
   EXPECT_EQ(std::apply(call, done), code) << "unarmed";
   return sweep_refusals([&](const refusal_point& p) {
@@ -98,9 +112,7 @@ int sweep_restores(int code, Call call, const A&... entry) {
     const int got = std::apply(call, copies);
     const bool fired = p.fired();
     EXPECT_EQ(got, fired ? -199 : code) << "refusal " << p.n();
-    auto as = [&](const auto& a, const auto& want) { EXPECT_TRUE(same(a, want)) << p.n(); };
-    std::apply([&](const auto&... c) { std::apply([&](const auto&... d) {
-      if (fired) (as(c, entry), ...); else (as(c, d), ...); }, done); }, copies);
+    EXPECT_TRUE(same(copies, fired ? start : done)) << "refusal " << p.n();
     return fired;
   });
 }

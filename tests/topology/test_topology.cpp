@@ -39,7 +39,9 @@ double oracle_quality(const double* p0, const double* p1, const double* p2, std:
 }
 
 // Counter-clockwise cells: triangles (3 rows), or quadrangles and triangle pairs (4 rows).
-U grid(unsigned nx, unsigned ny, unsigned rows) { return grids::grid(nx, ny, rows == 3 ? 3 : 5).conn; }
+U grid(unsigned nx, unsigned ny, unsigned rows) {
+  return grids::grid(nx, ny, rows == 3 ? 3 : 5).conn;
+}
 
 // Jittered nodes of grid(6, 5, 4), wavy in space, around non-convex node 8 and far node 20.
 X spoilt_nodes(std::size_t dim) {
@@ -132,7 +134,9 @@ TEST(SplitQ4, RefusedStorageLeavesOutputAndListsAsOnEntry) {
     return split_Q4_into_T3(x, c, 2, 2, 6, kept, split, o);
   };
   EXPECT_GE(sweep_restores(1, better, k, s, U(4, 1, 9)), 1);
-  EXPECT_GE(sweep_restores(1, [&](U& o) { return split_Q4_into_T3(x, c, o); }, U(3, 1, 9)), 1);
+  EXPECT_GE(sweep_restores(
+                1, [&](U& o) { return split_Q4_into_T3(x, c, o); }, U(3, 1, 9)),
+            1);
 }
 
 TEST(SplitQ4, BetterDiagonalFromAnyStartAndAreasConserved) {
