@@ -21,6 +21,7 @@ using namespace surfkit_testing;
 namespace sk = orvo::surfkit;
 using D = orvo::dense2D<double>;
 using cols = orvo::dense2D<unsigned>;
+using surfaces::along;
 constexpr unsigned none = UINT_MAX;
 
 D fitted(const surfaces::mesh& m, unsigned rings = 2, int code = 0) {
@@ -30,11 +31,6 @@ D fitted(const surfaces::mesh& m, unsigned rings = 2, int code = 0) {
   EXPECT_EQ(out.rows(), 8u);
   EXPECT_EQ(out.cols(), m.coords.cols());
   return out;
-}
-
-// |rows r .. r+2 of column j . v| for a unit v.
-double along(const D& k, std::size_t r, std::size_t j, const std::array<double, 3>& v) {
-  return std::fabs(k(r, j) * v[0] + k(r + 1, j) * v[1] + k(r + 2, j) * v[2]);
 }
 
 // Rows 0-2 and 3-5 of column j: unit, perpendicular to each other and to the unit normal n.

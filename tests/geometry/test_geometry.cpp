@@ -297,10 +297,6 @@ TEST(PrincipalCurvatures, ExactRingOnACylinderConvergingOnASaddle) {
   // orientation, curved one way only (D1 along the axis, D2 around it); a feature edge
   // drops its bend, so marking one of a node's two axial spokes halves it.
   const double limit = -(M_PI / 12) / std::sin(M_PI / 12) / 1.5;
-  // |rows r .. r+2 of column j . (x, y, z)| / |(x, y, z)|.
-  auto along = [](const D& a, std::size_t r, std::size_t j, double x, double y, double z) {
-    return std::fabs(a(r, j) * x + a(r + 1, j) * y + a(r + 2, j) * z) / std::hypot(x, y, z);
-  };
   surfaces::mesh c = surfaces::structured(
       [](double s, double t) {
         return std::array<double, 3>{1.5 * std::cos(2 * M_PI * s), 1.5 * std::sin(2 * M_PI * s), t};
@@ -312,8 +308,9 @@ TEST(PrincipalCurvatures, ExactRingOnACylinderConvergingOnASaddle) {
     for (std::size_t j = 12; j < 8 * 12; ++j) {  // off the end rings
       EXPECT_NEAR(k(6, j), mirror * 2.0 / 3.0 * limit, 1e-13) << j;
       EXPECT_NEAR(k(7, j), 0.0, 1e-13);
-      EXPECT_NEAR(along(k, 0, j, 0, 0, 1) + along(k, 3, j, -c.coords(1, j), c.coords(0, j), 0), 2,
-                  1e-13);
+      EXPECT_NEAR(surfaces::along(k, 0, j, {0, 0, 1}), 1, 1e-13) << "D1 along the axis, " << j;
+      EXPECT_NEAR(surfaces::along(k, 3, j, {-c.coords(1, j), c.coords(0, j), 0}), 1, 1e-13)
+          << "D2 around the axis, " << j;
     }
     sk::flip(c.conn);
   }
@@ -331,7 +328,8 @@ TEST(PrincipalCurvatures, ExactRingOnACylinderConvergingOnASaddle) {
     const double err = std::fabs(std::fabs(K(6, c)) - 1);
     EXPECT_LT(err, saddle) << m;
     saddle = err;
-    EXPECT_NEAR(along(K, row, c, 0, 1, 0) + along(K, 3 - row, c, 1, 0, 0), 2.0, 1e-9);
+    EXPECT_NEAR(surfaces::along(K, row, c, {0, 1, 0}), 1, 1e-9) << "+1 along y, " << m;
+    EXPECT_NEAR(surfaces::along(K, 3 - row, c, {1, 0, 0}), 1, 1e-9) << "-1 along x, " << m;
   }
   EXPECT_LT(saddle, 0.2);
 }
@@ -339,8 +337,7 @@ TEST(PrincipalCurvatures, ExactRingOnACylinderConvergingOnASaddle) {
 TEST(PrincipalCurvatures, TheLargestCurvaturesEigenvectorLiesAlongTheLeastBending) {
   // Torus R = 3, r = 1, outward, patches of radius 0.7, at the outer equator (4, 0, 0): the
   // curvature of largest absolute value is the one across the tube (-1 / r), yet rows 0-2,
-  // the normal-cycle
-  // tensor's eigenvector for it, run along the tube (y), where the surface bends least;
+  // the normal-cycle tensor's eigenvector for it, run along the tube (y), where it bends least;
   // rows 3-5 run across the tube (z), row 7 is the smaller curvature along the tube.
   const D k = curvatures(surfaces::torus(60, 24, 3.0, 1.0), 0.7);
   EXPECT_NEAR(k(6, 0), -0.87, 0.02);  // most of -1 / r

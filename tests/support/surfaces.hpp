@@ -39,6 +39,13 @@ inline mesh extended(const mesh& m, const std::vector<std::array<double, 3>>& pt
   return x;
 }
 
+// |rows r .. r+2 of column j of `k` . v| / |v|: 1 where those rows run along v.
+inline double along(const orvo::dense2D<double>& k, std::size_t r, std::size_t j,
+                    const std::array<double, 3>& v) {
+  return std::fabs(k(r, j) * v[0] + k(r + 1, j) * v[1] + k(r + 2, j) * v[2]) /
+         std::hypot(v[0], v[1], v[2]);
+}
+
 // Entry (j, e): the element across the edge of e opposite local node j, UINT_MAX on the
 // boundary (and on edges held by more than two elements).
 inline orvo::dense2D<unsigned int> neighbours(const orvo::dense2D<unsigned int>& conn) {

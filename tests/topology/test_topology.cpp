@@ -209,9 +209,7 @@ TEST(QualitySplit, ThresholdsCriteriaAndListsPartitioningTheElements) {
         U out = U::from_columns({{5, 6, 7, 8}});
         const int cut = split_Q4_into_T3(spoilt_nodes(dim), conn, threshold, threshold, criterion,
                                          kept, split, out);
-        EXPECT_TRUE(kept[0] == 99999);
-        EXPECT_TRUE(kept[1] == N);
-        EXPECT_TRUE(split[0] == N - 1);
+        EXPECT_EQ((V{kept[0], kept[1], split[0]}), (V{99999, N, N - 1})) << "entries on entry";
         const V k(kept.begin() + 2, kept.end()), s(split.begin() + 1, split.end());
         ASSERT_EQ(cut, int(s.size()));
         std::set<unsigned> all(k.begin(), k.end());  // each element once
