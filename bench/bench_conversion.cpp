@@ -5,43 +5,15 @@
 
 #include <cstdlib>
 
+#include "inputs.hpp"
 #include "orvo/surfkit.hpp"
 
 namespace {
 
 using orvo::dense2D;
 
-struct grid {
-  dense2D<double> coords;
-  dense2D<unsigned> quads, tris;
-};
-
-grid make_grid(unsigned n, bool triangles) {
-  grid g;
-  g.coords.resize(2, static_cast<std::size_t>(n + 1) * (n + 1));
-  for (unsigned j = 0; j <= n; ++j)
-    for (unsigned i = 0; i <= n; ++i) {
-      g.coords(0, j * (n + 1) + i) = i;
-      g.coords(1, j * (n + 1) + i) = j;
-    }
-  const std::size_t cells = static_cast<std::size_t>(n) * n;
-  if (triangles)
-    g.tris.resize(3, 2 * cells);
-  else
-    g.quads.resize(4, cells);
-  std::size_t c = 0;
-  for (unsigned j = 0; j < n; ++j)
-    for (unsigned i = 0; i < n; ++i, ++c) {
-      const unsigned a = j * (n + 1) + i, b = a + 1, d = a + n + 1, e = d + 1;
-      if (triangles) {
-        g.tris(0, 2 * c) = a, g.tris(1, 2 * c) = b, g.tris(2, 2 * c) = e;
-        g.tris(0, 2 * c + 1) = a, g.tris(1, 2 * c + 1) = e, g.tris(2, 2 * c + 1) = d;
-      } else {
-        g.quads(0, c) = a, g.quads(1, c) = b, g.quads(2, c) = e, g.quads(3, c) = d;
-      }
-    }
-  return g;
-}
+using bench_inputs::grid;
+using bench_inputs::make_grid;
 
 grid deep(const grid& g) {
   grid d;

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "inputs.hpp"
 #include "orvo/surfkit.hpp"
 
 namespace {
@@ -18,19 +19,11 @@ constexpr std::size_t edges = 100000;
 constexpr unsigned layers = 100;
 
 dense2D<double> polyline(std::size_t rows) {
-  dense2D<double> x(rows, edges + 1);
-  for (std::size_t n = 0; n <= edges; ++n) {
-    x(0, n) = 1.0 + 1e-4 * n;
-    x(1, n) = 0.1 * std::sin(1e-3 * n);
-    if (rows == 3) x(2, n) = 0;
-  }
-  return x;
+  return bench_inputs::polyline(rows, edges);
 }
 
 dense2D<unsigned> segments() {
-  dense2D<unsigned> e(2, edges);
-  for (std::size_t j = 0; j < edges; ++j) e(0, j) = unsigned(j), e(1, j) = unsigned(j + 1);
-  return e;
+  return bench_inputs::segments(edges);
 }
 
 // One sweep per iteration into fresh outputs; reports new nodes per second.
@@ -106,6 +99,30 @@ void copy_reference(benchmark::State& state, std::size_t rows, std::size_t cell_
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * layers * (edges + 1));
 }
+
+// The floor of the target: fresh arrays of the sweep's output size, allocated and every
+// entry written once (a fill, no source to read).
+void write_reference(benchmark::State& state, std::size_t rows, std::size_t cell_rows,
+                     std::size_t cells_per_edge_layer) {
+  const std::size_t nodes = (edges + 1) * (layers + 1);
+  for (auto _ : state) {
+    dense2D<double> x(rows, nodes, 1.0);
+    dense2D<unsigned> s(cell_rows, edges * layers * cells_per_edge_layer, 7u);
+    benchmark::DoNotOptimize(x.data());
+    benchmark::DoNotOptimize(s.data());
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * layers * (edges + 1));
+}
+
+void BM_WriteReferencePlaneQ4(benchmark::State& state) {
+  write_reference(state, 2, 4, 1);
+}
+BENCHMARK(BM_WriteReferencePlaneQ4)->Unit(benchmark::kMillisecond);
+
+void BM_WriteReferenceSpaceQ4(benchmark::State& state) {
+  write_reference(state, 3, 4, 1);
+}
+BENCHMARK(BM_WriteReferenceSpaceQ4)->Unit(benchmark::kMillisecond);
 
 void BM_CopyReferencePlaneQ4(benchmark::State& state) {
   copy_reference(state, 2, 4, 1);

@@ -7,6 +7,7 @@
 #include <random>
 #include <vector>
 
+#include "inputs.hpp"
 #include "metric/metric_algebra.hpp"
 #include "orvo/surfkit.hpp"
 
@@ -16,21 +17,7 @@ using orvo::dense1D;
 using orvo::dense2D;
 namespace detail = orvo::surfkit::detail;
 
-// The unit square's loop with m = n segments per side.
-void square_loop(unsigned m, dense2D<double>& coords, dense1D<unsigned int, 8>& loop) {
-  const unsigned count = 4 * m;
-  coords.resize(2, count);
-  loop.resize(count + 1);
-  for (unsigned k = 0; k < count; ++k) {
-    const unsigned side = k / m, t = k % m;
-    const double s = double(t) / m;
-    const double x[4] = {s, 1, 1 - s, 0}, y[4] = {0, s, 1, 1 - s};
-    coords(0, k) = x[side];
-    coords(1, k) = y[side] + 0.1 * std::sin(6 * x[side]);
-    loop[k] = k;
-  }
-  loop[count] = 0;
-}
+using bench_inputs::square_loop;
 
 void BM_StructuredMeshQ4(benchmark::State& state) {
   const auto m = static_cast<unsigned>(state.range(0));

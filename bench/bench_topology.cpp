@@ -5,44 +5,13 @@
 #include <cmath>
 #include <utility>
 
+#include "inputs.hpp"
 #include "orvo/surfkit.hpp"
 
 namespace {
 
-struct mesh {
-  orvo::dense2D<double> coords;
-  orvo::dense2D<unsigned> conn;
-  orvo::dense2D<unsigned> neighbours;
-};
-
-// A wavy surface grid of about n quadrangles, with its neighbour matrix.
-mesh quad_surface(std::size_t n) {
-  const auto nx = static_cast<unsigned>(std::sqrt(static_cast<double>(n)));
-  const auto ny = static_cast<unsigned>(n / nx);
-  mesh m;
-  m.coords.resize(3, std::size_t{nx + 1} * (ny + 1));
-  for (unsigned j = 0; j <= ny; ++j)
-    for (unsigned i = 0; i <= nx; ++i) {
-      const std::size_t p = std::size_t{j} * (nx + 1) + i;
-      m.coords(0, p) = i + 0.3 * std::sin(1.3 * j);
-      m.coords(1, p) = j + 0.2 * std::cos(0.7 * i);
-      m.coords(2, p) = 0.5 * std::sin(0.21 * i) * std::cos(0.17 * j);
-    }
-  m.conn.resize(4, std::size_t{nx} * ny);
-  m.neighbours.resize(4, std::size_t{nx} * ny, UINT_MAX);
-  for (unsigned j = 0; j < ny; ++j)
-    for (unsigned i = 0; i < nx; ++i) {
-      const std::size_t e = std::size_t{j} * nx + i;
-      const unsigned a = j * (nx + 1) + i;
-      const unsigned k[4] = {a, a + 1, a + nx + 2, a + nx + 1};
-      for (int r = 0; r < 4; ++r) m.conn(r, e) = k[r];
-      if (j > 0) m.neighbours(0, e) = static_cast<unsigned>(e - nx);
-      if (i + 1 < nx) m.neighbours(1, e) = static_cast<unsigned>(e + 1);
-      if (j + 1 < ny) m.neighbours(2, e) = static_cast<unsigned>(e + nx);
-      if (i > 0) m.neighbours(3, e) = static_cast<unsigned>(e - 1);
-    }
-  return m;
-}
+using mesh = bench_inputs::quad_mesh;
+using bench_inputs::quad_surface;
 
 void quality_split(benchmark::State& state, int criterion) {
   const mesh m = quad_surface(static_cast<std::size_t>(state.range(0)));

@@ -463,6 +463,32 @@ class dense2D {
     cols_ = cols;
     return true;
   }
+  // Grows to rows x cols, the entries the new extent exposes left for the caller to
+  // write: their values are unspecified until then. For an output about to be written
+  // whole, so that it is not written twice. Only new columns may be exposed: the row
+  // count stays, or the array has no column yet. False (nothing changed) when refused or
+  // when that does not hold.
+  bool resize_for_overwrite(std::size_t rows, std::size_t cols) {
+    if (cols < cols_ || (rows != rows_ && cols_ != 0)) return false;
+    if (rows == 0 || cols == 0 || (rows == rows_ && cols == cols_)) return resize(rows, cols);
+    if (fits(rows, cols, false)) {
+      rows_ = rows;
+      cols_ = cols;
+      return true;
+    }
+    const std::size_t new_ld = rows;
+    if (new_ld > std::numeric_limits<std::size_t>::max() / cols) return false;
+    storage* s = storage::make(new_ld * cols);
+    if (!s) return false;
+    if (cols_ != 0) {
+      if (ld_ == new_ld)
+        std::memcpy(s->data(), data(), cols_ * ld_ * sizeof(T));
+      else
+        for (std::size_t c = 0; c < cols_; ++c)
+          std::memcpy(s->data() + c * new_ld, data() + c * ld_, rows_ * sizeof(T));
+    }
+    return adopt(s, new_ld, rows, cols);
+  }
   // Room for rows x cols without a further request; extent and contents unchanged.
   bool reserve(std::size_t rows, std::size_t cols) {
     if (rows == 0 || cols == 0) return true;
@@ -508,6 +534,38 @@ class dense2D {
     if (!s) return false;
     T* d = s->data();
     const std::size_t kr = std::min(rows, rows_), kc = std::min(cols, cols_);
+    if (kr == rows && kr == ld_ && new_ld == ld_) {
+      // Same layout: the kept columns are one block, the new ones follow it.
+      if (kc) std::memcpy(d, data(), kc * ld_ * sizeof(T));
+      std::fill(d + kc * new_ld, d + cols * new_ld, v);
+    } else if (kr <= 4) {
+      // Short columns (connectivities, plane and space points): a call per column would
+      // cost more than the entries it moves.
+      const T* from = data();
+      for (std::size_t c = 0; c < cols; ++c) {
+        T* col = d + c * new_ld;
+        std::size_t r = 0;
+        if (c < kc)
+          for (; r < kr; ++r) col[r] = from[c * ld_ + r];
+        for (; r < rows; ++r) col[r] = v;
+      }
+    } else {
+      relayout_columns(d, rows, cols, kr, kc, new_ld, v);
+    }
+    return adopt(s, new_ld, rows, cols);
+  }
+  // Takes fresh storage s, already holding the entries, as the array's.
+  bool adopt(storage* s, std::size_t new_ld, std::size_t rows, std::size_t cols) noexcept {
+    store_ = s;
+    offset_ = 0;
+    ld_ = new_ld;
+    rows_ = rows;
+    cols_ = cols;
+    return true;
+  }
+  // Column by column into d (ld new_ld): the kept kr x kc block copied, the rest v.
+  void relayout_columns(T* d, std::size_t rows, std::size_t cols, std::size_t kr, std::size_t kc,
+                        std::size_t new_ld, T v) {
     for (std::size_t c = 0; c < cols; ++c) {
       T* col = d + c * new_ld;
       if (c < kc) {
@@ -517,12 +575,6 @@ class dense2D {
         std::fill(col, col + rows, v);
       }
     }
-    store_ = s;
-    offset_ = 0;
-    ld_ = new_ld;
-    rows_ = rows;
-    cols_ = cols;
-    return true;
   }
 
   Ptr<storage> store_;

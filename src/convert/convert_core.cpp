@@ -258,7 +258,9 @@ int convert(dense2D<double>& coords, dense2D<unsigned int>& quads, dense2D<unsig
   const u64 quad_end = add_interiors(edge_end, q, nq);
   const u64 count = add_interiors(quad_end, t, nt);
   if (count >= count_limit) return storage_refused;
-  if (!coords.resize(coords.rows(), count)) return storage_refused;
+  // Every new column is written below (edge nodes of new edges, then the interiors), so
+  // the coordinates grow without a first fill.
+  if (!coords.resize_for_overwrite(coords.rows(), count)) return storage_refused;
 
   if (e) place_edge_nodes(coords, table, e, n);
   if (q) place_quadrangle_interiors(coords, quads, e, m, edge_end);

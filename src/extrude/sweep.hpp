@@ -190,13 +190,21 @@ int sweep(dense2D<double>& coords, const dense2D<unsigned int>& line,
   std::vector<double> sources(static_cast<std::size_t>(nd) * tf.width());
 
   // The surface goes back to its entry column count, at the row count it has by then.
+  // Where every new entry is written below (the row counts stay, and a copy writes every
+  // coordinate row), the arrays grow without a first fill: the output is written once.
   extent_guard<dense2D<unsigned int>> surface_back(surface, restore::columns);
-  if (!surface.resize(cell_rows, static_cast<std::size_t>(cell_cols), UINT_MAX))
+  const bool new_columns_only = surface.rows() == cell_rows || surface.cols() == 0;
+  if (!(new_columns_only
+            ? surface.resize_for_overwrite(cell_rows, static_cast<std::size_t>(cell_cols))
+            : surface.resize(cell_rows, static_cast<std::size_t>(cell_cols), UINT_MAX)))
     return storage_refused;
   emit_cells(surface, line, table, n_old, m_old, layers, sp);
 
   if (layers > 0) {
-    if (!coords.resize(tf.node_rows(coords.rows()), static_cast<std::size_t>(node_cols), 0.0))
+    const std::size_t node_rows = tf.node_rows(coords.rows());
+    const bool whole = node_rows == coords.rows() && node_rows == tf.width();
+    if (!(whole ? coords.resize_for_overwrite(node_rows, static_cast<std::size_t>(node_cols))
+                : coords.resize(node_rows, static_cast<std::size_t>(node_cols), 0.0)))
       return storage_refused;
     // The enlargement may have moved the storage: read the sources only now.
     place_layers(coords, table, n_old, layers, sp, tf, sources);

@@ -93,6 +93,10 @@ class point_locator {
   const double* node(std::uint64_t n) const noexcept {
     return n < nodes_ ? xy_ + n * xy_ld_ : nullptr;
   }
+  // True when a triangle holds node n. Needs build().
+  bool is_corner(std::uint64_t n) const noexcept {
+    return n + 1 < around_start_.size() && around_start_[n + 1] > around_start_[n];
+  }
   // Node in row r of triangle t.
   std::uint32_t corner(std::uint32_t t, unsigned r) const noexcept { return tri_[t * tri_ld_ + r]; }
 

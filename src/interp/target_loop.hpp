@@ -1,6 +1,7 @@
-// The loop both interpolation exports run over their targets: the point locator built
-// over the background mesh, then every target without a home, in list order, either
-// found inside a triangle or handed the nearest node that has a home.
+// The loop interpolate_metrics runs over its targets: the point locator built over the
+// background mesh, then every target without a home, in list order, either found inside
+// a triangle or handed the nearest node that has a home. (interpolate visits its targets
+// in a spatial order instead: its values do not depend on one another.)
 #pragma once
 
 #include <algorithm>

@@ -12,11 +12,17 @@
 //
 // S is equilibrated by its diagonal before the decomposition so that metrics with very
 // different sizes along the axes keep their small eigenvalues accurately.
+//
+// The reduction is made in closed form whenever S is comfortably regular (the common case,
+// and about ten times faster than two LAPACK calls); the eigen-decompositions below serve
+// the singular and nearly singular sums, where which directions count as constrained has
+// to be decided.
 #include <algorithm>
 #include <cmath>
 #include <limits>
 
 #include "common/lapack.hpp"
+#include "metric/metric_intersection.hpp"
 #include "orvo/basekit.hpp"
 
 namespace orvo::basekit {
@@ -61,7 +67,17 @@ metric3 sum(const metric3& a, const metric3& b) {
   return s;
 }
 
-metric3 intersect(const metric3& a, const metric3& b) {
+}  // namespace
+}  // namespace orvo::basekit
+
+namespace orvo::surfkit::detail {
+
+symmetric_fixed<double, 3> intersect_by_decomposition(const symmetric_fixed<double, 3>& a,
+                                                      const symmetric_fixed<double, 3>& b) {
+  using basekit::pack;
+  using basekit::range_tolerance;
+  using basekit::sum;
+  using metric3 = symmetric_fixed<double, 3>;
   const metric3 s = sum(a, b);
   // Indices that S constrains at all (a positive semi-definite S with a zero diagonal
   // entry has that whole row and column zero, and so have A and B).
@@ -82,7 +98,7 @@ metric3 intersect(const metric3& a, const metric3& b) {
   for (int j = 0; j < n; ++j)
     for (int i = 0; i < n; ++i) st[i + n * j] = entry(s, idx[i], idx[j]) / (dinv[i] * dinv[j]);
   pack(st, n, sp);
-  if (surfkit::detail::dspev(n, sp, sigma, U) != 0) return s;
+  if (dspev(n, sp, sigma, U) != 0) return s;
   const double top = sigma[n - 1];
   if (!(top > 0.0)) return s;
   int first = 0;  // eigenvalues ascending: keep the columns first .. n - 1
@@ -122,7 +138,7 @@ metric3 intersect(const metric3& a, const metric3& b) {
   reduce(a, ar);
   reduce(b, br);
   pack(ar, r, apk);
-  if (surfkit::detail::dspev(r, apk, alpha, V) != 0) return s;
+  if (dspev(r, apk, alpha, V) != 0) return s;
   // omega_k = max(alpha_k, beta_k), beta_k = v_k' B' v_k.
   double omega[3];
   for (int k = 0; k < r; ++k) {
@@ -146,6 +162,17 @@ metric3 intersect(const metric3& a, const metric3& b) {
       out(static_cast<std::size_t>(i), static_cast<std::size_t>(j)) = t;
     }
   return out;
+}
+
+}  // namespace orvo::surfkit::detail
+
+namespace orvo::basekit {
+namespace {
+
+metric3 intersect(const metric3& a, const metric3& b) {
+  metric3 out;
+  if (surfkit::detail::intersect_closed_form(a, b, out)) return out;
+  return surfkit::detail::intersect_by_decomposition(a, b);
 }
 
 }  // namespace

@@ -170,3 +170,31 @@ TEST(Dense1D, SharingResizeAndDeepCopy) {
   d[0] = 9.0;
   EXPECT_EQ(w[0], 2.5);
 }
+
+TEST(Dense2D, ResizeForOverwriteExposesOnlyNewColumnsAndKeepsTheOldOnes) {
+  dense2D<double> a = numbered(3, 4);
+  a.resize(3, 2);  // room for 4 columns stays: growing back makes no request
+  st::refuse_nth_request(1);
+  EXPECT_TRUE(a.resize_for_overwrite(3, 4));
+  EXPECT_TRUE(st::refusal_pending()) << "served from the room already held";
+  st::refuse_nth_request(0);
+  EXPECT_TRUE(keeps_numbering(a, 3, 2));
+  // Growing past the room moves the old columns, then every new column can be written.
+  EXPECT_TRUE(a.resize_for_overwrite(3, 1000));
+  EXPECT_EQ(a.cols(), 1000u);
+  EXPECT_TRUE(keeps_numbering(a, 3, 2));
+  // A row count that would expose entries of old columns is refused, nothing changed.
+  EXPECT_FALSE(a.resize_for_overwrite(4, 1000));
+  EXPECT_FALSE(a.resize_for_overwrite(3, 10));
+  EXPECT_EQ(a.rows(), 3u);
+  EXPECT_EQ(a.cols(), 1000u);
+  // An array without columns takes any row count.
+  dense2D<unsigned> b;
+  EXPECT_TRUE(b.resize_for_overwrite(4, 5));
+  EXPECT_EQ(b.rows(), 4u);
+  EXPECT_EQ(b.ld(), 4u);
+  // Refused storage leaves the array as it was.
+  st::refuse_nth_request(1);
+  EXPECT_FALSE(b.resize_for_overwrite(4, 50));
+  EXPECT_EQ(b.cols(), 5u);
+}

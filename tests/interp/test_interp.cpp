@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "interp/point_locator.hpp"
+#include "interp/spatial_order.hpp"
 #include "orvo/surfkit/frame.hpp"
 #include "orvo/surfkit/interp.hpp"
 #include "support/testing.hpp"
@@ -432,5 +433,102 @@ TEST(InterpolationExports, RefusedStorageReturnsWithTheFieldUnchanged) {
       return fired;
     });
     EXPECT_GT(refused, 2);
+  }
+}
+
+TEST(InterpolationOrder, SpatialOrderVisitsEveryTargetWithoutHomeOnce) {
+  // A permutation of the targets without a home, repeats included, points sharing a cell
+  // in list order, non-finite points first; consecutive points mostly close.
+  background b = grid(8, 0.25, 5000);
+  ids targets;
+  for (unsigned id = b.nodes; id < b.xy.cols(); ++id) targets.push_back(id);
+  targets.push_back(b.nodes + 7);  // a repeat, last in the list
+  targets.push_back(3);            // a background node: has a home, left out
+  b.xy(0, b.nodes + 11) = NAN;
+  dense1D<orvo::surfkit::detail::visit, 8> order;
+  ASSERT_TRUE(orvo::surfkit::detail::spatial_order(b.xy, targets, b.home, order));
+  ASSERT_EQ(order.size(), targets.size() - 1);
+  EXPECT_EQ(order[0].node, b.nodes + 11) << "the non-finite point comes first";
+  std::vector<int> seen(targets.size(), 0);
+  double jumps = 0;
+  for (std::size_t k = 0; k < order.size(); ++k) {
+    const auto& v = order[k];
+    ASSERT_LT(v.position, targets.size());
+    ++seen[v.position];
+    EXPECT_EQ(v.node, targets[v.position]);
+    if (k > 1) jumps += std::hypot(v.x - order[k - 1].x, v.y - order[k - 1].y);
+  }
+  for (std::size_t n = 0; n + 1 < targets.size(); ++n) EXPECT_EQ(seen[n], 1) << n;
+  EXPECT_EQ(seen[targets.size() - 1], 0);
+  // The two copies of the repeated point share a cell: list order between them.
+  std::size_t first = 0, second = 0;
+  for (std::size_t k = 0; k < order.size(); ++k)
+    if (order[k].node == b.nodes + 7) (order[k].position == 7 ? first : second) = k;
+  EXPECT_LT(first, second);
+  // Random points over an area of 1.6^2 visited one by one: the mean step is a few times
+  // the point spacing (about 0.023), far below the mean step of list order (about 0.8).
+  EXPECT_LT(jumps / static_cast<double>(order.size()), 0.1);
+}
+
+TEST(InterpolationOrder, EveryTargetInsideTakesTheBlendOfATriangleHoldingIt) {
+  // A field that is not affine: a target's value tells which triangle it came from. Every
+  // target inside gets the blend of one of the triangles holding it (on a shared edge any
+  // of them), whichever triangle the walk started from.
+  background b = grid(12, 0.2, 3000);
+  const unsigned n = b.xy.cols();
+  dense2D<double> f(1, n, 0.0);
+  auto value = [](const double* p) { return std::sin(9 * p[0]) * std::cos(7 * p[1]); };
+  for (unsigned id = 0; id < b.nodes; ++id) f(0, id) = value(b.at(id));
+  ASSERT_EQ(interpolate(b.xy, b.conn, b.nb, b.home, f, b.targets), 0);
+  unsigned checked = 0;
+  for (unsigned id = b.nodes; id < n; ++id) {
+    if (!inside(b, no_id, b.at(id), 0)) continue;
+    ++checked;
+    double closest = INFINITY;
+    for (unsigned t = 0; t < b.conn.cols(); ++t) {
+      if (!inside(b, t, b.at(id), 1e-6)) continue;
+      const auto [w0, w1] = orvo::surfkit::detail::local_coords(
+          b.at(b.conn(0, t)), b.at(b.conn(1, t)), b.at(b.conn(2, t)), b.at(id));
+      const double blend =
+          w0 * f(0, b.conn(0, t)) + w1 * f(0, b.conn(1, t)) + (1 - w0 - w1) * f(0, b.conn(2, t));
+      closest = std::fmin(closest, std::fabs(blend - f(0, id)));
+    }
+    EXPECT_LT(closest, 1e-12) << "target " << id;
+  }
+  EXPECT_GT(checked, 1000u);
+}
+
+TEST(InterpolationOrder, ATargetThatIsACornerIsReadWithItsValueAtThatPointOfTheList) {
+  // Node c of the background mesh is listed as a target (home UINT_MAX) next to a target
+  // inside a triangle holding c: values are written in list order, each from the values
+  // as they are at that point of the list, whatever order the targets are located in.
+  background b = grid(4, 0.0, 1);
+  const unsigned c = 6, inner = b.nodes;  // node 6 is (0.25, 0.25), an interior node
+  b.xy(0, inner) = 0.27, b.xy(1, inner) = 0.26;
+  b.home[c] = UINT_MAX;
+  b.xy(0, c) = 0.25, b.xy(1, c) = 0.25;
+  dense1D<double, 8> start(b.xy.cols(), 0.0);
+  for (unsigned id = 0; id < b.nodes; ++id) start[id] = b.at(id)[0] * b.at(id)[0];
+  start[c] = 5.0;  // far from the blend of its neighbours
+  for (const bool corner_first : {true, false}) {
+    ids order;
+    order.push_back(corner_first ? c : inner);
+    order.push_back(corner_first ? inner : c);
+    dense1D<double, 8> g = snapshot(start);
+    ASSERT_EQ(interpolate(b.xy, b.conn, b.nb, b.home, g, order), 0);
+    // Recomputed by hand in list order.
+    dense1D<double, 8> want = snapshot(start);
+    for (unsigned target : {order[0], order[1]}) {
+      unsigned tri = no_id;  // any triangle holding the target gives its value here
+      for (unsigned t = 0; t < b.conn.cols() && tri == no_id; ++t)
+        if (inside(b, t, b.at(target), 0)) tri = t;
+      ASSERT_NE(tri, no_id);
+      const auto [w0, w1] = orvo::surfkit::detail::local_coords(
+          b.at(b.conn(0, tri)), b.at(b.conn(1, tri)), b.at(b.conn(2, tri)), b.at(target));
+      want[target] = w0 * want[b.conn(0, tri)] + w1 * want[b.conn(1, tri)] +
+                     (1 - w0 - w1) * want[b.conn(2, tri)];
+    }
+    EXPECT_NEAR(g[inner], want[inner], 1e-12) << (corner_first ? "corner first" : "inner first");
+    EXPECT_NEAR(g[c], want[c], 1e-12) << (corner_first ? "corner first" : "inner first");
   }
 }

@@ -9,7 +9,8 @@
 ///    opposite local node i, UINT_MAX on the boundary.
 ///  - home: \#nodes entries: a triangle holding the node, UINT_MAX for a target.
 ///  - targets: node IDs to compute, in processing order (repeats are processed again).
-///  - Deterministic: the walk's random source is made per call, seeded with 1.
+///  - Deterministic: the walk's random source is made per call, seeded with 1, and draws in
+///    the order the targets are located.
 ///  - Throws nothing: all scratch is taken before the first target is written, from
 ///    storage whose refusal gives -199.
 #pragma once
@@ -21,12 +22,20 @@
 namespace orvo::surfkit {
 
 /// Carries a nodal field onto target nodes. Each target whose home entry is UINT_MAX gets
-/// the barycentric blend of the values at the corners of the background triangle holding
-/// it (found by a walk from a nearby node, 1e-6 relative tolerance; when the walks leave
-/// the mesh, every triangle holding the nearest node is tested too, so that parts of the
-/// mesh touching only at a node do not hide a triangle from it); a target in no triangle
-/// gets an exact copy of the values of the nearest node that has a home triangle, and
-/// keeps its value when there is none. Targets are processed in list order, in place.
+/// the barycentric blend of the values at the corners of a background triangle holding
+/// it (1e-6 relative tolerance; when the walks leave the mesh, every triangle holding the
+/// nearest node is tested too, so that parts of the mesh touching only at a node do not
+/// hide a triangle from it); a target in no triangle gets an exact copy of the values of
+/// the nearest node that has a home triangle, and keeps its value when there is none.
+/// Targets are located in a spatial order (the Z-order of a grid of about one cell per four
+/// targets over their bounding box; list order within a cell), each walk starting from the
+/// triangle found for the target located before when that one lies within eight of its
+/// sizes, else from the home triangle of a node near the target; the walk's random draws
+/// follow that order. A target on an edge or node shared by several triangles may thus
+/// take any of them: the values agree up to rounding. Values are written in place; in
+/// list order when some target is also a corner of the background mesh (it is then read
+/// with the value it has at that point of the list), else as they are found, which gives
+/// the same values.
 /// @param coordinates,connectivity,neighbours,home,targets  see the file description.
 /// @param field  \#components by \#nodes (any number of rows), read and written.
 /// @return
@@ -40,9 +49,10 @@ namespace orvo::surfkit {
 ///  - -199: storage refused (the field unchanged).
 ///
 /// Cost: O(\#triangles) for the node quadtree and the triangles around each node (about 16
-/// bytes per triangle, 8 per node up to the largest a triangle names), then per target a
-/// walk of a few steps (the exact nearest-node search and the triangles around that node
-/// only off the mesh).
+/// bytes per triangle, 8 per node up to the largest a triangle names); O(\#targets) for the
+/// spatial order (24 bytes per target and 4 per grid cell, and 24 more per target when
+/// values are written in list order); then per target a walk of a few steps (the exact
+/// nearest-node search and the triangles around that node only off the mesh).
 SURFKIT_API int interpolate(const dense2D<double>& coordinates,
                             const dense2D<unsigned int>& connectivity,
                             const dense2D<unsigned int>& neighbours, const id_list& home,
@@ -63,9 +73,10 @@ SURFKIT_API int interpolate(const dense2D<double>& coordinates,
 /// in (0, DBL_MAX). Weights found within the location tolerance outside the triangle are
 /// used as they are; only a metric blend that fails with them is retried with the weights
 /// clamped to [0, 1] and renormalised (near a vertex the edge ratio can be far outside
-/// [0, 1]). Triangles are found as by interpolate (also those around the nearest node
-/// that the walks cannot reach across edges). A target in no triangle gets an exact copy
-/// of the nearest node with a home triangle (no validity test); without one it keeps its
+/// [0, 1]). Triangles are found by interpolate's walks, but in list order, each
+/// starting from the home triangle of a node near the target (also those around the
+/// nearest node that the walks cannot reach across edges). A target in no triangle gets an exact
+/// copy of the nearest node with a home triangle (no validity test); without one it keeps its
 /// value.
 /// @param coordinates,connectivity,neighbours,home,targets  see the file description.
 /// @param metrics     3 by \#nodes (plane metrics m00, m01, m11) or 6 by \#nodes (space

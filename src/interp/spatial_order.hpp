@@ -1,0 +1,26 @@
+// A visiting order for target points in the plane that keeps consecutive points close: the
+// cells of a grid over their bounding box, about one per four points, taken along the Z-order
+// (Morton) curve. Walking from one point's triangle to the next point's then takes a few
+// steps through memory that is still in cache, where list order may jump anywhere.
+#pragma once
+
+#include "orvo/dense.hpp"
+
+namespace orvo::surfkit::detail {
+
+// A target in the visiting order: its coordinates (copied, so that the visit reads them in
+// sequence), its position in the target list and its node ID.
+struct visit {
+  double x, y;
+  unsigned position, node;
+};
+
+// The targets `ids` (node IDs, columns of the 2-row `coords`) whose `home` entry is
+// UINT_MAX, in the Z-order of their cells; targets sharing a cell keep their list order,
+// targets with a non-finite coordinate come first. `order` is sized afresh. False when
+// storage is refused (order then empty). Cost: two passes over the targets and one over
+// the cells (a counting sort), scratch of 4 bytes per target and per cell.
+bool spatial_order(const dense2D<double>& coords, const dense1D<unsigned int, 8>& ids,
+                   const dense1D<unsigned int, 8>& home, dense1D<visit, 8>& order);
+
+}  // namespace orvo::surfkit::detail
