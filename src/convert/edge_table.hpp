@@ -125,7 +125,7 @@ class edge_table {
   std::unique_ptr<unsigned[], free_block> slots_;  // entry number + 1; 0 is free
   std::size_t max_entries_ = 0;
   std::vector<std::uint64_t> pairs_;  // stored orientation, (first end << 32) | second
-  std::vector<unsigned> firsts_;  // of the entries stored before number_from
+  std::vector<unsigned> firsts_;      // of the entries stored before number_from
   bool numbered_ = false;
   unsigned first_new_ = 0, step_ = 0;
 };

@@ -182,8 +182,7 @@ int normals(const dense2D<double>& coordinates, const dense2D<unsigned int>& con
     if (!node_normals.resize(3, nodes, 0.0) || (!unit && !sums.resize(2 * nodes, 0.0))) {
       node_normals.resize(0, 0);
       // A bad ID is the earlier argument's fault, so it outranks the refused storage.
-      return detail::input_connectivity_ok(connectivity, T3, nodes) ? detail::storage_refused
-                                                                      : -2;
+      return detail::input_connectivity_ok(connectivity, T3, nodes) ? detail::storage_refused : -2;
     }
     if (!checked_area_sums_T3(coordinates, connectivity, unit ? nullptr : sums.data(),
                               node_normals)) {

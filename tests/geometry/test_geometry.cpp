@@ -123,6 +123,26 @@ TEST(Normals, EveryFailureEmptiesTheOutput) {
   EXPECT_GE(sweep_output(D(2, 2, 5.0), D(), 0, run), 1);
 }
 
+TEST(Normals, AreaWeightedTrianglesCheckIDsWhileSumming) {
+  // Area-weighted normals of triangles check each element's IDs just before summing it:
+  // an ID past the nodes in the last element must still leave the output empty, and it
+  // outranks storage refused before any element is read.
+  const cols late_bad = cols::from_columns({{0, 1, 2}, {0, 3, 4}, {0, 1, 5}});
+  for (bool unit : {false, true}) {
+    D n(3, 4, 9.0);
+    EXPECT_EQ(sk::normals(fan, late_bad, 1.0, unit, n), -2) << unit;
+    EXPECT_EQ(n.rows() + n.cols(), 0u) << unit;
+    n = D();  // no storage left to reuse: the first request is the output's
+    const refusal_point first(1);
+    first.arm();
+    EXPECT_EQ(sk::normals(fan, late_bad, 1.0, unit, n), -2) << unit;
+    EXPECT_TRUE(first.fired()) << unit;
+    EXPECT_EQ(n.rows() + n.cols(), 0u) << unit;
+    auto run = [&](D& out) { return sk::normals(fan, large_first, 1.0, unit, out); };
+    EXPECT_GE(sweep_output(D(2, 2, 5.0), D(), 0, run), 1) << unit;
+  }
+}
+
 TEST(MetricsGenAniso3d, ExactOnAPlaneAndBoundedByEachElement) {
   // z = 0 in right isosceles triangles of legs 0.5: at an interior node ct = 1 / h^2 in the
   // plane (h its mean edge length, 8 legs and 4 diagonals), cn along z. On the icosahedron
