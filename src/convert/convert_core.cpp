@@ -243,6 +243,7 @@ int convert(dense2D<double>& coords, dense2D<unsigned int>& quads, dense2D<unsig
       const unsigned* col = given.data() + c * given.ld();
       table.assign(col[0], col[1], col[2]);
     }
+    table.number_from(static_cast<unsigned>(n), e);
   }
   edge_filler filler(table, e, n);
 

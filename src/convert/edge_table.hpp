@@ -5,7 +5,7 @@
 // Entries are kept in the order they were stored, so that the new edges can be walked
 // in order of first meeting. The lookup is open addressing with linear probing over
 // 32-bit entry numbers. The key is the normalised (min, max) pair packed into one 64-bit
-// value and run through a full mixing hash: a hash symmetric in the two IDs such as
+// value and run through a multiplicative hash: a hash symmetric in the two IDs such as
 // i ^ j sends the edges (k, k + 1) of a structured mesh into a handful of buckets and
 // turns the table quadratic.
 //
@@ -48,11 +48,20 @@ class edge_table {
     const std::uint64_t ab = pack(a, b), ba = pack(b, a);
     const std::size_t i = probe(a < b ? a : b, ab, ba);
     if (const unsigned number = slots_[i])
-      return {firsts_[number - 1], pairs_[number - 1] == ab, false};
+      return {first(number - 1), pairs_[number - 1] == ab, false};
     slots_[i] = static_cast<unsigned>(pairs_.size() + 1);
     pairs_.push_back(ab);  // within the reserved room: never reallocates
-    firsts_.push_back(first_if_new);
+    if (!numbered_) firsts_.push_back(first_if_new);
     return {first_if_new, true, true};
+  }
+
+  // From here on, entry given + k (given the entries stored so far) is stored with the
+  // first ID first_new + k step, and only the pair is kept: the caller numbers new edges
+  // consecutively, so their first IDs need no memory of their own.
+  void number_from(unsigned first_new, unsigned step) noexcept {
+    numbered_ = true;
+    first_new_ = first_new;
+    step_ = step;
   }
 
   // Stores (a, b) if absent, then sets its first ID to `first`, keeping the stored
@@ -69,7 +78,10 @@ class edge_table {
   // the stored ends.
   std::size_t size() const noexcept { return pairs_.size(); }
   std::uint64_t pair(std::size_t i) const noexcept { return pairs_[i]; }
-  unsigned first(std::size_t i) const noexcept { return firsts_[i]; }
+  unsigned first(std::size_t i) const noexcept {
+    const std::size_t given = firsts_.size();
+    return i < given ? firsts_[i] : first_new_ + static_cast<unsigned>(i - given) * step_;
+  }
 
  private:
   struct free_block {
@@ -83,15 +95,14 @@ class edge_table {
     const std::size_t p = lo >> shift_;
     return p < last_partition_ ? p : last_partition_;
   }
-  // Slot where the search for the normalised pair k in partition p starts: the 64-bit
-  // finaliser of MurmurHash3 (every input bit reaches every output bit), mapped onto the
-  // partition by a 64 x 64 -> 128-bit product instead of a modulo.
+  // Slot where the search for the normalised pair k in partition p starts: Fibonacci
+  // hashing, the product with 2^64 / golden ratio, whose high bits every key bit reaches
+  // (the low bits of the smaller ID too, which alone would not separate the pairs of a
+  // partition), mapped onto the partition by a 64 x 64 -> 128-bit product instead of a
+  // modulo. One multiplication: the lookups of a conversion are bound by this arithmetic
+  // once the partition is in cache.
   std::size_t home(std::size_t p, std::uint64_t k) const noexcept {
-    k ^= k >> 33;
-    k *= 0xff51afd7ed558ccdULL;
-    k ^= k >> 33;
-    k *= 0xc4ceb9fe1a85ec53ULL;
-    k ^= k >> 33;
+    k *= 0x9e3779b97f4a7c15ULL;
     __extension__ using u128 = unsigned __int128;
     const std::size_t begin = offsets_[p], size = offsets_[p + 1] - begin;
     return begin + static_cast<std::size_t>((static_cast<u128>(k) * size) >> 64);
@@ -114,7 +125,9 @@ class edge_table {
   std::unique_ptr<unsigned[], free_block> slots_;  // entry number + 1; 0 is free
   std::size_t max_entries_ = 0;
   std::vector<std::uint64_t> pairs_;  // stored orientation, (first end << 32) | second
-  std::vector<unsigned> firsts_;
+  std::vector<unsigned> firsts_;      // of the entries stored before number_from
+  bool numbered_ = false;
+  unsigned first_new_ = 0, step_ = 0;
 };
 
 }  // namespace orvo::surfkit::detail

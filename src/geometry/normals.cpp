@@ -134,6 +134,38 @@ void weighted_normals(const dense2D<double>& coords, const dense2D<unsigned int>
   finish(unit, scratch, out);
 }
 
+// Area-weighted sums (p = 1) over a triangle-only mesh, each element's IDs checked just
+// before they are used: the connectivity is read once instead of once for a check and
+// once for the sums. False at the first ID outside the coordinates (the caller then
+// drops the partial sums). W, when given, receives each node's area sum at 2k + 1 as in
+// the scratch of weighted_normals; the unit case needs none.
+bool checked_area_sums_T3(const dense2D<double>& coords, const dense2D<unsigned int>& conn,
+                          double* W, dense2D<double>& out) {
+  using detail::point;
+  const unsigned limit = detail::id_limit(coords.cols());
+  double* o = out.data();
+  const std::size_t ld = out.ld();
+  for (std::size_t e = 0; e < conn.cols(); ++e) {
+    const unsigned* ids = detail::element(conn, e);
+    const unsigned a = ids[0], b = ids[1], c = ids[2];
+    if (a >= limit || b >= limit || c >= limit) return false;
+    const vec3 N = detail::element_normal_T3(point(coords, a), point(coords, b), point(coords, c));
+    for (const std::size_t k : {a, b, c}) {
+      double* col = o + k * ld;
+      col[0] += N[0];
+      col[1] += N[1];
+      col[2] += N[2];
+    }
+    if (W) {
+      const double A = detail::norm(N);
+      W[2 * std::size_t{a} + 1] += A;
+      W[2 * std::size_t{b} + 1] += A;
+      W[2 * std::size_t{c} + 1] += A;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 int normals(const dense2D<double>& coordinates, const dense2D<unsigned int>& connectivity,
@@ -143,10 +175,26 @@ int normals(const dense2D<double>& coordinates, const dense2D<unsigned int>& con
   if (!detail::space_coordinates_ok(coordinates)) return -1;
   const std::size_t rows = connectivity.rows();
   if (rows != 3 && rows != 4) return -2;
+  const std::size_t nodes = coordinates.cols();
+  if (rows == 3 && exponent == 1.0) {
+    // Area-weighted normals of triangles, the common case, check their IDs while summing.
+    dense1D<double, 8> sums;
+    if (!node_normals.resize(3, nodes, 0.0) || (!unit && !sums.resize(2 * nodes, 0.0))) {
+      node_normals.resize(0, 0);
+      // A bad ID is the earlier argument's fault, so it outranks the refused storage.
+      return detail::input_connectivity_ok(connectivity, T3, nodes) ? detail::storage_refused : -2;
+    }
+    if (!checked_area_sums_T3(coordinates, connectivity, unit ? nullptr : sums.data(),
+                              node_normals)) {
+      node_normals.resize(0, 0);
+      return -2;
+    }
+    finish(unit, sums.data(), node_normals);
+    return 0;
+  }
   // Every ID is read as a column of both the coordinates and the output.
   if (!detail::input_connectivity_ok(connectivity, rows == 3 ? T3 : FACE_MIX, coordinates.cols()))
     return -2;
-  const std::size_t nodes = coordinates.cols();
   // Area-weighted unit normals need no per-node scratch (see weighted_normals).
   const bool scratch_needed = !(exponent == 1.0 && unit);
   dense1D<double, 8> scratch;

@@ -12,8 +12,6 @@ using metric3 = symmetric_fixed<double, 3>;
 // whose choice of constrained directions this path does not make.
 constexpr double singular_determinant = 1e-4;
 
-constexpr double pi = 3.14159265358979323846;
-
 // Full symmetric 3 x 3 as m[i][j].
 struct sym3 {
   double m[3][3];

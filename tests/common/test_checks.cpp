@@ -20,40 +20,26 @@ TEST(ArgumentChecks, InputConnectivityWithColumnsNeedsItsRows) {
   EXPECT_FALSE(sd::output_rows_ok(dense2D<unsigned>(3, 1), 4));
 }
 
+// The guards' refusal paths are swept through every export; here only what those sweeps
+// cannot tell: where appending starts, a dismissed guard, and counts too large to hold.
 TEST(ArgumentChecks, AppendedColumnsGoBackUnlessTheGuardIsDismissed) {
   dense2D<unsigned> out(0, 3);  // no entries: appending starts at column 0
   {
     sd::extent_guard<dense2D<unsigned>> guard(out);
     ASSERT_TRUE(sd::append_columns(out, 4, 2));
-    EXPECT_EQ(out.rows(), 4u);
     EXPECT_EQ(out.cols(), 2u);
   }
   EXPECT_EQ(out.rows(), 0u);
   EXPECT_EQ(out.cols(), 3u);
-
   auto conn = dense2D<unsigned>::from_columns({{1, 2, 3}});
   {
     sd::extent_guard<dense2D<unsigned>> guard(conn);
     ASSERT_TRUE(sd::append_columns(conn, 3, 5));
-    conn(0, 0) = 9;  // the guard restores the extent, not values inside it
     guard.dismiss();
   }
   EXPECT_EQ(conn.cols(), 6u);
-  orvo::storage_testing::refuse_nth_request(1);
-  EXPECT_FALSE(sd::append_columns(conn, 3, 1000));
-  EXPECT_EQ(conn.cols(), 6u);
   EXPECT_FALSE(sd::append_columns(conn, 3, UINT64_MAX));
-  orvo::storage_testing::refuse_nth_request(0);
-}
-
-TEST(ArgumentChecks, ColumnGuardKeepsTheRowsTheCallGave) {
-  dense2D<unsigned> out(0, 2);
-  {
-    sd::extent_guard<dense2D<unsigned>> guard(out, sd::restore::columns);
-    ASSERT_TRUE(out.resize(4, 5));
-  }
-  EXPECT_EQ(out.rows(), 4u);
-  EXPECT_EQ(out.cols(), 2u);
+  EXPECT_EQ(conn.cols(), 6u);
 }
 
 TEST(ArgumentChecks, NeighbourMatrixNeedsAColumnPerElementAndKnownEntries) {

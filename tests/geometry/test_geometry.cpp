@@ -19,23 +19,10 @@ using cols = orvo::dense2D<unsigned>;
 using d1 = orvo::dense1D<double>;
 constexpr unsigned none = UINT_MAX;
 const D square = {{0, 1, 1, 0}, {0, 0, 1, 1}};
-
-// Refusal sweep of run(out), out a copy of `start`: a refused run returns -199 and leaves
-// `refused`, the first run not refused succeeds as an unarmed run does. Returns the refused runs.
-template <class A, class F>
-int refusals(const A& start, const A& refused, F run) {
-  A done = snapshot(start);
-  EXPECT_EQ(run(done), 0);
-  return sweep_refusals([&](const refusal_point& at) {
-    A out = snapshot(start);
-    at.arm();
-    const int code = run(out);
-    const bool fired = at.fired();
-    EXPECT_EQ(code, fired ? -199 : 0);
-    EXPECT_TRUE(same(out, fired ? refused : done));
-    return fired;
-  });
-}
+// Node 0 on a large element (doubled area 16, normal +z), a small one (1, -y) and a
+// degenerate one; nodes 2 and 3 on one element each.
+const D fan = {{0, 4, 0, 1, 0}, {0, 0, 4, 0, 0}, {0, 0, 0, 0, 1}};
+const cols large_first = cols::from_columns({{0, 1, 2}, {0, 3, 4}, {0, 1, 1}});
 
 TEST(AreaAngles, ExactAndSignedInThePlaneUnsignedInSpace) {
   // Plane, signed: the unit square as a triangle and a clockwise quadrangle (FACE_MIX) has
@@ -90,24 +77,21 @@ TEST(AreaAngles, EveryFailureResetsTheOutputs) {
     d1 h;  // fresh, as the output swept
     return sk::angles(square, quad, false, out, h);
   };
-  EXPECT_GE(refusals(d1(), d1(), run), 1);
+  EXPECT_GE(sweep_output(d1(), d1(), 0, run), 1);
 }
 
 TEST(Normals, ExtremeAndWeightedModesAtAnyScale) {
-  // Node 0 is held by a large element (doubled area 16, normal +z), a small one (1, -y), in
-  // either order, and a degenerate one (weight 1 for p = 0, else 0; never the smallest). Rows:
-  // p, then z and y at node 0 (unit normals: scaled to length 1), at any scale although 16^400
-  // overflows. Nodes 2 and 3 lie on one element each.
+  // The fan's elements in either order; the degenerate one weighs 1 for p = 0, else 0, and
+  // is never the smallest. Rows: p, then z and y at node 0 (unit normals: scaled to length
+  // 1), at any scale although 16^400 overflows.
   // clang-format off
   const double cases[][3] = {{DBL_MAX, 1, 0}, {-DBL_MAX, 0, -1}, {400, 1, 0}, {-400, 0, -1},
                              {0, 1. / 3, -1. / 3}, {1, 16. / 17, -1. / 17},
                              {-1, 1. / 17, -16. / 17}, {2, 256. / 257, -1. / 257}};
   // clang-format on
-  const D c = {{0, 4, 0, 1, 0}, {0, 0, 4, 0, 0}, {0, 0, 0, 0, 1}};
-  const cols large_first = cols::from_columns({{0, 1, 2}, {0, 3, 4}, {0, 1, 1}});
   for (const cols& conn : {large_first, cols::from_columns({{0, 3, 4}, {0, 1, 2}, {0, 1, 1}})})
     for (double scale : {1.0, 1e-60, 1e60}) {
-      D s = snapshot(c), n;
+      D s = snapshot(fan), n;
       for (std::size_t i = 0; i < 15; ++i) s(i % 3, i / 3) *= scale;
       for (const auto& k : cases)
         for (bool unit : {false, true}) {
@@ -123,8 +107,7 @@ TEST(Normals, ExtremeAndWeightedModesAtAnyScale) {
 }
 
 TEST(Normals, EveryFailureEmptiesTheOutput) {
-  const D c = {{0, 4, 0, 1, 0}, {0, 0, 4, 0, 0}, {0, 0, 0, 0, 1}};
-  const cols large_first = cols::from_columns({{0, 1, 2}, {0, 3, 4}, {0, 1, 1}});
+  const D& c = fan;
   const cols far = cols::from_columns({{0, 1, 5}}), gap = cols::from_columns({{none, 1, 2, 3}});
   // clang-format off
   const std::tuple<D, cols, int> table[] = {
@@ -137,7 +120,27 @@ TEST(Normals, EveryFailureEmptiesTheOutput) {
     EXPECT_EQ(n.rows() + n.cols(), 0u);
   }
   auto run = [&](D& n) { return sk::normals(c, large_first, 2.0, false, n); };
-  EXPECT_GE(refusals(D(2, 2, 5.0), D(), run), 1);
+  EXPECT_GE(sweep_output(D(2, 2, 5.0), D(), 0, run), 1);
+}
+
+TEST(Normals, AreaWeightedTrianglesCheckIDsWhileSumming) {
+  // Area-weighted normals of triangles check each element's IDs just before summing it:
+  // an ID past the nodes in the last element must still leave the output empty, and it
+  // outranks storage refused before any element is read.
+  const cols late_bad = cols::from_columns({{0, 1, 2}, {0, 3, 4}, {0, 1, 5}});
+  for (bool unit : {false, true}) {
+    D n(3, 4, 9.0);
+    EXPECT_EQ(sk::normals(fan, late_bad, 1.0, unit, n), -2) << unit;
+    EXPECT_EQ(n.rows() + n.cols(), 0u) << unit;
+    n = D();  // no storage left to reuse: the first request is the output's
+    const refusal_point first(1);
+    first.arm();
+    EXPECT_EQ(sk::normals(fan, late_bad, 1.0, unit, n), -2) << unit;
+    EXPECT_TRUE(first.fired()) << unit;
+    EXPECT_EQ(n.rows() + n.cols(), 0u) << unit;
+    auto run = [&](D& out) { return sk::normals(fan, large_first, 1.0, unit, out); };
+    EXPECT_GE(sweep_output(D(2, 2, 5.0), D(), 0, run), 1) << unit;
+  }
 }
 
 TEST(MetricsGenAniso3d, ExactOnAPlaneAndBoundedByEachElement) {
@@ -211,7 +214,7 @@ TEST(MetricsGenAniso3d, EveryFailureChangesNothing) {
     EXPECT_TRUE(same(copy, io));
   }
   auto run = [&](D& io) { return sk::metrics_gen_aniso3d(t.coords, t.conn, 0.3, io); };
-  EXPECT_GE(refusals(p, p, run), 1);
+  EXPECT_GE(sweep_output(p, p, 0, run), 1);
 }
 
 // A wavy graph over [-1, 1]^2 (6 by 6 cells; node 24 at the origin, its normal not along
@@ -220,13 +223,8 @@ TEST(MetricsGenAniso3d, EveryFailureChangesNothing) {
 surfaces::mesh wavy_with_extra_nodes() {
   surfaces::mesh g =
       surfaces::graph(6, true, [](double x, double y) { return 0.3 * std::sin(2 * x + y); });
-  const double extra[6][3] = {{3, 3, 3},   {4, 3.5, 3},        {5, 4, 3},
-                              {NAN, 0, 0}, {1e-160, 0.0, 0.0}, {0.0, 1e-160, 0.0}};
-  D coords(3, 55);
-  for (std::size_t j = 0; j < 55; ++j)
-    for (unsigned r = 0; r < 3; ++r) coords(r, j) = j < 49 ? g.coords(r, j) : extra[j - 49][r];
-  g.coords = coords;
-  return g;
+  return surfaces::extended(
+      g, {{3, 3, 3}, {4, 3.5, 3}, {5, 4, 3}, {NAN, 0, 0}, {1e-160, 0, 0}, {0, 1e-160, 0}});
 }
 
 // The connectivity with the given columns inserted before column `at`.
@@ -319,10 +317,6 @@ TEST(PrincipalCurvatures, ExactRingOnACylinderConvergingOnASaddle) {
   // orientation, curved one way only (D1 along the axis, D2 around it); a feature edge
   // drops its bend, so marking one of a node's two axial spokes halves it.
   const double limit = -(M_PI / 12) / std::sin(M_PI / 12) / 1.5;
-  // |rows r .. r+2 of column j . (x, y, z)| / |(x, y, z)|.
-  auto along = [](const D& a, std::size_t r, std::size_t j, double x, double y, double z) {
-    return std::fabs(a(r, j) * x + a(r + 1, j) * y + a(r + 2, j) * z) / std::hypot(x, y, z);
-  };
   surfaces::mesh c = surfaces::structured(
       [](double s, double t) {
         return std::array<double, 3>{1.5 * std::cos(2 * M_PI * s), 1.5 * std::sin(2 * M_PI * s), t};
@@ -334,8 +328,9 @@ TEST(PrincipalCurvatures, ExactRingOnACylinderConvergingOnASaddle) {
     for (std::size_t j = 12; j < 8 * 12; ++j) {  // off the end rings
       EXPECT_NEAR(k(6, j), mirror * 2.0 / 3.0 * limit, 1e-13) << j;
       EXPECT_NEAR(k(7, j), 0.0, 1e-13);
-      EXPECT_NEAR(along(k, 0, j, 0, 0, 1) + along(k, 3, j, -c.coords(1, j), c.coords(0, j), 0), 2,
-                  1e-13);
+      EXPECT_NEAR(surfaces::along(k, 0, j, {0, 0, 1}), 1, 1e-13) << "D1 along the axis, " << j;
+      EXPECT_NEAR(surfaces::along(k, 3, j, {-c.coords(1, j), c.coords(0, j), 0}), 1, 1e-13)
+          << "D2 around the axis, " << j;
     }
     sk::flip(c.conn);
   }
@@ -353,7 +348,8 @@ TEST(PrincipalCurvatures, ExactRingOnACylinderConvergingOnASaddle) {
     const double err = std::fabs(std::fabs(K(6, c)) - 1);
     EXPECT_LT(err, saddle) << m;
     saddle = err;
-    EXPECT_NEAR(along(K, row, c, 0, 1, 0) + along(K, 3 - row, c, 1, 0, 0), 2.0, 1e-9);
+    EXPECT_NEAR(surfaces::along(K, row, c, {0, 1, 0}), 1, 1e-9) << "+1 along y, " << m;
+    EXPECT_NEAR(surfaces::along(K, 3 - row, c, {1, 0, 0}), 1, 1e-9) << "-1 along x, " << m;
   }
   EXPECT_LT(saddle, 0.2);
 }
@@ -361,8 +357,7 @@ TEST(PrincipalCurvatures, ExactRingOnACylinderConvergingOnASaddle) {
 TEST(PrincipalCurvatures, TheLargestCurvaturesEigenvectorLiesAlongTheLeastBending) {
   // Torus R = 3, r = 1, outward, patches of radius 0.7, at the outer equator (4, 0, 0): the
   // curvature of largest absolute value is the one across the tube (-1 / r), yet rows 0-2,
-  // the normal-cycle
-  // tensor's eigenvector for it, run along the tube (y), where the surface bends least;
+  // the normal-cycle tensor's eigenvector for it, run along the tube (y), where it bends least;
   // rows 3-5 run across the tube (z), row 7 is the smaller curvature along the tube.
   const D k = curvatures(surfaces::torus(60, 24, 3.0, 1.0), 0.7);
   EXPECT_NEAR(k(6, 0), -0.87, 0.02);  // most of -1 / r
@@ -401,7 +396,7 @@ TEST(PrincipalCurvatures, PatchLimitsStopGrowthAtRingOne) {
     EXPECT_TRUE(same(out, prior));
   }
   auto go = [&](D& o) { return sk::principal_curvatures(s.coords, s.conn, nb, 2.5, 1, 200, f, o); };
-  EXPECT_GE(refusals(prior, prior, go), 5);
+  EXPECT_GE(sweep_output(prior, prior, 0, go), 5);
 }
 
 TEST(ParametricCurvatures, ExactOnQuadraticSurfacesEitherOrientation) {
@@ -432,25 +427,23 @@ TEST(ParametricCurvatures, ExactOnQuadraticSurfacesEitherOrientation) {
 }
 
 TEST(ParametricCurvatures, EveryFailureEmptiesTheOutput) {
-  surfaces::mesh g = surfaces::graph(10, true);
-  D uv(2, 121), tangents(6, 121, 0.0), out;
-  for (unsigned p = 0; p < 121; ++p) {
-    uv(0, p) = g.coords(0, p), uv(1, p) = g.coords(1, p);
-    tangents(0, p) = tangents(4, p) = 1;
-  }
+  const surfaces::mesh g = surfaces::graph(2, false);  // 9 nodes, tangents along x and y
+  const D uv = {{-1, 0, 1, -1, 0, 1, -1, 0, 1}, {-1, -1, -1, 0, 0, 0, 1, 1, 1}};
+  D tangents(6, 9, 0.0), out;
+  for (unsigned p = 0; p < 9; ++p) tangents(0, p) = tangents(4, p) = 1;
   // clang-format off
   const std::tuple<D, cols, D, int> table[] = {
-      {uv, cols(3, 0), tangents, 0}, {D(3, 121), g.conn, tangents, -1},
-      {uv, cols::from_columns({{0, 1, 121}}), tangents, -2}, {uv, g.conn, D(5, 121), -3},
-      {uv, g.conn, D(6, 122), -3}};
+      {uv, cols(3, 0), tangents, 0}, {D(3, 9), g.conn, tangents, -1},
+      {uv, cols::from_columns({{0, 1, 9}}), tangents, -2}, {uv, g.conn, D(5, 9), -3},
+      {uv, g.conn, D(6, 10), -3}};
   // clang-format on
   for (const auto& [x, conn, t, code] : table) {
     out = D(3, 2, 4.0);
     EXPECT_EQ(sk::parametric_curvatures(x, conn, t, out), code);
-    EXPECT_TRUE(out.empty());
+    EXPECT_TRUE(out.empty()) << code;
   }
   auto run = [&](D& o) { return sk::parametric_curvatures(uv, g.conn, tangents, o); };
-  EXPECT_GE(refusals(D(3, 1, 4.0), D(), run), 1);
+  EXPECT_GE(sweep_output(D(3, 1, 4.0), D(), 0, run), 1);
 }
 
 }  // namespace

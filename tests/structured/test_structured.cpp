@@ -80,24 +80,6 @@ void expect_codes(const std::vector<std::pair<int, std::function<int()>>>& calls
     std::apply([&](const auto&... b) { (unchanged(arrays, b), ...); }, before);
   }
 }
-// Refusals in call(a, b) give -199 with both arrays as on entry; returns their count.
-template <class A, class B, class Call>
-int sweep(const A& a0, const B& b0, Call call) {
-  return sweep_refusals([&](const refusal_point& point) {
-    A a = snapshot(a0);
-    B b = snapshot(b0);
-    point.arm();
-    const int rc = call(a, b);
-    const bool fired = point.fired();
-    EXPECT_EQ(rc, fired ? -199 : 0);
-    if (fired) {
-      EXPECT_TRUE(same(a, a0));
-      EXPECT_TRUE(same(b, b0));
-    }
-    return fired;
-  });
-}
-
 }  // namespace
 
 TEST(StructuredGrids, BilinearPatchesAndFieldsAreReproduced) {
@@ -137,7 +119,9 @@ TEST(StructuredGrids, BilinearPatchesAndFieldsAreReproduced) {
                   0);
         ASSERT_EQ(h.size(), coords.cols());
         for (std::size_t k = 0; k < h.size(); ++k) {
-          EXPECT_TRUE(k >= s || h[k] == 1 + coords(0, k)) << k;  // the loop's sizes kept
+          if (k < s) {
+            EXPECT_EQ(h[k], 1 + coords(0, k)) << "the loop's size at " << k;
+          }
           const double l = 1 / (h[k] * h[k]);
           for (std::size_t r = 0; r < 3; ++r) EXPECT_NEAR(plane(r, k), (r != 1) * l, 1e-12 * l);
           for (std::size_t r = 0; r < 6; ++r)
@@ -158,7 +142,9 @@ TEST(StructuredGrids, BilinearPatchesAndFieldsAreReproduced) {
           EXPECT_GT(turn * shoelace(coords, cell, conn.rows()), 0.0) << pattern << " " << e;
         }
         expect_manifold(conn, 1, loop);
-        EXPECT_TRUE(m != 2 || pattern == 0 || pattern == 1 || got == want[pattern > 0]) << pattern;
+        if (m == 2 && (pattern < 0 || pattern == 2)) {
+          EXPECT_EQ(got, want[pattern > 0]) << "numbering, pattern " << pattern;
+        }
       }
 }
 
@@ -233,8 +219,8 @@ TEST(StructuredGrids, RefusedStorageLeavesEveryArrayAsOnEntry) {
     EXPECT_NE(k(0, 2), UINT_MAX);
     return rc;
   };
-  EXPECT_GE(sweep(xy, dense2D<unsigned>(0, 2), mesh), 1);
-  auto fill = [](auto& x, auto& loop) { return metrics_struct(loop, 2, x); };
-  EXPECT_GE(sweep(h, square, fill), 1);
-  EXPECT_GE(sweep(M, square, fill), 1);
+  EXPECT_GE(sweep_restores(0, mesh, xy, dense2D<unsigned>(0, 2)), 1);
+  auto fill = [](auto& x) { return metrics_struct(square, 2, x); };
+  EXPECT_GE(sweep_restores(0, fill, h), 1);
+  EXPECT_GE(sweep_restores(0, fill, M), 1);
 }

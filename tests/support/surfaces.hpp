@@ -26,6 +26,26 @@ inline mesh make(const std::vector<std::array<double, 3>>& pts, const std::vecto
   return m;
 }
 
+// m with nodes `pts` behind its own and triangles `t` behind its own.
+inline mesh extended(const mesh& m, const std::vector<std::array<double, 3>>& pts,
+                     const std::vector<unsigned>& t = {}) {
+  mesh x{orvo::dense2D<double>(3, m.coords.cols() + pts.size()),
+         orvo::dense2D<unsigned int>(3, m.conn.cols() + t.size() / 3)};
+  for (std::size_t i = 0; i < 3 * x.coords.cols(); ++i)
+    x.coords(i % 3, i / 3) =
+        i < 3 * m.coords.cols() ? m.coords(i % 3, i / 3) : pts[i / 3 - m.coords.cols()][i % 3];
+  for (std::size_t i = 0; i < 3 * x.conn.cols(); ++i)
+    x.conn(i % 3, i / 3) = i < 3 * m.conn.cols() ? m.conn(i % 3, i / 3) : t[i - 3 * m.conn.cols()];
+  return x;
+}
+
+// |rows r .. r+2 of column j of `k` . v| / |v|: 1 where those rows run along v.
+inline double along(const orvo::dense2D<double>& k, std::size_t r, std::size_t j,
+                    const std::array<double, 3>& v) {
+  return std::fabs(k(r, j) * v[0] + k(r + 1, j) * v[1] + k(r + 2, j) * v[2]) /
+         std::hypot(v[0], v[1], v[2]);
+}
+
 // Entry (j, e): the element across the edge of e opposite local node j, UINT_MAX on the
 // boundary (and on edges held by more than two elements).
 inline orvo::dense2D<unsigned int> neighbours(const orvo::dense2D<unsigned int>& conn) {

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "orvo/dense.hpp"
@@ -68,6 +70,18 @@ template <class T, std::size_t A>
   return ::testing::AssertionSuccess();
 }
 
+// Arrays of two tuples alike one by one; a failure names the first that differs.
+template <class Tuple, std::size_t... I>
+::testing::AssertionResult same_at(const Tuple& a, const Tuple& b, std::index_sequence<I...>) {
+  ::testing::AssertionResult r = ::testing::AssertionSuccess();
+  ((r = r ? same(std::get<I>(a), std::get<I>(b)) << " (array " << I << ")" : r), ...);
+  return r;
+}
+template <class... T>
+::testing::AssertionResult same(const std::tuple<T...>& a, const std::tuple<T...>& b) {
+  return same_at(a, b, std::index_sequence_for<T...>{});
+}
+
 // A deep copy, for "nothing changed" checks.
 template <class Array>
 Array snapshot(const Array& a) {
@@ -82,6 +96,41 @@ std::vector<T> column(const orvo::dense2D<T>& a, std::size_t j) {
   std::vector<T> v(a.rows());
   for (std::size_t r = 0; r < a.rows(); ++r) v[r] = a(r, j);
   return v;
+}
+
+// Refusal sweep of call(copies...), on fresh copies of `entry` each run: a refused run
+// returns -199 and leaves every copy as it came; the first run not refused returns `code`
+// and leaves what an unarmed run leaves. Returns the number of runs refused.
+template <class Call, class... A>
+int sweep_restores(int code, Call call, const A&... entry) {
+  const auto start = std::make_tuple(snapshot(entry)...);
+  auto done = std::make_tuple(snapshot(entry)...);
+  EXPECT_EQ(std::apply(call, done), code) << "unarmed";
+  return sweep_refusals([&](const refusal_point& p) {
+    auto copies = std::make_tuple(snapshot(entry)...);
+    p.arm();
+    const int got = std::apply(call, copies);
+    const bool fired = p.fired();
+    EXPECT_EQ(got, fired ? -199 : code) << "refusal " << p.n();
+    EXPECT_TRUE(same(copies, fired ? start : done)) << "refusal " << p.n();
+    return fired;
+  });
+}
+
+// The same for one output that a refused call leaves as `refused` (empty, say).
+template <class Out, class Call>
+int sweep_output(const Out& entry, const Out& refused, int code, Call call) {
+  Out done = snapshot(entry);
+  EXPECT_EQ(call(done), code) << "unarmed";
+  return sweep_refusals([&](const refusal_point& p) {
+    Out out = snapshot(entry);
+    p.arm();
+    const int got = call(out);
+    const bool fired = p.fired();
+    EXPECT_EQ(got, fired ? -199 : code) << "refusal " << p.n();
+    EXPECT_TRUE(same(out, fired ? refused : done)) << "refusal " << p.n();
+    return fired;
+  });
 }
 
 }  // namespace surfkit_testing

@@ -1,4 +1,4 @@
-// Meshes for the base-layer plumbing tests: structured and jittered grids of triangles,
+// Plane meshes for the plumbing tests: structured and jittered grids of triangles,
 // quadrangles or both, node IDs optionally shuffled, and a brute-force edge matcher.
 #pragma once
 
@@ -10,9 +10,8 @@
 #include <vector>
 
 #include "orvo/dense.hpp"
-#include "support/testing.hpp"
 
-namespace basekit_meshes {
+namespace grids {
 
 struct mesh {
   orvo::dense2D<double> coords;  // 2 or 3 by #nodes
@@ -104,21 +103,4 @@ inline orvo::dense2D<unsigned> brute_neighbours(const orvo::dense2D<unsigned>& c
   return nb;
 }
 
-// Sweeps storage refusals through call(out) on fresh copies of `entry`: a refused run must
-// return -199 with the output as it came, the run that goes through `code` and `expected`.
-// Returns the number of runs refused.
-template <class Out, class Call>
-int sweep_one_output(const Out& entry, const Out& expected, int code, Call call) {
-  using namespace surfkit_testing;
-  return sweep_refusals([&](const refusal_point& p) {
-    Out out = snapshot(entry);
-    p.arm();
-    const int got = call(out);
-    const bool fired = p.fired();
-    EXPECT_EQ(got, fired ? -199 : code) << "refusal " << p.n();
-    EXPECT_TRUE(same(out, fired ? entry : expected)) << "refusal " << p.n();
-    return fired;
-  });
-}
-
-}  // namespace basekit_meshes
+}  // namespace grids
