@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 
 #include "common/vectors.hpp"
 
@@ -24,8 +26,19 @@ inline double doubled_area_plane_T3(const double* p0, const double* p1, const do
   const double ax = p0[0] - p2[0], ay = p0[1] - p2[1];
   const double bx = p1[0] - p2[0], by = p1[1] - p2[1];
   const double cx = bx - ax, cy = by - ay;
-  if (cx * cx + cy * cy > std::min(ax * ax + ay * ay, bx * bx + by * by)) return ax * by - ay * bx;
-  return ax * cy - ay * cx;
+  // Both products, then a select: which edge is shortest is a coin toss on random points,
+  // and a branch on it mispredicts in the point location's inner loop.
+  const double across_c = ax * by - ay * bx, across_b = ax * cy - ay * cx;
+  const bool c_longest = cx * cx + cy * cy > std::min(ax * ax + ay * ay, bx * bx + by * by);
+  // A select through the bits: compilers turn a plain ?: on doubles back into a branch.
+  std::uint64_t bits_c, bits_b;
+  std::memcpy(&bits_c, &across_c, sizeof bits_c);
+  std::memcpy(&bits_b, &across_b, sizeof bits_b);
+  const std::uint64_t mask = std::uint64_t{0} - static_cast<std::uint64_t>(c_longest);
+  const std::uint64_t bits = (bits_c & mask) | (bits_b & ~mask);
+  double area;
+  std::memcpy(&area, &bits, sizeof area);
+  return area;
 }
 
 // Unsigned doubled area of a triangle in space, by Kahan's stable form of Heron's
