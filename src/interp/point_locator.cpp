@@ -123,15 +123,9 @@ bool point_locator::build_incidence() {
       if (corner(t, r) < nodes_)
         count = std::max<std::size_t>(count, std::size_t{corner(t, r)} + 1);
   if (!around_start_.resize(count + 1, 0)) return false;
-  // A corner repeated in its triangle counts once.
-  auto each_node = [&](std::uint32_t t, auto&& f) {
-    for (unsigned r = 0; r < 3; ++r) {
-      const unsigned c = corner(t, r);
-      if (c < nodes_ && (r == 0 || c != corner(t, 0)) && (r < 2 || c != corner(t, 1))) f(c);
-    }
-  };
   for (std::uint32_t t = 0; t < tris_; ++t)
-    each_node(t, [&](unsigned c) { ++around_start_[c + 1]; });
+    for (unsigned r = 0; r < 3; ++r)
+      if (listed_corner(t, r)) ++around_start_[corner(t, r) + 1];
   std::size_t most = 0;
   for (std::size_t v = 0; v < count; ++v) {
     most = std::max(most, around_start_[v + 1]);
@@ -140,17 +134,25 @@ bool point_locator::build_incidence() {
   if (!around_.resize(around_start_[count]) || !ball_mark_.resize(tris_, 0u) ||
       !ball_stack_.resize(1 + 2 * most))
     return false;
-  // Filled through the starts, which move one node along; then moved back.
-  for (std::uint32_t t = 0; t < tris_; ++t)
-    each_node(t, [&](unsigned c) { around_[around_start_[c]++] = t; });
-  for (std::size_t v = count; v > 0; --v) around_start_[v] = around_start_[v - 1];
-  around_start_[0] = 0;
+  // The lists themselves are filled when first read (fill_around): only points off the
+  // walks' reach read them, and most calls have none.
   return true;
 }
 
-std::uint32_t point_locator::triangle_around(std::uint64_t node_id, const double* p,
-                                             double tol) const {
+void point_locator::fill_around() {
+  around_filled_ = true;
+  const std::size_t count = around_start_.size() - 1;
+  // Filled through the starts, which move one node along; then moved back.
+  for (std::uint32_t t = 0; t < tris_; ++t)
+    for (unsigned r = 0; r < 3; ++r)
+      if (listed_corner(t, r)) around_[around_start_[corner(t, r)]++] = t;
+  for (std::size_t v = count; v > 0; --v) around_start_[v] = around_start_[v - 1];
+  around_start_[0] = 0;
+}
+
+std::uint32_t point_locator::triangle_around(std::uint64_t node_id, const double* p, double tol) {
   if (scratch_refused_ || node_id + 1 >= around_start_.size()) return no_id;
+  if (!around_filled_) fill_around();
   for (std::size_t i = around_start_[node_id]; i < around_start_[node_id + 1]; ++i)
     if (outside_edge(around_[i], p, tol, 0) == -1) return around_[i];
   return no_id;

@@ -65,7 +65,7 @@ class point_locator {
   void node_ball(std::uint32_t node, std::uint32_t t0, Visit visit);
   // The first triangle, in index order, of those holding `node` that holds p within tol;
   // no_id if none does. Needs build().
-  std::uint32_t triangle_around(std::uint64_t node, const double* p, double tol) const;
+  std::uint32_t triangle_around(std::uint64_t node, const double* p, double tol);
   // A triangle holding p within tol, starting from t (no_id: from the home of a near
   // node); with `retry`, walks that leave the mesh start again around the nearest node,
   // and every triangle holding that node is tested before giving up (no draw).
@@ -106,7 +106,14 @@ class point_locator {
     return n < tris_ ? n : no_id;
   }
 
+  // True when row r of triangle t names an existing node not named in an earlier row: a
+  // corner repeated in its triangle is listed around its node once.
+  bool listed_corner(std::uint32_t t, unsigned r) const noexcept {
+    const unsigned c = corner(t, r);
+    return c < nodes_ && (r == 0 || c != corner(t, 0)) && (r < 2 || c != corner(t, 1));
+  }
   bool build_incidence();
+  void fill_around();
 
   const dense2D<unsigned int>& conn_;
   const id_list& home_;
@@ -116,6 +123,7 @@ class point_locator {
   // around_[around_start_[v + 1]], for the nodes up to the largest one a triangle names.
   dense1D<std::size_t, 8> around_start_;
   dense1D<std::uint32_t, 8> around_;
+  bool around_filled_ = false;  // around_ is taken by build() but filled when first read
   // node_ball's scratch: per triangle the mark of the last ball that met it, and a stack
   // of room 1 + 2 * (most triangles around a node), which a ball never outgrows: only a
   // triangle holding the node pushes, at most two others each.
