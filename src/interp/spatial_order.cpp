@@ -30,7 +30,12 @@ bool spatial_order(const dense2D<double>& coords, const dense1D<unsigned int, 8>
   };
   for (std::size_t i = 0; i < n; ++i)
     if (const double* p = finite_at(i))
-      for (int a = 0; a < 2; ++a) lo[a] = std::fmin(lo[a], p[a]), hi[a] = std::fmax(hi[a], p[a]);
+      // Plain comparisons (the points are finite): std::fmin and std::fmax are library
+      // calls here, four per target.
+      for (int a = 0; a < 2; ++a) {
+        lo[a] = p[a] < lo[a] ? p[a] : lo[a];
+        hi[a] = p[a] > hi[a] ? p[a] : hi[a];
+      }
   // 2^bits cells a side, about four points per cell (fewer cells to count and sort; the
   // walk between points of one cell stays short), at most 2^11 (4 M cells).
   unsigned bits = 0;
