@@ -20,6 +20,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <random>
@@ -34,13 +35,43 @@ namespace orvo::surfkit::detail {
 
 // Barycentric solve of a 2 x 2 system a11 x + a12 y = r1, a21 x + a22 y = r2, refined by
 // up to `steps` damped residual corrections.
-std::pair<double, double> solve_2x2(double a11, double a21, double a12, double a22, double r1,
-                                    double r2, int steps);
+inline std::pair<double, double> solve_2x2(double a11, double a21, double a12, double a22,
+                                           double r1, double r2, int steps) {
+  const double det = a11 * a22 - a21 * a12;
+  const double inv = (det == 0 || std::isnan(det)) ? 0.0 : 1.0 / det;
+  double x = (a22 * r1 - a12 * r2) * inv;
+  double y = (a11 * r2 - a21 * r1) * inv;
+  for (int i = 0; i < steps; ++i) {
+    const double s1 = r1 - (a11 * x + a12 * y);
+    const double s2 = r2 - (a21 * x + a22 * y);
+    const double dx = (a22 * s1 - a12 * s2) * inv;
+    const double dy = (a11 * s2 - a21 * s1) * inv;
+    x += 0.7 * dx;
+    y += 0.7 * dy;
+    if (std::fabs(dx) <= 1e-12 * std::fabs(x) && std::fabs(dy) <= 1e-12 * std::fabs(y)) break;
+  }
+  return {x, y};
+}
 
 // Weights (a, b) of local nodes 0 and 1 of the triangle with corners p0, p1, p2 at point
-// p; node 2 has 1 - a - b. Not clamped. Exactly (1, 0) at p0 and (0, 1) at p1.
-std::pair<double, double> local_coords(const double* p0, const double* p1, const double* p2,
-                                       const double* p);
+// p; node 2 has 1 - a - b. Not clamped. Exactly (1, 0) at p0 and (0, 1) at p1. Inline (as
+// solve_2x2): called once per located point, and a call returned the pair through memory
+// that the caller stalled reloading.
+inline std::pair<double, double> local_coords(const double* p0, const double* p1, const double* p2,
+                                              const double* p) {
+  const double ux = p0[0] - p2[0], uy = p0[1] - p2[1];
+  const double vx = p1[0] - p2[0], vy = p1[1] - p2[1];
+  const double wx = p1[0] - p0[0], wy = p1[1] - p0[1];
+  const double uu = ux * ux + uy * uy, vv = vx * vx + vy * vy, ww = wx * wx + wy * wy;
+  // With edge 0-1 strictly the shortest, solving against it instead of P1 - P2 keeps the
+  // system better conditioned for slivers.
+  const bool use_w = ww < uu && ww < vv;
+  auto [a, b] = solve_2x2(ux, uy, use_w ? wx : vx, use_w ? wy : vy, p[0] - p2[0], p[1] - p2[1], 3);
+  if (p[0] == p0[0] && p[1] == p0[1]) return {1.0, 0.0};
+  if (p[0] == p1[0] && p[1] == p1[1]) return {0.0, 1.0};
+  if (use_w) a -= b;
+  return {a, b};
+}
 
 class point_locator {
  public:
