@@ -1,12 +1,12 @@
 # Type stubs of the surfkit package. Arrays: points (n, dim) float64, cells (m, k) uint32
 # (any integer dtype accepted on input); results are new arrays.
-import enum
 from typing import Optional, Sequence, Tuple, Union, overload
 
 import numpy as np
 import numpy.typing as npt
 
 from . import storage_testing as storage_testing
+from ._kinds import ElementType as ElementType
 
 Points = npt.ArrayLike
 Cells = npt.ArrayLike
@@ -22,31 +22,6 @@ class ArgumentError(ValueError):
     code: int
     parameter: str
     def __init__(self, message: str, code: int, parameter: str) -> None: ...
-
-class ElementType(enum.IntEnum):
-    NO_ELEMENT = 0
-    NODE = 1
-    EDGE_MIX = 2
-    EDGE2 = 3
-    EDGE3 = 4
-    FACE_MIX = 5
-    T3 = 6
-    Q4 = 7
-    T6 = 8
-    Q8 = 9
-    Q9 = 10
-    SOLID_MIX = 11
-    TETRA4 = 12
-    TETRA10 = 13
-    PYRAMID5 = 14
-    PYRAMID13 = 15
-    PYRAMID14 = 16
-    PRISM6 = 17
-    PRISM15 = 18
-    PRISM18 = 19
-    HEXA8 = 20
-    HEXA20 = 21
-    HEXA27 = 22
 
 def version() -> str: ...
 def flip(connectivity: Cells, type: Optional[int] = ...) -> U32: ...
