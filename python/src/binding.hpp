@@ -41,15 +41,17 @@ struct signature {
 int check_code(const signature& sig, int code);
 
 // Runs one library call with the GIL released (the library is re-entrant and touches no
-// Python object), then checks its code.
+// Python object) and returns its raw code.
+template <class F>
+int released(F&& f) {
+  py::gil_scoped_release release;
+  return f();
+}
+
+// Runs one library call with the GIL released, then checks its code.
 template <class F>
 int call(const signature& sig, F&& f) {
-  int code;
-  {
-    py::gil_scoped_release release;
-    code = f();
-  }
-  return check_code(sig, code);
+  return check_code(sig, released(std::forward<F>(f)));
 }
 
 // ---- Inputs: array-likes converted once ------------------------------------------------

@@ -46,11 +46,8 @@ orvo::dense2D<unsigned int> read_neighbours(py::handle obj,
   if (!obj.is_none()) return read_cells(obj, sig, k);
   if (node_count >= UINT_MAX) raise_argument_error(sig, connectivity_code, "too many nodes");
   orvo::dense2D<unsigned int> out;
-  int code;
-  {
-    py::gil_scoped_release release;
-    code = bk::neighbours(cells, static_cast<unsigned int>(node_count), out);
-  }
+  const int code =
+      released([&] { return bk::neighbours(cells, static_cast<unsigned int>(node_count), out); });
   if (code == -1)
     raise_argument_error(sig, connectivity_code, "while matching its edges into neighbours");
   check_code(sig, code);
