@@ -30,6 +30,7 @@ node_quadtree::node_quadtree(const dense2D<double>& coords) : coords_(coords) {
 
 void node_quadtree::reset() {
   node_count_ = 0;
+  path_end_ = root_level + 1;
   pool_.resize(4, 0);  // shrinking: never refused
   if (!pool_.resize(4, 5, 0u)) {
     // Without a root every insertion fails and every query answers -1.
@@ -78,41 +79,53 @@ std::uint64_t node_quadtree::build(const dense2D<unsigned int>& connectivity) {
   }
   const std::size_t rows = std::min<std::size_t>(connectivity.rows(), 3);
   const std::size_t cols = connectivity.cols();
-  auto id_at = [&](std::size_t r, std::size_t c) { return connectivity(r, c); };
+  const unsigned* ids = connectivity.data();
+  const std::size_t ld = connectivity.ld();
 
+  // Every ID of the first `rows` rows, column by column; one flat run when the columns
+  // are packed (the usual case), which the compiler can unroll.
+  auto for_each_id = [&](auto&& visit) {
+    if (ld == rows) {
+      for (const unsigned *id = ids, *end = ids + cols * rows; id != end; ++id) visit(*id);
+      return;
+    }
+    for (std::size_t c = 0; c < cols; ++c)
+      for (std::size_t r = 0; r < rows; ++r) visit(ids[c * ld + r]);
+  };
   // IDs that name no coordinate column cannot be placed: they are left out.
   std::uint64_t limit = 0;
-  for (std::size_t c = 0; c < cols; ++c)
-    for (std::size_t r = 0; r < rows; ++r) {
-      const unsigned id = id_at(r, c);
-      if (id < ncoords) limit = std::max<std::uint64_t>(limit, std::uint64_t{id} + 1);
-    }
+  for_each_id([&](unsigned id) {
+    if (id < ncoords) limit = std::max<std::uint64_t>(limit, std::uint64_t{id} + 1);
+  });
 
+  // The distinct nodes in order of first use; at most `limit` of them, so the list is
+  // written through a plain pointer and cut to length after.
   id_list flags;
   id_list list;
-  if (!flags.resize(static_cast<std::size_t>((limit + 31) / 32), 0u) || !list.reserve(cols / 2)) {
+  if (!flags.resize(static_cast<std::size_t>((limit + 31) / 32), 0u) ||
+      !list.resize(static_cast<std::size_t>(limit))) {
     refused_ = true;
     return 0;
   }
-  for (std::size_t c = 0; c < cols; ++c)
-    for (std::size_t r = 0; r < rows; ++r) {
-      const unsigned id = id_at(r, c);
-      if (id >= limit) continue;
-      unsigned& word = flags[id / 32];
-      const unsigned bit = 1u << (id % 32);
-      if (word & bit) continue;
-      if (!list.push_back(id)) {
-        refused_ = true;
-        return 0;
-      }
-      word |= bit;
-    }
+  unsigned* seen = flags.data();
+  unsigned* out = list.data();
+  std::size_t count = 0;
+  for_each_id([&](unsigned id) {
+    if (id >= limit) return;
+    const unsigned bit = 1u << (id % 32);
+    if (seen[id / 32] & bit) return;
+    seen[id / 32] |= bit;
+    out[count++] = id;
+  });
+  list.resize(count);  // shrinking: never refused
 
   // The box of the finite nodes: one infinite coordinate must not swallow the others.
   point lo{{DBL_MAX, DBL_MAX}}, hi{{-DBL_MAX, -DBL_MAX}};
   bool any = false;
+  const double* xy = coords_.data();
+  const std::size_t xy_ld = coords_.ld();
   for (unsigned id : list) {
-    const double x = coords_(0, id), y = coords_(1, id);
+    const double x = xy[id * xy_ld], y = xy[id * xy_ld + 1];
     if (!std::isfinite(x) || !std::isfinite(y)) continue;
     any = true;
     lo[0] = std::min(lo[0], x), lo[1] = std::min(lo[1], y);
@@ -126,29 +139,48 @@ std::uint64_t node_quadtree::build(const dense2D<unsigned int>& connectivity) {
 
 bool node_quadtree::insert(unsigned node) {
   if (pool_.cols() <= root_cell || node >= coords_.cols() || coords_.rows() < 2) return false;
-  const double p[2] = {coords_(0, node), coords_(1, node)};
+  const double* p = coords_.data() + std::size_t{node} * coords_.ld();
   bool clamped = false;
   const auto pos = integer_position(p, clamped);
   if (clamped) return false;
-  if (!place(node, pos.data(), root_cell, root_level)) return false;
+  // Nodes come in order of first use, so consecutive ones are usually close: the descent
+  // starts from the smallest cell of the previous node's path that holds this one too
+  // (the cells of level L hold both positions when they agree on bits L and above).
+  std::uint32_t cell = root_cell;
+  int level = root_level;
+  if (path_end_ <= root_level) {
+    const std::uint32_t diff = (pos[0] ^ last_pos_[0]) | (pos[1] ^ last_pos_[1]);
+    const int shared = diff == 0 ? 0 : 32 - __builtin_clz(diff);
+    level = std::max(shared, path_end_);
+    cell = path_[level];
+  }
+  if (!place(node, pos.data(), cell, level)) {
+    path_end_ = root_level + 1;
+    return false;
+  }
+  last_pos_[0] = pos[0], last_pos_[1] = pos[1];
   ++node_count_;
   return true;
 }
 
 bool node_quadtree::place(unsigned node, const std::uint32_t pos[2], std::uint32_t cell,
                           int level) {
-  auto add_to_leaf = [this](std::uint32_t leaf, unsigned id) {
-    unsigned k = ++pool_(0, leaf);
-    pool_(k, leaf) = id;
-    for (; k > 1 && pool_(k - 1, leaf) > pool_(k, leaf); --k)
-      std::swap(pool_(k - 1, leaf), pool_(k, leaf));
+  unsigned* cells = pool_.data();
+  std::size_t ld = pool_.ld();
+  auto add_to_leaf = [&cells, &ld](std::uint32_t leaf, unsigned id) {
+    unsigned* w = cells + ld * leaf;
+    unsigned k = ++w[0];
+    w[k] = id;
+    for (; k > 1 && w[k - 1] > w[k]; --k) std::swap(w[k - 1], w[k]);
   };
   for (;;) {
-    while (!is_leaf(cell)) {
-      cell = pool_(quadrant(pos, level), cell);
-      --level;
+    path_[level] = cell;
+    while (cells[ld * cell] >= 4) {
+      cell = cells[ld * cell + quadrant(pos, level)];
+      path_[--level] = cell;
     }
-    if (pool_(0, cell) < 3) {
+    path_end_ = level;
+    if (cells[ld * cell] < 3) {
       add_to_leaf(cell, node);
       return true;
     }
@@ -164,13 +196,15 @@ bool node_quadtree::place(unsigned node, const std::uint32_t pos[2], std::uint32
       refused_ = true;
       return false;
     }
-    const unsigned held[3] = {pool_(1, cell), pool_(2, cell), pool_(3, cell)};
-    for (unsigned q = 0; q < 4; ++q) pool_(q, cell) = static_cast<unsigned>(n + q);
+    cells = pool_.data();
+    ld = pool_.ld();
+    unsigned* w = cells + ld * cell;
+    const unsigned held[3] = {w[1], w[2], w[3]};
+    for (unsigned q = 0; q < 4; ++q) w[q] = static_cast<unsigned>(n + q);
     for (unsigned id : held) {
-      const double hp[2] = {coords_(0, id), coords_(1, id)};
       bool clamped = false;
-      const auto hpos = integer_position(hp, clamped);
-      add_to_leaf(pool_(quadrant(hpos.data(), level), cell), id);
+      const auto hpos = integer_position(coords_.data() + std::size_t{id} * coords_.ld(), clamped);
+      add_to_leaf(w[quadrant(hpos.data(), level)], id);
     }
   }
 }

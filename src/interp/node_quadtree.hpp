@@ -100,6 +100,11 @@ class node_quadtree {
   dense2D<unsigned int> pool_;
   std::uint64_t node_count_ = 0;
   bool refused_ = false;
+  // The cells on the path of the last node inserted: path_[L] is the one of level L, for
+  // L from path_end_ (its leaf) up to the root; path_end_ above root_level when unknown.
+  std::uint32_t path_[root_level + 1] = {};
+  int path_end_ = root_level + 1;
+  std::uint32_t last_pos_[2] = {0, 0};
 };
 
 }  // namespace orvo::surfkit::detail
