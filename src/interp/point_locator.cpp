@@ -97,17 +97,18 @@ bool point_locator::build_incidence() {
     most = std::max(most, around_start_[v + 1]);
     around_start_[v + 1] += around_start_[v];
   }
-  if (!around_.resize(around_start_[count]) || !ball_mark_.resize(tris_, 0u) ||
-      !ball_stack_.resize(1 + 2 * most))
-    return false;
-  // The lists themselves are filled when first read (fill_around): only points off the
-  // walks' reach read them, and most calls have none.
-  return true;
+  // The lists and the walk-around marks are only reserved here, and filled when first
+  // read (fill_around, node_ball): only points off the walks' reach read them, most calls
+  // have none, and on large meshes writing them costs more than a whole walk's share
+  // (the memory is first touched then).
+  return around_.reserve(around_start_[count]) && ball_mark_.reserve(tris_) &&
+         ball_stack_.resize(1 + 2 * most);
 }
 
 void point_locator::fill_around() {
   around_filled_ = true;
   const std::size_t count = around_start_.size() - 1;
+  around_.resize(around_start_[count]);  // within the room build() reserved: no request
   // Filled through the starts, which move one node along; then moved back.
   for (std::uint32_t t = 0; t < tris_; ++t)
     for (unsigned r = 0; r < 3; ++r)

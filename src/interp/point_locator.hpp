@@ -155,7 +155,8 @@ class point_locator {
   dense1D<std::size_t, 8> around_start_;
   dense1D<std::uint32_t, 8> around_;
   bool around_filled_ = false;  // around_ is taken by build() but filled when first read
-  // node_ball's scratch: per triangle the mark of the last ball that met it, and a stack
+  // node_ball's scratch: per triangle the mark of the last ball that met it (sized at the
+  // first ball, in the room build() reserved), and a stack
   // of room 1 + 2 * (most triangles around a node), which a ball never outgrows: only a
   // triangle holding the node pushes, at most two others each.
   dense1D<std::uint32_t, 8> ball_mark_;
@@ -176,6 +177,7 @@ class point_locator {
 template <class Visit>
 void point_locator::node_ball(std::uint32_t node_id, std::uint32_t t0, Visit visit) {
   if (t0 >= tris_ || scratch_refused_ || ball_stack_.empty()) return;
+  if (ball_mark_.size() != tris_) ball_mark_.resize(tris_, 0u);  // reserved by build()
   if (++ball_ == 0) {  // the marks wrapped round: forget every earlier ball
     std::fill(ball_mark_.begin(), ball_mark_.end(), 0u);
     ball_ = 1;

@@ -1,5 +1,6 @@
 #include "interp/spatial_order.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -49,29 +50,61 @@ bool spatial_order(const dense2D<double>& coords, const dense1D<unsigned int, 8>
   }
   // Key 0 for non-finite points, the cell's Morton code + 1 for the others; targets with
   // a home are left out (key `none`).
-  const std::size_t cells = (std::size_t{1} << (2 * bits)) + 1;
-  dense1D<unsigned int, 8> key, count;
-  if (!key.resize(n) || !count.resize(cells + 1, 0u)) return false;
+  auto key_of = [&](double x, double y) -> unsigned {
+    if (!std::isfinite(x) || !std::isfinite(y)) return 0;
+    const auto ix = static_cast<std::uint32_t>((x - lo[0]) * scale[0]);
+    const auto iy = static_cast<std::uint32_t>((y - lo[1]) * scale[1]);
+    return (spread(ix) | (spread(iy) << 1)) + 1;
+  };
+  // Over many cells the points are sorted in two rounds: by the high bits of their key
+  // into coarse buckets, then each bucket by the rest. A single round over millions of
+  // cells sends every write to a line of its own, far from the last; two rounds write to
+  // few places at a time, the second one within a bucket that the cache holds. Both
+  // rounds are stable, so the order is the one a single round gives.
+  const unsigned low = bits > 7 ? 12 : 0;
+  const std::size_t buckets = ((std::size_t{1} << (2 * bits)) >> low) + 1;  // keys 0 .. 4^bits
+  const std::size_t digits = std::size_t{1} << low;
+  dense1D<unsigned int, 8> key, count, digit;
+  if (!key.resize(n) || !count.resize(buckets + 1, 0u) || (low > 0 && !digit.resize(digits + 1)))
+    return false;
   for (std::size_t i = 0; i < n; ++i) {
     if (home[ids[i]] != none) {
       key[i] = none;
       continue;
     }
-    unsigned k = 0;
-    if (const double* p = finite_at(i)) {
-      const auto x = static_cast<std::uint32_t>((p[0] - lo[0]) * scale[0]);
-      const auto y = static_cast<std::uint32_t>((p[1] - lo[1]) * scale[1]);
-      k = (spread(x) | (spread(y) << 1)) + 1;
-    }
-    key[i] = k;
-    ++count[k + 1];
+    const double* p = coords.data() + std::size_t{ids[i]} * coords.ld();
+    key[i] = key_of(p[0], p[1]);
+    ++count[(key[i] >> low) + 1];
   }
-  for (std::size_t c = 1; c <= cells; ++c) count[c] += count[c - 1];
-  if (!order.resize(count[cells])) return false;
+  std::size_t largest = 0;
+  for (std::size_t c = 1; c <= buckets; ++c) {
+    largest = std::max<std::size_t>(largest, count[c]);
+    count[c] += count[c - 1];
+  }
+  // The second round sorts each bucket from a copy of it.
+  dense1D<visit, 8> copy;
+  if (!order.resize(count[buckets]) || (low > 0 && !copy.resize(largest))) {
+    order.clear();
+    return false;
+  }
   for (std::size_t i = 0; i < n; ++i) {
     if (key[i] == none) continue;
     const double* p = coords.data() + std::size_t{ids[i]} * coords.ld();
-    order[count[key[i]]++] = {p[0], p[1], static_cast<unsigned>(i), ids[i]};
+    order[count[key[i] >> low]++] = {p[0], p[1], static_cast<unsigned>(i), ids[i]};
+  }
+  if (low == 0) return true;
+  // Bucket b now ends at count[b].
+  const unsigned mask = static_cast<unsigned>(digits - 1);
+  std::size_t begin = 0;
+  for (std::size_t b = 0; b < buckets; begin = count[b++]) {
+    const std::size_t size = count[b] - begin;
+    if (size < 2) continue;
+    std::copy(order.begin() + begin, order.begin() + count[b], copy.begin());
+    std::fill(digit.begin(), digit.end(), 0u);
+    for (std::size_t j = 0; j < size; ++j) ++digit[(key_of(copy[j].x, copy[j].y) & mask) + 1];
+    for (std::size_t d = 1; d <= digits; ++d) digit[d] += digit[d - 1];
+    for (std::size_t j = 0; j < size; ++j)
+      order[begin + digit[key_of(copy[j].x, copy[j].y) & mask]++] = copy[j];
   }
   return true;
 }
