@@ -22,19 +22,29 @@ point_locator::point_locator(const dense2D<double>& coords,
 }
 
 int point_locator::outside_edge(std::uint32_t t, const double* p, double tol, unsigned s) const {
-  const double* corner_at[3] = {node(corner(t, 0)), node(corner(t, 1)), node(corner(t, 2))};
-  if (!corner_at[0] || !corner_at[1] || !corner_at[2]) return -2;
-  const double area = doubled_area_plane_T3(corner_at[0], corner_at[1], corner_at[2]);
+  const double* c0 = node(corner(t, 0));
+  const double* c1 = node(corner(t, 1));
+  const double* c2 = node(corner(t, 2));
+  if (!c0 || !c1 || !c2) return -2;
+  // Cross product of (Pa - p) and (Pb - p) for the edge Pa -> Pb opposite corner e:
+  // negative beyond it. The three and the triangle's area are computed two at a time,
+  // then the first edge beyond from s + 1 on is looked up: which edges the point lies
+  // beyond is a coin toss along a walk, and stopping at the first one cost a mispredicted
+  // branch per test.
+  const double* const a01[2] = {c1, c2};
+  const double* const b01[2] = {c2, c0};
+  const double* const p01[2] = {p, p};
+  const double* const a2[2] = {c0, c0};
+  const double* const b2[2] = {c1, c1};
+  const double* const p2[2] = {p, c2};
+  const double_pair edges01 = doubled_area_plane_T3_pair(a01, b01, p01);
+  const double_pair edge2_area = doubled_area_plane_T3_pair(a2, b2, p2);
+  const double area = edge2_area[1];
   if (!(area > 0) || !std::isfinite(area)) return -2;
   const double limit = -(area * tol);
-  // Cross product of (Pa - p) and (Pb - p) for the edge Pa -> Pb opposite corner e:
-  // negative beyond it. All three are computed, then the first edge beyond from s + 1 on
-  // is looked up: which edges the point lies beyond is a coin toss along a walk, and
-  // stopping at the first one cost a mispredicted branch per test.
-  const unsigned beyond =
-      static_cast<unsigned>(doubled_area_plane_T3(corner_at[1], corner_at[2], p) < limit) |
-      static_cast<unsigned>(doubled_area_plane_T3(corner_at[2], corner_at[0], p) < limit) << 1 |
-      static_cast<unsigned>(doubled_area_plane_T3(corner_at[0], corner_at[1], p) < limit) << 2;
+  const unsigned beyond = static_cast<unsigned>(edges01[0] < limit) |
+                          static_cast<unsigned>(edges01[1] < limit) << 1 |
+                          static_cast<unsigned>(edge2_area[0] < limit) << 2;
   // first_beyond[s][beyond]: the first edge of s + 1, s + 2, s + 3 (mod 3) set in beyond.
   static constexpr signed char first_beyond[3][8] = {
       {-1, 0, 1, 1, 2, 2, 1, 1}, {-1, 0, 1, 0, 2, 2, 2, 2}, {-1, 0, 1, 0, 2, 0, 1, 0}};
