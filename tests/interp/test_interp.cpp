@@ -470,6 +470,59 @@ TEST(InterpolationOrder, SpatialOrderVisitsEveryTargetWithoutHomeOnce) {
   EXPECT_LT(jumps / static_cast<double>(order.size()), 0.1);
 }
 
+TEST(InterpolationOrder, SpatialOrderOverManyCellsIsTheZOrderOfTheCells) {
+  // Enough targets for a grid of 512 x 512 cells, which is sorted in two rounds (coarse
+  // buckets, then cells): the result must still be every target once, by the Z-order of
+  // its cell (bits of x and y interleaved, x lowest), list order within a cell, the
+  // non-finite point first. Half of the points crowd into a small corner, so that one
+  // bucket holds far more than the others.
+  const unsigned n = 300000;
+  dense2D<double> xy(2, n);
+  std::mt19937 rng(3);
+  std::uniform_real_distribution<double> u(0, 1), corner(0, 0.01);
+  for (unsigned id = 0; id < n; ++id) {
+    const bool crowd = id % 2 == 0;
+    xy(0, id) = crowd ? corner(rng) : u(rng);
+    xy(1, id) = crowd ? corner(rng) : u(rng);
+  }
+  xy(1, 12345) = INFINITY;
+  ids home(n, UINT_MAX), targets;
+  for (unsigned id = 0; id < n; ++id) targets.push_back(id);
+  targets.push_back(77);  // a repeat: after the first copy, in the same cell
+  dense1D<orvo::surfkit::detail::visit, 8> order;
+  ASSERT_TRUE(orvo::surfkit::detail::spatial_order(xy, targets, home, order));
+  ASSERT_EQ(order.size(), targets.size());
+  EXPECT_EQ(order[0].node, 12345u);
+  double lo[2] = {INFINITY, INFINITY}, hi[2] = {-INFINITY, -INFINITY};
+  for (unsigned id = 0; id < n; ++id)
+    if (id != 12345)
+      for (int a = 0; a < 2; ++a)
+        lo[a] = std::fmin(lo[a], xy(a, id)), hi[a] = std::fmax(hi[a], xy(a, id));
+  auto cell_key = [&](const auto& v) {
+    unsigned long long key = 0;
+    for (int a = 0; a < 2; ++a) {
+      const auto c = static_cast<unsigned>((a == 0 ? v.x - lo[0] : v.y - lo[1]) * 512 * (1 - 1e-9) /
+                                           (hi[a] - lo[a]));
+      for (int bit = 0; bit < 9; ++bit)
+        key |= static_cast<unsigned long long>((c >> bit) & 1u) << (2 * bit + a);
+    }
+    return key;
+  };
+  std::vector<int> seen(targets.size(), 0);
+  for (std::size_t k = 0; k < order.size(); ++k) {
+    ASSERT_LT(order[k].position, targets.size());
+    ++seen[order[k].position];
+    EXPECT_EQ(order[k].node, targets[order[k].position]);
+    if (k < 2) continue;  // order[0] is the non-finite point
+    const auto before = cell_key(order[k - 1]), now = cell_key(order[k]);
+    ASSERT_LE(before, now) << "at " << k;
+    if (before == now) {
+      ASSERT_LT(order[k - 1].position, order[k].position) << "at " << k;
+    }
+  }
+  for (std::size_t i = 0; i < targets.size(); ++i) EXPECT_EQ(seen[i], 1) << i;
+}
+
 TEST(InterpolationOrder, EveryTargetInsideTakesTheBlendOfATriangleHoldingIt) {
   // A field that is not affine: a target's value tells which triangle it came from. Every
   // target inside gets the blend of one of the triangles holding it (on a shared edge any
