@@ -81,9 +81,11 @@ bool spatial_order(const dense2D<double>& coords, const dense1D<unsigned int, 8>
     largest = std::max<std::size_t>(largest, count[c]);
     count[c] += count[c - 1];
   }
-  // The second round sorts each bucket from a copy of it.
+  // The second round sorts each bucket from a copy of it, with the low bits of each key.
   dense1D<visit, 8> copy;
-  if (!order.resize(count[buckets]) || (low > 0 && !copy.resize(largest))) {
+  dense1D<unsigned int, 8> low_key;
+  if (!order.resize(count[buckets]) ||
+      (low > 0 && (!copy.resize(largest) || !low_key.resize(largest)))) {
     order.clear();
     return false;
   }
@@ -101,10 +103,12 @@ bool spatial_order(const dense2D<double>& coords, const dense1D<unsigned int, 8>
     if (size < 2) continue;
     std::copy(order.begin() + begin, order.begin() + count[b], copy.begin());
     std::fill(digit.begin(), digit.end(), 0u);
-    for (std::size_t j = 0; j < size; ++j) ++digit[(key_of(copy[j].x, copy[j].y) & mask) + 1];
+    for (std::size_t j = 0; j < size; ++j) {
+      low_key[j] = key_of(copy[j].x, copy[j].y) & mask;
+      ++digit[low_key[j] + 1];
+    }
     for (std::size_t d = 1; d <= digits; ++d) digit[d] += digit[d - 1];
-    for (std::size_t j = 0; j < size; ++j)
-      order[begin + digit[key_of(copy[j].x, copy[j].y) & mask]++] = copy[j];
+    for (std::size_t j = 0; j < size; ++j) order[begin + digit[low_key[j]]++] = copy[j];
   }
   return true;
 }

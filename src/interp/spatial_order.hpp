@@ -21,7 +21,7 @@ struct visit {
 // storage is refused (order then empty). Cost: a counting sort, in two rounds from 2^16
 // cells on (blocks of 4096 cells, then the cells of each block): three passes over the
 // targets and one or two over the cells; scratch of 4 bytes per target, a copy of the
-// largest block's targets and 4 bytes per block.
+// largest block's targets with their keys (28 bytes each) and 4 bytes per block.
 bool spatial_order(const dense2D<double>& coords, const dense1D<unsigned int, 8>& ids,
                    const dense1D<unsigned int, 8>& home, dense1D<visit, 8>& order);
 
