@@ -19,7 +19,7 @@ using cols = orvo::dense2D<unsigned>;
 namespace dt = orvo::surfkit::detail;
 
 bool same_bits(const double* a, const double* b, std::size_t n) {
-  return std::memcmp(a, b, n * sizeof(double)) == 0;
+  return n == 0 || std::memcmp(a, b, n * sizeof(double)) == 0;
 }
 
 // A mesh of `count` triangles over shuffled nodes of a jittered sphere, with repeated
