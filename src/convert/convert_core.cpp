@@ -18,9 +18,6 @@ using u64 = std::uint64_t;
 // later read and write land outside its column.
 constexpr u64 count_limit = UINT_MAX;
 
-// How many elements ahead of the current one the fill prefetches its edges' slots.
-constexpr std::size_t prefetch_distance = 8;
-
 unsigned square_root(unsigned q) {
   u64 m = static_cast<u64>(std::sqrt(static_cast<double>(q)));
   while (m * m > q) --m;
@@ -52,7 +49,6 @@ class edge_filler {
     return true;
   }
 
-  void prefetch(unsigned a, unsigned b) const noexcept { table_.prefetch(a, b); }
   u64 counter() const noexcept { return counter_; }
 
  private:
@@ -80,10 +76,6 @@ bool fill_quadrangles(dense2D<unsigned int>& quads, unsigned e, edge_filler& fil
   const std::size_t nq = quads.cols(), ld = quads.ld();
   unsigned* base = quads.data();
   for (std::size_t c = 0; c < nq; ++c) {
-    if (c + prefetch_distance < nq) {
-      const unsigned* p = base + (c + prefetch_distance) * ld;
-      for (int j = 0; j < 4; ++j) filler.prefetch(p[j], p[(j + 1) & 3]);
-    }
     unsigned* col = base + c * ld;
     for (unsigned j = 0; j < 4; ++j)
       if (!filler.fill(col[j], col[(j + 1) & 3], col + 4 + j * e)) return false;
@@ -95,12 +87,6 @@ bool fill_triangles(dense2D<unsigned int>& tris, unsigned e, edge_filler& filler
   const std::size_t nt = tris.cols(), ld = tris.ld();
   unsigned* base = tris.data();
   for (std::size_t c = 0; c < nt; ++c) {
-    if (c + prefetch_distance < nt) {
-      const unsigned* p = base + (c + prefetch_distance) * ld;
-      filler.prefetch(p[0], p[1]);
-      filler.prefetch(p[1], p[2]);
-      filler.prefetch(p[2], p[0]);
-    }
     // Met in the order (0, 1), (1, 2), (2, 0), which fixes the numbering of new nodes,
     // but stored as local edges 2, 0, 1: the rows of edge j face vertex j.
     unsigned* col = base + c * ld;

@@ -68,12 +68,6 @@ class edge_table {
   // orientation: the given edges of a caller, a later one overwriting an earlier ID.
   void assign(unsigned a, unsigned b, unsigned first);
 
-  // Hints the memory of the pair's home slot into cache ahead of its lookup.
-  void prefetch(unsigned a, unsigned b) const noexcept {
-    const unsigned lo = a < b ? a : b;
-    __builtin_prefetch(&slots_[home(partition(lo), lo == a ? pack(a, b) : pack(b, a))]);
-  }
-
   // Entries in the order they were stored: pair(i) >> 32 and pair(i) & 0xffffffff are
   // the stored ends.
   std::size_t size() const noexcept { return pairs_.size(); }

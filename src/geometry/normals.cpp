@@ -7,6 +7,7 @@
 #include "common/forms.hpp"
 #include "common/mesh_access.hpp"
 #include "common/vectors.hpp"
+#include "geometry/normal_sums.hpp"
 #include "orvo/surfkit.hpp"
 
 namespace orvo::surfkit {
@@ -89,10 +90,10 @@ void accumulate(const dense2D<double>& coords, const dense2D<unsigned int>& conn
 // Divides every node's sum by its weight sum W_k (unit false) or by its length (unit
 // true). A node no element holds has a zero sum and W = 0 and stays (0, 0, 0).
 void finish(bool unit, const double* scratch, dense2D<double>& out) {
+  if (unit) return detail::scale_to_unit(out);
   for (std::size_t k = 0; k < out.cols(); ++k) {
     double* col = out.data() + k * out.ld();
-    const double d =
-        unit ? std::sqrt(col[0] * col[0] + col[1] * col[1] + col[2] * col[2]) : scratch[2 * k + 1];
+    const double d = scratch[2 * k + 1];
     if (d == 0.0) continue;
     col[0] /= d;
     col[1] /= d;
@@ -134,38 +135,6 @@ void weighted_normals(const dense2D<double>& coords, const dense2D<unsigned int>
   finish(unit, scratch, out);
 }
 
-// Area-weighted sums (p = 1) over a triangle-only mesh, each element's IDs checked just
-// before they are used: the connectivity is read once instead of once for a check and
-// once for the sums. False at the first ID outside the coordinates (the caller then
-// drops the partial sums). W, when given, receives each node's area sum at 2k + 1 as in
-// the scratch of weighted_normals; the unit case needs none.
-bool checked_area_sums_T3(const dense2D<double>& coords, const dense2D<unsigned int>& conn,
-                          double* W, dense2D<double>& out) {
-  using detail::point;
-  const unsigned limit = detail::id_limit(coords.cols());
-  double* o = out.data();
-  const std::size_t ld = out.ld();
-  for (std::size_t e = 0; e < conn.cols(); ++e) {
-    const unsigned* ids = detail::element(conn, e);
-    const unsigned a = ids[0], b = ids[1], c = ids[2];
-    if (a >= limit || b >= limit || c >= limit) return false;
-    const vec3 N = detail::element_normal_T3(point(coords, a), point(coords, b), point(coords, c));
-    for (const std::size_t k : {a, b, c}) {
-      double* col = o + k * ld;
-      col[0] += N[0];
-      col[1] += N[1];
-      col[2] += N[2];
-    }
-    if (W) {
-      const double A = detail::norm(N);
-      W[2 * std::size_t{a} + 1] += A;
-      W[2 * std::size_t{b} + 1] += A;
-      W[2 * std::size_t{c} + 1] += A;
-    }
-  }
-  return true;
-}
-
 }  // namespace
 
 int normals(const dense2D<double>& coordinates, const dense2D<unsigned int>& connectivity,
@@ -184,8 +153,10 @@ int normals(const dense2D<double>& coordinates, const dense2D<unsigned int>& con
       // A bad ID is the earlier argument's fault, so it outranks the refused storage.
       return detail::input_connectivity_ok(connectivity, T3, nodes) ? detail::storage_refused : -2;
     }
-    if (!checked_area_sums_T3(coordinates, connectivity, unit ? nullptr : sums.data(),
-                              node_normals)) {
+    // Each triangle's IDs are checked just before it is used: the connectivity is read
+    // once instead of once for a check and once for the sums.
+    if (!detail::add_triangle_normals(coordinates, connectivity, unit ? nullptr : sums.data(),
+                                      node_normals)) {
       node_normals.resize(0, 0);
       return -2;
     }

@@ -1,6 +1,20 @@
-// Consistent orientation of a mesh by a breadth-first walk over its neighbour matrix.
+// Consistent orientation of a mesh by a walk over its neighbour matrix.
+//
+// The result is defined by a breadth-first walk. On a large mesh that walk's front spans
+// the whole mesh, so consecutive elements lie far apart in memory and nearly every step
+// waits for it. Where the mesh is orientable and its matrix describes it, though, every
+// walk gives the same result: each element ends up reversed exactly when an odd number
+// of reversals separates it from the start, and the count is the number of those. So a
+// last-in first-out walk, which stays near the elements it has just touched, goes
+// first, and checks on the way that it is in that case: every shared edge it meets must
+// be run in opposite directions once the neighbour is settled, and no element may repeat
+// a node or name itself. If anything else turns up (a non-orientable mesh, whose result
+// depends on the order of the walk, or an entry that does not match its edge), it undoes
+// its reversals and the breadth-first walk runs instead.
+#include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -13,6 +27,16 @@ namespace {
 // Per-element state of the walk.
 enum : unsigned char { queued = 1, visited = 2, reversed = 4 };
 
+// How a walk ended: done, at an entry that does not share the edge it is listed for
+// (-2), or (last-in first-out walk only) at something only the breadth-first walk may
+// settle.
+enum class walk_end { done, bad_entry, needs_breadth_first };
+
+// i + 1 modulo m, for m of 3 or 4 (cheaper than a division).
+inline int next(int i, int m) {
+  return i + 1 == m ? 0 : i + 1;
+}
+
 class walker {
  public:
   walker(dense2D<unsigned int>& conn, dense2D<unsigned int>& nbrs)
@@ -22,35 +46,57 @@ class walker {
 
   bool visited_at(std::size_t e) const { return state_[e] & visited; }
 
-  // Walks the component of s. False at a neighbour entry that does not share the edge
-  // it is listed for.
-  bool walk(std::size_t s) {
+  // Walks the component of s, breadth first (lifo false) or last in, first out.
+  template <bool lifo>
+  walk_end walk(std::size_t s) {
     queue_.clear();
     push(s);
-    for (std::size_t head = 0; head < queue_.size(); ++head) {
-      const std::size_t e = queue_[head];
+    std::size_t head = 0;
+    while (lifo ? !queue_.empty() : head < queue_.size()) {
+      std::size_t e;
+      if (lifo) {
+        e = queue_.back();
+        queue_.pop_back();
+      } else {
+        e = queue_[head++];
+      }
       state_[e] |= visited;
       const unsigned* k = vertices(e);
       const unsigned* nb = nbrs_.data() + e * nbrs_.ld();
       const int corners = corner_count(k);
+      if (lifo && repeats_a_node(k, corners)) return walk_end::needs_breadth_first;
       // A triangle of a 4-row mesh has three edges; its neighbour row 3 is ignored.
       for (int j = 0; j < corners; ++j) {
         const unsigned f = nb[j];
         if (f >= n_) continue;
         // Edge j of a triangle faces vertex j; edge j of a quadrangle starts at vertex j.
-        const unsigned a = corners == 3 ? k[(j + 1) % 3] : k[j];
-        const unsigned b = corners == 3 ? k[(j + 2) % 3] : k[(j + 1) % 4];
-        // A visited neighbour keeps its orientation (a conflict with it is what a
-        // non-orientable mesh shows), but it must still hold the edge.
-        if (state_[f] & visited) {
-          if (!holds_edge(f, a, b, f == e ? j : -1)) return false;
+        const unsigned a = corners == 3 ? k[next(j, 3)] : k[j];
+        const unsigned b = corners == 3 ? k[next(next(j, 3), 3)] : k[next(j, 4)];
+        if (lifo) {
+          if (f == e) return walk_end::needs_breadth_first;
+          // A neighbour reached already is settled: it must run the edge the other way.
+          if (state_[f] & queued) {
+            if (relation(a, b, f) != opposite) return walk_end::needs_breadth_first;
+            continue;
+          }
+        } else if (state_[f] & visited) {
+          // A visited neighbour keeps its orientation (a conflict with it is what a
+          // non-orientable mesh shows), but it must still hold the edge.
+          if (!holds_edge(f, a, b, f == e ? j : -1)) return walk_end::bad_entry;
           continue;
         }
-        if (!edge_rule(a, b, f)) return false;
+        if (!edge_rule(a, b, f)) return lifo ? walk_end::needs_breadth_first : walk_end::bad_entry;
         push(f);
       }
     }
-    return true;
+    return walk_end::done;
+  }
+
+  // Undoes every reversal and forgets the walk: the arrays and the walker as on entry.
+  void restart() {
+    undo();
+    std::fill(state_.begin(), state_.end(), 0);
+    reversals_ = 0;
   }
 
   // Reverses again every element reversed an odd number of times: both arrays return to
@@ -69,9 +115,17 @@ class walker {
   }
   void push(std::size_t e) {
     // An element queued twice would be visited once anyway: the second entry is skipped.
+    // (The last-in first-out walk never pushes a queued element: it checks it instead.)
     if (state_[e] & queued) return;
     state_[e] |= queued;
     queue_.push_back(static_cast<unsigned>(e));
+  }
+
+  static bool repeats_a_node(const unsigned* k, int m) {
+    for (int i = 0; i < m; ++i)
+      for (int j = i + 1; j < m; ++j)
+        if (k[i] == k[j]) return true;
+    return false;
   }
 
   // Whether element f has a local edge joining a and b, either way round, other than
@@ -81,15 +135,17 @@ class walker {
     const int m = corner_count(k);
     for (int i = 0; i < m; ++i) {
       // Local edge i runs from vertex s to vertex s + 1 (a triangle's faces vertex i).
-      const int s = m == 3 ? (i + 1) % 3 : i;
-      const unsigned p = k[s], q = k[(s + 1) % m];
+      const int s = m == 3 ? next(i, 3) : i;
+      const unsigned p = k[s], q = k[next(s, m)];
       if (i != skip && ((p == a && q == b) || (p == b && q == a))) return true;
     }
     return false;
   }
 
-  // Applies the edge rule to edge (a, b) of the current element and its neighbour f.
-  bool edge_rule(unsigned a, unsigned b, unsigned f) {
+  // How neighbour f runs along edge (a, b) of the current element, a and b found at
+  // their first places in f.
+  enum edge_relation { same_way, opposite, not_an_edge };
+  edge_relation relation(unsigned a, unsigned b, unsigned f) {
     const unsigned* k = vertices(f);
     const int m = corner_count(k);
     int pa = -1, pb = -1;
@@ -97,13 +153,20 @@ class walker {
       if (k[i] == a) pa = i;
       if (k[i] == b) pb = i;
     }
-    if (pa < 0 || pb < 0) return false;
-    if (pb == (pa + 1) % m) {  // f runs along the edge the same way: reverse it
+    if (pa < 0 || pb < 0) return not_an_edge;
+    if (pb == next(pa, m)) return same_way;
+    return pa == next(pb, m) ? opposite : not_an_edge;
+  }
+
+  // Applies the edge rule to edge (a, b) of the current element and its neighbour f:
+  // f running along the edge the same way is reversed.
+  bool edge_rule(unsigned a, unsigned b, unsigned f) {
+    const edge_relation r = relation(a, b, f);
+    if (r == same_way) {
       reverse(f);
       ++reversals_;
-      return true;
     }
-    return pa == (pb + 1) % m;
+    return r != not_an_edge;
   }
 
   // Reverses element f (rows 0 and 2) and keeps its neighbour column in step: a
@@ -144,11 +207,21 @@ int mesh_reorient(dense2D<unsigned int>& connectivity, dense2D<unsigned int>& ne
   if (start_element >= n) return -3;
 
   walker w(connectivity, neighbours);
-  bool ok = w.walk(start_element);
-  if (all_components != 0)
-    for (std::size_t s = start_element + std::size_t{1}; ok && s < n; ++s)
-      if (!w.visited_at(s)) ok = w.walk(s);
-  if (!ok) {
+  // The walks of the start's component and then, if asked, of every component not yet
+  // reached, counting upwards from the start.
+  auto walk_all = [&](auto lifo) {
+    walk_end end = w.walk<lifo()>(start_element);
+    if (all_components != 0)
+      for (std::size_t s = start_element + std::size_t{1}; end == walk_end::done && s < n; ++s)
+        if (!w.visited_at(s)) end = w.walk<lifo()>(s);
+    return end;
+  };
+  walk_end end = walk_all(std::true_type{});
+  if (end == walk_end::needs_breadth_first) {
+    w.restart();
+    end = walk_all(std::false_type{});
+  }
+  if (end != walk_end::done) {
     // A neighbour entry that does not match its edge: the matrix does not describe this
     // mesh, so nothing it led to can be trusted. Leave both arrays as they came.
     w.undo();

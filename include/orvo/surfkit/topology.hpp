@@ -135,7 +135,14 @@ SURFKIT_API int split_Q4_into_T3(const dense2D<double>& coordinates,
 /// @throws std::bad_alloc when the walk's scratch cannot be had; both arrays are then as
 /// on entry.
 ///
-/// Cost: O(\#elements), about 5 bytes of scratch per element.
+/// The result is the breadth-first walk's. Where the walk's order cannot change it (an
+/// orientable mesh whose matrix describes it, no element repeating a node) it is found by a
+/// last-in first-out walk, which keeps to memory it touched recently and so stays about
+/// as fast per element on ten million elements as on a hundred thousand; anything else
+/// makes that walk undo its work and the breadth-first walk run.
+///
+/// Cost: O(\#elements), about 5 bytes of scratch per element; twice the work where the
+/// breadth-first walk has to run.
 SURFKIT_API int mesh_reorient(dense2D<unsigned int>& connectivity,
                               dense2D<unsigned int>& neighbours, unsigned int start_element,
                               int all_components);
