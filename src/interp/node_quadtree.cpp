@@ -133,6 +133,13 @@ std::uint64_t node_quadtree::build(const dense2D<unsigned int>& connectivity) {
   }
   if (!any) lo = point{{0, 0}}, hi = point{{1, 1}};
   set_box(lo, hi);
+  // Room for the cells of a mesh of even density (about 1.2 per node) taken at once: the
+  // pool otherwise doubles its way up, writing every cell again at each move, and on a
+  // large mesh the fresh memory costs more than the insertions.
+  if (!pool_.reserve(4, root_cell + 1 + count + count / 2)) {
+    refused_ = true;
+    return 0;
+  }
   for (unsigned id : list) insert(id);
   return node_count_;
 }
