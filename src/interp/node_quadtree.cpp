@@ -72,6 +72,7 @@ std::array<std::uint32_t, 2> node_quadtree::integer_position(const double* p,
 }
 
 std::uint64_t node_quadtree::build(const dense2D<unsigned int>& connectivity) {
+  named_.clear();
   const std::size_t ncoords = coords_.rows() >= 2 ? coords_.cols() : 0;
   if (connectivity.empty() || ncoords == 0) {
     set_box(point{{0, 0}}, point{{1, 1}});
@@ -100,14 +101,13 @@ std::uint64_t node_quadtree::build(const dense2D<unsigned int>& connectivity) {
 
   // The distinct nodes in order of first use; at most `limit` of them, so the list is
   // written through a plain pointer and cut to length after.
-  id_list flags;
   id_list list;
-  if (!flags.resize(static_cast<std::size_t>((limit + 31) / 32), 0u) ||
+  if (!named_.resize(static_cast<std::size_t>((limit + 31) / 32), 0u) ||
       !list.resize(static_cast<std::size_t>(limit))) {
     refused_ = true;
     return 0;
   }
-  unsigned* seen = flags.data();
+  unsigned* seen = named_.data();
   unsigned* out = list.data();
   std::size_t count = 0;
   for_each_id([&](unsigned id) {

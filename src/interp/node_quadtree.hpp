@@ -54,6 +54,12 @@ class node_quadtree {
   // Word r of a cell (0: node count or first child; 1 to 3: node IDs or children).
   unsigned cell_word(unsigned r, std::uint32_t cell) const noexcept { return pool_(r, cell); }
 
+  // True when the connectivity of the last build names node n in its first three rows
+  // (inserted or not).
+  bool named(std::uint64_t n) const noexcept {
+    return n / 32 < named_.size() && (named_[n / 32] >> (n % 32) & 1u) != 0;
+  }
+
   // True once a storage request of the tree was refused: some nodes may be missing.
   bool storage_refused() const noexcept { return refused_; }
 
@@ -100,6 +106,7 @@ class node_quadtree {
   dense2D<unsigned int> pool_;
   std::uint64_t node_count_ = 0;
   bool refused_ = false;
+  id_list named_;  // bit n: node n named by the connectivity of the last build
   // The cells on the path of the last node inserted: path_[L] is the one of level L, for
   // L from path_end_ (its leaf) up to the root; path_end_ above root_level when unknown.
   std::uint32_t path_[root_level + 1] = {};

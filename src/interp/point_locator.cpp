@@ -97,14 +97,26 @@ std::uint64_t point_locator::build() {
 }
 
 bool point_locator::build_incidence() {
+  // Only room is taken here (enough for any mesh of these sizes); the lists of triangles
+  // around each node, the walk-around marks and stack are written when first read
+  // (fill_around, node_ball). Only points off the walks' reach read them, most calls have
+  // none, and on large meshes counting and writing them costs more than the walks' share
+  // (the memory is first touched then).
+  return around_start_.reserve(nodes_ + 1) && around_.reserve(std::size_t{3} * tris_) &&
+         ball_mark_.reserve(tris_) && ball_stack_.reserve(1 + std::size_t{2} * tris_);
+}
+
+void point_locator::fill_around() {
+  around_filled_ = true;
   // Node count covered: up to the largest node a triangle names (targets usually follow
-  // the background nodes and need no entry).
+  // the background nodes and need no entry). Every size below is within the room
+  // build_incidence took: no request.
   std::size_t count = 0;
   for (std::uint32_t t = 0; t < tris_; ++t)
     for (unsigned r = 0; r < 3; ++r)
       if (corner(t, r) < nodes_)
         count = std::max<std::size_t>(count, std::size_t{corner(t, r)} + 1);
-  if (!around_start_.resize(count + 1, 0)) return false;
+  around_start_.resize(count + 1, 0);
   for (std::uint32_t t = 0; t < tris_; ++t)
     for (unsigned r = 0; r < 3; ++r)
       if (listed_corner(t, r)) ++around_start_[corner(t, r) + 1];
@@ -113,18 +125,8 @@ bool point_locator::build_incidence() {
     most = std::max(most, around_start_[v + 1]);
     around_start_[v + 1] += around_start_[v];
   }
-  // The lists and the walk-around marks are only reserved here, and filled when first
-  // read (fill_around, node_ball): only points off the walks' reach read them, most calls
-  // have none, and on large meshes writing them costs more than a whole walk's share
-  // (the memory is first touched then).
-  return around_.reserve(around_start_[count]) && ball_mark_.reserve(tris_) &&
-         ball_stack_.resize(1 + 2 * most);
-}
-
-void point_locator::fill_around() {
-  around_filled_ = true;
-  const std::size_t count = around_start_.size() - 1;
-  around_.resize(around_start_[count]);  // within the room build() reserved: no request
+  around_.resize(around_start_[count]);
+  ball_stack_.resize(1 + 2 * most);
   // Filled through the starts, which move one node along; then moved back.
   for (std::uint32_t t = 0; t < tris_; ++t)
     for (unsigned r = 0; r < 3; ++r)
@@ -134,8 +136,9 @@ void point_locator::fill_around() {
 }
 
 std::uint32_t point_locator::triangle_around(std::uint64_t node_id, const double* p, double tol) {
-  if (scratch_refused_ || node_id + 1 >= around_start_.size()) return no_id;
+  if (scratch_refused_) return no_id;
   if (!around_filled_) fill_around();
+  if (node_id + 1 >= around_start_.size()) return no_id;
   for (std::size_t i = around_start_[node_id]; i < around_start_[node_id + 1]; ++i)
     if (outside_edge(around_[i], p, tol, 0) == -1) return around_[i];
   return no_id;

@@ -124,10 +124,9 @@ class point_locator {
   const double* node(std::uint64_t n) const noexcept {
     return n < nodes_ ? xy_ + n * xy_ld_ : nullptr;
   }
-  // True when a triangle holds node n. Needs build().
-  bool is_corner(std::uint64_t n) const noexcept {
-    return n + 1 < around_start_.size() && around_start_[n + 1] > around_start_[n];
-  }
+  // True when a triangle names node n (a row of the connectivity, as the tree reads it).
+  // Needs build().
+  bool is_corner(std::uint64_t n) const noexcept { return tree_.named(n); }
   // Node in row r of triangle t.
   std::uint32_t corner(std::uint32_t t, unsigned r) const noexcept { return tri_[t * tri_ld_ + r]; }
 
@@ -154,7 +153,7 @@ class point_locator {
   // around_[around_start_[v + 1]], for the nodes up to the largest one a triangle names.
   dense1D<std::size_t, 8> around_start_;
   dense1D<std::uint32_t, 8> around_;
-  bool around_filled_ = false;  // around_ is taken by build() but filled when first read
+  bool around_filled_ = false;  // the lists are taken by build() but filled when first read
   // node_ball's scratch: per triangle the mark of the last ball that met it (sized at the
   // first ball, in the room build() reserved), and a stack
   // of room 1 + 2 * (most triangles around a node), which a ball never outgrows: only a
@@ -176,7 +175,8 @@ class point_locator {
 
 template <class Visit>
 void point_locator::node_ball(std::uint32_t node_id, std::uint32_t t0, Visit visit) {
-  if (t0 >= tris_ || scratch_refused_ || ball_stack_.empty()) return;
+  if (t0 >= tris_ || scratch_refused_) return;
+  if (!around_filled_) fill_around();                            // sizes the stack
   if (ball_mark_.size() != tris_) ball_mark_.resize(tris_, 0u);  // reserved by build()
   if (++ball_ == 0) {  // the marks wrapped round: forget every earlier ball
     std::fill(ball_mark_.begin(), ball_mark_.end(), 0u);

@@ -48,13 +48,13 @@ namespace orvo::surfkit {
 ///  - -6: a target ID not below \#nodes;
 ///  - -199: storage refused (the field unchanged).
 ///
-/// Cost: O(\#triangles) for the node quadtree and the triangles around each node (about 16
-/// bytes per triangle, 8 per node up to the largest a triangle names, most of it written
-/// only when a target lies off the walks' reach); O(\#targets) for the spatial order (28
-/// bytes per target, 28 more per target of the most crowded 4096-cell block of the grid
-/// (all of them at worst), and 24 more per target when values are written in list order);
-/// then per target a walk of a few steps (the exact nearest-node search and the triangles
-/// around that node only off the mesh).
+/// Cost: O(\#triangles) for the node quadtree (about 24 bytes per background node) and
+/// the room for the triangles around each node (24 bytes per triangle and 8 per node,
+/// written only when a target lies off the walks' reach); O(\#targets) for the spatial
+/// order (28 bytes per target, 28 more per target of the most crowded 4096-cell block of
+/// the grid (all of them at worst), and 24 more per target when values are written in list
+/// order); then per target a walk of a few steps (the exact nearest-node search and the
+/// triangles around that node only off the mesh).
 SURFKIT_API int interpolate(const dense2D<double>& coordinates,
                             const dense2D<unsigned int>& connectivity,
                             const dense2D<unsigned int>& neighbours, const id_list& home,
