@@ -165,6 +165,29 @@ TEST(NodeQuadtree, ExactQueryMatchesBruteForceOnRandomClusteredAndFlatClouds) {
   }
 }
 
+TEST(NodeQuadtree, AFourthNodeAtOneIntegerPositionIsLeftOutAndTheNextOnesStillGoIn) {
+  // Insertions start from the previous node's path: after one that cannot go in (a leaf
+  // of level 0 already holding three nodes at its position), the following nodes, near
+  // and far, must still land in the right cells.
+  std::mt19937 rng(5);
+  std::uniform_real_distribution<double> u(0, 1);
+  const unsigned n = 400;
+  dense2D<double> xy(2, n);
+  for (unsigned i = 0; i < n; ++i) xy(0, i) = u(rng), xy(1, i) = u(rng);
+  // Five at one point P (the fourth and the fifth left out), each after three nodes placed
+  // together far from P, and followed by three more of those: the descent of the node
+  // after one left out must not start from P's path.
+  for (unsigned k = 0; k < 5; ++k) {
+    const unsigned i = 100 + 4 * k;
+    xy(0, i) = 0.3, xy(1, i) = 0.7;
+    for (unsigned j = 1; j < 4; ++j) xy(0, i + j) = 0.8 + 1e-4 * j, xy(1, i + j) = 0.1 + 0.1 * k;
+  }
+  query_list queries{{0.3, 0.7}};
+  for (int k = 0; k < 300; ++k) queries.push_back({u(rng), u(rng)});
+  for (unsigned i = 100; i < 120; ++i) queries.push_back({xy(0, i), xy(1, i)});
+  EXPECT_EQ(check_exact(xy, ids(n, 0u), 1, queries), n - 2);
+}
+
 TEST(NodeQuadtree, ExactQueryResolvesTiesAtTheIntegerResolution) {
   // Nodes and queries a few integer units apart: truncations must not hide a nearer node.
   std::mt19937 rng(11);
