@@ -1,7 +1,8 @@
-// Linearity: the time per triangle of the main exports at 100 k and at 10 M triangles of
-// the same kind of mesh (a jittered triangulated square, lifted to a gentle wave in space
-// where the export wants a surface). A linear export spends the same per triangle at both
-// sizes, up to what the larger working set costs in cache misses.
+// Linearity: the time per item of the exports at 100 k and at 10 M items of the same kind
+// of input: triangles of a jittered triangulated square (lifted to a gentle wave in space
+// where the export wants a surface), quadrangles of a wavy surface grid, cells of a
+// structured mesh, new nodes of an extrusion. A linear export spends the same per item at
+// both sizes, up to what the larger working set costs in cache misses.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -34,11 +35,22 @@ const surface_case& mesh(std::size_t triangles) {
   return cache.emplace(triangles, std::move(c)).first->second;
 }
 
-void per_triangle(benchmark::State& state, const surface_case& c) {
-  state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * c.plane.conn.cols()));
-  state.counters["ns_per_triangle"] =
-      benchmark::Counter(static_cast<double>(state.iterations() * c.plane.conn.cols()),
+void per_item(benchmark::State& state, std::size_t items) {
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * items));
+  state.counters["ns_per_item"] =
+      benchmark::Counter(static_cast<double>(state.iterations() * items),
                          benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+void per_triangle(benchmark::State& state, const surface_case& c) {
+  per_item(state, c.plane.conn.cols());
+}
+
+const bench_inputs::quad_mesh& quads(std::size_t n) {
+  static std::map<std::size_t, bench_inputs::quad_mesh> cache;
+  auto it = cache.find(n);
+  if (it == cache.end()) it = cache.emplace(n, bench_inputs::quad_surface(n)).first;
+  return it->second;
 }
 
 void BM_LinearConvertT3(benchmark::State& state) {
@@ -115,6 +127,151 @@ void BM_LinearInterpolate(benchmark::State& state) {
   per_triangle(state, c);
 }
 
+void BM_LinearNeighbours(benchmark::State& state) {
+  const surface_case& c = mesh(static_cast<std::size_t>(state.range(0)));
+  dense2D<unsigned> nb;
+  const auto nodes = static_cast<unsigned>(c.plane.background_nodes);
+  for (auto _ : state) benchmark::DoNotOptimize(orvo::basekit::neighbours(c.plane.conn, nodes, nb));
+  per_triangle(state, c);
+}
+
+void BM_LinearHomeElements(benchmark::State& state) {
+  const surface_case& c = mesh(static_cast<std::size_t>(state.range(0)));
+  orvo::id_list home;
+  const auto nodes = static_cast<unsigned>(c.plane.background_nodes);
+  for (auto _ : state)
+    benchmark::DoNotOptimize(orvo::basekit::home_elements(c.plane.conn, nodes, home));
+  per_triangle(state, c);
+}
+
+void BM_LinearBoundaryLoops(benchmark::State& state) {
+  const surface_case& c = mesh(static_cast<std::size_t>(state.range(0)));
+  orvo::id_list nodes, starts;
+  for (auto _ : state)
+    benchmark::DoNotOptimize(
+        orvo::basekit::boundary_loops(c.plane.conn, c.plane.neighbours, nodes, starts));
+  per_triangle(state, c);
+}
+
+void BM_LinearFeatureEdges(benchmark::State& state) {
+  const surface_case& c = mesh(static_cast<std::size_t>(state.range(0)));
+  dense2D<unsigned> edges;
+  for (auto _ : state)
+    benchmark::DoNotOptimize(
+        orvo::basekit::feature_edges(c.space, c.plane.conn, c.plane.neighbours, 0.2, edges));
+  per_triangle(state, c);
+}
+
+void BM_LinearFittedCurvatures(benchmark::State& state) {
+  const surface_case& c = mesh(static_cast<std::size_t>(state.range(0)));
+  dense2D<double> k;
+  for (auto _ : state)
+    benchmark::DoNotOptimize(
+        sk::fitted_curvatures(c.space, c.plane.conn, c.plane.neighbours, 2, k));
+  per_triangle(state, c);
+}
+
+void BM_LinearParametricCurvatures(benchmark::State& state) {
+  const surface_case& c = mesh(static_cast<std::size_t>(state.range(0)));
+  // The wave z = 0.1 sin 6u cos 5v over the plane: its exact first derivatives.
+  const std::size_t nodes = c.plane.background_nodes;
+  dense2D<double> uv(2, nodes), tangents(6, nodes), coefficients;
+  for (std::size_t i = 0; i < nodes; ++i) {
+    const double u = c.plane.coords(0, i), v = c.plane.coords(1, i);
+    uv(0, i) = u, uv(1, i) = v;
+    const double su[3] = {1, 0, 0.6 * std::cos(6 * u) * std::cos(5 * v)},
+                 sv[3] = {0, 1, -0.5 * std::sin(6 * u) * std::sin(5 * v)};
+    for (int r = 0; r < 3; ++r) tangents(r, i) = su[r], tangents(3 + r, i) = sv[r];
+  }
+  for (auto _ : state)
+    benchmark::DoNotOptimize(sk::parametric_curvatures(uv, c.plane.conn, tangents, coefficients));
+  per_triangle(state, c);
+}
+
+void BM_LinearInterpolateMetrics(benchmark::State& state) {
+  const surface_case& c = mesh(static_cast<std::size_t>(state.range(0)));
+  for (auto _ : state) {
+    state.PauseTiming();
+    dense1D<double, 8> sizes(c.plane.coords.cols(), 0.01);
+    state.ResumeTiming();
+    benchmark::DoNotOptimize(sk::interpolate_metrics(c.plane.coords, c.plane.conn,
+                                                     c.plane.neighbours, c.plane.home, sizes,
+                                                     c.plane.targets, false));
+  }
+  per_triangle(state, c);
+}
+
+void BM_LinearFlip(benchmark::State& state) {
+  const bench_inputs::quad_mesh& m = quads(static_cast<std::size_t>(state.range(0)));
+  dense2D<unsigned> q;
+  q.copy(m.conn);
+  for (auto _ : state) benchmark::DoNotOptimize(sk::flip(q));
+  per_item(state, m.conn.cols());
+}
+
+void BM_LinearConvertQ4(benchmark::State& state) {
+  const bench_inputs::quad_mesh& m = quads(static_cast<std::size_t>(state.range(0)));
+  for (auto _ : state) {
+    state.PauseTiming();
+    dense2D<double> x;
+    dense2D<unsigned> q;
+    x.copy(m.coords), q.copy(m.conn);
+    state.ResumeTiming();
+    benchmark::DoNotOptimize(sk::convert_Q4(x, q, 1, 1));
+  }
+  per_item(state, m.conn.cols());
+}
+
+void BM_LinearSplitQ4(benchmark::State& state) {
+  const bench_inputs::quad_mesh& m = quads(static_cast<std::size_t>(state.range(0)));
+  dense2D<unsigned> t;
+  for (auto _ : state) benchmark::DoNotOptimize(sk::split_Q4_into_T3(m.coords, m.conn, t));
+  per_item(state, m.conn.cols());
+}
+
+void BM_LinearQualitySplitQ4(benchmark::State& state) {
+  const bench_inputs::quad_mesh& m = quads(static_cast<std::size_t>(state.range(0)));
+  dense2D<unsigned> t;
+  orvo::id_list kept, split;
+  for (auto _ : state)
+    benchmark::DoNotOptimize(sk::split_Q4_into_T3(m.coords, m.conn, 0.5, 0.5, 0, kept, split, t));
+  per_item(state, m.conn.cols());
+}
+
+void BM_LinearStructuredQ4(benchmark::State& state) {
+  // m segments per side: m^2 quadrangles.
+  const auto m = static_cast<unsigned>(std::sqrt(static_cast<double>(state.range(0))));
+  dense2D<double> loop_coords;
+  dense1D<unsigned, 8> loop;
+  bench_inputs::square_loop(m, loop_coords, loop);
+  for (auto _ : state) {
+    state.PauseTiming();
+    dense2D<double> x;
+    x.copy(loop_coords);
+    dense2D<unsigned> q;
+    state.ResumeTiming();
+    benchmark::DoNotOptimize(sk::mesh_struct_Q4(x, loop, m, q));
+  }
+  per_item(state, std::size_t{m} * m);
+}
+
+void BM_LinearExtrudeTranslate(benchmark::State& state) {
+  // Lines of range / 100 segments swept into 100 layers: about `range` new nodes.
+  const std::size_t edges = static_cast<std::size_t>(state.range(0)) / 100;
+  const dense2D<double> base = bench_inputs::polyline(3, edges);
+  const dense2D<unsigned> line = bench_inputs::segments(edges);
+  for (auto _ : state) {
+    state.PauseTiming();
+    dense2D<double> x;
+    x.copy(base);
+    dense2D<unsigned> s;
+    state.ResumeTiming();
+    benchmark::DoNotOptimize(
+        sk::extrude_translate_Q4(x, line, orvo::vector_fixed<double, 3>{{0, 1, 0.5}}, 100, s));
+  }
+  per_item(state, 100 * (edges + 1));
+}
+
 #define SIZES Arg(100000)->Arg(10000000)->Unit(benchmark::kMillisecond)
 BENCHMARK(BM_LinearConvertT3)->SIZES;
 BENCHMARK(BM_LinearArea)->SIZES;
@@ -124,5 +281,18 @@ BENCHMARK(BM_LinearPrincipalCurvatures)->SIZES;
 BENCHMARK(BM_LinearMetricsAniso3d)->SIZES;
 BENCHMARK(BM_LinearReorient)->SIZES;
 BENCHMARK(BM_LinearInterpolate)->SIZES;
+BENCHMARK(BM_LinearInterpolateMetrics)->SIZES;
+BENCHMARK(BM_LinearNeighbours)->SIZES;
+BENCHMARK(BM_LinearHomeElements)->SIZES;
+BENCHMARK(BM_LinearBoundaryLoops)->SIZES;
+BENCHMARK(BM_LinearFeatureEdges)->SIZES;
+BENCHMARK(BM_LinearFittedCurvatures)->SIZES;
+BENCHMARK(BM_LinearParametricCurvatures)->SIZES;
+BENCHMARK(BM_LinearFlip)->SIZES;
+BENCHMARK(BM_LinearConvertQ4)->SIZES;
+BENCHMARK(BM_LinearSplitQ4)->SIZES;
+BENCHMARK(BM_LinearQualitySplitQ4)->SIZES;
+BENCHMARK(BM_LinearStructuredQ4)->SIZES;
+BENCHMARK(BM_LinearExtrudeTranslate)->SIZES;
 
 }  // namespace

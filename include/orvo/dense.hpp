@@ -59,6 +59,16 @@ SURFKIT_API unsigned long requests_made();
 namespace detail {
 // Counts one storage request on this thread and says whether it may go ahead.
 SURFKIT_API bool storage_request_allowed();
+
+// Arrays of at least this many bytes are offered large pages.
+constexpr std::size_t large_storage_bytes = std::size_t{8} << 20;
+
+// Asks the system to back [p, p + bytes) with large pages where it can (on Linux,
+// transparent huge pages where the system leaves them to the program's advice). A large
+// array is mostly written once, and in 4 KiB pages each first write faults into the
+// kernel: on many systems the faults cost more than the writes themselves. Only advice:
+// nothing changes where the system declines.
+SURFKIT_API void advise_large_pages(void* p, std::size_t bytes) noexcept;
 }  // namespace detail
 
 // Raw storage of n elements aligned to A bytes; nullptr when refused. Counts one request.
@@ -69,7 +79,10 @@ T* __vector_num_alloc(std::size_t n) {
   if (n == 0) n = 1;
   if (n > std::numeric_limits<std::size_t>::max() / sizeof(T)) return nullptr;
   constexpr std::size_t align = A < alignof(T) ? alignof(T) : A;
-  return static_cast<T*>(::operator new(n * sizeof(T), std::align_val_t(align), std::nothrow));
+  T* p = static_cast<T*>(::operator new(n * sizeof(T), std::align_val_t(align), std::nothrow));
+  if (p && n * sizeof(T) >= detail::large_storage_bytes)
+    detail::advise_large_pages(p, n * sizeof(T));
+  return p;
 }
 
 template <class T, std::size_t A = 8>

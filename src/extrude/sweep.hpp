@@ -114,6 +114,42 @@ inline int sweep_checks(const dense2D<double>& coords, const dense2D<unsigned in
   return 0;
 }
 
+// The quadrangle strip of one line edge (as emit_quad_strip): cell 0 joins the edge to
+// its first copies, and every later cell is the one before it with each corner one layer
+// (stride IDs) further, so the cells follow by adding to four IDs held together.
+inline void emit_copied_quads(unsigned* out, std::size_t ld, std::uint64_t layers,
+                              const copies_of& low, const copies_of& high) {
+  if (layers == 0) return;
+  emit_quad(out, low(0), high(0), high(1), low(1));
+  if (layers == 1) return;
+  const auto step = static_cast<unsigned>(low.stride);
+  unsigned cell[4] = {low(1), high(1), high(2), low(2)};
+  for (std::uint64_t s = 1; s < layers; ++s) {
+    unsigned* col = out + s * ld;
+    for (int r = 0; r < 4; ++r) {
+      col[r] = cell[r];
+      cell[r] += step;
+    }
+  }
+}
+
+// The triangle strip of one line edge (as emit_triangle_strip), its cells following as in
+// emit_copied_quads.
+inline void emit_copied_triangles(unsigned* out, std::size_t ld, std::uint64_t layers, int pattern,
+                                  std::uint64_t strip, const copies_of& low,
+                                  const copies_of& high) {
+  if (layers == 0) return;
+  emit_triangles(out, out + ld, low(0), high(0), high(1), low(1), split_for(pattern, strip, 0));
+  const auto step = static_cast<unsigned>(low.stride);
+  unsigned cell[4] = {low(1), high(1), layers > 1 ? high(2) : 0, layers > 1 ? low(2) : 0};
+  for (std::uint64_t s = 1; s < layers; ++s) {
+    unsigned* first = out + 2 * s * ld;
+    emit_triangles(first, first + ld, cell[0], cell[1], cell[2], cell[3],
+                   split_for(pattern, strip, s));
+    for (unsigned& c : cell) c += step;
+  }
+}
+
 // The cells of every line edge, from column m_old of a surface already sized for them.
 inline void emit_cells(dense2D<unsigned int>& surface, const dense2D<unsigned int>& line,
                        const layer_table& table, std::uint64_t n_old, std::uint64_t m_old,
@@ -127,9 +163,9 @@ inline void emit_cells(dense2D<unsigned int>& surface, const dense2D<unsigned in
     const copies_of low{edge[0], n_old + table.ranks[j][0], nd};
     const copies_of high{edge[1], n_old + table.ranks[j][1], nd};
     if (quads)
-      emit_quad_strip(out, ld, layers, low, high);
+      emit_copied_quads(out, ld, layers, low, high);
     else
-      emit_triangle_strip(out, ld, layers, sp.pattern, j, low, high);
+      emit_copied_triangles(out, ld, layers, sp.pattern, j, low, high);
   }
 }
 

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "common/checks.hpp"
+#include "common/large_pages.hpp"
 #include "orvo/surfkit.hpp"
 
 namespace orvo::surfkit {
@@ -40,8 +41,12 @@ inline int next(int i, int m) {
 class walker {
  public:
   walker(dense2D<unsigned int>& conn, dense2D<unsigned int>& nbrs)
-      : conn_(conn), nbrs_(nbrs), n_(conn.cols()), state_(n_, 0) {
+      : conn_(conn), nbrs_(nbrs), n_(conn.cols()) {
+    state_.reserve(n_);
     queue_.reserve(n_);
+    detail::offer_large_pages(state_.data(), n_);
+    detail::offer_large_pages(queue_.data(), n_);
+    state_.resize(n_, 0);
   }
 
   bool visited_at(std::size_t e) const { return state_[e] & visited; }

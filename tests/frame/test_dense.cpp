@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <string>
 #include <thread>
 
 #include "orvo/dense.hpp"
@@ -197,4 +200,45 @@ TEST(Dense2D, ResizeForOverwriteExposesOnlyNewColumnsAndKeepsTheOldOnes) {
   st::refuse_nth_request(1);
   EXPECT_FALSE(b.resize_for_overwrite(4, 50));
   EXPECT_EQ(b.cols(), 5u);
+}
+
+namespace {
+
+// The flags /proc/self/smaps lists for the mapping holding address p ("" when unknown).
+std::string mapping_flags(const void* p) {
+  std::ifstream smaps("/proc/self/smaps");
+  const auto at = reinterpret_cast<std::uintptr_t>(p);
+  bool inside = false;
+  for (std::string line; std::getline(smaps, line);) {
+    unsigned long long lo = 0, hi = 0;
+    if (std::sscanf(line.c_str(), "%llx-%llx ", &lo, &hi) == 2 && line.find(':') > 17) {
+      inside = lo <= at && at < hi;
+    } else if (inside && line.rfind("VmFlags:", 0) == 0) {
+      return line;
+    }
+  }
+  return "";
+}
+
+}  // namespace
+
+TEST(Dense2D, LargeArraysAreOfferedLargePagesAndBehaveAsAnyOther) {
+  // 3 by 1 M doubles (24 MB): above the large-page size. Values, copies, shrinking and
+  // growing are those of any array; on Linux with transparent huge pages the mapping
+  // holding the array carries the program's advice ("hg").
+  dense2D<double> big = numbered(3, 1000000);
+  EXPECT_TRUE(keeps_numbering(big, 3, 1000000));
+  dense2D<double> twin;
+  ASSERT_TRUE(twin.copy(big));
+  EXPECT_TRUE(keeps_numbering(twin, 3, 1000000));
+  ASSERT_TRUE(big.resize(3, 10));
+  ASSERT_TRUE(big.resize(3, 2000000, -1.0));
+  EXPECT_TRUE(keeps_numbering(big, 3, 10));
+  EXPECT_EQ(big(2, 1999999), -1.0);
+#if defined(__linux__) && !defined(__SANITIZE_ADDRESS__)
+  if (std::ifstream("/sys/kernel/mm/transparent_hugepage/enabled")) {
+    const std::string flags = mapping_flags(twin.data() + twin.ld() * 500000);
+    EXPECT_NE(flags.find(" hg"), std::string::npos) << flags;
+  }
+#endif
 }
