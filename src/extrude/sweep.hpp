@@ -14,6 +14,11 @@
 //   void set_fraction(double t)           the layer at fraction t of the sweep is next
 //   void place(const double* x, double* out) const
 //                                         writes width() coordinates of one copy
+//   std::size_t place_leading(const double* x, std::size_t count, double* out) const
+//                                         places copies of the first of `count` packed
+//                                         sources into packed columns as place would, as
+//                                         many as it has a faster form for (0 to count),
+//                                         and returns how many
 #pragma once
 
 #include <cmath>
@@ -191,8 +196,12 @@ void place_layers(dense2D<double>& coords, const layer_table& table, std::size_t
     // A copy the output cannot alias: the compiler keeps its matrix and shifts in
     // registers instead of reloading them after every store of a coordinate.
     const Transform layer = tf;
-    const double* y = sources.data();
-    for (std::size_t r = 0; r < nd; ++r, y += width, out += ld) layer.place(y, out);
+    // The leading nodes in one go where the transform has a vector form for them (packed
+    // columns only), the rest one by one.
+    const std::size_t lead = ld == width ? layer.place_leading(sources.data(), nd, out) : 0;
+    const double* y = sources.data() + lead * width;
+    out += lead * ld;
+    for (std::size_t r = lead; r < nd; ++r, y += width, out += ld) layer.place(y, out);
   }
 }
 

@@ -8,6 +8,7 @@
 #include <cstddef>
 
 #include "extrude/rotation.hpp"
+#include "extrude/screw_avx2.hpp"
 #include "orvo/dense.hpp"
 
 namespace orvo::surfkit::detail {
@@ -33,6 +34,7 @@ class translation {
   void place(const double* x, double* out) const noexcept {
     for (std::size_t i = 0; i < W; ++i) out[i] = x[i] + step_[i];
   }
+  std::size_t place_leading(const double*, std::size_t, double*) const noexcept { return 0; }
 
  private:
   double d_[W], step_[W];
@@ -61,6 +63,7 @@ class plane_rotation {
     out[0] = c0_ + x[0] * cos_ - x[1] * sin_;
     out[1] = c1_ + x[0] * sin_ + x[1] * cos_;
   }
+  std::size_t place_leading(const double*, std::size_t, double*) const noexcept { return 0; }
 
  private:
   double c0_, c1_, angle_, cos_ = 1, sin_ = 0;
@@ -98,6 +101,9 @@ class screw_motion {
   void place(const double* x, double* out) const noexcept {
     for (int i = 0; i < 3; ++i)
       out[i] = p_[i] + (r_[3 * i] * x[0] + r_[3 * i + 1] * x[1] + r_[3 * i + 2] * x[2]) + shift_[i];
+  }
+  std::size_t place_leading(const double* x, std::size_t count, double* out) const noexcept {
+    return place_screw_layer(x, count, p_, r_.data(), shift_, out);
   }
 
  private:

@@ -2,22 +2,17 @@
 // gain most of their time in the arithmetic: four triangles' edge vectors, shortest-edge
 // choice and cross products in one set of instructions, and one square root and three
 // divisions for four nodes instead of four and twelve. Division and square root are
-// correctly rounded whatever the vector width, and no multiply-add is fused (the
-// functions are built for AVX2 alone, not FMA), so every lane rounds as the plain loop.
+// correctly rounded whatever the vector width, so every lane rounds as the plain loop.
 #include "geometry/normal_sums.hpp"
 
 #include <algorithm>
 #include <cmath>
 #include <initializer_list>
 
+#include "common/avx2.hpp"
 #include "common/checks.hpp"
 #include "common/forms.hpp"
 #include "common/mesh_access.hpp"
-
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-#define SURFKIT_AVX2_NORMALS 1
-#include <immintrin.h>
-#endif
 
 namespace orvo::surfkit::detail {
 namespace {
@@ -59,13 +54,7 @@ void plain_unit(dense2D<double>& out, std::size_t first) {
   }
 }
 
-#ifdef SURFKIT_AVX2_NORMALS
-
-bool avx2_runs() {
-  return __builtin_cpu_supports("avx2");
-}
-
-#define SURFKIT_AVX2 __attribute__((target("avx2")))
+#ifdef SURFKIT_AVX2_PATHS
 
 // x x + y y + z z of four vectors held as rows X, Y, Z, in dot()'s order.
 SURFKIT_AVX2 inline __m256d dot4(const __m256d* u, const __m256d* v) {
@@ -159,14 +148,8 @@ SURFKIT_AVX2 void avx2_unit(dense2D<double>& out) {
     const __m256d v0 = _mm256_loadu_pd(p), v1 = _mm256_loadu_pd(p + 4), v2 = _mm256_loadu_pd(p + 8);
     const __m256d q0 = _mm256_mul_pd(v0, v0), q1 = _mm256_mul_pd(v1, v1),
                   q2 = _mm256_mul_pd(v2, v2);
-    // Squares regrouped by axis, lane j for node k + j: blends pick each lane's source,
-    // permutes put the lanes in node order.
-    const __m256d xx = _mm256_permute4x64_pd(
-        _mm256_blend_pd(_mm256_blend_pd(q0, q1, 0b0100), q2, 0b0010), _MM_SHUFFLE(1, 2, 3, 0));
-    const __m256d yy = _mm256_permute4x64_pd(
-        _mm256_blend_pd(_mm256_blend_pd(q0, q1, 0b1001), q2, 0b0100), _MM_SHUFFLE(2, 3, 0, 1));
-    const __m256d zz = _mm256_permute4x64_pd(
-        _mm256_blend_pd(_mm256_blend_pd(q0, q1, 0b0010), q2, 0b1001), _MM_SHUFFLE(3, 0, 1, 2));
+    __m256d xx, yy, zz;  // the squares by axis, lane j for node k + j
+    to_axes(q0, q1, q2, xx, yy, zz);
     const __m256d len = _mm256_sqrt_pd(_mm256_add_pd(_mm256_add_pd(xx, yy), zz));
     // Each value's own node length: l0 l0 l0 l1, l1 l1 l2 l2, l2 l3 l3 l3.
     const __m256d l0 = _mm256_permute4x64_pd(len, _MM_SHUFFLE(1, 0, 0, 0));
@@ -182,15 +165,13 @@ SURFKIT_AVX2 void avx2_unit(dense2D<double>& out) {
   plain_unit(out, k);
 }
 
-#undef SURFKIT_AVX2
-
 #endif
 
 }  // namespace
 
 bool add_triangle_normals(const dense2D<double>& coords, const dense2D<unsigned int>& conn,
                           double* W, dense2D<double>& out, bool vector) {
-#ifdef SURFKIT_AVX2_NORMALS
+#ifdef SURFKIT_AVX2_PATHS
   // The vector loop writes columns three values apart.
   if (vector && out.ld() == 3 && avx2_runs()) {
     return coords.ld() == 3 && conn.ld() == 3 ? avx2_sums<true>(coords, conn, W, out)
@@ -202,7 +183,7 @@ bool add_triangle_normals(const dense2D<double>& coords, const dense2D<unsigned 
 }
 
 void scale_to_unit(dense2D<double>& out, bool vector) {
-#ifdef SURFKIT_AVX2_NORMALS
+#ifdef SURFKIT_AVX2_PATHS
   if (vector && out.ld() == 3 && avx2_runs()) return avx2_unit(out);
 #endif
   (void)vector;
