@@ -5,12 +5,15 @@
 // waits for it. Where the mesh is orientable and its matrix describes it, though, every
 // walk gives the same result: each element ends up reversed exactly when an odd number
 // of reversals separates it from the start, and the count is the number of those. So a
-// last-in first-out walk, which stays near the elements it has just touched, goes
-// first, and checks on the way that it is in that case: every shared edge it meets must
-// be run in opposite directions once the neighbour is settled, and no element may repeat
-// a node or name itself. If anything else turns up (a non-orientable mesh, whose result
-// depends on the order of the walk, or an entry that does not match its edge), it undoes
-// its reversals and the breadth-first walk runs instead.
+// walk in the element order goes first: it sweeps upwards from the start, taking each
+// element reached when the sweep comes to it, and an element reached behind the sweep at
+// once (last in, first out). On a mesh numbered with any locality that reads the arrays
+// nearly in order. It checks on the way that it is in the case above: every shared edge
+// it meets must be run in opposite directions once the neighbour is settled, and no
+// element may repeat a node or name itself. If anything else turns up (a non-orientable
+// mesh, whose result depends on the order of the walk, or an entry that does not match
+// its edge), it undoes its reversals and the breadth-first walk runs instead.
+
 #include <algorithm>
 #include <climits>
 #include <cstdint>
@@ -29,8 +32,7 @@ namespace {
 enum : unsigned char { queued = 1, visited = 2, reversed = 4 };
 
 // How a walk ended: done, at an entry that does not share the edge it is listed for
-// (-2), or (last-in first-out walk only) at something only the breadth-first walk may
-// settle.
+// (-2), or (sweep only) at something only the breadth-first walk may settle.
 enum class walk_end { done, bad_entry, needs_breadth_first };
 
 // i + 1 modulo m, for m of 3 or 4 (cheaper than a division).
@@ -51,25 +53,34 @@ class walker {
 
   bool visited_at(std::size_t e) const { return state_[e] & visited; }
 
-  // Walks the component of s, breadth first (lifo false) or last in, first out.
-  template <bool lifo>
+  // Walks the component of s, breadth first or (sweep) in the order described at the top.
+  template <bool sweep>
   walk_end walk(std::size_t s) {
+    // The sweep scans the states from each walk's start up to the highest element it
+    // reached: meshes of many interleaved components could make that quadratic, so past
+    // a few passes' worth the breadth-first walk takes over.
+    if (sweep && swept_ > 4 * n_) return walk_end::needs_breadth_first;
     queue_.clear();
     push(s);
-    std::size_t head = 0;
-    while (lifo ? !queue_.empty() : head < queue_.size()) {
+    std::size_t head = 0, cursor = s, highest = s;
+    for (;;) {
       std::size_t e;
-      if (lifo) {
+      if (!sweep) {
+        if (head == queue_.size()) break;
+        e = queue_[head++];
+      } else if (!queue_.empty()) {
         e = queue_.back();
         queue_.pop_back();
       } else {
-        e = queue_[head++];
+        while (cursor <= highest && (state_[cursor] & (queued | visited)) != queued) ++cursor;
+        if (cursor > highest) break;
+        e = cursor++;
       }
       state_[e] |= visited;
       const unsigned* k = vertices(e);
       const unsigned* nb = nbrs_.data() + e * nbrs_.ld();
       const int corners = corner_count(k);
-      if (lifo && repeats_a_node(k, corners)) return walk_end::needs_breadth_first;
+      if (sweep && repeats_a_node(k, corners)) return walk_end::needs_breadth_first;
       // A triangle of a 4-row mesh has three edges; its neighbour row 3 is ignored.
       for (int j = 0; j < corners; ++j) {
         const unsigned f = nb[j];
@@ -77,7 +88,7 @@ class walker {
         // Edge j of a triangle faces vertex j; edge j of a quadrangle starts at vertex j.
         const unsigned a = corners == 3 ? k[next(j, 3)] : k[j];
         const unsigned b = corners == 3 ? k[next(next(j, 3), 3)] : k[next(j, 4)];
-        if (lifo) {
+        if (sweep) {
           if (f == e) return walk_end::needs_breadth_first;
           // A neighbour reached already is settled: it must run the edge the other way.
           if (state_[f] & queued) {
@@ -90,10 +101,18 @@ class walker {
           if (!holds_edge(f, a, b, f == e ? j : -1)) return walk_end::bad_entry;
           continue;
         }
-        if (!edge_rule(a, b, f)) return lifo ? walk_end::needs_breadth_first : walk_end::bad_entry;
-        push(f);
+        if (!edge_rule(a, b, f)) return sweep ? walk_end::needs_breadth_first : walk_end::bad_entry;
+        if (!sweep) {
+          push(f);
+        } else if (f < cursor) {
+          push(f);  // behind the sweep: walked from the stack
+        } else {
+          state_[f] |= queued;  // ahead: the sweep comes to it
+          highest = std::max<std::size_t>(highest, f);
+        }
       }
     }
+    if (sweep) swept_ += highest - s + 1;
     return walk_end::done;
   }
 
@@ -102,6 +121,7 @@ class walker {
     undo();
     std::fill(state_.begin(), state_.end(), 0);
     reversals_ = 0;
+    swept_ = 0;
   }
 
   // Reverses again every element reversed an odd number of times: both arrays return to
@@ -120,7 +140,7 @@ class walker {
   }
   void push(std::size_t e) {
     // An element queued twice would be visited once anyway: the second entry is skipped.
-    // (The last-in first-out walk never pushes a queued element: it checks it instead.)
+    // (The sweep never pushes a queued element: it checks it instead.)
     if (state_[e] & queued) return;
     state_[e] |= queued;
     queue_.push_back(static_cast<unsigned>(e));
@@ -196,6 +216,7 @@ class walker {
   std::vector<unsigned char> state_;
   std::vector<unsigned> queue_;
   std::uint64_t reversals_ = 0;
+  std::size_t swept_ = 0;  // states the sweeps have scanned
 };
 
 }  // namespace
@@ -214,11 +235,11 @@ int mesh_reorient(dense2D<unsigned int>& connectivity, dense2D<unsigned int>& ne
   walker w(connectivity, neighbours);
   // The walks of the start's component and then, if asked, of every component not yet
   // reached, counting upwards from the start.
-  auto walk_all = [&](auto lifo) {
-    walk_end end = w.walk<lifo()>(start_element);
+  auto walk_all = [&](auto sweep) {
+    walk_end end = w.walk<sweep()>(start_element);
     if (all_components != 0)
       for (std::size_t s = start_element + std::size_t{1}; end == walk_end::done && s < n; ++s)
-        if (!w.visited_at(s)) end = w.walk<lifo()>(s);
+        if (!w.visited_at(s)) end = w.walk<sweep()>(s);
     return end;
   };
   walk_end end = walk_all(std::true_type{});

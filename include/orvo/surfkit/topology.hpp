@@ -137,9 +137,10 @@ SURFKIT_API int split_Q4_into_T3(const dense2D<double>& coordinates,
 ///
 /// The result is the breadth-first walk's. Where the walk's order cannot change it (an
 /// orientable mesh whose matrix describes it, no element repeating a node) it is found by a
-/// last-in first-out walk, which keeps to memory it touched recently and so stays about
-/// as fast per element on ten million elements as on a hundred thousand; anything else
-/// makes that walk undo its work and the breadth-first walk run.
+/// walk that sweeps the elements in their order, which on a mesh numbered with some
+/// locality reads the arrays nearly in order and so stays about as fast per element on ten
+/// million elements as on a hundred thousand; anything else makes that walk undo its work
+/// and the breadth-first walk run.
 ///
 /// Cost: O(\#elements), about 5 bytes of scratch per element; twice the work where the
 /// breadth-first walk has to run.
