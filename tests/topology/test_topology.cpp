@@ -457,3 +457,25 @@ TEST(MeshReorient, GivesTheBreadthFirstWalksResultOnOrientableAndNonOrientableMe
     EXPECT_TRUE(same(nb1, nb2)) << trial;
   }
 }
+
+TEST(MeshReorient, ManyInterleavedComponentsGiveTheBreadthFirstWalksResult) {
+  // 400 pairs of triangles, the two of pair i at columns i and i + 400 (every component
+  // spans half the element order), half of them facing each other's way: the walk in
+  // element order would rescan most of the order per component, so the breadth-first walk
+  // takes over part way, with the same arrays and count either way.
+  const unsigned pairs = 400;
+  U c(3, 2 * pairs);
+  for (unsigned i = 0; i < pairs; ++i) {
+    const unsigned p = 4 * i;
+    const unsigned first[3] = {p, p + 1, p + 2}, second[3] = {p + 2, p + 1, p + 3};
+    for (unsigned r = 0; r < 3; ++r) c(r, i) = first[r], c(r, i + pairs) = second[r];
+    if (i % 2) std::swap(c(0, i + pairs), c(2, i + pairs));
+  }
+  const U nb = grids::brute_neighbours(c);
+  U c1 = snapshot(c), nb1 = snapshot(nb), c2 = snapshot(c), nb2 = snapshot(nb);
+  const int expected = breadth_first_oracle(c2, nb2, 3, 1);
+  EXPECT_EQ(expected, static_cast<int>(pairs / 2));
+  EXPECT_EQ(mesh_reorient(c1, nb1, 3, 1), expected);
+  EXPECT_TRUE(same(c1, c2));
+  EXPECT_TRUE(same(nb1, nb2));
+}
