@@ -46,6 +46,15 @@ void per_triangle(benchmark::State& state, const surface_case& c) {
   per_item(state, c.plane.conn.cols());
 }
 
+// Times call(c) on the triangle case of the benchmark's size; the call's outputs live in
+// the lambda, so that each run reuses them as a caller looping over meshes would.
+template <class Call>
+void on_triangles(benchmark::State& state, Call call) {
+  const surface_case& c = mesh(static_cast<std::size_t>(state.range(0)));
+  for (auto _ : state) benchmark::DoNotOptimize(call(c));
+  per_triangle(state, c);
+}
+
 const bench_inputs::quad_mesh& quads(std::size_t n) {
   static std::map<std::size_t, bench_inputs::quad_mesh> cache;
   auto it = cache.find(n);
@@ -67,24 +76,22 @@ void BM_LinearConvertT3(benchmark::State& state) {
 }
 
 void BM_LinearArea(benchmark::State& state) {
-  const surface_case& c = mesh(static_cast<std::size_t>(state.range(0)));
-  double a = 0;
-  for (auto _ : state) benchmark::DoNotOptimize(sk::area(c.space, c.plane.conn, a));
-  per_triangle(state, c);
+  on_triangles(state, [a = 0.0](const surface_case& c) mutable {
+    return sk::area(c.space, c.plane.conn, a);
+  });
 }
 
 void BM_LinearAngles(benchmark::State& state) {
-  const surface_case& c = mesh(static_cast<std::size_t>(state.range(0)));
-  dense1D<double, 8> lo, hi;
-  for (auto _ : state) benchmark::DoNotOptimize(sk::angles(c.space, c.plane.conn, true, lo, hi));
-  per_triangle(state, c);
+  on_triangles(
+      state, [lo = dense1D<double, 8>(), hi = dense1D<double, 8>()](const surface_case& c) mutable {
+        return sk::angles(c.space, c.plane.conn, true, lo, hi);
+      });
 }
 
 void BM_LinearNormals(benchmark::State& state) {
-  const surface_case& c = mesh(static_cast<std::size_t>(state.range(0)));
-  dense2D<double> n;
-  for (auto _ : state) benchmark::DoNotOptimize(sk::normals(c.space, c.plane.conn, 1.0, true, n));
-  per_triangle(state, c);
+  on_triangles(state, [n = dense2D<double>()](const surface_case& c) mutable {
+    return sk::normals(c.space, c.plane.conn, 1.0, true, n);
+  });
 }
 
 void BM_LinearPrincipalCurvatures(benchmark::State& state) {
@@ -128,47 +135,36 @@ void BM_LinearInterpolate(benchmark::State& state) {
 }
 
 void BM_LinearNeighbours(benchmark::State& state) {
-  const surface_case& c = mesh(static_cast<std::size_t>(state.range(0)));
-  dense2D<unsigned> nb;
-  const auto nodes = static_cast<unsigned>(c.plane.background_nodes);
-  for (auto _ : state) benchmark::DoNotOptimize(orvo::basekit::neighbours(c.plane.conn, nodes, nb));
-  per_triangle(state, c);
+  on_triangles(state, [nb = dense2D<unsigned>()](const surface_case& c) mutable {
+    return orvo::basekit::neighbours(c.plane.conn, static_cast<unsigned>(c.plane.background_nodes),
+                                     nb);
+  });
 }
 
 void BM_LinearHomeElements(benchmark::State& state) {
-  const surface_case& c = mesh(static_cast<std::size_t>(state.range(0)));
-  orvo::id_list home;
-  const auto nodes = static_cast<unsigned>(c.plane.background_nodes);
-  for (auto _ : state)
-    benchmark::DoNotOptimize(orvo::basekit::home_elements(c.plane.conn, nodes, home));
-  per_triangle(state, c);
+  on_triangles(state, [home = orvo::id_list()](const surface_case& c) mutable {
+    return orvo::basekit::home_elements(c.plane.conn,
+                                        static_cast<unsigned>(c.plane.background_nodes), home);
+  });
 }
 
 void BM_LinearBoundaryLoops(benchmark::State& state) {
-  const surface_case& c = mesh(static_cast<std::size_t>(state.range(0)));
-  orvo::id_list nodes, starts;
-  for (auto _ : state)
-    benchmark::DoNotOptimize(
-        orvo::basekit::boundary_loops(c.plane.conn, c.plane.neighbours, nodes, starts));
-  per_triangle(state, c);
+  on_triangles(
+      state, [nodes = orvo::id_list(), starts = orvo::id_list()](const surface_case& c) mutable {
+        return orvo::basekit::boundary_loops(c.plane.conn, c.plane.neighbours, nodes, starts);
+      });
 }
 
 void BM_LinearFeatureEdges(benchmark::State& state) {
-  const surface_case& c = mesh(static_cast<std::size_t>(state.range(0)));
-  dense2D<unsigned> edges;
-  for (auto _ : state)
-    benchmark::DoNotOptimize(
-        orvo::basekit::feature_edges(c.space, c.plane.conn, c.plane.neighbours, 0.2, edges));
-  per_triangle(state, c);
+  on_triangles(state, [edges = dense2D<unsigned>()](const surface_case& c) mutable {
+    return orvo::basekit::feature_edges(c.space, c.plane.conn, c.plane.neighbours, 0.2, edges);
+  });
 }
 
 void BM_LinearFittedCurvatures(benchmark::State& state) {
-  const surface_case& c = mesh(static_cast<std::size_t>(state.range(0)));
-  dense2D<double> k;
-  for (auto _ : state)
-    benchmark::DoNotOptimize(
-        sk::fitted_curvatures(c.space, c.plane.conn, c.plane.neighbours, 2, k));
-  per_triangle(state, c);
+  on_triangles(state, [k = dense2D<double>()](const surface_case& c) mutable {
+    return sk::fitted_curvatures(c.space, c.plane.conn, c.plane.neighbours, 2, k);
+  });
 }
 
 void BM_LinearParametricCurvatures(benchmark::State& state) {
