@@ -74,10 +74,12 @@ int interpolate_field(const dense2D<double>& coords, const dense2D<unsigned int>
   double reach2 = 0;  // squared distance up to which `last` is a good start
   // Targets come in spatial order but their columns lie anywhere in the field: the column
   // written a few targets ahead is asked for now, so that the write does not wait on it.
+  // (A field of no rows has no storage to ask for.)
   constexpr std::size_t ahead = 8;
+  const bool ask_ahead = !in_list_order && f.rows != 0;
   for (std::size_t k = 0; k < order.size(); ++k) {
-    if (!in_list_order && k + ahead < order.size())
-      __builtin_prefetch(&f.at(0, order[k + ahead].node), 1);
+    if (ask_ahead && k + ahead < order.size())
+      __builtin_prefetch(f.data + order[k + ahead].node * f.ld, 1);
     const double p[2] = {order[k].x, order[k].y};
     std::uint32_t tri = detail::no_id;
     if (last != detail::no_id) {

@@ -315,6 +315,16 @@ TEST(InterpolationExports, AffineInsideAndTheNearestNodeCopiedOutside) {
   }
 }
 
+TEST(InterpolationExports, AFieldWithoutRowsHasNothingToWrite) {
+  // 0 by #nodes: every target is located and nothing is read or written (the field has no
+  // storage at all).
+  background b = grid(16, 0.25, 1000);
+  dense2D<double> none(0, b.xy.cols());
+  EXPECT_EQ(interpolate(b.xy, b.conn, b.nb, b.home, none, b.targets), 0);
+  EXPECT_EQ(none.rows(), 0u);
+  EXPECT_EQ(none.cols(), b.xy.cols());
+}
+
 TEST(InterpolationExports, TargetsInPartsTouchingOnlyAtCornersGetTheirBarycentricValue) {
   // On a checkerboard the walks cross edges only and cannot pass from one cell to the next:
   // a target near a corner whose nearest node has its home in the other cell is found
