@@ -50,10 +50,15 @@ bool spatial_order(const dense2D<double>& coords, const dense1D<unsigned int, 8>
   }
   // Key 0 for non-finite points, the cell's Morton code + 1 for the others; targets with
   // a home are left out (key `none`).
+  // The cell of a coordinate offset: below `side` for every finite point of a box of
+  // finite extent; for one whose extent overflows (scale 0, offsets up to infinity) the
+  // product can be NaN, which no integer holds, and goes to cell 0.
+  auto cell = [side](double v) {
+    return v > 0 ? static_cast<std::uint32_t>(std::min(v, side - 1)) : std::uint32_t{0};
+  };
   auto key_of = [&](double x, double y) -> unsigned {
     if (!std::isfinite(x) || !std::isfinite(y)) return 0;
-    const auto ix = static_cast<std::uint32_t>((x - lo[0]) * scale[0]);
-    const auto iy = static_cast<std::uint32_t>((y - lo[1]) * scale[1]);
+    const std::uint32_t ix = cell((x - lo[0]) * scale[0]), iy = cell((y - lo[1]) * scale[1]);
     return (spread(ix) | (spread(iy) << 1)) + 1;
   };
   // Over many cells the points are sorted in two rounds: by the high bits of their key

@@ -2,6 +2,7 @@
 // and interpolate_metrics exports on jittered grids with targets appended behind them.
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <climits>
 #include <cmath>
 #include <random>
@@ -501,6 +502,21 @@ TEST(InterpolationOrder, SpatialOrderVisitsEveryTargetWithoutHomeOnce) {
   // Random points over an area of 1.6^2 visited one by one: the mean step is a few times
   // the point spacing (about 0.023), far below the mean step of list order (about 0.8).
   EXPECT_LT(jumps / static_cast<double>(order.size()), 0.1);
+}
+
+TEST(InterpolationOrder, TargetsSpanningMoreThanTheLargestDoubleAreStillOrdered) {
+  // Finite targets at -DBL_MAX and DBL_MAX: the box's extent overflows, and every target
+  // still gets a key (interpolation copies the nearest node to the far ones).
+  background b = grid(8, 0.25, 40);
+  b.xy(0, b.nodes) = -DBL_MAX, b.xy(1, b.nodes + 1) = DBL_MAX;
+  ids targets;
+  for (unsigned id = b.nodes; id < b.xy.cols(); ++id) targets.push_back(id);
+  dense1D<orvo::surfkit::detail::visit, 8> order;
+  ASSERT_TRUE(orvo::surfkit::detail::spatial_order(b.xy, targets, b.home, order));
+  EXPECT_EQ(order.size(), targets.size());
+  dense1D<double, 8> f(b.xy.cols(), 1.5);
+  EXPECT_EQ(interpolate(b.xy, b.conn, b.nb, b.home, f, b.targets), 0);
+  EXPECT_EQ(f[b.nodes], 1.5);
 }
 
 TEST(InterpolationOrder, SpatialOrderOverManyCellsIsTheZOrderOfTheCells) {
