@@ -63,7 +63,9 @@ void absolute_value(const sym3& C, sym3& out) {
   // cos(phi + 2 pi / 3) from cos and sin of phi: one cosine instead of two. Near phi = 0,
   // where sin(phi) loses digits, the smallest eigenvalue belongs to a close pair and is
   // not the one used.
-  const double cs = std::cos(phi), sn = std::sqrt(std::fmax(0.0, 1.0 - cs * cs));
+  const double cs = std::cos(phi), sin2 = 1.0 - cs * cs;
+  // A comparison rather than std::fmax, which is a library call here; same value.
+  const double sn = std::sqrt(sin2 > 0.0 ? sin2 : 0.0);
   const double largest = q + 2.0 * p * cs;
   const double smallest = q - p * (cs + std::sqrt(3.0) * sn);
   const double middle = 3.0 * q - largest - smallest;
