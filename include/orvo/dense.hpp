@@ -521,8 +521,11 @@ class dense2D {
     if (!src.empty()) {
       tmp.store_ = storage::make(src.rows_ * src.cols_);
       if (!tmp.store_) return false;
-      for (std::size_t c = 0; c < src.cols_; ++c)
-        std::memcpy(tmp.data() + c * tmp.ld_, src.data() + c * src.ld_, src.rows_ * sizeof(T));
+      if (src.ld_ == src.rows_)  // packed columns: one block (a call per column is slow)
+        std::memcpy(tmp.data(), src.data(), src.rows_ * src.cols_ * sizeof(T));
+      else
+        for (std::size_t c = 0; c < src.cols_; ++c)
+          std::memcpy(tmp.data() + c * tmp.ld_, src.data() + c * src.ld_, src.rows_ * sizeof(T));
     }
     *this = std::move(tmp);
     return true;

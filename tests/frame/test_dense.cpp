@@ -5,6 +5,7 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "orvo/dense.hpp"
 #include "support/testing.hpp"
@@ -242,4 +243,21 @@ TEST(Dense2D, LargeArraysAreOfferedLargePagesAndBehaveAsAnyOther) {
     EXPECT_NE(flags.find(" hg"), std::string::npos) << flags;
   }
 #endif
+}
+
+TEST(Dense2D, DeepCopiesOfPackedAndPaddedColumnsHoldTheSameEntries) {
+  // A packed array is copied as one block, a padded one column by column: both give the
+  // entries at their places with the leading dimension of the rows.
+  std::vector<double> padded(4 * 50, -1.0);
+  for (std::size_t c = 0; c < 50; ++c)
+    for (std::size_t r = 0; r < 3; ++r) padded[4 * c + r] = 100.0 * c + r;
+  const dense2D<double> sources[] = {numbered(3, 50),
+                                     dense2D<double>::wrap(padded.data(), 3, 50, 4)};
+  for (const dense2D<double>& source : sources) {
+    dense2D<double> copy;
+    ASSERT_TRUE(copy.copy(source));
+    EXPECT_EQ(copy.ld(), 3u);
+    EXPECT_NE(copy.data(), source.data());
+    EXPECT_TRUE(keeps_numbering(copy, 3, 50)) << "source ld " << source.ld();
+  }
 }
