@@ -119,39 +119,22 @@ inline int sweep_checks(const dense2D<double>& coords, const dense2D<unsigned in
   return 0;
 }
 
-// The quadrangle strip of one line edge (as emit_quad_strip): cell 0 joins the edge to
-// its first copies, and every later cell is the one before it with each corner one layer
-// (stride IDs) further, so the cells follow by adding to four IDs held together.
-inline void emit_copied_quads(unsigned* out, std::size_t ld, std::uint64_t layers,
-                              const copies_of& low, const copies_of& high) {
+// The cells of one line edge through the layers, each as cell(s, c0, c1, c2, c3) with the
+// corners of emit_quad_strip and emit_triangle_strip: cell 0 joins the edge to its first
+// copies, and every later cell is the one before it with each corner one layer (stride
+// IDs) further, so the cells follow by adding to four IDs held together instead of
+// computing each corner.
+template <class Cell>
+void emit_copied_cells(std::uint64_t layers, const copies_of& low, const copies_of& high,
+                       Cell cell) {
   if (layers == 0) return;
-  emit_quad(out, low(0), high(0), high(1), low(1));
+  cell(0, low(0), high(0), high(1), low(1));
   if (layers == 1) return;
   const auto step = static_cast<unsigned>(low.stride);
-  unsigned cell[4] = {low(1), high(1), high(2), low(2)};
+  unsigned c[4] = {low(1), high(1), high(2), low(2)};
   for (std::uint64_t s = 1; s < layers; ++s) {
-    unsigned* col = out + s * ld;
-    for (int r = 0; r < 4; ++r) {
-      col[r] = cell[r];
-      cell[r] += step;
-    }
-  }
-}
-
-// The triangle strip of one line edge (as emit_triangle_strip), its cells following as in
-// emit_copied_quads.
-inline void emit_copied_triangles(unsigned* out, std::size_t ld, std::uint64_t layers, int pattern,
-                                  std::uint64_t strip, const copies_of& low,
-                                  const copies_of& high) {
-  if (layers == 0) return;
-  emit_triangles(out, out + ld, low(0), high(0), high(1), low(1), split_for(pattern, strip, 0));
-  const auto step = static_cast<unsigned>(low.stride);
-  unsigned cell[4] = {low(1), high(1), layers > 1 ? high(2) : 0, layers > 1 ? low(2) : 0};
-  for (std::uint64_t s = 1; s < layers; ++s) {
-    unsigned* first = out + 2 * s * ld;
-    emit_triangles(first, first + ld, cell[0], cell[1], cell[2], cell[3],
-                   split_for(pattern, strip, s));
-    for (unsigned& c : cell) c += step;
+    cell(s, c[0], c[1], c[2], c[3]);
+    for (unsigned& corner : c) corner += step;
   }
 }
 
@@ -167,10 +150,18 @@ inline void emit_cells(dense2D<unsigned int>& surface, const dense2D<unsigned in
   for (std::uint64_t j = 0; j < ne; ++j, edge += line.ld(), out += per_edge * ld) {
     const copies_of low{edge[0], n_old + table.ranks[j][0], nd};
     const copies_of high{edge[1], n_old + table.ranks[j][1], nd};
-    if (quads)
-      emit_copied_quads(out, ld, layers, low, high);
-    else
-      emit_copied_triangles(out, ld, layers, sp.pattern, j, low, high);
+    if (quads) {
+      emit_copied_cells(layers, low, high,
+                        [out, ld](std::uint64_t s, unsigned c0, unsigned c1, unsigned c2,
+                                  unsigned c3) { emit_quad(out + s * ld, c0, c1, c2, c3); });
+    } else {
+      emit_copied_cells(
+          layers, low, high,
+          [out, ld, &sp, j](std::uint64_t s, unsigned c0, unsigned c1, unsigned c2, unsigned c3) {
+            unsigned* first = out + 2 * s * ld;
+            emit_triangles(first, first + ld, c0, c1, c2, c3, split_for(sp.pattern, j, s));
+          });
+    }
   }
 }
 
