@@ -69,6 +69,15 @@ constexpr std::size_t large_storage_bytes = std::size_t{8} << 20;
 // kernel: on many systems the faults cost more than the writes themselves. Only advice:
 // nothing changes where the system declines.
 SURFKIT_API void advise_large_pages(void* p, std::size_t bytes) noexcept;
+
+// advise_large_pages for the `count` elements at p when they reach large_storage_bytes.
+// Storage below is offered them when allocated; scratch held in standard containers or
+// raw blocks is offered them once reserved and before it is first written (advice given
+// after the first write no longer spares the faults of the pages already touched).
+template <class T>
+void offer_large_pages(T* p, std::size_t count) noexcept {
+  if (p && count >= large_storage_bytes / sizeof(T)) advise_large_pages(p, count * sizeof(T));
+}
 }  // namespace detail
 
 // Raw storage of n elements aligned to A bytes; nullptr when refused. Counts one request.
@@ -80,8 +89,7 @@ T* __vector_num_alloc(std::size_t n) {
   if (n > std::numeric_limits<std::size_t>::max() / sizeof(T)) return nullptr;
   constexpr std::size_t align = A < alignof(T) ? alignof(T) : A;
   T* p = static_cast<T*>(::operator new(n * sizeof(T), std::align_val_t(align), std::nothrow));
-  if (p && n * sizeof(T) >= detail::large_storage_bytes)
-    detail::advise_large_pages(p, n * sizeof(T));
+  detail::offer_large_pages(p, n);
   return p;
 }
 

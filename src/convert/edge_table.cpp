@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "common/large_pages.hpp"
+#include "orvo/dense.hpp"
 
 namespace orvo::surfkit::detail {
 namespace {
@@ -40,12 +40,12 @@ void edge_table::reserve() {
   // calloc: a free slot is all zero bits, and fresh pages come zeroed already.
   slots_.reset(static_cast<unsigned*>(std::calloc(offsets_.back(), sizeof(unsigned))));
   if (!slots_) throw std::bad_alloc();
-  offer_large_pages(slots_.get(), offsets_.back());
+  orvo::detail::offer_large_pages(slots_.get(), offsets_.back());
   // Reserved, not touched: the pages are used only as entries are stored.
   pairs_.reserve(max_entries_);
   firsts_.reserve(max_entries_);
-  offer_large_pages(pairs_.data(), max_entries_);
-  offer_large_pages(firsts_.data(), max_entries_);
+  orvo::detail::offer_large_pages(pairs_.data(), max_entries_);
+  orvo::detail::offer_large_pages(firsts_.data(), max_entries_);
 }
 
 void edge_table::assign(unsigned a, unsigned b, unsigned first) {

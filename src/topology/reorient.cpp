@@ -22,7 +22,6 @@
 #include <vector>
 
 #include "common/checks.hpp"
-#include "common/large_pages.hpp"
 #include "orvo/surfkit.hpp"
 
 namespace orvo::surfkit {
@@ -46,8 +45,8 @@ class walker {
       : conn_(conn), nbrs_(nbrs), n_(conn.cols()) {
     state_.reserve(n_);
     queue_.reserve(n_);
-    detail::offer_large_pages(state_.data(), n_);
-    detail::offer_large_pages(queue_.data(), n_);
+    orvo::detail::offer_large_pages(state_.data(), n_);
+    orvo::detail::offer_large_pages(queue_.data(), n_);
     state_.resize(n_, 0);
   }
 
