@@ -37,7 +37,8 @@ inline double isolated_root(double t) {
 // (its mirror image) otherwise. `p2` is 6 p^2.
 inline double isolated_eigenvalue(const metric3& c, double q, double p2) {
   const double d0 = c(0, 0) - q, d1 = c(1, 1) - q, d2 = c(2, 2) - q;
-  const double det = d0 * (d1 * d2 - c(1, 2) * c(1, 2)) - c(0, 1) * (c(0, 1) * d2 - c(1, 2) * c(0, 2)) +
+  const double det = d0 * (d1 * d2 - c(1, 2) * c(1, 2)) -
+                     c(0, 1) * (c(0, 1) * d2 - c(1, 2) * c(0, 2)) +
                      c(0, 2) * (c(0, 1) * c(1, 2) - d1 * c(0, 2));
   const double p_sq = p2 / 6.0, p = std::sqrt(p_sq);
   double r = 0.5 * det / (p * p_sq);
