@@ -19,7 +19,7 @@ namespace orvo::surfkit::detail {
 // remaining rank-2 part, which needs no eigenvectors. Every step is stable: no eigenvector
 // is taken across a small gap. `out` may be `a` or `b`.
 // False, with `out` untouched, when S is singular or nearly so (a zero diagonal entry, or
-// an equilibrated determinant below 1e-9): then the decomposition has to decide which
+// an equilibrated determinant below 1e-4): then the decomposition has to decide which
 // directions S constrains, which the eigen-decomposition below does.
 // Cost: about 250 floating-point operations, 7 of them square roots and 13 divisions; no
 // library call.
