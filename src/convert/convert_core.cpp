@@ -108,21 +108,22 @@ bool fill_triangles(dense2D<unsigned int>& tris, unsigned e, edge_filler& filler
 }
 
 // Node n + i e + k, k < e, of the i-th new edge (stored as (p0, p1)), at
-// X(p0) + (k + 1) / (e + 1) (X(p1) - X(p0)). Nodes of given edges exist already and stay
-// where they are.
+// X(p0) + (k + 1) / (e + 1) (X(p1) - X(p0)), in D dimensions. Nodes of given edges exist
+// already and stay where they are. One pass per k, so that its fraction is computed once
+// and not once per edge.
+template <std::size_t D>
 void place_edge_nodes(dense2D<double>& coords, const edge_table& table, unsigned e, u64 n) {
-  const std::size_t d = coords.rows(), ld = coords.ld();
+  const std::size_t ld = coords.ld(), edges = table.new_count();
   double* x = coords.data();
   const double steps = static_cast<double>(e) + 1.0;
-  u64 first = n;
-  for (std::size_t i = 0; i < table.new_count(); ++i) {
-    const u64 pair = table.new_pair(i);
-    const double* p0 = x + (pair >> 32) * ld;
-    const double* p1 = x + (pair & 0xffffffffu) * ld;
-    for (unsigned k = 0; k < e; ++k, ++first) {
-      const double s = (static_cast<double>(k) + 1.0) / steps;
-      double* out = x + first * ld;
-      for (std::size_t r = 0; r < d; ++r) out[r] = p0[r] + s * (p1[r] - p0[r]);
+  for (unsigned k = 0; k < e; ++k) {
+    const double s = (static_cast<double>(k) + 1.0) / steps;
+    double* out = x + (n + k) * ld;
+    for (std::size_t i = 0; i < edges; ++i, out += e * ld) {
+      const u64 pair = table.new_pair(i);
+      const double* p0 = x + (pair >> 32) * ld;
+      const double* p1 = x + (pair & 0xffffffffu) * ld;
+      for (std::size_t r = 0; r < D; ++r) out[r] = p0[r] + s * (p1[r] - p0[r]);
     }
   }
 }
@@ -257,7 +258,7 @@ int convert(dense2D<double>& coords, dense2D<unsigned int>& quads, dense2D<unsig
   // the coordinates grow without a first fill.
   if (!coords.resize_for_overwrite(coords.rows(), count)) return storage_refused;
 
-  if (e) place_edge_nodes(coords, table, e, n);
+  if (e) (coords.rows() == 2 ? place_edge_nodes<2> : place_edge_nodes<3>)(coords, table, e, n);
   if (q) place_quadrangle_interiors(coords, quads, e, m, edge_end);
   if (t) place_triangle_interiors(coords, tris, e, t, quad_end);
   keep_quads.dismiss();
