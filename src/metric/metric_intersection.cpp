@@ -49,7 +49,8 @@ inline double isolated_eigenvalue(const metric3& c, double q, double p2) {
 // A null vector of the rank-2 symmetric R = C - lambda I, unnormalised, and its squared
 // length: the longest cross product of two rows of R. Accurate when the other two
 // eigenvalues of C are well away from lambda, as they are for the isolated one. The choice
-// is made by selection rather than branches: it is data dependent and unpredictable.
+// is written as selections, not early exits, so that the compiler need not branch on it:
+// it depends on the data and is unpredictable.
 inline void null_vector(const metric3& c, double lambda, double v[3], double& n2) {
   double m[3][3];
   for (size_t i = 0; i < 3; ++i)
