@@ -73,35 +73,73 @@ void count_edges(const dense2D<unsigned int>& quads, const dense2D<unsigned int>
   }
 }
 
-bool fill_quadrangles(dense2D<unsigned int>& quads, unsigned e, edge_filler& filler) {
-  const std::size_t nq = quads.cols(), ld = quads.ld();
-  unsigned* base = quads.data();
-  for (std::size_t c = 0; c < nq; ++c) {
-    unsigned* col = base + c * ld;
-    for (unsigned j = 0; j < 4; ++j)
-      if (!filler.fill(col[j], col[(j + 1) & 3], col + 4 + j * e)) return false;
+// The converted rows of one element array. An array whose columns are too short for the
+// new rows (a packed input, the usual case) is rebuilt in fresh storage when edges are
+// numbered, and the numbering pass copies the vertex rows on its way: the array is
+// written once, instead of being grown by a full copy and then read and written again.
+// Otherwise it grows in place (room in its columns already, or nothing to number). The
+// caller's array changes only at commit().
+class grown_elements {
+ public:
+  explicit grown_elements(dense2D<unsigned int>& array) : array_(array) {}
+  bool grow(std::size_t rows, bool numbering) {
+    rebuild_ = numbering && array_.cols() != 0 && array_.ld() < rows;
+    return rebuild_ ? fresh_.resize_for_overwrite(rows, array_.cols())
+                    : array_.resize(rows, array_.cols());
   }
-  return true;
-}
+  const dense2D<unsigned int>& in() const noexcept { return array_; }
+  dense2D<unsigned int>& out() noexcept { return rebuild_ ? fresh_ : array_; }
+  void commit() noexcept {
+    if (rebuild_) array_ = std::move(fresh_);
+  }
+
+ private:
+  dense2D<unsigned int>& array_;
+  dense2D<unsigned int> fresh_;
+  bool rebuild_ = false;
+};
 
 // Elements whose edge runs are asked for ahead of the one being filled.
 constexpr std::size_t lookahead = 16;
 
-bool fill_triangles(dense2D<unsigned int>& tris, unsigned e, edge_filler& filler) {
-  const std::size_t nt = tris.cols(), ld = tris.ld();
-  unsigned* base = tris.data();
+// Vertex rows copied from `in` (a no-op when in and out are one array) and edge rows
+// numbered, element by element.
+bool fill_quadrangles(grown_elements& quads, unsigned e, edge_filler& filler) {
+  const dense2D<unsigned int>& in = quads.in();
+  dense2D<unsigned int>& out = quads.out();
+  const std::size_t nq = in.cols(), in_ld = in.ld(), out_ld = out.ld();
+  for (std::size_t c = 0; c < nq; ++c) {
+    const unsigned* v = in.data() + c * in_ld;
+    unsigned* col = out.data() + c * out_ld;
+    const unsigned v0 = v[0], v1 = v[1], v2 = v[2], v3 = v[3];
+    col[0] = v0, col[1] = v1, col[2] = v2, col[3] = v3;
+    if (!filler.fill(v0, v1, col + 4) || !filler.fill(v1, v2, col + 4 + e) ||
+        !filler.fill(v2, v3, col + 4 + 2 * static_cast<std::size_t>(e)) ||
+        !filler.fill(v3, v0, col + 4 + 3 * static_cast<std::size_t>(e)))
+      return false;
+  }
+  return true;
+}
+
+bool fill_triangles(grown_elements& tris, unsigned e, edge_filler& filler) {
+  const dense2D<unsigned int>& in = tris.in();
+  dense2D<unsigned int>& out = tris.out();
+  const std::size_t nt = in.cols(), in_ld = in.ld(), out_ld = out.ld();
   for (std::size_t c = 0; c < nt; ++c) {
     if (c + lookahead < nt) {
-      const unsigned* next = base + (c + lookahead) * ld;
+      const unsigned* next = in.data() + (c + lookahead) * in_ld;
       filler.prefetch(next[0], next[1]);
       filler.prefetch(next[1], next[2]);
       filler.prefetch(next[2], next[0]);
     }
+    const unsigned* v = in.data() + c * in_ld;
+    unsigned* col = out.data() + c * out_ld;
+    const unsigned v0 = v[0], v1 = v[1], v2 = v[2];
+    col[0] = v0, col[1] = v1, col[2] = v2;
     // Met in the order (0, 1), (1, 2), (2, 0), which fixes the numbering of new nodes,
     // but stored as local edges 2, 0, 1: the rows of edge j face vertex j.
-    unsigned* col = base + c * ld;
-    if (!filler.fill(col[0], col[1], col + 3 + 2 * static_cast<std::size_t>(e)) ||
-        !filler.fill(col[1], col[2], col + 3) || !filler.fill(col[2], col[0], col + 3 + e))
+    if (!filler.fill(v0, v1, col + 3 + 2 * static_cast<std::size_t>(e)) ||
+        !filler.fill(v1, v2, col + 3) || !filler.fill(v2, v0, col + 3 + e))
       return false;
   }
   return true;
@@ -246,8 +284,9 @@ int convert(dense2D<double>& coords, dense2D<unsigned int>& quads, dense2D<unsig
   // the entries inside them are never written.
   extent_guard<dense2D<unsigned int>> keep_quads(quads), keep_tris(tris);
   extent_guard<dense2D<double>> keep_coords(coords);
-  if (!quads.resize(quad_rows, nq) || !tris.resize(tri_rows, nt)) return storage_refused;
-  if (e && (!fill_quadrangles(quads, e, filler) || !fill_triangles(tris, e, filler)))
+  grown_elements new_quads(quads), new_tris(tris);
+  if (!new_quads.grow(quad_rows, e > 0) || !new_tris.grow(tri_rows, e > 0)) return storage_refused;
+  if (e && (!fill_quadrangles(new_quads, e, filler) || !fill_triangles(new_tris, e, filler)))
     return storage_refused;
 
   const u64 edge_end = filler.counter();
@@ -259,8 +298,10 @@ int convert(dense2D<double>& coords, dense2D<unsigned int>& quads, dense2D<unsig
   if (!coords.resize_for_overwrite(coords.rows(), count)) return storage_refused;
 
   if (e) (coords.rows() == 2 ? place_edge_nodes<2> : place_edge_nodes<3>)(coords, table, e, n);
-  if (q) place_quadrangle_interiors(coords, quads, e, m, edge_end);
-  if (t) place_triangle_interiors(coords, tris, e, t, quad_end);
+  if (q) place_quadrangle_interiors(coords, new_quads.out(), e, m, edge_end);
+  if (t) place_triangle_interiors(coords, new_tris.out(), e, t, quad_end);
+  new_quads.commit();
+  new_tris.commit();
   keep_quads.dismiss();
   keep_tris.dismiss();
   keep_coords.dismiss();

@@ -136,6 +136,30 @@ TEST(Convert, AgainstAnIndependentNumbering) {
   }
 }
 
+// Element arrays whose columns already have room for the new rows grow in place; packed
+// ones are rebuilt by the numbering pass. Both give the same arrays, entry for entry.
+TEST(Convert, ColumnsWithRoomGiveTheSameResultAsPackedOnes) {
+  for (unsigned e : {1u, 3u}) {
+    SCOPED_TRACE(testing::Message() << "e " << e);
+    const mesh in = grid(12, 9);
+    mesh packed = in.deep();
+    ASSERT_EQ(convert_mixed(packed.x, packed.quads, packed.tris, e, 1, 1), 0);
+    // Columns padded to the final row count and beyond.
+    const std::size_t qld = 4 + 4 * e + 1 + 2, tld = 3 + 3 * e + 1 + 2;
+    std::vector<unsigned> qbuf(qld * in.quads.cols(), NONE), tbuf(tld * in.tris.cols(), NONE);
+    for (std::size_t c = 0; c < in.quads.cols(); ++c)
+      for (std::size_t r = 0; r < 4; ++r) qbuf[c * qld + r] = in.quads(r, c);
+    for (std::size_t c = 0; c < in.tris.cols(); ++c)
+      for (std::size_t r = 0; r < 3; ++r) tbuf[c * tld + r] = in.tris(r, c);
+    mesh roomy{snapshot(in.x), M::wrap(qbuf.data(), 4, in.quads.cols(), qld),
+               M::wrap(tbuf.data(), 3, in.tris.cols(), tld)};
+    ASSERT_EQ(convert_mixed(roomy.x, roomy.quads, roomy.tris, e, 1, 1), 0);
+    EXPECT_TRUE(same(roomy.quads, packed.quads));
+    EXPECT_TRUE(same(roomy.tris, packed.tris));
+    EXPECT_TRUE(same(roomy.x, packed.x));
+  }
+}
+
 // Open fans of k triangles round node 0, which is the smaller end of every spoke: below,
 // at and far above the run length where the edge table stops scanning and starts hashing.
 // Every other triangle runs the other way round, so spokes are met in both orientations,
