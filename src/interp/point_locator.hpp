@@ -102,13 +102,27 @@ class point_locator {
   // and every triangle holding that node is tested before giving up (no draw).
   bool locate_point(const double* p, std::uint32_t& t, double tol, bool retry, std::mt19937& rng);
 
-  // Points handled by one call of warm.
-  static constexpr std::size_t warm_batch = 16;
-  // Brings into the cache what locating these points reads first (tree paths, leaf
-  // nodes, a home triangle near each and its corners), for all of them at once so that
-  // the memory loads overlap. `starts` receives that triangle per point (no_id if none).
-  // A speed hint only: no result depends on it.
-  void warm(const double* const* points, std::size_t count, std::uint32_t* starts) const;
+  // The triangle a walk toward p starts from when none is given: the home of a node near p
+  // (node quadtree), no_id when there is none. A function of p alone (and the arrays).
+  std::uint32_t start_near(const double* p) {
+    const std::int64_t n = tree_.nearest_node(p, home_, tris_);
+    return n < 0 ? no_id : home_of(static_cast<std::uint64_t>(n));
+  }
+
+  // Cache hints for a walk through triangle t (ignored for no_id): its rows of the
+  // connectivity and of the neighbour matrix, then, once those have arrived, the
+  // coordinates of its corners. Always inlined: GCC drops the prefetch of a helper it
+  // does not inline. No result depends on them.
+  [[gnu::always_inline]] void ask_rows(std::uint32_t t) const noexcept {
+    if (t >= tris_) return;
+    __builtin_prefetch(tri_ + std::size_t{t} * tri_ld_);
+    __builtin_prefetch(nb_ + std::size_t{t} * nb_ld_);
+  }
+  [[gnu::always_inline]] void ask_corners(std::uint32_t t) const noexcept {
+    if (t >= tris_) return;
+    for (unsigned r = 0; r < 3; ++r)
+      if (const double* c = node(corner(t, r))) __builtin_prefetch(c);
+  }
 
   // The nearest node with a home triangle, or -1.
   std::int64_t nearest_node_exact(const double* p) {
