@@ -52,7 +52,7 @@ int point_locator::outside_edge(std::uint32_t t, const double* p, double tol, un
 }
 
 int point_locator::walk_to_point(const double* p, std::uint32_t& t, double tol,
-                                 std::mt19937& rng) const {
+                                 std::mt19937& rng, std::uint32_t* trail, unsigned room) const {
   const std::uint64_t budget = tris_;
   std::uint64_t tested = 0;
   for (;;) {
@@ -64,6 +64,7 @@ int point_locator::walk_to_point(const double* p, std::uint32_t& t, double tol,
       t = no_id;
       return -2;
     }
+    if (room > 0) trail[std::min<std::uint64_t>(tested, room - 1)] = t;
     ++tested;
     // The walk goes on through one of the neighbours: their corners are asked for now, so
     // that on a mesh larger than the cache the next step does not wait for them.

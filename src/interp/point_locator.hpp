@@ -88,8 +88,10 @@ class point_locator {
   // counter-clockwise with a finite area.
   int outside_edge(std::uint32_t t, const double* p, double tol, unsigned s) const;
   // 1 found (t holds p), 0 left the mesh, -1 bad triangle, -2 step budget spent; t is
-  // no_id on every result but 1.
-  int walk_to_point(const double* p, std::uint32_t& t, double tol, std::mt19937& rng) const;
+  // no_id on every result but 1. With a trail of `room` entries, the i-th triangle tested
+  // goes to trail[min(i, room - 1)]: the first ones, and the last one in the last entry.
+  int walk_to_point(const double* p, std::uint32_t& t, double tol, std::mt19937& rng,
+                    std::uint32_t* trail = nullptr, unsigned room = 0) const;
   // Calls visit(t) for the triangles around `node` reachable from t0 across the edges
   // meeting at it, depth first from t0, until visit returns false. Needs build().
   template <class Visit>

@@ -9,9 +9,9 @@
 // near the target) depends on the target's position alone, so it is looked up for all
 // targets first, in a spatial order in which consecutive lookups share the tree's cells
 // in cache; on a large mesh in list order each lookup was a chain of cache misses. The
-// lookup also walks once with a random source of its own to see where the walk is likely
-// to end; the loop in list order then asks for the start and end triangles of targets
-// a little ahead, so that their rows, corners and values have arrived when it gets there.
+// lookup also walks once with a random source of its own to see which triangles the walk
+// is likely to test; the loop in list order then asks for those of targets a little
+// ahead, so that their rows, corners and values have arrived when it gets there.
 #pragma once
 
 #include <algorithm>
@@ -29,23 +29,25 @@
 
 namespace orvo::surfkit::detail {
 
-// Per list position: the triangle the target's walk starts from and where a trial walk
-// from there ended (the start when the trial failed). no_id when the target was not
+// Per list position: the triangles a trial walk toward the target tested (walk_to_point's
+// trail: the first ones and the last one; no_id past its end), for cache hints only, and
+// in entry 0 the triangle its walk starts from. Entry 0 is no_id when the target was not
 // looked up (it had a home, or was skipped then) or has no start: the locator then looks
 // for the start itself if the target is reached, with the same answer.
-struct walk_ends {
-  std::uint32_t start, end;
+struct walk_trail {
+  static constexpr unsigned room = 4;
+  std::uint32_t tri[room];
 };
 
 // For each target t = targets[n] in list order with no home triangle and not skip(t):
 // inside(t, i, j, k, a, b) when triangle (i, j, k) holds it with weights a, b (node k has
 // 1 - a - b), else outside(t, m) with m the nearest node that has a home (no call when
-// there is none). `values` is where the caller reads and writes the field, for cache
-// hints only. skip must not change anything. Returns 0, or -199 before any target is
-// handled when storage for the locator or the lookups was refused. The walk's random
-// source is made here, seeded with 1, so results depend only on the arguments. Cost:
-// linear in the mesh and the list, with scratch of 8 bytes per listed target and what
-// spatial_order takes.
+// there is none). skip(t) must not change anything; it is also asked before the loop, of
+// the values as they came. `values` is where the caller reads and writes the field, for
+// cache hints only. Returns 0, or -199 before any target is handled when storage for the
+// locator or the lookups was refused. The walk's random source is made here, seeded with
+// 1, so results depend only on the arguments. Cost: linear in the mesh and the list;
+// scratch of 16 bytes per listed target and what spatial_order takes.
 template <class Skip, class Inside, class Outside>
 int for_each_target(const dense2D<double>& coords, const dense2D<unsigned int>& conn,
                     const dense2D<unsigned int>& neighbours, const id_list& home,
@@ -56,50 +58,60 @@ int for_each_target(const dense2D<double>& coords, const dense2D<unsigned int>& 
   // A tree with missing nodes would silently give other values: report the refusal
   // before anything is written.
   if (locator.storage_refused()) return storage_refused;
+  // Cells of the order: a few thousand, each holding a few thousand triangles of a large
+  // mesh, whose rows and corners stay in cache while the targets inside are looked up.
+  // Finer cells cost a second sorting round and save nothing here.
+  constexpr unsigned order_bits = 7;
   dense1D<visit, 8> order;
-  dense1D<walk_ends, 8> ends;
+  dense1D<walk_trail, 8> trails;
   const std::size_t count = targets.size();
-  if (!spatial_order(coords, targets, home, order) || !ends.resize(count, walk_ends{no_id, no_id}))
+  if (!spatial_order(coords, targets, home, order, order_bits) ||
+      !trails.resize(count, walk_trail{{no_id, no_id, no_id, no_id}}))
     return storage_refused;
-  {
-    // The trial walks' draws only choose what to ask the cache for.
-    std::mt19937 trial(1);
-    for (const visit& v : order) {
-      if (skip(v.node)) continue;
-      const double p[2] = {v.x, v.y};
-      walk_ends& e = ends[v.position];
-      e.start = e.end = locator.start_near(p);
-      std::uint32_t t = e.start;
-      if (t != no_id && locator.walk_to_point(p, t, 1e-6, trial) == 1) e.end = t;
-    }
-  }
-  order.clear();
-
   // Hints run `rows_ahead` targets ahead for the triangles' rows, then `corners_ahead`
   // for what those rows name; each stage leaves about one memory latency.
   constexpr std::size_t rows_ahead = 16, corners_ahead = 8;
+  // First every start (kept in place of the node, which is not needed after), then the
+  // trial walks, which read the most memory, asking ahead for the starts' rows and corners.
+  for (visit& v : order) {
+    const double p[2] = {v.x, v.y};
+    v.node = skip(v.node) ? no_id : locator.start_near(p);
+  }
+  std::mt19937 trial(1);  // its draws only choose what to ask the cache for
+  for (std::size_t k = 0; k < order.size(); ++k) {
+    if (k + rows_ahead < order.size()) locator.ask_rows(order[k + rows_ahead].node);
+    if (k + corners_ahead < order.size()) locator.ask_corners(order[k + corners_ahead].node);
+    const double p[2] = {order[k].x, order[k].y};
+    std::uint32_t t = order[k].node;
+    if (t != no_id)
+      locator.walk_to_point(p, t, 1e-6, trial, trails[order[k].position].tri, walk_trail::room);
+  }
+  order.clear();
+
   std::mt19937 rng(1);
   for (std::size_t n = 0; n < count; ++n) {
     if (n + rows_ahead < count) {
-      const walk_ends& e = ends[n + rows_ahead];
-      locator.ask_rows(e.start);
-      if (e.end != e.start) locator.ask_rows(e.end);
+      for (const std::uint32_t tri : trails[n + rows_ahead].tri) locator.ask_rows(tri);
       const unsigned t = targets[n + rows_ahead];
       __builtin_prefetch(home.data() + t);
       __builtin_prefetch(locator.node(t));
       values.ask(t);
     }
     if (n + corners_ahead < count) {
-      const walk_ends& e = ends[n + corners_ahead];
-      locator.ask_corners(e.start);
-      if (e.end != e.start) locator.ask_corners(e.end);
-      if (e.end != no_id)
-        for (unsigned r = 0; r < 3; ++r) values.ask(locator.corner(e.end, r));
+      // The walk reads the corners of every triangle it tests, the blend the values at
+      // the corners of the last one.
+      std::uint32_t last = no_id;
+      for (const std::uint32_t tri : trails[n + corners_ahead].tri) {
+        locator.ask_corners(tri);
+        if (tri != no_id) last = tri;
+      }
+      if (last != no_id)
+        for (unsigned r = 0; r < 3; ++r) values.ask(locator.corner(last, r));
     }
     const std::size_t t = targets[n];
     if (home[t] != no_id || skip(t)) continue;
     const double* p = locator.node(t);
-    std::uint32_t tri = ends[n].start;
+    std::uint32_t tri = trails[n].tri[0];
     if (locator.locate_point(p, tri, 1e-6, true, rng)) {
       const unsigned i = locator.corner(tri, 0), j = locator.corner(tri, 1),
                      k = locator.corner(tri, 2);
