@@ -49,6 +49,7 @@ class edge_filler {
     return true;
   }
 
+  void prefetch(unsigned a, unsigned b) const noexcept { table_.prefetch(a, b); }
   u64 counter() const noexcept { return counter_; }
 
  private:
@@ -57,7 +58,7 @@ class edge_filler {
   u64 counter_;
 };
 
-// Declares every element edge to the table, which sizes its partitions from the counts.
+// Declares every element edge to the table, which sizes its runs from the counts.
 void count_edges(const dense2D<unsigned int>& quads, const dense2D<unsigned int>& tris,
                  edge_table& table) {
   for (std::size_t c = 0; c < quads.cols(); ++c) {
@@ -72,48 +73,95 @@ void count_edges(const dense2D<unsigned int>& quads, const dense2D<unsigned int>
   }
 }
 
-bool fill_quadrangles(dense2D<unsigned int>& quads, unsigned e, edge_filler& filler) {
-  const std::size_t nq = quads.cols(), ld = quads.ld();
-  unsigned* base = quads.data();
-  for (std::size_t c = 0; c < nq; ++c) {
-    unsigned* col = base + c * ld;
-    for (unsigned j = 0; j < 4; ++j)
-      if (!filler.fill(col[j], col[(j + 1) & 3], col + 4 + j * e)) return false;
+// The converted rows of one element array. An array whose columns are too short for the
+// new rows (a packed input, the usual case) is rebuilt in fresh storage when edges are
+// numbered, and the numbering pass copies the vertex rows on its way: the array is
+// written once, instead of being grown by a full copy and then read and written again.
+// Otherwise it grows in place (room in its columns already, or nothing to number). The
+// caller's array changes only at commit().
+class grown_elements {
+ public:
+  explicit grown_elements(dense2D<unsigned int>& array) : array_(array) {}
+  bool grow(std::size_t rows, bool numbering) {
+    rebuild_ = numbering && array_.cols() != 0 && array_.ld() < rows;
+    return rebuild_ ? fresh_.resize_for_overwrite(rows, array_.cols())
+                    : array_.resize(rows, array_.cols());
   }
-  return true;
-}
+  const dense2D<unsigned int>& in() const noexcept { return array_; }
+  dense2D<unsigned int>& out() noexcept { return rebuild_ ? fresh_ : array_; }
+  void commit() noexcept {
+    if (rebuild_) array_ = std::move(fresh_);
+  }
 
-bool fill_triangles(dense2D<unsigned int>& tris, unsigned e, edge_filler& filler) {
-  const std::size_t nt = tris.cols(), ld = tris.ld();
-  unsigned* base = tris.data();
-  for (std::size_t c = 0; c < nt; ++c) {
-    // Met in the order (0, 1), (1, 2), (2, 0), which fixes the numbering of new nodes,
-    // but stored as local edges 2, 0, 1: the rows of edge j face vertex j.
-    unsigned* col = base + c * ld;
-    if (!filler.fill(col[0], col[1], col + 3 + 2 * static_cast<std::size_t>(e)) ||
-        !filler.fill(col[1], col[2], col + 3) || !filler.fill(col[2], col[0], col + 3 + e))
+ private:
+  dense2D<unsigned int>& array_;
+  dense2D<unsigned int> fresh_;
+  bool rebuild_ = false;
+};
+
+// Elements whose edge runs are asked for ahead of the one being filled.
+constexpr std::size_t lookahead = 16;
+
+// Vertex rows copied from `in` (a no-op when in and out are one array) and edge rows
+// numbered, element by element.
+bool fill_quadrangles(grown_elements& quads, unsigned e, edge_filler& filler) {
+  const dense2D<unsigned int>& in = quads.in();
+  dense2D<unsigned int>& out = quads.out();
+  const std::size_t nq = in.cols(), in_ld = in.ld(), out_ld = out.ld();
+  for (std::size_t c = 0; c < nq; ++c) {
+    const unsigned* v = in.data() + c * in_ld;
+    unsigned* col = out.data() + c * out_ld;
+    const unsigned v0 = v[0], v1 = v[1], v2 = v[2], v3 = v[3];
+    col[0] = v0, col[1] = v1, col[2] = v2, col[3] = v3;
+    if (!filler.fill(v0, v1, col + 4) || !filler.fill(v1, v2, col + 4 + e) ||
+        !filler.fill(v2, v3, col + 4 + 2 * static_cast<std::size_t>(e)) ||
+        !filler.fill(v3, v0, col + 4 + 3 * static_cast<std::size_t>(e)))
       return false;
   }
   return true;
 }
 
-// Node first + k, k < e, of every new edge (stored as (p0, p1)), at
-// X(p0) + (k + 1) / (e + 1) (X(p1) - X(p0)). Nodes of given edges (first below N) exist
-// already and stay where they are.
+bool fill_triangles(grown_elements& tris, unsigned e, edge_filler& filler) {
+  const dense2D<unsigned int>& in = tris.in();
+  dense2D<unsigned int>& out = tris.out();
+  const std::size_t nt = in.cols(), in_ld = in.ld(), out_ld = out.ld();
+  for (std::size_t c = 0; c < nt; ++c) {
+    if (c + lookahead < nt) {
+      const unsigned* next = in.data() + (c + lookahead) * in_ld;
+      filler.prefetch(next[0], next[1]);
+      filler.prefetch(next[1], next[2]);
+      filler.prefetch(next[2], next[0]);
+    }
+    const unsigned* v = in.data() + c * in_ld;
+    unsigned* col = out.data() + c * out_ld;
+    const unsigned v0 = v[0], v1 = v[1], v2 = v[2];
+    col[0] = v0, col[1] = v1, col[2] = v2;
+    // Met in the order (0, 1), (1, 2), (2, 0), which fixes the numbering of new nodes,
+    // but stored as local edges 2, 0, 1: the rows of edge j face vertex j.
+    if (!filler.fill(v0, v1, col + 3 + 2 * static_cast<std::size_t>(e)) ||
+        !filler.fill(v1, v2, col + 3) || !filler.fill(v2, v0, col + 3 + e))
+      return false;
+  }
+  return true;
+}
+
+// Node n + i e + k, k < e, of the i-th new edge (stored as (p0, p1)), at
+// X(p0) + (k + 1) / (e + 1) (X(p1) - X(p0)), in D dimensions. Nodes of given edges exist
+// already and stay where they are. One pass per k, so that its fraction is computed once
+// and not once per edge.
+template <std::size_t D>
 void place_edge_nodes(dense2D<double>& coords, const edge_table& table, unsigned e, u64 n) {
-  const std::size_t d = coords.rows(), ld = coords.ld();
+  const std::size_t ld = coords.ld(), edges = table.new_count();
   double* x = coords.data();
   const double steps = static_cast<double>(e) + 1.0;
-  for (std::size_t i = 0; i < table.size(); ++i) {
-    u64 first = table.first(i);
-    if (first < n) continue;
-    const u64 pair = table.pair(i);
-    const double* p0 = x + (pair >> 32) * ld;
-    const double* p1 = x + (pair & 0xffffffffu) * ld;
-    for (unsigned k = 0; k < e; ++k, ++first) {
-      const double s = (static_cast<double>(k) + 1.0) / steps;
-      double* out = x + first * ld;
-      for (std::size_t r = 0; r < d; ++r) out[r] = p0[r] + s * (p1[r] - p0[r]);
+  for (unsigned k = 0; k < e; ++k) {
+    const double s = (static_cast<double>(k) + 1.0) / steps;
+    double* out = x + (n + k) * ld;
+    for (std::size_t i = 0; i < edges; ++i, out += e * ld) {
+      const u64 pair = table.new_pair(i);
+      const double* p0 = x + (pair >> 32) * ld;
+      const double* p1 = x + (pair & 0xffffffffu) * ld;
+      for (std::size_t r = 0; r < D; ++r) out[r] = p0[r] + s * (p1[r] - p0[r]);
     }
   }
 }
@@ -212,12 +260,12 @@ int convert(dense2D<double>& coords, dense2D<unsigned int>& quads, dense2D<unsig
   if ((nq && quad_rows >= count_limit) || (nt && tri_rows >= count_limit)) return storage_refused;
 
   // Scratch before any argument changes: running out here leaves them all untouched.
-  // Room for every pair the call can store: the given ones, and the elements' edges as
-  // far as their nodes can be numbered below the count limit.
+  // Room for every new pair the call can list: the elements' edges as far as their nodes
+  // can be numbered below the count limit.
   const std::size_t given_count = given.empty() ? 0 : given.cols();
   u64 new_pairs = 4 * static_cast<u64>(nq) + 3 * static_cast<u64>(nt);
   if (e && n < count_limit) new_pairs = std::min<u64>(new_pairs, (count_limit - n) / e + 1);
-  edge_table table(n, e ? given_count + new_pairs : 0);
+  edge_table table(e ? n : 0, e ? new_pairs : 0, e > 1);
   if (e) {
     for (std::size_t c = 0; c < given_count; ++c) {
       const unsigned* col = given.data() + c * given.ld();
@@ -229,7 +277,6 @@ int convert(dense2D<double>& coords, dense2D<unsigned int>& quads, dense2D<unsig
       const unsigned* col = given.data() + c * given.ld();
       table.assign(col[0], col[1], col[2]);
     }
-    table.number_from(static_cast<unsigned>(n), e);
   }
   edge_filler filler(table, e, n);
 
@@ -237,8 +284,9 @@ int convert(dense2D<double>& coords, dense2D<unsigned int>& quads, dense2D<unsig
   // the entries inside them are never written.
   extent_guard<dense2D<unsigned int>> keep_quads(quads), keep_tris(tris);
   extent_guard<dense2D<double>> keep_coords(coords);
-  if (!quads.resize(quad_rows, nq) || !tris.resize(tri_rows, nt)) return storage_refused;
-  if (e && (!fill_quadrangles(quads, e, filler) || !fill_triangles(tris, e, filler)))
+  grown_elements new_quads(quads), new_tris(tris);
+  if (!new_quads.grow(quad_rows, e > 0) || !new_tris.grow(tri_rows, e > 0)) return storage_refused;
+  if (e && (!fill_quadrangles(new_quads, e, filler) || !fill_triangles(new_tris, e, filler)))
     return storage_refused;
 
   const u64 edge_end = filler.counter();
@@ -249,9 +297,11 @@ int convert(dense2D<double>& coords, dense2D<unsigned int>& quads, dense2D<unsig
   // the coordinates grow without a first fill.
   if (!coords.resize_for_overwrite(coords.rows(), count)) return storage_refused;
 
-  if (e) place_edge_nodes(coords, table, e, n);
-  if (q) place_quadrangle_interiors(coords, quads, e, m, edge_end);
-  if (t) place_triangle_interiors(coords, tris, e, t, quad_end);
+  if (e) (coords.rows() == 2 ? place_edge_nodes<2> : place_edge_nodes<3>)(coords, table, e, n);
+  if (q) place_quadrangle_interiors(coords, new_quads.out(), e, m, edge_end);
+  if (t) place_triangle_interiors(coords, new_tris.out(), e, t, quad_end);
+  new_quads.commit();
+  new_tris.commit();
   keep_quads.dismiss();
   keep_tris.dismiss();
   keep_coords.dismiss();

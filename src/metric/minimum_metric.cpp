@@ -167,34 +167,31 @@ symmetric_fixed<double, 3> intersect_by_decomposition(const symmetric_fixed<doub
 }  // namespace orvo::surfkit::detail
 
 namespace orvo::basekit {
-namespace {
-
-metric3 intersect(const metric3& a, const metric3& b) {
-  metric3 out;
-  if (surfkit::detail::intersect_closed_form(a, b, out)) return out;
-  return surfkit::detail::intersect_by_decomposition(a, b);
-}
-
-}  // namespace
 
 bool minimum_metric(const symmetric_fixed<double, 3>& a, const symmetric_fixed<double, 3>& b,
                     symmetric_fixed<double, 3>& out) {
-  // Work on copies: `out` may be `a` or `b`.
-  const metric3 x = a, y = b;
-  if (!finite(x) || !finite(y)) {
+  // `out` may be `a` or `b`: each path reads both arguments whole before writing it. They
+  // are read in place rather than copied first: a copy would reload the caller's freshly
+  // stored entries in wider pieces than they were stored in, which waits for the stores
+  // to complete and keeps consecutive intersections from overlapping.
+  if (!finite(a) || !finite(b)) {
     // No meaningful intersection: mark the result as invalid rather than guess.
     out = std::numeric_limits<double>::quiet_NaN();
     return false;
   }
-  if (is_zero(y)) {
-    out = x;
+  if (is_zero(b)) {
+    out = a;
     return true;
   }
-  if (is_zero(x) || std::equal(x.data(), x.data() + 6, y.data())) {
-    out = y;
+  if (is_zero(a) || std::equal(a.data(), a.data() + 6, b.data())) {
+    out = b;
     return true;
   }
-  out = before(x, y) ? intersect(x, y) : intersect(y, x);
+  const bool ordered = before(a, b);
+  const metric3& x = ordered ? a : b;
+  const metric3& y = ordered ? b : a;
+  if (!surfkit::detail::intersect_closed_form(x, y, out))
+    out = surfkit::detail::intersect_by_decomposition(x, y);
   return true;
 }
 

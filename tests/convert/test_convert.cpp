@@ -121,7 +121,7 @@ TEST(Convert, AgainstAnIndependentNumbering) {
   for (auto [e, q, t, kinds] : std::vector<std::array<unsigned, 4>>{
            {1, 1, 1, 0}, {2, 4, 3, 0}, {0, 9, 1, 0}, {3, 0, 0, 1}, {2, 0, 3, 2}}) {
     SCOPED_TRACE(testing::Message() << "e " << e << " q " << q << " t " << t);
-    mesh in = grid(40, 30);  // big enough for several edge-table partitions
+    mesh in = grid(40, 30);
     if (kinds) (kinds == 1 ? in.tris : in.quads).clear();  // a mesh with holes
     const mesh fresh = in.deep();
     mesh out = in;  // shares storage: the conversion must not write through
@@ -134,6 +134,54 @@ TEST(Convert, AgainstAnIndependentNumbering) {
     EXPECT_TRUE(same(in.tris, fresh.tris));
     check_conversion(in, out, e, q, t);
   }
+}
+
+// Element arrays whose columns already have room for the new rows grow in place; packed
+// ones are rebuilt by the numbering pass. Both give the same arrays, entry for entry.
+TEST(Convert, ColumnsWithRoomGiveTheSameResultAsPackedOnes) {
+  for (unsigned e : {1u, 3u}) {
+    SCOPED_TRACE(testing::Message() << "e " << e);
+    const mesh in = grid(12, 9);
+    mesh packed = in.deep();
+    ASSERT_EQ(convert_mixed(packed.x, packed.quads, packed.tris, e, 1, 1), 0);
+    // Columns padded to the final row count and beyond.
+    const std::size_t qld = 4 + 4 * e + 1 + 2, tld = 3 + 3 * e + 1 + 2;
+    std::vector<unsigned> qbuf(qld * in.quads.cols(), NONE), tbuf(tld * in.tris.cols(), NONE);
+    for (std::size_t c = 0; c < in.quads.cols(); ++c)
+      for (std::size_t r = 0; r < 4; ++r) qbuf[c * qld + r] = in.quads(r, c);
+    for (std::size_t c = 0; c < in.tris.cols(); ++c)
+      for (std::size_t r = 0; r < 3; ++r) tbuf[c * tld + r] = in.tris(r, c);
+    mesh roomy{snapshot(in.x), M::wrap(qbuf.data(), 4, in.quads.cols(), qld),
+               M::wrap(tbuf.data(), 3, in.tris.cols(), tld)};
+    ASSERT_EQ(convert_mixed(roomy.x, roomy.quads, roomy.tris, e, 1, 1), 0);
+    EXPECT_TRUE(same(roomy.quads, packed.quads));
+    EXPECT_TRUE(same(roomy.tris, packed.tris));
+    EXPECT_TRUE(same(roomy.x, packed.x));
+  }
+}
+
+// Open fans of k triangles round node 0, which is the smaller end of every spoke: below,
+// at and far above the run length where the edge table stops scanning and starts hashing.
+// Every other triangle runs the other way round, so spokes are met in both orientations,
+// and the rim IDs are scrambled so that the spokes' far ends are not consecutive.
+TEST(Convert, FansRoundOneNodeAgainstAnIndependentNumbering) {
+  for (unsigned k : {7u, 8u, 9u, 3000u})
+    for (unsigned e : {1u, 2u}) {
+      SCOPED_TRACE(testing::Message() << k << " triangles, e " << e);
+      mesh in{dense2D<double>(2, k + 2), M(4, 0), M(3, k)};
+      std::vector<unsigned> rim(k + 1);
+      for (unsigned i = 0; i <= k; ++i) rim[i] = 1 + (i * 7919u) % (k + 1);
+      // Integer rim coordinates, so that midpoints are exact.
+      for (unsigned i = 0; i <= k; ++i) in.x(0, rim[i]) = i, in.x(1, rim[i]) = 4.0 + i % 3;
+      for (unsigned i = 0; i < k; ++i) {
+        in.tris(0, i) = 0;
+        in.tris(1, i) = rim[i + (i % 2)];
+        in.tris(2, i) = rim[i + 1 - (i % 2)];
+      }
+      mesh out = in.deep();
+      ASSERT_EQ(convert_T3(out.x, out.tris, e, 0), 0);
+      check_conversion(in, out, e, 0, 0);
+    }
 }
 
 // One call per check, every argument left unchanged; split_into_Q4 rows carry e = q = t = 1.

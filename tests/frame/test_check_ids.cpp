@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <vector>
 
 #include "orvo/basekit.hpp"
 
@@ -39,4 +40,45 @@ TEST(CheckIDs, IdMatricesAndVectors) {
   EXPECT_TRUE(check_IDs(ids, 5u));
   EXPECT_FALSE(check_IDs(ids, 4u));
   EXPECT_FALSE(check_IDs(none, UINT_MAX));  // vectors do not know "none"
+}
+
+// Large arrays are tested a block of entries at a time: a single bad entry must be caught
+// wherever it sits (first entry, either side of a block boundary, last entry, every row),
+// in packed columns and in columns padded to a longer leading dimension, and the one
+// entry FACE_MIX excuses (UINT_MAX in row 3) must be excused at every position.
+TEST(CheckIDs, OneBadEntryAnywhereInLargeArrays) {
+  const std::size_t cols = 5000;
+  for (std::size_t rows : {3u, 4u})
+    for (std::size_t ld : {rows, rows + 3}) {
+      std::vector<unsigned> storage(ld * cols, 7u);  // padding holds a bad ID: never read
+      for (std::size_t c = 0; c < cols; ++c)
+        for (std::size_t r = 0; r < rows; ++r) storage[c * ld + r] = (c * 7 + r) % 100;
+      const U a = U::wrap(storage.data(), rows, cols, ld);
+      const auto type = rows == 3 ? orvo::T3 : orvo::Q4;
+      ASSERT_TRUE(check_IDs(a, type, 100u)) << rows << " rows, ld " << ld;
+      ASSERT_TRUE(check_IDs(a, 100u));
+      for (std::size_t flat : {std::size_t{0}, std::size_t{4095}, std::size_t{4096},
+                               std::size_t{4097}, std::size_t{8191}, rows * cols - 1}) {
+        const std::size_t c = flat / rows, r = flat % rows;
+        unsigned& v = storage[c * ld + r];
+        const unsigned kept = v;
+        SCOPED_TRACE(testing::Message()
+                     << rows << " rows, ld " << ld << ", column " << c << " row " << r);
+        v = 100;
+        EXPECT_FALSE(check_IDs(a, type, 100u));
+        EXPECT_FALSE(check_IDs(a, 100u));
+        v = UINT_MAX;
+        EXPECT_EQ(check_IDs(a, orvo::FACE_MIX, 100u), rows == 4 && r == 3);
+        EXPECT_TRUE(check_IDs(a, 100u));
+        v = kept;
+      }
+    }
+  std::vector<unsigned> list(10000, 3u);
+  const auto ids = orvo::dense1D<unsigned>::wrap(list.data(), list.size());
+  for (std::size_t i : {std::size_t{0}, std::size_t{4096}, list.size() - 1}) {
+    list[i] = 9;
+    EXPECT_FALSE(check_IDs(ids, 9u)) << i;
+    list[i] = 3;
+  }
+  EXPECT_TRUE(check_IDs(ids, 9u));
 }
