@@ -51,8 +51,8 @@ int point_locator::outside_edge(std::uint32_t t, const double* p, double tol, un
   return first_beyond[s % 3][beyond];
 }
 
-int point_locator::walk_to_point(const double* p, std::uint32_t& t, double tol,
-                                 std::mt19937& rng, std::uint32_t* trail, unsigned room) const {
+int point_locator::walk_to_point(const double* p, std::uint32_t& t, double tol, std::mt19937& rng,
+                                 std::uint32_t* trail, unsigned room) const {
   const std::uint64_t budget = tris_;
   std::uint64_t tested = 0;
   for (;;) {

@@ -684,14 +684,14 @@ TEST(InterpolateMetrics, LookingUpTheStartsFirstGivesTheValuesOfTheListOrderDefi
   for (unsigned id = 30; id < b.nodes; id += 37) b.home[id] = UINT_MAX, corners.push_back(id);
   dense1D<double, 8> start(n, 0.0);
   for (unsigned id = 0; id < n; ++id)  // targets mostly without a valid size
-    start[id] = id % 29 == 0                    ? -1.0
-                : id % 31 == 0                  ? DBL_MAX
+    start[id] = id % 29 == 0                  ? -1.0
+                : id % 31 == 0                ? DBL_MAX
                 : id < b.nodes || id % 3 == 0 ? 0.05 + 0.3 * b.at(id)[0]
-                                                : 0.0;
+                                              : 0.0;
   std::vector<unsigned> order(b.targets.begin(), b.targets.end());
   order.insert(order.end(), corners.begin(), corners.end());
   order.insert(order.end(), order.begin(), order.begin() + 400);  // listed twice
-  order.insert(order.end(), {0u, 1u, 2u});                         // with a home: left alone
+  order.insert(order.end(), {0u, 1u, 2u});                        // with a home: left alone
   std::shuffle(order.begin(), order.end(), rng);
   ids list;
   for (unsigned id : order) list.push_back(id);
