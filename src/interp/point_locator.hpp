@@ -113,8 +113,8 @@ class point_locator {
 
   // Cache hints for a walk through triangle t (ignored for no_id): its rows of the
   // connectivity and of the neighbour matrix, then, once those have arrived, the
-  // coordinates of its corners. Always inlined: GCC drops the prefetch of a helper it
-  // does not inline. No result depends on them.
+  // coordinates of its corners or the rows of its neighbours. Always inlined: GCC drops the
+  // prefetch of a helper it does not inline. No result depends on them.
   [[gnu::always_inline]] void ask_rows(std::uint32_t t) const noexcept {
     if (t >= tris_) return;
     __builtin_prefetch(tri_ + std::size_t{t} * tri_ld_);
@@ -124,6 +124,10 @@ class point_locator {
     if (t >= tris_) return;
     for (unsigned r = 0; r < 3; ++r)
       if (const double* c = node(corner(t, r))) __builtin_prefetch(c);
+  }
+  [[gnu::always_inline]] void ask_neighbours(std::uint32_t t) const noexcept {
+    if (t >= tris_) return;
+    for (unsigned e = 0; e < 3; ++e) ask_rows(nb_[std::size_t{t} * nb_ld_ + e]);
   }
 
   // The nearest node with a home triangle, or -1.

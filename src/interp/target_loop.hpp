@@ -72,7 +72,8 @@ int for_each_target(const dense2D<double>& coords, const dense2D<unsigned int>& 
   // for what those rows name; each stage leaves about one memory latency.
   constexpr std::size_t rows_ahead = 16, corners_ahead = 8;
   // First every start (kept in place of the node, which is not needed after), then the
-  // trial walks, which read the most memory, asking ahead for the starts' rows and corners.
+  // trial walks, which read the most memory, asking ahead for the starts' rows, then
+  // their corners and the rows of the triangles next to them, where most walks go on.
   for (visit& v : order) {
     const double p[2] = {v.x, v.y};
     v.node = skip(v.node) ? no_id : locator.start_near(p);
@@ -80,7 +81,10 @@ int for_each_target(const dense2D<double>& coords, const dense2D<unsigned int>& 
   std::mt19937 trial(1);  // its draws only choose what to ask the cache for
   for (std::size_t k = 0; k < order.size(); ++k) {
     if (k + rows_ahead < order.size()) locator.ask_rows(order[k + rows_ahead].node);
-    if (k + corners_ahead < order.size()) locator.ask_corners(order[k + corners_ahead].node);
+    if (k + corners_ahead < order.size()) {
+      locator.ask_corners(order[k + corners_ahead].node);
+      locator.ask_neighbours(order[k + corners_ahead].node);
+    }
     const double p[2] = {order[k].x, order[k].y};
     std::uint32_t t = order[k].node;
     if (t != no_id)
