@@ -8,10 +8,14 @@
 // Only the walks need the list order. Where each walk starts (the home triangle of a node
 // near the target) depends on the target's position alone, so it is looked up for all
 // targets first, in a spatial order in which consecutive lookups share the tree's cells
-// in cache; on a large mesh in list order each lookup was a chain of cache misses. The
-// lookup also walks once with a random source of its own to see which triangles the walk
-// is likely to test; the loop in list order then asks for those of targets a little
-// ahead, so that their rows, corners and values have arrived when it gets there.
+// in cache; on a large mesh in list order each lookup was a chain of cache misses. On a
+// mesh larger than the cache, the lookup also walks once with a random source of its own
+// to see which triangles the walk is likely to test; the loop in list order then asks for
+// those of targets a little ahead, so that their rows, corners and values have arrived
+// when it gets there. (On a smaller mesh those trial walks cost more than they save.)
+//
+// Which targets keep their value (skip) is asked once per target, of the values as they
+// came, before anything else: a field that needs no work costs the locator and that test.
 #pragma once
 
 #include <algorithm>
@@ -39,15 +43,19 @@ struct walk_trail {
   std::uint32_t tri[room];
 };
 
+// Background meshes of at least this many triangles get the trial walks.
+constexpr std::size_t trial_walk_triangles = std::size_t{1} << 19;
+
 // For each target t = targets[n] in list order with no home triangle and not skip(t):
 // inside(t, i, j, k, a, b) when triangle (i, j, k) holds it with weights a, b (node k has
 // 1 - a - b), else outside(t, m) with m the nearest node that has a home (no call when
-// there is none). skip(t) must not change anything; it is also asked before the loop, of
-// the values as they came. `values` is where the caller reads and writes the field, for
-// cache hints only. Returns 0, or -199 before any target is handled when storage for the
-// locator or the lookups was refused. The walk's random source is made here, seeded with
-// 1, so results depend only on the arguments. Cost: linear in the mesh and the list;
-// scratch of 16 bytes per listed target and what spatial_order takes.
+// there is none). skip(t) must not change anything; it is asked once per target before
+// the loop, of the values as they came, and again in the loop only of targets it did not
+// skip then (a repeated target may have been written since). `values` is where the caller reads and
+// writes the field, for cache hints only. Returns 0, or -199 before any target is handled when
+// storage for the locator or the lookups was refused. The walk's random source is made here, seeded
+// with 1, so results depend only on the arguments. Cost: linear in the mesh and the list; scratch
+// of 17 bytes per listed target and what spatial_order takes.
 template <class Skip, class Inside, class Outside>
 int for_each_target(const dense2D<double>& coords, const dense2D<unsigned int>& conn,
                     const dense2D<unsigned int>& neighbours, const id_list& home,
@@ -64,8 +72,13 @@ int for_each_target(const dense2D<double>& coords, const dense2D<unsigned int>& 
   constexpr unsigned order_bits = 7;
   dense1D<visit, 8> order;
   dense1D<walk_trail, 8> trails;
+  dense1D<unsigned char, 8> kept;  // per list position: skip(t) held at entry
   const std::size_t count = targets.size();
-  if (!spatial_order(coords, targets, home, order, order_bits) ||
+  if (!kept.resize(count)) return storage_refused;
+  // A target that keeps its value at entry is never written (each of its turns skips it),
+  // so this one answer serves all its turns.
+  for (std::size_t n = 0; n < count; ++n) kept[n] = home[targets[n]] == no_id && skip(targets[n]);
+  if (!spatial_order(coords, targets, home, order, order_bits, kept.data()) ||
       !trails.resize(count, walk_trail{{no_id, no_id, no_id, no_id}}))
     return storage_refused;
   // Hints run `rows_ahead` targets ahead for the triangles' rows, then `corners_ahead`
@@ -76,7 +89,11 @@ int for_each_target(const dense2D<double>& coords, const dense2D<unsigned int>& 
   // their corners and the rows of the triangles next to them, where most walks go on.
   for (visit& v : order) {
     const double p[2] = {v.x, v.y};
-    v.node = skip(v.node) ? no_id : locator.start_near(p);
+    v.node = locator.start_near(p);
+  }
+  if (conn.cols() < trial_walk_triangles) {
+    for (const visit& v : order) trails[v.position].tri[0] = v.node;
+    order.clear();
   }
   std::mt19937 trial(1);  // its draws only choose what to ask the cache for
   for (std::size_t k = 0; k < order.size(); ++k) {
@@ -113,7 +130,7 @@ int for_each_target(const dense2D<double>& coords, const dense2D<unsigned int>& 
         for (unsigned r = 0; r < 3; ++r) values.ask(locator.corner(last, r));
     }
     const std::size_t t = targets[n];
-    if (home[t] != no_id || skip(t)) continue;
+    if (home[t] != no_id || kept[n] || skip(t)) continue;
     const double* p = locator.node(t);
     std::uint32_t tri = trails[n].tri[0];
     if (locator.locate_point(p, tri, 1e-6, true, rng)) {
