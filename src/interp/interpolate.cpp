@@ -6,6 +6,7 @@
 
 #include "common/forms.hpp"
 #include "interp/arguments.hpp"
+#include "interp/field_view.hpp"
 #include "interp/point_locator.hpp"
 #include "interp/spatial_order.hpp"
 #include "orvo/surfkit.hpp"
@@ -14,12 +15,7 @@ namespace orvo::surfkit {
 
 namespace {
 
-// The field as rows x columns of doubles, whether it is a matrix or a vector.
-struct field_view {
-  double* data;
-  std::size_t rows, ld;
-  double& at(std::size_t r, std::size_t node) const { return data[node * ld + r]; }
-};
+using detail::field_view;
 
 // Where a target's value comes from: the triangle holding it and its weights there, or
 // (tri = no_id) the nearest node, looked up when the value is written.

@@ -51,6 +51,7 @@ struct metric_kind {
     for (std::size_t r = 0; r < rows; ++r) f(r, n) = m[r];
   }
   void copy(std::size_t from, std::size_t to) const { set(to, get(from)); }
+  detail::field_view view() const { return {f.data(), rows, f.ld()}; }
   bool valid(std::size_t n) const {
     const value m = get(n);
     if constexpr (D == 2) {
@@ -92,6 +93,7 @@ struct size_kind {
   static constexpr bool retry_clamped = false;  // a linear blend never needs it
   dense1D<double, 8>& f;
   void copy(std::size_t from, std::size_t to) const { f[to] = f[from]; }
+  detail::field_view view() const { return {f.data(), 1, 1}; }
   bool valid(std::size_t n) const { return f[n] > 0 && f[n] < DBL_MAX; }
   bool blend(std::size_t i, std::size_t j, std::size_t k, double a, double b, double& out) const {
     const double hk = f[k];
@@ -101,11 +103,10 @@ struct size_kind {
   void set(std::size_t n, double h) const { f[n] = h; }
 };
 
-// `target(n)` gives the n-th of `count` targets.
-template <class Kind, class Targets>
+template <class Kind>
 int interpolate_sizes(const dense2D<double>& coords, const dense2D<unsigned int>& conn,
                       const dense2D<unsigned int>& neighbours, const id_list& home,
-                      const Kind& field, Targets target, std::size_t count, bool keep_valid) {
+                      const Kind& field, const id_list& targets, bool keep_valid) {
   auto skip = [&](std::size_t t) { return keep_valid && field.valid(t); };
   auto inside = [&](std::size_t t, unsigned i, unsigned j, unsigned k, double a, double b) {
     if (!std::isfinite(a) || !std::isfinite(b)) return;
@@ -116,9 +117,8 @@ int interpolate_sizes(const dense2D<double>& coords, const dense2D<unsigned int>
     if (ok) field.set(t, value);
   };
   auto outside = [&](std::size_t t, std::size_t m) { field.copy(m, t); };
-  auto warm = [](const detail::point_locator&, const std::uint32_t*, std::size_t) {};
-  return detail::for_each_target(coords, conn, neighbours, home, target, count, skip, inside,
-                                 outside, warm);
+  return detail::for_each_target(coords, conn, neighbours, home, targets, field.view(), skip,
+                                 inside, outside);
 }
 
 // Checks shared by the four overloads; the field's own check is `field_ok`.
@@ -137,22 +137,20 @@ int check_arguments(const dense2D<double>& coords, const dense2D<unsigned int>& 
   return 0;
 }
 
-struct listed {
-  const id_list& ids;
-  std::size_t operator()(std::size_t n) const { return ids[n]; }
-};
-struct every {
-  std::size_t operator()(std::size_t n) const { return n; }
-};
+// The list 0, 1, ..., n - 1 of the overloads without one; false when storage is refused.
+bool every_node(std::size_t n, id_list& all) {
+  if (!all.resize(n)) return false;
+  for (std::size_t i = 0; i < n; ++i) all[i] = static_cast<unsigned>(i);
+  return true;
+}
 
-template <class Targets>
 int run_metrics(const dense2D<double>& coords, const dense2D<unsigned int>& conn,
                 const dense2D<unsigned int>& neighbours, const id_list& home,
-                dense2D<double>& metrics, Targets target, std::size_t count, bool keep_valid) {
+                dense2D<double>& metrics, const id_list& targets, bool keep_valid) {
   if (metrics.rows() == 3)
-    return interpolate_sizes(coords, conn, neighbours, home, metric_kind<2>{metrics}, target, count,
+    return interpolate_sizes(coords, conn, neighbours, home, metric_kind<2>{metrics}, targets,
                              keep_valid);
-  return interpolate_sizes(coords, conn, neighbours, home, metric_kind<3>{metrics}, target, count,
+  return interpolate_sizes(coords, conn, neighbours, home, metric_kind<3>{metrics}, targets,
                            keep_valid);
 }
 
@@ -165,8 +163,7 @@ int interpolate_metrics(const dense2D<double>& coordinates,
   if (targets.empty()) return 0;
   if (int code = check_arguments(coordinates, connectivity, neighbours, home, metrics, &targets))
     return code;
-  return run_metrics(coordinates, connectivity, neighbours, home, metrics, listed{targets},
-                     targets.size(), keep_valid);
+  return run_metrics(coordinates, connectivity, neighbours, home, metrics, targets, keep_valid);
 }
 
 int interpolate_metrics(const dense2D<double>& coordinates,
@@ -177,8 +174,9 @@ int interpolate_metrics(const dense2D<double>& coordinates,
   if (int code = check_arguments(coordinates, connectivity, neighbours, home, metrics,
                                  static_cast<const id_list*>(nullptr)))
     return code;
-  return run_metrics(coordinates, connectivity, neighbours, home, metrics, every{},
-                     coordinates.cols(), keep_valid);
+  id_list all;
+  if (!every_node(coordinates.cols(), all)) return detail::storage_refused;
+  return run_metrics(coordinates, connectivity, neighbours, home, metrics, all, keep_valid);
 }
 
 int interpolate_metrics(const dense2D<double>& coordinates,
@@ -188,8 +186,8 @@ int interpolate_metrics(const dense2D<double>& coordinates,
   if (targets.empty()) return 0;
   if (int code = check_arguments(coordinates, connectivity, neighbours, home, sizes, &targets))
     return code;
-  return interpolate_sizes(coordinates, connectivity, neighbours, home, size_kind{sizes},
-                           listed{targets}, targets.size(), keep_valid);
+  return interpolate_sizes(coordinates, connectivity, neighbours, home, size_kind{sizes}, targets,
+                           keep_valid);
 }
 
 int interpolate_metrics(const dense2D<double>& coordinates,
@@ -200,8 +198,10 @@ int interpolate_metrics(const dense2D<double>& coordinates,
   if (int code = check_arguments(coordinates, connectivity, neighbours, home, sizes,
                                  static_cast<const id_list*>(nullptr)))
     return code;
-  return interpolate_sizes(coordinates, connectivity, neighbours, home, size_kind{sizes}, every{},
-                           coordinates.cols(), keep_valid);
+  id_list all;
+  if (!every_node(coordinates.cols(), all)) return detail::storage_refused;
+  return interpolate_sizes(coordinates, connectivity, neighbours, home, size_kind{sizes}, all,
+                           keep_valid);
 }
 
 }  // namespace orvo::surfkit

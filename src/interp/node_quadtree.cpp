@@ -332,38 +332,6 @@ void node_quadtree::start_query(query& q, const double* p, const id_list& home,
   q.p = p, q.home = &home, q.limit = limit;
 }
 
-void node_quadtree::leaves_of(const double* const* points, std::size_t count,
-                              std::uint32_t* leaves) const {
-  constexpr std::size_t most = 64;
-  std::uint32_t pos[most][2];
-  count = std::min(count, most);
-  if (pool_.cols() <= root_cell) {
-    for (std::size_t i = 0; i < count; ++i) leaves[i] = root_cell;
-    return;
-  }
-  const unsigned* cells = pool_.data();
-  const std::size_t ld = pool_.ld();
-  for (std::size_t i = 0; i < count; ++i) {
-    bool clamped = false;
-    const double origin_point[2] = {0, 0};
-    const auto ip = integer_position(points[i] ? points[i] : origin_point, clamped);
-    pos[i][0] = ip[0], pos[i][1] = ip[1];
-    leaves[i] = root_cell;
-  }
-  // One level for every point, then the next: the loads of different points are
-  // independent, so the processor overlaps their cache misses.
-  for (int level = root_level; level > 0; --level) {
-    bool deeper = false;
-    for (std::size_t i = 0; i < count; ++i) {
-      const unsigned* cell = cells + ld * leaves[i];
-      if (cell[0] < 4) continue;
-      leaves[i] = cell[quadrant(pos[i], level)];
-      deeper = true;
-    }
-    if (!deeper) break;
-  }
-}
-
 std::int64_t node_quadtree::nearest_node(const double* p, const id_list& home,
                                          std::uint64_t element_limit) {
   if (node_count_ == 0) return -1;

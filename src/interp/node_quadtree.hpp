@@ -48,12 +48,6 @@ class node_quadtree {
   std::int64_t nearest_node_exact(const double* p, const id_list& home,
                                   std::uint64_t element_limit = UINT32_MAX);
 
-  // The leaf cell holding each of `count` points, found level by level for all points at
-  // once so that their memory loads overlap (used to warm the cache ahead of queries).
-  void leaves_of(const double* const* points, std::size_t count, std::uint32_t* leaves) const;
-  // Word r of a cell (0: node count or first child; 1 to 3: node IDs or children).
-  unsigned cell_word(unsigned r, std::uint32_t cell) const noexcept { return pool_(r, cell); }
-
   // True when the connectivity of the last build names node n in its first three rows
   // (inserted or not).
   bool named(std::uint64_t n) const noexcept {

@@ -51,8 +51,8 @@ int point_locator::outside_edge(std::uint32_t t, const double* p, double tol, un
   return first_beyond[s % 3][beyond];
 }
 
-int point_locator::walk_to_point(const double* p, std::uint32_t& t, double tol,
-                                 std::mt19937& rng) const {
+int point_locator::walk_to_point(const double* p, std::uint32_t& t, double tol, std::mt19937& rng,
+                                 std::uint32_t* trail, unsigned room) const {
   const std::uint64_t budget = tris_;
   std::uint64_t tested = 0;
   for (;;) {
@@ -64,6 +64,7 @@ int point_locator::walk_to_point(const double* p, std::uint32_t& t, double tol,
       t = no_id;
       return -2;
     }
+    if (room > 0) trail[std::min<std::uint64_t>(tested, room - 1)] = t;
     ++tested;
     // The walk goes on through one of the neighbours: their corners are asked for now, so
     // that on a mesh larger than the cache the next step does not wait for them.
@@ -144,48 +145,9 @@ std::uint32_t point_locator::triangle_around(std::uint64_t node_id, const double
   return no_id;
 }
 
-void point_locator::warm(const double* const* points, std::size_t count,
-                         std::uint32_t* starts) const {
-  count = std::min(count, warm_batch);
-  std::uint32_t leaves[warm_batch];
-  tree_.leaves_of(points, count, leaves);
-  const unsigned* home = home_.data();
-  const std::size_t homes = home_.size();
-  for (std::size_t i = 0; i < count; ++i) {
-    const unsigned k = std::min(tree_.cell_word(0, leaves[i]), 3u);
-    for (unsigned w = 1; w <= k; ++w) {
-      const unsigned id = tree_.cell_word(w, leaves[i]);
-      if (id < homes) __builtin_prefetch(home + id);
-      if (id < nodes_) __builtin_prefetch(xy_ + id * xy_ld_);
-    }
-  }
-  for (std::size_t i = 0; i < count; ++i) {
-    starts[i] = no_id;
-    const unsigned k = std::min(tree_.cell_word(0, leaves[i]), 3u);
-    for (unsigned w = 1; w <= k && starts[i] == no_id; ++w)
-      starts[i] = home_of(tree_.cell_word(w, leaves[i]));
-    if (starts[i] != no_id) {
-      __builtin_prefetch(tri_ + starts[i] * tri_ld_);
-      __builtin_prefetch(nb_ + starts[i] * nb_ld_);
-    }
-  }
-  for (std::size_t i = 0; i < count; ++i) {
-    if (starts[i] == no_id) continue;
-    for (unsigned r = 0; r < 3; ++r) {
-      const std::uint32_t c = corner(starts[i], r);
-      if (c < nodes_) __builtin_prefetch(xy_ + c * xy_ld_);
-    }
-  }
-}
-
 bool point_locator::locate_point(const double* p, std::uint32_t& t, double tol, bool retry,
                                  std::mt19937& rng) {
-  if (t == no_id) {
-    const std::int64_t n = tree_.nearest_node(p, home_, tris_);
-    if (n < 0) return false;
-    t = home_of(static_cast<std::uint64_t>(n));
-    if (t == no_id) return false;
-  }
+  if (t == no_id && (t = start_near(p)) == no_id) return false;
   int r = walk_to_point(p, t, tol, rng);
   if (retry && r != 1) {
     const std::int64_t m = nearest_node_exact(p);

@@ -88,8 +88,10 @@ class point_locator {
   // counter-clockwise with a finite area.
   int outside_edge(std::uint32_t t, const double* p, double tol, unsigned s) const;
   // 1 found (t holds p), 0 left the mesh, -1 bad triangle, -2 step budget spent; t is
-  // no_id on every result but 1.
-  int walk_to_point(const double* p, std::uint32_t& t, double tol, std::mt19937& rng) const;
+  // no_id on every result but 1. With a trail of `room` entries, the i-th triangle tested
+  // goes to trail[min(i, room - 1)]: the first ones, and the last one in the last entry.
+  int walk_to_point(const double* p, std::uint32_t& t, double tol, std::mt19937& rng,
+                    std::uint32_t* trail = nullptr, unsigned room = 0) const;
   // Calls visit(t) for the triangles around `node` reachable from t0 across the edges
   // meeting at it, depth first from t0, until visit returns false. Needs build().
   template <class Visit>
@@ -102,13 +104,31 @@ class point_locator {
   // and every triangle holding that node is tested before giving up (no draw).
   bool locate_point(const double* p, std::uint32_t& t, double tol, bool retry, std::mt19937& rng);
 
-  // Points handled by one call of warm.
-  static constexpr std::size_t warm_batch = 16;
-  // Brings into the cache what locating these points reads first (tree paths, leaf
-  // nodes, a home triangle near each and its corners), for all of them at once so that
-  // the memory loads overlap. `starts` receives that triangle per point (no_id if none).
-  // A speed hint only: no result depends on it.
-  void warm(const double* const* points, std::size_t count, std::uint32_t* starts) const;
+  // The triangle a walk toward p starts from when none is given: the home of a node near p
+  // (node quadtree), no_id when there is none. A function of p alone (and the arrays).
+  std::uint32_t start_near(const double* p) {
+    const std::int64_t n = tree_.nearest_node(p, home_, tris_);
+    return n < 0 ? no_id : home_of(static_cast<std::uint64_t>(n));
+  }
+
+  // Cache hints for a walk through triangle t (ignored for no_id): its rows of the
+  // connectivity and of the neighbour matrix, then, once those have arrived, the
+  // coordinates of its corners or the rows of its neighbours. Always inlined: GCC drops the
+  // prefetch of a helper it does not inline. No result depends on them.
+  [[gnu::always_inline]] void ask_rows(std::uint32_t t) const noexcept {
+    if (t >= tris_) return;
+    __builtin_prefetch(tri_ + std::size_t{t} * tri_ld_);
+    __builtin_prefetch(nb_ + std::size_t{t} * nb_ld_);
+  }
+  [[gnu::always_inline]] void ask_corners(std::uint32_t t) const noexcept {
+    if (t >= tris_) return;
+    for (unsigned r = 0; r < 3; ++r)
+      if (const double* c = node(corner(t, r))) __builtin_prefetch(c);
+  }
+  [[gnu::always_inline]] void ask_neighbours(std::uint32_t t) const noexcept {
+    if (t >= tris_) return;
+    for (unsigned e = 0; e < 3; ++e) ask_rows(nb_[std::size_t{t} * nb_ld_ + e]);
+  }
 
   // The nearest node with a home triangle, or -1.
   std::int64_t nearest_node_exact(const double* p) {

@@ -20,7 +20,8 @@ std::uint32_t spread(std::uint32_t v) {
 }  // namespace
 
 bool spatial_order(const dense2D<double>& coords, const dense1D<unsigned int, 8>& ids,
-                   const dense1D<unsigned int, 8>& home, dense1D<visit, 8>& order) {
+                   const dense1D<unsigned int, 8>& home, dense1D<visit, 8>& order,
+                   unsigned max_bits, const unsigned char* left_out) {
   const std::size_t n = ids.size();
   order.clear();
   constexpr unsigned none = 0xffffffffu;
@@ -38,9 +39,9 @@ bool spatial_order(const dense2D<double>& coords, const dense1D<unsigned int, 8>
         hi[a] = p[a] > hi[a] ? p[a] : hi[a];
       }
   // 2^bits cells a side, about four points per cell (fewer cells to count and sort; the
-  // walk between points of one cell stays short), at most 2^11 (4 M cells).
+  // walk between points of one cell stays short), at most 2^11 (4 M cells) or as asked.
   unsigned bits = 0;
-  while (bits < 11 && (std::size_t{4} << (2 * bits)) < n) ++bits;
+  while (bits < std::min(max_bits, 11u) && (std::size_t{4} << (2 * bits)) < n) ++bits;
   const double side = static_cast<double>(std::uint32_t{1} << bits);
   double scale[2];
   for (int a = 0; a < 2; ++a) {
@@ -49,7 +50,7 @@ bool spatial_order(const dense2D<double>& coords, const dense1D<unsigned int, 8>
     scale[a] = extent > 0 && std::isfinite(extent) ? side * (1 - 1e-9) / extent : 0.0;
   }
   // Key 0 for non-finite points, the cell's Morton code + 1 for the others; targets with
-  // a home are left out (key `none`).
+  // a home or left out by the caller get key `none`.
   // The cell of a coordinate offset: below `side` for every finite point of a box of
   // finite extent; for one whose extent overflows (scale 0, offsets up to infinity) the
   // product can be NaN, which no integer holds, and goes to cell 0.
@@ -73,7 +74,7 @@ bool spatial_order(const dense2D<double>& coords, const dense1D<unsigned int, 8>
   if (!key.resize(n) || !count.resize(buckets + 1, 0u) || (low > 0 && !digit.resize(digits + 1)))
     return false;
   for (std::size_t i = 0; i < n; ++i) {
-    if (home[ids[i]] != none) {
+    if (home[ids[i]] != none || (left_out && left_out[i])) {
       key[i] = none;
       continue;
     }

@@ -2,6 +2,7 @@
 // and interpolate_metrics exports on jittered grids with targets appended behind them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <climits>
 #include <cmath>
@@ -11,6 +12,7 @@
 
 #include "interp/point_locator.hpp"
 #include "interp/spatial_order.hpp"
+#include "orvo/basekit.hpp"
 #include "orvo/surfkit/frame.hpp"
 #include "orvo/surfkit/interp.hpp"
 #include "support/testing.hpp"
@@ -68,6 +70,10 @@ background grid(unsigned n, double jitter, unsigned extra = 0, cells kept = cell
   b.home.resize(b.xy.cols(), UINT_MAX);
   for (unsigned k = 0; k < v.size(); ++k) b.conn(k % 3, k / 3) = v[k], b.home[v[k]] = k / 3;
   const dense2D<unsigned>& c = b.conn;
+  if (c.cols() > 20000) {  // too many for the pairwise search below
+    EXPECT_EQ(orvo::basekit::neighbours(c, b.nodes, b.nb), 0);
+    return b;
+  }
   b.nb.resize(3, c.cols(), UINT_MAX);
   for (unsigned e = 0; e < c.cols(); ++e)
     for (unsigned f = 0; f < c.cols(); ++f)
@@ -244,6 +250,13 @@ TEST(PointLocator, LocatesPointsLikeBruteForceInConvexAndCombMeshes) {
   EXPECT_TRUE(r == t);
   EXPECT_TRUE(steps > 10);
   EXPECT_TRUE(rng() == replay());
+  // Its trail: the first triangles tested, the last one in the last entry.
+  std::mt19937 again = replay;
+  std::uint32_t trail[3] = {no_id, no_id, no_id}, end = 0;
+  ASSERT_EQ(loc.walk_to_point(p, end, 1e-6, again, trail, 3), 1);
+  EXPECT_EQ(trail[0], 0u);
+  EXPECT_EQ(trail[2], end);
+  EXPECT_EQ(end, t);
   // A comb: a walk from beyond the gaps leaves the mesh; the retry still finds the point.
   background comb = grid(24, 0.2, 0, cells::comb);
   point_locator teeth(comb.xy, comb.conn, comb.nb, comb.home);
@@ -633,4 +646,75 @@ TEST(InterpolationOrder, ATargetThatIsACornerIsReadWithItsValueAtThatPointOfTheL
     EXPECT_NEAR(g[inner], want[inner], 1e-12) << (corner_first ? "corner first" : "inner first");
     EXPECT_NEAR(g[c], want[c], 1e-12) << (corner_first ? "corner first" : "inner first");
   }
+}
+
+namespace {
+
+// interpolate_metrics on sizes as defined: targets in list order, each walk starting from
+// the home of the target's near node, one random source for the whole list, values read
+// as they are at that point of the list. Kept plain, with one locator query at a time.
+dense1D<double, 8> sizes_in_list_order(const background& b, const dense1D<double, 8>& start,
+                                       const ids& list, bool keep_valid) {
+  dense1D<double, 8> h = snapshot(start);
+  point_locator loc(b.xy, b.conn, b.nb, b.home);
+  loc.build();
+  std::mt19937 rng(1);
+  for (const unsigned t : list) {
+    if (b.home[t] != UINT_MAX || (keep_valid && h[t] > 0 && h[t] < DBL_MAX)) continue;
+    std::uint32_t tri = no_id;
+    if (loc.locate_point(b.at(t), tri, 1e-6, true, rng)) {
+      const unsigned i = b.conn(0, tri), j = b.conn(1, tri), k = b.conn(2, tri);
+      const auto [w0, w1] = orvo::surfkit::detail::local_coords(b.at(i), b.at(j), b.at(k), b.at(t));
+      const double v = (h[i] - h[k]) * w0 + (h[j] - h[k]) * w1 + h[k];
+      if (std::isfinite(w0) && std::isfinite(w1) && v > 0 && v < DBL_MAX) h[t] = v;
+      continue;
+    }
+    const long long m = loc.nearest_node_exact(b.at(t));
+    if (m >= 0) h[t] = h[m];
+  }
+  return h;
+}
+
+}  // namespace
+
+// Starts and trial walks are looked up before the list is walked; the values must be those
+// of walks started and drawn in list order. Background nodes listed as targets (corners
+// whose values change during the call); repeats; sizes valid and not.
+void expect_list_order_values(background& b, unsigned min_changed) {
+  const unsigned n = b.xy.cols();
+  std::mt19937 rng(11);
+  ids corners;
+  for (unsigned id = 30; id < b.nodes; id += 37) b.home[id] = UINT_MAX, corners.push_back(id);
+  dense1D<double, 8> start(n, 0.0);
+  for (unsigned id = 0; id < n; ++id)  // targets mostly without a valid size
+    start[id] = id % 29 == 0                  ? -1.0
+                : id % 31 == 0                ? DBL_MAX
+                : id < b.nodes || id % 3 == 0 ? 0.05 + 0.3 * b.at(id)[0]
+                                              : 0.0;
+  std::vector<unsigned> order(b.targets.begin(), b.targets.end());
+  order.insert(order.end(), corners.begin(), corners.end());
+  order.insert(order.end(), order.begin(), order.begin() + 400);  // listed twice
+  order.insert(order.end(), {0u, 1u, 2u});                        // with a home: left alone
+  std::shuffle(order.begin(), order.end(), rng);
+  ids list;
+  for (unsigned id : order) list.push_back(id);
+  for (const bool keep_valid : {false, true}) {
+    dense1D<double, 8> h = snapshot(start);
+    ASSERT_EQ(interpolate_metrics(b.xy, b.conn, b.nb, b.home, h, list, keep_valid), 0);
+    const dense1D<double, 8> want = sizes_in_list_order(b, start, list, keep_valid);
+    EXPECT_TRUE(same(h, want)) << (keep_valid ? "keeping valid sizes" : "every target");
+    unsigned changed = 0;
+    for (unsigned id = 0; id < n; ++id) changed += !(want[id] == start[id]);
+    EXPECT_GT(changed, keep_valid ? min_changed * 3 / 4 : min_changed);
+  }
+}
+
+TEST(InterpolateMetrics, LookingUpTheStartsFirstGivesTheValuesOfTheListOrderDefinition) {
+  // A comb, so that walks leave the mesh and are retried; targets in the gaps and outside.
+  background comb = grid(24, 0.2, 3000, cells::comb);
+  expect_list_order_values(comb, 2400);
+  // 2^19 triangles: enough for the trial walks that choose what to read ahead.
+  // Fewer targets: those far outside the mesh each cost a wide nearest-node search.
+  background large = grid(512, 0.2, 600);
+  expect_list_order_values(large, 480);
 }
