@@ -50,8 +50,11 @@ BENCHMARK(BM_QuadtreeBuild)
     ->Range(10000, 1000000)
     ->Unit(benchmark::kMillisecond);
 
+// Queries inside the unit square of the cloud, or (second argument 1) at a distance of
+// 0.1 to 1 outside it, as targets beyond a background mesh are.
 void BM_NearestNodeExact(benchmark::State& state) {
   const auto n = static_cast<std::size_t>(state.range(0));
+  const bool outside = state.range(1) != 0;
   const auto coords = random_cloud(n);
   orvo::surfkit::detail::node_quadtree tree(coords);
   tree.build(every_node(n));
@@ -59,7 +62,10 @@ void BM_NearestNodeExact(benchmark::State& state) {
   std::mt19937 rng(8);
   std::uniform_real_distribution<double> u(0, 1);
   std::vector<std::array<double, 2>> queries(1 << 16);
-  for (auto& q : queries) q = {u(rng), u(rng)};
+  for (auto& q : queries) {
+    q = {u(rng), u(rng)};
+    if (outside) q[rng() % 2] = rng() % 2 ? -0.1 - 0.9 * u(rng) : 1.1 + 0.9 * u(rng);
+  }
   std::size_t k = 0;
   for (auto _ : state) {
     benchmark::DoNotOptimize(tree.nearest_node_exact(queries[k].data(), home));
@@ -67,7 +73,7 @@ void BM_NearestNodeExact(benchmark::State& state) {
   }
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));
 }
-BENCHMARK(BM_NearestNodeExact)->RangeMultiplier(10)->Range(10000, 1000000);
+BENCHMARK(BM_NearestNodeExact)->ArgsProduct({{10000, 100000, 1000000}, {0, 1}});
 
 // Arguments: background triangles, targets, targets on a fine grid (1) or random (0).
 // Items are targets.

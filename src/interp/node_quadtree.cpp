@@ -248,6 +248,27 @@ void node_quadtree::shrink(query& q) const {
   }
 }
 
+// True when every node the cell at integer origin o, of side span, can hold is farther from
+// the query point than the best node so far: the cell cannot change the answer (a node as
+// near as the best would not replace it either). The search box alone is a square around
+// the point's integer position, which for a point outside the tree's box is clamped to the
+// border: the box then stays centred there with the point's true distance as its half-width,
+// and a point at distance r outside scanned a strip of width r through the whole mesh. The
+// test runs in integer units, where a node's position lies in [o, o + span) up to rounding
+// of relative size 2^-52; one unit of slack on each side and a relative margin of 1e-9 on
+// the squared distance keep it on the safe side of every rounding.
+bool node_quadtree::beyond_best(const query& q, const std::uint64_t o[2],
+                                std::uint64_t span) const {
+  double d2 = 0;
+  for (int a = 0; a < 2; ++a) {
+    const double lo = static_cast<double>(o[a]) - 1.0, hi = static_cast<double>(o[a] + span) + 1.0;
+    const double gap = q.t[a] < lo ? lo - q.t[a] : q.t[a] > hi ? q.t[a] - hi : 0.0;
+    const double g = gap / scale_[a];
+    d2 += g * g;
+  }
+  return d2 > q.best_d2 * (1.0 + 1e-9);  // false for NaN
+}
+
 void node_quadtree::box_search(query& q, std::uint32_t start, int level, unsigned quad,
                                const std::uint32_t origin[2], std::uint32_t skip,
                                unsigned first) const {
@@ -271,6 +292,8 @@ void node_quadtree::box_search(query& q, std::uint32_t start, int level, unsigne
     if (!(o[0] <= q.window.hi[0] && o[1] <= q.window.hi[1] && q.window.lo[0] <= o[0] + span &&
           q.window.lo[1] <= o[1] + span))
       continue;
+    // Inside the tree's box the search box is centred on the point and tight enough.
+    if (q.outside && beyond_best(q, o, span)) continue;
     if (q.leaf(e.cell)) {
       if (scan_leaf(q, e.cell)) shrink(q);
       continue;
@@ -286,6 +309,9 @@ std::int64_t node_quadtree::run_nearest(query& q) const {
   bool clamped = false;
   const auto ip = integer_position(q.p, clamped);
   q.ip[0] = ip[0], q.ip[1] = ip[1];
+  q.outside = clamped;
+  if (clamped)
+    for (int a = 0; a < 2; ++a) q.t[a] = (q.p[a] - origin_[a]) * scale_[a];
   q.best_d2 = DBL_MAX;
   q.best = UINT32_MAX;
   q.window = box{{0, 0}, {top, top}};

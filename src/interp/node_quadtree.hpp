@@ -79,6 +79,8 @@ class node_quadtree {
     const id_list* home;
     std::uint64_t limit;
     std::uint32_t ip[2];
+    bool outside;  // p's integer position was clamped: the search box is off centre
+    double t[2];   // then p's unclamped position in integer units
     double best_d2;
     std::uint32_t best;
     box window;
@@ -89,6 +91,7 @@ class node_quadtree {
   bool place(unsigned node, const std::uint32_t pos[2], std::uint32_t cell, int level);
   bool scan_leaf(query& q, std::uint32_t cell) const;
   void shrink(query& q) const;
+  bool beyond_best(const query& q, const std::uint64_t origin[2], std::uint64_t span) const;
   void box_search(query& q, std::uint32_t start, int level, unsigned quadrant,
                   const std::uint32_t origin[2], std::uint32_t skip, unsigned first) const;
   void start_query(query& q, const double* p, const id_list& home, std::uint64_t limit) const;

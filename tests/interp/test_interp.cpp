@@ -165,6 +165,10 @@ TEST(NodeQuadtree, ExactQueryMatchesBruteForceOnRandomClusteredAndFlatClouds) {
     auto w = [&] { return offset + extent * (1.4 * u(rng) - 0.2); };
     for (int k = 0; k < 300; ++k) queries.push_back({w(), w()});
     for (std::size_t i = 0; i < n; i += 37) queries.push_back({xy(0, i), xy(1, i)});
+    // Far outside the box, where the search box centred on the clamped position would
+    // take in a wide strip and cells are left out by their distance instead.
+    auto far = [&] { return offset + extent * (u(rng) < 0.5 ? -5 * u(rng) : 1 + 5 * u(rng)); };
+    for (int k = 0; k < 100; ++k) queries.push_back({far(), k % 2 ? far() : w()});
     // Every finite node is inserted: the box keeps its upper nodes far from the origin.
     EXPECT_EQ(check_exact(xy, home, 1000, queries), variant == 5 ? n - 2 : n) << variant;
     check_exact(xy, home, UINT_MAX, queries);
