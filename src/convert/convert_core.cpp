@@ -264,8 +264,9 @@ int convert(dense2D<double>& coords, dense2D<unsigned int>& quads, dense2D<unsig
   // can be numbered below the count limit.
   const std::size_t given_count = given.empty() ? 0 : given.cols();
   u64 new_pairs = 4 * static_cast<u64>(nq) + 3 * static_cast<u64>(nt);
+  const u64 occurrences = new_pairs + given_count;
   if (e && n < count_limit) new_pairs = std::min<u64>(new_pairs, (count_limit - n) / e + 1);
-  edge_table table(e ? n : 0, e ? new_pairs : 0, e > 1);
+  edge_table table(e ? n : 0, e ? occurrences : 0, e ? new_pairs : 0, e > 1);
   if (e) {
     for (std::size_t c = 0; c < given_count; ++c) {
       const unsigned* col = given.data() + c * given.ld();

@@ -12,6 +12,13 @@ void edge_table::free_block::operator()(void* p) const noexcept {
   std::free(p);
 }
 
+edge_table::edge_table(std::size_t node_count, std::uint64_t occurrences, std::size_t max_new,
+                       bool oriented)
+    : oriented_(oriented), max_new_(max_new) {
+  if (occurrences >= UINT_MAX) throw std::bad_alloc();
+  start_.assign(node_count + 1, 0u);
+}
+
 void edge_table::reserve() {
   // Node lo counted its occurrences in start_[lo + 1]. Its run gets as many slots, twice
   // as many when the run is long and hashed, and the running sums give every start_[lo]

@@ -25,16 +25,16 @@ namespace orvo::surfkit::detail {
 
 class edge_table {
  public:
-  // A table for pairs of IDs below `node_count`, of which at most `max_new` are new pairs
-  // (stored by find_or_insert). `oriented`: keep the orientation in which each pair was
-  // stored, which only edges of more than one node need (with one, both orientations
-  // list the same node).
-  edge_table(std::size_t node_count, std::size_t max_new, bool oriented)
-      : oriented_(oriented), max_new_(max_new), start_(node_count + 1, 0u) {}
+  // A table for pairs of IDs below `node_count`, to be counted `occurrences` times, of
+  // which at most `max_new` are new pairs (stored by find_or_insert). `oriented`: keep the
+  // orientation in which each pair was stored, which only edges of more than one node need
+  // (with one, both orientations list the same node). Throws std::bad_alloc when the
+  // occurrences reach UINT_MAX: the 32-bit counts of count() could then wrap.
+  edge_table(std::size_t node_count, std::uint64_t occurrences, std::size_t max_new, bool oriented);
 
   // Sizing, before any lookup: count every pair occurrence that will be looked up or
   // assigned (an edge met by two elements counts twice), then reserve. Throws
-  // std::bad_alloc when the memory cannot be had or the occurrences reach UINT_MAX.
+  // std::bad_alloc when the memory cannot be had.
   void count(unsigned a, unsigned b) noexcept { ++start_[(a < b ? a : b) + 1]; }
   void reserve();
 
