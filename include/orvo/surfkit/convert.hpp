@@ -47,7 +47,11 @@ namespace orvo::surfkit {
 /// @throws std::bad_alloc when the scratch edge table cannot be had; every argument is
 /// then as on entry.
 ///
-/// Cost: linear in the elements, edges and new nodes (one hash-table pass over the edges).
+/// Cost: linear in the elements, edges and new nodes: one counting pass and one numbering
+/// pass over the element edges, through a table that files each edge under its smaller
+/// node (hashed only round a node that is the smaller end of more than 16 element edges).
+/// Scratch: 8 bytes per element edge (9 when e > 1; twice that round such a node), 8 per
+/// new edge and 4 per node.
 SURFKIT_API int convert_mixed(dense2D<double>& coordinates, dense2D<unsigned int>& Q4_connectivity,
                               dense2D<unsigned int>& T3_connectivity, unsigned int e,
                               unsigned int q, unsigned int t,
