@@ -49,7 +49,6 @@ class edge_filler {
     return true;
   }
 
-  void prefetch(unsigned a, unsigned b) const noexcept { table_.prefetch(a, b); }
   u64 counter() const noexcept { return counter_; }
 
  private:
@@ -99,9 +98,6 @@ class grown_elements {
   bool rebuild_ = false;
 };
 
-// Elements whose edge runs are asked for ahead of the one being filled.
-constexpr std::size_t lookahead = 16;
-
 // Vertex rows copied from `in` (a no-op when in and out are one array) and edge rows
 // numbered, element by element.
 bool fill_quadrangles(grown_elements& quads, unsigned e, edge_filler& filler) {
@@ -126,12 +122,6 @@ bool fill_triangles(grown_elements& tris, unsigned e, edge_filler& filler) {
   dense2D<unsigned int>& out = tris.out();
   const std::size_t nt = in.cols(), in_ld = in.ld(), out_ld = out.ld();
   for (std::size_t c = 0; c < nt; ++c) {
-    if (c + lookahead < nt) {
-      const unsigned* next = in.data() + (c + lookahead) * in_ld;
-      filler.prefetch(next[0], next[1]);
-      filler.prefetch(next[1], next[2]);
-      filler.prefetch(next[2], next[0]);
-    }
     const unsigned* v = in.data() + c * in_ld;
     unsigned* col = out.data() + c * out_ld;
     const unsigned v0 = v[0], v1 = v[1], v2 = v[2];

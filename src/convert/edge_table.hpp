@@ -57,13 +57,6 @@ class edge_table {
     return {first_if_new, true, true};
   }
 
-  // Asks for the cache line where a lookup of (a, b) will start; results never depend
-  // on it. A pass over the elements calls it some elements ahead, so that the lookup
-  // finds the run in cache instead of waiting on memory.
-  void prefetch(unsigned a, unsigned b) const noexcept {
-    __builtin_prefetch(slots_.get() + start_[a < b ? a : b], 1);
-  }
-
   // Stores (a, b) if absent (not listed as new), then sets its first ID to `first`,
   // keeping the stored orientation: the given edges of a caller, a later one overwriting
   // an earlier ID. Each call must have been counted.
