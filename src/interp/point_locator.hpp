@@ -175,9 +175,9 @@ class point_locator {
   dense1D<std::uint32_t, 8> around_;
   bool around_filled_ = false;  // the lists are taken by build() but filled when first read
   // node_ball's scratch: per triangle the mark of the last ball that met it (sized at the
-  // first ball, in the room build() reserved), and a stack
-  // of room 1 + 2 * (most triangles around a node), which a ball never outgrows: only a
-  // triangle holding the node pushes, at most two others each.
+  // first ball, in the room build() reserved), and a stack of room 1 + 2 * (most triangles
+  // around a node), which a ball never outgrows: only a triangle holding the node pushes,
+  // at most two others each.
   dense1D<std::uint32_t, 8> ball_mark_;
   dense1D<std::uint32_t, 8> ball_stack_;
   std::uint32_t ball_ = 0;

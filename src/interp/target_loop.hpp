@@ -93,19 +93,19 @@ int for_each_target(const dense2D<double>& coords, const dense2D<unsigned int>& 
   }
   if (conn.cols() < trial_walk_triangles) {
     for (const visit& v : order) trails[v.position].tri[0] = v.node;
-    order.clear();
-  }
-  std::mt19937 trial(1);  // its draws only choose what to ask the cache for
-  for (std::size_t k = 0; k < order.size(); ++k) {
-    if (k + rows_ahead < order.size()) locator.ask_rows(order[k + rows_ahead].node);
-    if (k + corners_ahead < order.size()) {
-      locator.ask_corners(order[k + corners_ahead].node);
-      locator.ask_neighbours(order[k + corners_ahead].node);
+  } else {
+    std::mt19937 trial(1);  // its draws only choose what to ask the cache for
+    for (std::size_t k = 0; k < order.size(); ++k) {
+      if (k + rows_ahead < order.size()) locator.ask_rows(order[k + rows_ahead].node);
+      if (k + corners_ahead < order.size()) {
+        locator.ask_corners(order[k + corners_ahead].node);
+        locator.ask_neighbours(order[k + corners_ahead].node);
+      }
+      const double p[2] = {order[k].x, order[k].y};
+      std::uint32_t t = order[k].node;
+      if (t != no_id)
+        locator.walk_to_point(p, t, 1e-6, trial, trails[order[k].position].tri, walk_trail::room);
     }
-    const double p[2] = {order[k].x, order[k].y};
-    std::uint32_t t = order[k].node;
-    if (t != no_id)
-      locator.walk_to_point(p, t, 1e-6, trial, trails[order[k].position].tri, walk_trail::room);
   }
   order.clear();
 
