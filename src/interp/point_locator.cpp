@@ -66,12 +66,9 @@ int point_locator::walk_to_point(const double* p, std::uint32_t& t, double tol, 
     }
     if (room > 0) trail[std::min<std::uint64_t>(tested, room - 1)] = t;
     ++tested;
-    // The walk goes on through one of the neighbours: their corners are asked for now, so
+    // The walk goes on through one of the neighbours: their rows are asked for now, so
     // that on a mesh larger than the cache the next step does not wait for them.
-    for (unsigned i = 0; i < 3; ++i) {
-      const unsigned n = nb_[t * nb_ld_ + i];
-      if (n < tris_) __builtin_prefetch(tri_ + std::size_t{n} * tri_ld_);
-    }
+    ask_neighbours(t);
     const unsigned s = static_cast<unsigned>(rng() % 3);
     const int e = outside_edge(t, p, tol, s);
     if (e == -1) return 1;
