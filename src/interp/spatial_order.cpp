@@ -50,7 +50,7 @@ bool spatial_order(const dense2D<double>& coords, const dense1D<unsigned int, 8>
     scale[a] = extent > 0 && std::isfinite(extent) ? side * (1 - 1e-9) / extent : 0.0;
   }
   // Key 0 for non-finite points, the cell's Morton code + 1 for the others; targets with
-  // a home or left out by the caller get key `none`.
+  // a home (or left out by the caller, who then answers for those) get key `none`.
   // The cell of a coordinate offset: below `side` for every finite point of a box of
   // finite extent; for one whose extent overflows (scale 0, offsets up to infinity) the
   // product can be NaN, which no integer holds, and goes to cell 0.
@@ -74,7 +74,7 @@ bool spatial_order(const dense2D<double>& coords, const dense1D<unsigned int, 8>
   if (!key.resize(n) || !count.resize(buckets + 1, 0u) || (low > 0 && !digit.resize(digits + 1)))
     return false;
   for (std::size_t i = 0; i < n; ++i) {
-    if (home[ids[i]] != none || (left_out && left_out[i])) {
+    if (left_out ? left_out[i] != 0 : home[ids[i]] != none) {
       key[i] = none;
       continue;
     }

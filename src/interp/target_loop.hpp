@@ -72,13 +72,15 @@ int for_each_target(const dense2D<double>& coords, const dense2D<unsigned int>& 
   constexpr unsigned order_bits = 7;
   dense1D<visit, 8> order;
   dense1D<walk_trail, 8> trails;
-  dense1D<unsigned char, 8> kept;  // per list position: skip(t) held at entry
+  // Per list position: the target has a home, or skip(t) held at entry. A target that
+  // keeps its value at entry is never written (each of its turns skips it), so this one
+  // answer serves all its turns, and the home array is read once per target.
+  dense1D<unsigned char, 8> left_alone;
   const std::size_t count = targets.size();
-  if (!kept.resize(count)) return storage_refused;
-  // A target that keeps its value at entry is never written (each of its turns skips it),
-  // so this one answer serves all its turns.
-  for (std::size_t n = 0; n < count; ++n) kept[n] = home[targets[n]] == no_id && skip(targets[n]);
-  if (!spatial_order(coords, targets, home, order, order_bits, kept.data()) ||
+  if (!left_alone.resize(count)) return storage_refused;
+  for (std::size_t n = 0; n < count; ++n)
+    left_alone[n] = home[targets[n]] != no_id || skip(targets[n]);
+  if (!spatial_order(coords, targets, home, order, order_bits, left_alone.data()) ||
       !trails.resize(count, walk_trail{{no_id, no_id, no_id, no_id}}))
     return storage_refused;
   // Hints run `rows_ahead` targets ahead for the triangles' rows, then `corners_ahead`
@@ -114,7 +116,6 @@ int for_each_target(const dense2D<double>& coords, const dense2D<unsigned int>& 
     if (n + rows_ahead < count) {
       for (const std::uint32_t tri : trails[n + rows_ahead].tri) locator.ask_rows(tri);
       const unsigned t = targets[n + rows_ahead];
-      __builtin_prefetch(home.data() + t);
       __builtin_prefetch(locator.node(t));
       values.ask(t);
     }
@@ -130,7 +131,7 @@ int for_each_target(const dense2D<double>& coords, const dense2D<unsigned int>& 
         for (unsigned r = 0; r < 3; ++r) values.ask(locator.corner(last, r));
     }
     const std::size_t t = targets[n];
-    if (home[t] != no_id || kept[n] || skip(t)) continue;
+    if (left_alone[n] || skip(t)) continue;
     const double* p = locator.node(t);
     std::uint32_t tri = trails[n].tri[0];
     if (locator.locate_point(p, tri, 1e-6, true, rng)) {
