@@ -94,7 +94,10 @@ SURFKIT_API bool check_IDs(const id_list& ids, unsigned node_count);
 /// Intersection of two 3 x 3 metrics: a symmetric positive semi-definite `out` with
 /// x'.out.x >= max(x'.a.x, x'.b.x) for every x, tight along the directions of a
 /// simultaneous reduction of a and b. The zero matrix imposes nothing; a with itself
-/// gives a.
+/// gives a. Where a + b is singular or nearly so (an eigenvalue of its diagonally scaled
+/// form below 1e-13 of the largest), such directions count as unconstrained, and the
+/// inequality holds up to about sqrt(1e-13) of the largest entry rather than to rounding.
+/// Finite arguments always give a finite `out`.
 /// @param a,b   metrics, packed (m00, m01, m11, m02, m12, m22).
 /// @param out   the intersection; may alias `a` or `b`.
 /// @return false, with `out` all NaN, when an entry of a or b is not finite; true

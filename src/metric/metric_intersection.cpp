@@ -1,6 +1,7 @@
 #include "metric/metric_intersection.hpp"
 
 #include <cmath>
+#include <limits>
 
 namespace orvo::surfkit::detail {
 namespace {
@@ -12,6 +13,9 @@ using std::size_t;
 // 3) the smallest eigenvalue may come near the 1e-13 rank cut of the decomposition path,
 // whose choice of constrained directions this path does not make.
 constexpr double singular_determinant = 1e-4;
+
+// The smallest normal double: a squared null-vector length below it has lost its bits.
+constexpr double min_normal = std::numeric_limits<double>::min();
 
 // The largest root of beta^3 - 3 beta = 2 t for t in [0, 1], that is 2 cos(acos(t) / 3), in
 // [sqrt(3), 2]. Two Halley steps from the quadratic that matches it at both ends and in
@@ -130,6 +134,18 @@ bool intersect_closed_form(const metric3& a, const metric3& b, metric3& out) {
   const double lambda = isolated_eigenvalue(C, q, p2);
   double v[3], n2;  // v unnormalised, |v|^2 = n2
   null_vector(C, lambda, v, n2);
+  // For the isolated eigenvalue the two other gaps multiply to at least p2, so the longest
+  // cross product has n2 >= p2^2 / 3. Far below that, the eigenpair is lost: C is a
+  // multiple of I up to rounding (the computed lambda then equals every diagonal entry and
+  // all cross products vanish), or C is so small that n2, of order |C|^4, underflows.
+  // Either way v cannot be normalised, so leave the pair to the decomposition.
+  if (!(n2 > p2 * p2 * (1.0 / 48.0)) || !(n2 >= min_normal)) {
+    // When every eigenvalue of C has the sign of q (they lie within 2 p of it), one metric
+    // dominates the other and is the intersection: |C| = +-C, G C G' = H.
+    if (!(q * q > p2)) return false;
+    out = q > 0.0 ? a : b;
+    return true;
+  }
   metric3 X;
   const double k = lambda / n2;
   for (size_t j = 0; j < 3; ++j)

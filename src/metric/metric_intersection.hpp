@@ -20,7 +20,10 @@ namespace orvo::surfkit::detail {
 // is taken across a small gap. `out` may be `a` or `b`.
 // False, with `out` untouched, when S is singular or nearly so (a zero diagonal entry, or
 // an equilibrated determinant below 1e-4): then the decomposition has to decide which
-// directions S constrains, which the eigen-decomposition below does.
+// directions S constrains, which the eigen-decomposition below does. Also false when the
+// isolated eigenvector cannot be resolved: C a multiple of I up to rounding (two metrics
+// equal but for their last bits), or C so small that its null vector's squared length
+// underflows; the decomposition handles both.
 // Cost: about 250 floating-point operations, 7 of them square roots and 13 divisions; no
 // library call.
 bool intersect_closed_form(const symmetric_fixed<double, 3>& a, const symmetric_fixed<double, 3>& b,

@@ -2,11 +2,14 @@
 // it replaces where the sum of the metrics is regular.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <random>
+#include <string>
 
 #include "metric/metric_intersection.hpp"
+#include "orvo/basekit.hpp"
 
 namespace {
 
@@ -175,6 +178,120 @@ TEST(MetricIntersection, ClosedFormDeclinesNaN) {
       EXPECT_FALSE(intersect_closed_form(x, y, out)) << "NaN in entry " << i;
       EXPECT_EQ(out[0], 42) << "NaN in entry " << i;
     }
+}
+
+// R diag(d) R' for the rotation R of the unit quaternion (w, x, y, z).
+M3 rotated(const double quat[4], const double d[3]) {
+  const double w = quat[0], x = quat[1], y = quat[2], z = quat[3];
+  const double R[3][3] = {{1 - 2 * (y * y + z * z), 2 * (x * y - w * z), 2 * (x * z + w * y)},
+                          {2 * (x * y + w * z), 1 - 2 * (x * x + z * z), 2 * (y * z - w * x)},
+                          {2 * (x * z - w * y), 2 * (y * z + w * x), 1 - 2 * (x * x + y * y)}};
+  M3 m{};
+  for (std::size_t j = 0; j < 3; ++j)
+    for (std::size_t i = 0; i <= j; ++i)
+      for (int k = 0; k < 3; ++k) m(i, j) += d[k] * R[i][k] * R[j][k];
+  return m;
+}
+
+double quadratic_form(const M3& m, const double x[3]) {
+  double q = 0;
+  for (std::size_t i = 0; i < 3; ++i)
+    for (std::size_t j = 0; j < 3; ++j) q += x[i] * m(i, j) * x[j];
+  return q;
+}
+
+// Every intersection of finite metrics is finite and dominates both arguments: x' out x >=
+// max(x' a x, x' b x) up to 1e-10 of their largest entry, for random unit x.
+void expect_finite_and_dominating(const M3& a, const M3& b, std::mt19937& g,
+                                  const std::string& what, double tolerance = 1e-10) {
+  M3 out;
+  ASSERT_TRUE(orvo::basekit::minimum_metric(a, b, out));
+  double s = 0;
+  for (std::size_t i = 0; i < 6; ++i) {
+    ASSERT_TRUE(std::isfinite(out[i]))
+        << what << ": entry " << i << " of the intersection of (" << a[0] << ", " << a[1] << ", "
+        << a[2] << ", " << a[3] << ", " << a[4] << ", " << a[5] << ") and (" << b[0] << ", " << b[1]
+        << ", " << b[2] << ", " << b[3] << ", " << b[4] << ", " << b[5] << ")";
+    s = std::max({s, std::fabs(a[i]), std::fabs(b[i])});
+  }
+  std::normal_distribution<double> n;
+  for (int k = 0; k < 20; ++k) {
+    double x[3] = {n(g), n(g), n(g)};
+    const double len = std::sqrt(x[0] * x[0] + x[1] * x[1] + x[2] * x[2]);
+    for (double& c : x) c /= len;
+    EXPECT_GE(quadratic_form(out, x),
+              std::max(quadratic_form(a, x), quadratic_form(b, x)) - tolerance * s)
+        << what;
+  }
+}
+
+// Pairs that share their eigenvectors, or nearly: the surface metrics of neighbouring
+// elements in a flat region, where A - B is zero or nearly a multiple of the identity in the
+// reduced frame and the isolated eigenvector of the closed form is not resolved.
+TEST(MetricIntersection, RepeatedEigenvaluesUnderNearlySharedRotationsStayFinite) {
+  const double spectra[][2][3] = {
+      {{248, 248, 100}, {248, 248, 100}},
+      {{248, 248, 100}, {248, 248, 100 * (1 + 1e-15)}},
+      {{1, 1, 4}, {1 + 1e-16, 1 + 1e-16, 4}},
+      {{1, 1, 1}, {1, 1, 1 + 1e-12}},
+      {{0, 0, 5}, {3, 3, 0}},
+      {{1e-12, 1e-12, 1e12}, {1e12, 1e12, 1e-12}},
+      {{2, 2, 0}, {2, 2, 1e-300}},
+      {{1e-150, 1e-150, 1}, {1e-150, 1e-150, 2}},
+      {{7, 7, 7}, {7, 7, 7}},
+      {{133, 133, 21835}, {133, 133, 21835}},
+  };
+  std::mt19937 g(29);
+  std::normal_distribution<double> n;
+  for (const auto& spectrum : spectra)
+    for (const double perturbation : {0.0, 1e-12, 1e-9, 1e-5})
+      for (int k = 0; k < 40; ++k) {
+        double q[4] = {n(g), n(g), n(g), n(g)}, p[4];
+        const double ql = std::sqrt(q[0] * q[0] + q[1] * q[1] + q[2] * q[2] + q[3] * q[3]);
+        for (double& c : q) c /= ql;
+        for (int i = 0; i < 4; ++i) p[i] = q[i] + perturbation * n(g);
+        const double pl = std::sqrt(p[0] * p[0] + p[1] * p[1] + p[2] * p[2] + p[3] * p[3]);
+        for (double& c : p) c /= pl;
+        // Axis-aligned rotations too (k = 0): exact zeros off the diagonal.
+        if (k == 0) q[0] = p[0] = 1, q[1] = q[2] = q[3] = p[1] = p[2] = p[3] = 0;
+        // Metrics that both leave one axis (nearly) free: their sum is singular but for the
+        // perturbation, whose direction counts as unconstrained below 1e-13 (as declared).
+        bool singular = false;
+        for (int i = 0; i < 3; ++i) singular |= spectrum[0][i] < 1e-100 && spectrum[1][i] < 1e-100;
+        expect_finite_and_dominating(
+            rotated(q, spectrum[0]), rotated(p, spectrum[1]), g,
+            "spectra (" + std::to_string(spectrum[0][0]) + ", " + std::to_string(spectrum[0][2]) +
+                ") and (" + std::to_string(spectrum[1][0]) + ", " + std::to_string(spectrum[1][2]) +
+                "), rotations " + std::to_string(perturbation) + " apart",
+            singular ? 1e-6 : 1e-10);
+      }
+}
+
+// Pairs met on a CAD mesh (a flat region of a fan disk) that made the closed form divide by
+// a null vector of zero length: equal metrics but for the last bit of their diagonals, and
+// equal metrics but for an off-diagonal entry of 2^-264, whose difference is so small that
+// its null vector's length underflows.
+TEST(MetricIntersection, PairsFromAFlatRegionOfACadMeshStayFinite) {
+  const double pairs[][12] = {
+      {0x1.0a6b250babb96p+7, -0x1p-264, 0x1.0a6b250babb96p+7, 0, 0, 0x1.552d244189ebbp+14,
+       0x1.0a6b250babb96p+7, 0, 0x1.0a6b250babb96p+7, 0, 0, 0x1.552d244189ebbp+14},
+      {0x1.51abf9e44da34p+7, 0, 0x1.51abf9e44da34p+7, 0, 0, 0x1.51abf9e44da32p+9,
+       0x1.51abf9e44da35p+7, 0, 0x1.51abf9e44da35p+7, 0, 0, 0x1.51abf9e44da33p+9},
+      {0x1.ce2aa1c0be336p+9, 0, 0x1.ce2aa1c0be337p+7, 0, 0, 0x1.ce2aa1c0be337p+7,
+       0x1.ce2aa1c0be337p+9, 0, 0x1.ce2aa1c0be338p+7, 0, 0, 0x1.ce2aa1c0be338p+7},
+  };
+  std::mt19937 g(31);
+  for (const auto& pair : pairs) {
+    M3 a, b;
+    for (std::size_t i = 0; i < 6; ++i) a[i] = pair[i], b[i] = pair[6 + i];
+    expect_finite_and_dominating(a, b, g, "fan disk pair");
+    expect_finite_and_dominating(b, a, g, "fan disk pair, swapped");
+    // The larger diagonal along each axis: the pairs are coaxial up to 2^-264.
+    M3 out;
+    orvo::basekit::minimum_metric(a, b, out);
+    for (const std::size_t d : {0, 2, 5})
+      EXPECT_NEAR(out[d], std::max(a[d], b[d]), 1e-12 * std::max(a[d], b[d]));
+  }
 }
 
 }  // namespace
