@@ -18,6 +18,29 @@ class MeshError(ValueError):
     """A mesh file that the operation cannot use."""
 
 
+def check_ids(mesh, path):
+    """Raises MeshError unless every cell ID of every block names a point of the mesh.
+
+    The library's arrays hold IDs as uint32 with 0xFFFFFFFF meaning "none" (a FACE_MIX
+    triangle, a boundary edge), so a cast without this check would turn a negative or
+    oversized ID into "none" or another node and change the mesh silently.
+    """
+    count = len(mesh.points)
+    for b, block in enumerate(mesh.cells):
+        data = np.asarray(block.data)
+        if data.size == 0:
+            continue
+        if not np.issubdtype(data.dtype, np.integer):
+            raise MeshError("%s: cell block %d (%s) holds %s values, not integer IDs"
+                            % (path, b, block.type, data.dtype))
+        bad = (data < 0) | (data >= min(count, NONE))
+        if bad.any():
+            row, col = np.argwhere(bad)[0]
+            raise MeshError("%s: cell block %d (%s), row %d: ID %d is not a point of the "
+                            "mesh (0 to %d)" % (path, b, block.type, row, int(data[row, col]),
+                                                count - 1))
+
+
 def face_blocks(mesh, allow_quadratic=False):
     """Indices of the face blocks of a meshio mesh (linear faces; quadratic ones too when
     allowed, as their vertices)."""

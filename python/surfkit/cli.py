@@ -47,11 +47,13 @@ def _read(path, progress):
     with progress.step("reading " + os.path.basename(path)):
         try:
             with contextlib.redirect_stdout(chatter), contextlib.redirect_stderr(chatter):
-                return _meshio().read(path)
+                mesh = _meshio().read(path)
         except (Exception, SystemExit) as error:
             said = [line for line in chatter.getvalue().splitlines() if line.strip()]
             reason = said[0] if said else _one_line(error)
             raise mx.MeshError("%s: cannot read the mesh (%s)" % (path, reason.strip()))
+    mx.check_ids(mesh, path)
+    return mesh
 
 
 def _file_format(path):

@@ -24,7 +24,8 @@ TANGENTS = np.tile([1.0, 0, 0, 0, 1, 0], (len(P2), 1))
 
 # (call, args, code, parameter)
 CASES = [
-    (surfkit.flip, (np.zeros((2, 2), np.uint32),), -1, "connectivity"),
+    (surfkit.flip, (np.zeros((2, 2), np.uint32),), -2, "type"),  # no kind has 2 nodes
+    (surfkit.flip, (np.zeros((2, 7), np.uint32),), -2, "type"),
     (surfkit.flip, (T3, surfkit.ElementType.Q4), -2, "type"),
     (surfkit.flip, (T3, 99), -2, "type"),
     (surfkit.convert_mixed, (P2[:, :1], Q4, None, 1, 0, 0), -1, "coordinates"),

@@ -156,3 +156,20 @@ def test_errors_are_one_line(files, args, tmp_path):
     assert len(lines) == 1, r.stderr
     assert lines[0].startswith("surfkit: error: ")
     assert not (tmp_path / "out.vtu").exists()
+
+
+@pytest.mark.parametrize("bad", [-1, 4294967295, 2 ** 40, 12])
+def test_cell_ids_outside_the_points_are_refused(files, tmp_path, bad):
+    # A cast to uint32 would turn -1 or 4294967295 into "none", which makes a FACE_MIX
+    # quadrangle a triangle; 12 is one past the last point.
+    points = np.array([[0, 0, 0], [1, 0, 0], [1, 1, 0], [0, 1, 0]] * 3, dtype=float)
+    quads = np.array([[0, 1, 2, 3], [4, 5, 6, bad]], dtype=np.int64)
+    meshio.write(tmp_path / "bad.vtu", meshio.Mesh(points, [("quad", quads)]))
+    for op in (["normals"], ["split", "--into", "triangles"], ["quadratic"]):
+        r = run(op[0], tmp_path / "bad.vtu", tmp_path / "out.vtu", *op[1:])
+        assert r.returncode == 1, (op, r.stderr)
+        message = r.stderr.strip()
+        assert len(message.splitlines()) == 1
+        assert "bad.vtu" in message and "cell block 0" in message and "row 1" in message
+        assert str(bad) in message
+        assert not (tmp_path / "out.vtu").exists()

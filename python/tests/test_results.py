@@ -20,6 +20,28 @@ def test_element_kinds_follow_the_library():
     assert surfkit.flip(q8, surfkit.ElementType.Q8).tolist() == [[2, 1, 0, 3, 5, 4, 7, 6]]
 
 
+@pytest.mark.parametrize("row, kind", [
+    ([0, 1, 2], "T3"), ([0, 1, 2, 3], "Q4"), ([0, 1, 2, 3, 4, 5], "T6"),
+    ([0, 1, 2, 3, 4, 5, 6, 7], "Q8"), ([0, 1, 2, 3, 4, 5, 6, 7, 8], "Q9"),
+])
+def test_flip_without_a_kind_keeps_mid_nodes_on_their_edges(row, kind):
+    # Reversing the vertices alone would leave the mid-edge nodes facing other vertices.
+    cells = np.array([row], dtype=np.uint32)
+    expected = surfkit.flip(cells, surfkit.ElementType[kind])
+    assert surfkit.flip(cells).tolist() == expected.tolist()
+    # A FACE_MIX array keeps a triangle (NONE in its fourth or seventh column) whole.
+    if len(row) in (4, 8, 9):
+        tri = list(range(3)) + [NONE] * (len(row) - 3)
+        if len(row) > 4:
+            tri[3:6] = [3, 4, 5]
+            tri[6] = NONE
+        mixed = surfkit.flip(np.array([row, tri], dtype=np.uint32))
+        assert mixed[0].tolist() == expected[0].tolist()
+        assert mixed[1].tolist()[:3] == [2, 1, 0]
+        if len(row) > 4:
+            assert mixed[1].tolist()[3:6] == [5, 4, 3]
+
+
 def test_areas_are_exact_on_a_grid_and_converge_on_a_sphere():
     points, cells = grid(7, 5)
     assert surfkit.area(points, cells) == pytest.approx(1.0, abs=1e-14)
