@@ -20,6 +20,7 @@ from . import _meshes as mx
 from ._errors import ArgumentError
 from ._kinds import NONE
 from ._progress import Progress
+from . import _surfkit as _c
 
 
 class UsageError(Exception):
@@ -110,7 +111,7 @@ def _neighbours(cells, node_count, progress):
     from . import neighbours
 
     with progress.step("matching edges"):
-        return neighbours(cells, node_count)[0]
+        return neighbours(cells, node_count=node_count).neighbours
 
 
 # ---- Operations ---------------------------------------------------------------------------
@@ -131,7 +132,7 @@ def op_info(args, progress):
         xyz = mx.points_for(mesh, 3)
         neighbours = _neighbours(cells, len(xyz), progress)
         with progress.step("measuring"):
-            _, _, loops = boundary_loops(cells, neighbours)
+            loops = len(boundary_loops(cells, neighbours=neighbours).starts) - 1
             total = area(xyz, cells)
             smallest, largest = angles(xyz, cells)
         # Every boundary edge is in one loop; a closed loop repeats its first node.
@@ -193,8 +194,9 @@ def op_split(args, progress):
         if cells.shape[1] == 3:
             cells = np.hstack([cells, np.full((len(cells), 1), NONE, dtype=np.uint32)])
         with progress.step("cutting quadrangles"):
-            _, _, out, _ = split_Q4_into_T3(xyz, cells, args.shape_threshold,
-                                            args.angle_threshold, args.criterion)
+            out = split_Q4_into_T3(xyz, cells, shape_threshold=args.shape_threshold,
+                                   angle_threshold=args.angle_threshold,
+                                   criterion=args.criterion).connectivity
         triangles, quads = mx.split_face_mix(out)
         out_cells = [("triangle", triangles), ("quad", quads)]
     _write(args.output, _mesh(xyz, out_cells), progress)
@@ -208,7 +210,8 @@ def op_reorient(args, progress):
     blocks, cells = _surface(mesh)
     neighbours = _neighbours(cells, len(mesh.points), progress)
     with progress.step("reorienting"):
-        cells, _, reversed_count = mesh_reorient(cells, neighbours, args.start, 1)
+        cells, _, reversed_count = mesh_reorient(cells, neighbours=neighbours,
+                                                 start_element=args.start)
     out_cells, cell_data = _blocks_back(mesh, blocks, cells)
     _write(args.output, _mesh(np.asarray(mesh.points, dtype=np.float64), out_cells,
                               dict(mesh.point_data), cell_data), progress)
@@ -224,7 +227,7 @@ def op_normals(args, progress):
     blocks, cells = _surface(mesh)
     xyz = mx.points_for(mesh, 3)
     with progress.step("computing normals"):
-        result = normals(xyz, cells, args.exponent, not args.no_unit)
+        result = normals(xyz, cells, exponent=args.exponent, unit=not args.no_unit)
     point_data = dict(mesh.point_data)
     point_data[args.name] = result
     out_cells, cell_data = _blocks_back(mesh, blocks, cells)
@@ -244,7 +247,7 @@ def op_curvature(args, progress):
         from . import fitted_curvatures
 
         with progress.step("fitting curvatures"):
-            k = fitted_curvatures(xyz, cells, neighbours, args.rings)[0]
+            k = _c.fitted_curvatures(xyz, cells, neighbours, args.rings)[0]
         # Rows 0-2: the direction along which the surface bends by row 6's curvature.
         point_data.update(k_max=k[:, 6], k_min=k[:, 7], dir_k_max=k[:, 0:3],
                           dir_k_min=k[:, 3:6])
@@ -252,8 +255,8 @@ def op_curvature(args, progress):
         from . import principal_curvatures
 
         with progress.step("normal-cycle curvatures"):
-            k = principal_curvatures(xyz, cells, neighbours, args.radius,
-                                     math.radians(args.max_angle))
+            k = _c.principal_curvatures(xyz, cells, neighbours, args.radius,
+                                        math.radians(args.max_angle), 0xFFFFFFFF, None)
         # The tensor's eigenvector of the largest |curvature| (rows 0-2) lies along the
         # direction of least bending; rows 3-5 are the direction across it.
         point_data.update(k_largest=k[:, 6], k_middle=k[:, 7], dir_least_bending=k[:, 0:3],
@@ -277,12 +280,10 @@ def op_extrude(args, progress):
     if len(motions) != 1:
         raise UsageError("give exactly one of --translate, --angle, --axis (see extrude --help)")
     triangles = args.triangles
-    # The arguments after the motion, in the C++ order of the count or sizing form.
-    if args.sizes is None:
-        tail = (args.layers, args.pattern) if triangles else (args.layers,)
-    else:
-        h0, h1 = args.sizes
-        tail = (h0, h1, args.pattern, args.even) if triangles else (h0, h1, args.even)
+    options = {"layers": args.layers} if args.sizes is None else {
+        "sizes": tuple(args.sizes), "force_even": args.even}
+    if triangles:
+        options["pattern"] = args.pattern
     if args.translate is not None:
         d = list(args.translate)
         if len(d) not in (2, 3):
@@ -295,16 +296,18 @@ def op_extrude(args, progress):
         xyz = mx.points_for(mesh, 2 if planar else None)
         call = extrude_rotate_T3 if triangles else extrude_rotate_Q4
         head = (args.centre, math.radians(args.angle))
-    elif args.screw is None:
-        xyz = mx.points_for(mesh, 3)
-        call = extrude_rotate_T3 if triangles else extrude_rotate_Q4
-        head = (args.point, args.axis)
     else:
         xyz = mx.points_for(mesh, 3)
-        call = extrude_spiral_T3 if triangles else extrude_spiral_Q4
-        head = (args.point, args.axis, args.screw)
+        v = np.asarray(args.axis, float)
+        options["axis"] = v
+        if args.screw is None:
+            call = extrude_rotate_T3 if triangles else extrude_rotate_Q4
+            head = (args.point, float(np.linalg.norm(v)))
+        else:
+            call = extrude_spiral_T3 if triangles else extrude_spiral_Q4
+            head = (args.point, float(np.linalg.norm(v)), args.screw)
     with progress.step("extruding"):
-        xyz, surface = call(xyz, line, *head, *tail)
+        xyz, surface = call(xyz, line, *head, **options)
     kind = "triangle" if triangles else "quad"
     _write(args.output, _mesh(xyz, [(kind, surface)]), progress)
     return 0
