@@ -362,8 +362,10 @@ def op_quadratic(args, progress):
     # One array in the input's row order: T6, Q8 or Q9 alone, or a quadratic FACE_MIX.
     width = 6 if triangles.all() else quads.shape[1]
     out = np.full((len(cells), width), NONE, dtype=np.uint32)
-    out[triangles, :6] = tri
-    out[~triangles, :quads.shape[1]] = quads
+    if len(tri):
+        out[triangles, :6] = tri
+    if len(quads):
+        out[~triangles, :quads.shape[1]] = quads
     out_kind = (ElementType.T6 if triangles.all() else
                 ElementType.FACE_MIX if triangles.any() else
                 ElementType.Q9 if per_quad else ElementType.Q8)

@@ -63,6 +63,7 @@ def files(tmp_path_factory):
         [("triangle", np.array([[0, 1, 2], [1, 0, 3], [0, 1, 4]]))]))
     meshio.write(folder / "line3.vtu", meshio.Mesh(p2[:3], [("line3", np.array([[0, 2, 1]]))]))
     (folder / "notamesh.vtu").write_text("not a mesh")
+    (folder / "empty.stl").write_text("solid \nendsolid\n")
     return folder
 
 
@@ -201,6 +202,7 @@ ERRORS = [
     (["normals", "{f}/no-such-file.vtu", "{out}"], 1, "no-such-file.vtu: no such file"),
     (["normals", "{f}/notamesh.vtu", "{out}"], 1, "notamesh.vtu: cannot read"),
     (["normals", "{f}/line.vtu", "{out}"], 1, "line.vtu: normals needs triangles"),
+    (["info", "{f}/empty.stl"], 1, "empty.stl: the mesh has no points"),
     (["extrude", "{f}/sphere.vtu", "{out}", "--translate", "1", "0"], 1, "needs a line mesh"),
     (["extrude", "{f}/line3.vtu", "{out}", "--translate", "1", "0"], 1, "line3"),
     (["quadratic", "{f}/t6.vtu", "{out}"], 1, "triangle6"),
@@ -229,6 +231,7 @@ FORMATS = [
     (["quadratic"], "mixed.vtu", ".off", "triangle6"),
     (["quadratic"], "mixed.vtu", ".ply", "triangle6"),
     (["quadratic"], "mixed.vtu", ".obj", "triangle6"),
+    (["quadratic"], "sphere.vtu", ".stl", "triangle6"),  # once 0 points and exit code 0
     (["normals"], "mixed.vtu", ".stl", "quad"),
     (["normals"], "mixed.vtu", ".off", "quad"),
     (["reorient"], "t6.vtu", ".stl", "triangle6"),
