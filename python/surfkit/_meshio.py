@@ -115,6 +115,8 @@ def from_meshio(mesh):
     Raises ArgumentError naming `mesh`: a cell ID that names no point, faces mixing linear
     and quadratic kinds (or quad8 and quad9).
     """
+    if not all(hasattr(mesh, name) for name in ("points", "cells", "point_data", "cell_data")):
+        raise TypeError("from_meshio: mesh must be a meshio.Mesh, got %s" % type(mesh).__name__)
     problem = cell_id_problem(mesh)
     if problem:
         raise ArgumentError("from_meshio: mesh rejected: " + problem, None, "mesh")

@@ -169,7 +169,8 @@ def test_extrude_carries_point_data_to_the_copies(files, tmp_path):
                        "--axis", "0", "0", "5", "--layers", "6")
     assert (code, err) == (0, "")
     turned = meshio.read(tmp_path / "turn.vtu").points[-4:]
-    assert np.allclose(turned[:, 0], 0, atol=1e-12) and np.allclose(turned[:, 1], [0, 1 / 3, 2 / 3, 1])
+    assert np.allclose(turned[:, 0], 0, atol=1e-12)
+    assert np.allclose(turned[:, 1], [0, 1 / 3, 2 / 3, 1])
 
 
 # (arguments, exit code, words of the one stderr line); {f} is the files folder, {out}
