@@ -10,7 +10,7 @@
 #include "common/mesh_access.hpp"
 #include "common/vectors.hpp"
 #include "geometry/height_fit.hpp"
-#include "geometry/node_rings.hpp"
+#include "common/node_rings.hpp"
 #include "orvo/surfkit/geometry.hpp"
 
 namespace orvo::surfkit {

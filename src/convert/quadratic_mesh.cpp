@@ -1,0 +1,66 @@
+#include "convert/quadratic_mesh.hpp"
+
+#include "common/checks.hpp"
+#include "common/mesh_access.hpp"
+
+namespace orvo::surfkit::detail {
+
+int read_quadratic_mesh(const dense2D<unsigned int>& conn, std::size_t node_count,
+                        quadratic_mesh& mesh) {
+  const std::size_t rows = conn.rows(), elements = conn.cols();
+  if (rows != 6 && rows != 8 && rows != 9) return -2;
+  if (elements >= UINT_MAX) return -2;
+  for (std::size_t e = 0; e < elements; ++e) {
+    const unsigned* col = element(conn, e);
+    const unsigned n = node_rows(col, rows);
+    for (unsigned r = 0; r < n; ++r)
+      if (col[r] >= node_count) return -2;
+  }
+
+  bool quads = false;
+  for (std::size_t e = 0; e < elements && !quads; ++e) quads = !is_triangle(element(conn, e), rows);
+  if (!mesh.role.resize(node_count, unused) || !mesh.ends.resize(node_count, 0) ||
+      !mesh.linear.resize(quads ? 4 : 3, elements))
+    return storage_refused;
+  unsigned char* role = mesh.role.data();
+  std::uint64_t* ends = mesh.ends.data();
+
+  // Vertices first, so that a node met later as an added node is known to be one.
+  for (std::size_t e = 0; e < elements; ++e) {
+    const unsigned* col = element(conn, e);
+    const bool triangle = is_triangle(col, rows);
+    const unsigned corners = triangle ? 3 : 4;
+    unsigned* lin = mesh.linear.data() + e * mesh.linear.ld();
+    for (unsigned k = 0; k < corners; ++k) {
+      role[col[k]] = vertex;
+      lin[k] = col[k];
+    }
+    if (quads && triangle) lin[3] = no_id;
+  }
+  for (std::size_t e = 0; e < elements; ++e) {
+    const unsigned* col = element(conn, e);
+    const bool triangle = is_triangle(col, rows);
+    for (unsigned j = 0; j < (triangle ? 3u : 4u); ++j) {
+      unsigned a, b, mid;
+      edge_ends(col, triangle, j, a, b, mid);
+      const std::uint64_t key = edge_key(a, b);
+      if (role[mid] == unused) {
+        role[mid] = edge_node;
+        ends[mid] = key;
+      } else if (role[mid] != edge_node || ends[mid] != key) {
+        return -2;
+      }
+    }
+  }
+  if (rows == 9) {
+    for (std::size_t e = 0; e < elements; ++e) {
+      const unsigned* col = element(conn, e);
+      if (is_triangle(col, rows)) continue;
+      if (role[col[8]] != unused) return -2;
+      role[col[8]] = face_node;
+    }
+  }
+  return 0;
+}
+
+}  // namespace orvo::surfkit::detail

@@ -1,0 +1,61 @@
+// A quadratic mesh as curve_quadratic reads it: T6, Q8, Q9 or the mixed 8/9-row forms,
+// its vertex connectivity for the mesh plumbing, and the role of every node.
+#pragma once
+
+#include <climits>
+#include <cstddef>
+#include <cstdint>
+
+#include "orvo/dense.hpp"
+
+namespace orvo::surfkit::detail {
+
+// What a node is to the elements that hold it.
+enum node_role : unsigned char { unused = 0, vertex = 1, edge_node = 2, face_node = 3 };
+
+// Element column `col` of a connectivity of `rows` rows (6, 8 or 9) is a six-node
+// triangle: every column of a 6-row mesh, and those with UINT_MAX in row 6 otherwise.
+inline bool is_triangle(const unsigned* col, std::size_t rows) noexcept {
+  return rows == 6 || col[6] == UINT_MAX;
+}
+
+// Nodes of column `col`: 6 for a triangle, else the row count.
+inline unsigned node_rows(const unsigned* col, std::size_t rows) noexcept {
+  return is_triangle(col, rows) ? 6u : static_cast<unsigned>(rows);
+}
+
+// Local edge j: of a triangle it faces vertex j and runs from j + 1 to j + 2 (its node in
+// row 3 + j); of a quadrangle it runs from j to j + 1 (its node in row 4 + j). This is
+// the neighbour matrix's numbering.
+inline void edge_ends(const unsigned* col, bool triangle, unsigned j, unsigned& a, unsigned& b,
+                      unsigned& mid) noexcept {
+  if (triangle) {
+    a = col[(j + 1) % 3], b = col[(j + 2) % 3], mid = col[3 + j];
+  } else {
+    a = col[j], b = col[(j + 1) % 4], mid = col[4 + j];
+  }
+}
+
+// An edge's two ends as one key, smaller ID in the high half: the same whichever way an
+// element runs along it.
+inline std::uint64_t edge_key(unsigned a, unsigned b) noexcept {
+  return a < b ? (std::uint64_t{a} << 32) | b : (std::uint64_t{b} << 32) | a;
+}
+
+// The checked mesh: node roles, the ends of every edge node and the vertex connectivity.
+struct quadratic_mesh {
+  dense1D<unsigned char, 8> role;  // per node
+  dense1D<std::uint64_t, 8> ends;  // per node: edge_key of its edge (edge nodes only)
+  dense2D<unsigned int> linear;    // 3 (all triangles) or 4 (FACE_MIX) by #elements
+};
+
+// Checks a quadratic connectivity over `node_count` nodes and fills `mesh`. Returns 0;
+// -2 when the connectivity is not 6, 8 or 9 rows, has UINT_MAX columns or more, or has an
+// ID that is read (rows 0-5 of a triangle, every row of a quadrangle) and not below
+// node_count, a node that is a vertex of one element and an added node of another, an
+// edge node on two different edges or at an edge's end, or a face node held twice or also
+// on an edge; -199 when storage is refused.
+int read_quadratic_mesh(const dense2D<unsigned int>& conn, std::size_t node_count,
+                        quadratic_mesh& mesh);
+
+}  // namespace orvo::surfkit::detail
