@@ -4,6 +4,7 @@
 // surface to third order rather than repeat the flat facets. Feature and boundary lines
 // are curved along themselves only, and any edge whose curving would fold an element is
 // put back straight.
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstddef>
@@ -29,18 +30,19 @@ using detail::vec3;
 // Rings a vertex's height function may be fitted over, at most (one is tried first).
 constexpr unsigned most_rings = 3;
 
-// Edge-node flags.
-constexpr unsigned char on_line = 1;   // a feature or boundary edge
-constexpr unsigned char straight = 2;  // placed on the straight edge
+// Flags curving keeps in a node's role entry, above its node_role.
+constexpr unsigned char on_line = 4;   // edge node of a feature or boundary edge
+constexpr unsigned char straight = 8;  // edge node placed on the straight edge
 
-// Per-vertex facts, indexed by the vertex's rank among the vertices.
+// Per-vertex facts, indexed by vertex rank.
 struct vertex_data {
-  dense1D<unsigned int, 8> rank;      // per node: its vertex rank, or UINT_MAX
+  dense2D<double> x;                  // 3 by #vertices: the vertices' coordinates
   dense1D<double, 8> normal;          // 3 per vertex: area-weighted, then unit
+  dense1D<double, 8> tangent;         // 3 per vertex: the first axis of its fit's frame
   dense1D<double, 8> jet;             // 5 per vertex: fitted height function
   dense1D<unsigned char, 8> fitted;   // per vertex: the jet is usable
   dense1D<unsigned char, 8> lines;    // per vertex: feature and boundary edges (saturating)
-  dense1D<unsigned char, 8> feature;  // per vertex: on a feature edge
+  dense1D<unsigned char, 8> barrier;  // per vertex: no height function, rings stop here
   dense1D<unsigned int, 8> partner;   // 2 per vertex: the other ends of its first line edges
 };
 
@@ -58,14 +60,14 @@ double angle_between(const vec3& u, const vec3& v) {
 }
 
 // Normal of the straight element (twice its area for a triangle; the diagonals' cross
-// product for a quadrangle).
-vec3 straight_normal(const dense2D<double>& x, const unsigned* lin, bool triangle) {
-  const double* p0 = detail::point(x, lin[0]);
+// product for a quadrangle), from its vertex ranks.
+vec3 straight_normal(const dense2D<double>& vx, const unsigned* lin, bool triangle) {
+  const double* p0 = detail::point(vx, lin[0]);
   if (triangle)
-    return detail::cross(detail::sub3(detail::point(x, lin[1]), p0),
-                         detail::sub3(detail::point(x, lin[2]), p0));
-  return detail::cross(detail::sub3(detail::point(x, lin[2]), p0),
-                       detail::sub3(detail::point(x, lin[3]), detail::point(x, lin[1])));
+    return detail::cross(detail::sub3(detail::point(vx, lin[1]), p0),
+                         detail::sub3(detail::point(vx, lin[2]), p0));
+  return detail::cross(detail::sub3(detail::point(vx, lin[2]), p0),
+                       detail::sub3(detail::point(vx, lin[3]), detail::point(vx, lin[1])));
 }
 
 bool triangle_column(const dense2D<unsigned int>& linear, const unsigned* lin) {
@@ -82,27 +84,33 @@ unsigned local_edge(const unsigned* lin, unsigned corners, unsigned a, unsigned 
   return UINT_MAX;
 }
 
-void note_line_end(vertex_data& v, unsigned node, unsigned other, bool feature) {
-  const unsigned r = v.rank[node];
-  if (v.lines[r] < 2) v.partner[2 * r + v.lines[r]] = other;
+void note_line_end(vertex_data& v, unsigned r, unsigned other, bool feature) {
+  if (v.lines[r] < 2) v.partner[2 * std::size_t{r} + v.lines[r]] = other;
   if (v.lines[r] < UCHAR_MAX) ++v.lines[r];
-  if (feature) v.feature[r] = 1;
+  if (feature) v.barrier[r] = 1;
 }
 
-// Classifies every edge (line or not) and checks that the two elements of an interior
-// edge name the same edge node. False on a mismatch.
-bool classify_edges(const dense2D<double>& x, const dense2D<unsigned int>& conn,
-                    const detail::quadratic_mesh& mesh, const dense2D<unsigned int>& nb,
-                    double feature_angle, vertex_data& v, unsigned char* flags) {
+// Marks the line edges (feature and boundary), counts them at their ends, sums the
+// vertex normals, and checks that the two elements of an interior edge name the same
+// edge node. False on a mismatch.
+bool classify_edges(const dense2D<unsigned int>& conn, detail::quadratic_mesh& mesh,
+                    const dense2D<unsigned int>& nb, double feature_angle, vertex_data& v) {
   const dense2D<unsigned int>& linear = mesh.linear;
+  unsigned char* role = mesh.role.data();
   for (std::size_t e = 0; e < conn.cols(); ++e) {
-    const unsigned* col = detail::element(conn, e);
     const unsigned* lin = detail::element(linear, e);
     const bool triangle = triangle_column(linear, lin);
     const unsigned corners = triangle ? 3 : 4;
+    const vec3 n = straight_normal(v.x, lin, triangle);
+    for (unsigned k = 0; k < corners; ++k) {
+      double* sum = v.normal.data() + 3 * std::size_t{lin[k]};
+      for (unsigned r = 0; r < 3; ++r) sum[r] += n[r];
+    }
+    const unsigned* col = detail::element(conn, e);
     for (unsigned j = 0; j < corners; ++j) {
-      unsigned a, b, mid;
-      detail::edge_ends(col, triangle, j, a, b, mid);
+      unsigned a, b;
+      detail::edge_vertices(lin, triangle, j, a, b);
+      const unsigned mid = col[detail::edge_row(triangle, j)];
       const unsigned f = nb(j, e);
       bool line = f == detail::no_id || f == e, feature = false;
       if (!line) {
@@ -110,16 +118,13 @@ bool classify_edges(const dense2D<double>& x, const dense2D<unsigned int>& conn,
         const bool other_triangle = triangle_column(linear, other);
         const unsigned k = local_edge(other, other_triangle ? 3 : 4, a, b);
         if (k == UINT_MAX) return false;
-        unsigned oa, ob, omid;
-        detail::edge_ends(detail::element(conn, f), other_triangle, k, oa, ob, omid);
-        if (omid != mid) return false;
+        if (detail::element(conn, f)[detail::edge_row(other_triangle, k)] != mid) return false;
         if (f < e) continue;  // judged from f
-        feature = angle_between(straight_normal(x, lin, triangle),
-                                straight_normal(x, other, other_triangle)) > feature_angle;
+        feature = angle_between(n, straight_normal(v.x, other, other_triangle)) > feature_angle;
         line = feature;
       }
       if (!line) continue;
-      flags[mid] |= on_line;
+      role[mid] |= on_line;
       note_line_end(v, a, b, feature);
       note_line_end(v, b, a, feature);
     }
@@ -127,99 +132,87 @@ bool classify_edges(const dense2D<double>& x, const dense2D<unsigned int>& conn,
   return true;
 }
 
-// Unit area-weighted normals and height functions of the vertices that are smooth points
-// of the surface: on no feature edge and on no or two boundary edges. Rings grow through
-// such vertices only, so a fit never reaches across a feature. False when storage is
-// refused.
-bool fit_vertices(const dense2D<double>& x, const detail::quadratic_mesh& mesh, vertex_data& v,
-                  dense1D<unsigned char, 8>& barrier) {
-  const dense2D<unsigned int>& linear = mesh.linear;
-  const std::size_t nodes = x.cols();
-  for (std::size_t e = 0; e < linear.cols(); ++e) {
-    const unsigned* lin = detail::element(linear, e);
-    const bool triangle = triangle_column(linear, lin);
-    const vec3 n = straight_normal(x, lin, triangle);
-    for (unsigned k = 0; k < (triangle ? 3u : 4u); ++k) {
-      double* sum = v.normal.data() + 3 * std::size_t{v.rank[lin[k]]};
-      for (unsigned r = 0; r < 3; ++r) sum[r] += n[r];
-    }
-  }
-  for (std::size_t node = 0; node < nodes; ++node) {
-    const unsigned r = v.rank[node];
-    if (r == UINT_MAX) continue;
-    barrier[node] = v.feature[r] || (v.lines[r] != 0 && v.lines[r] != 2);
-  }
+// Unit normals and height functions of the vertices that are smooth points of the
+// surface: on no feature edge and on no or two boundary edges. Rings grow through such
+// vertices only, so a fit never reaches across a feature. False when storage is refused.
+bool fit_vertices(const detail::quadratic_mesh& mesh, vertex_data& v) {
+  const std::size_t vertices = v.x.cols();
+  for (std::size_t r = 0; r < vertices; ++r)
+    if (v.lines[r] != 0 && v.lines[r] != 2) v.barrier[r] = 1;
   detail::node_adjacency adjacency;
   detail::node_rings around;
-  if (!adjacency.build(linear, nodes) || !around.init(nodes)) return false;
-  for (std::size_t node = 0; node < nodes; ++node) {
-    const unsigned r = v.rank[node];
-    if (r == UINT_MAX) continue;
-    double* sum = v.normal.data() + 3 * std::size_t{r};
+  if (!adjacency.build(mesh.linear, vertices) || !around.init(vertices)) return false;
+  for (std::size_t r = 0; r < vertices; ++r) {
+    double* sum = v.normal.data() + 3 * r;
     const vec3 n = detail::unit_or_zero({sum[0], sum[1], sum[2]});
     for (unsigned k = 0; k < 3; ++k) sum[k] = n[k];
-    if (barrier[node] || detail::is_zero(n)) continue;
+    if (v.barrier[r] || detail::is_zero(n)) continue;
     const detail::frame f = detail::frame_of(n);
-    around.start(static_cast<unsigned>(node));
+    for (unsigned k = 0; k < 3; ++k) v.tangent[3 * r + k] = f.t1[k];
+    around.start(static_cast<unsigned>(r));
     bool fitted = false;
     while (!fitted && around.count() < most_rings) {
       const std::size_t before = around.size();
-      if (!around.grow(adjacency, barrier.data())) return false;
+      if (!around.grow(adjacency, v.barrier.data())) return false;
       if (around.count() > 1 && around.size() == before) break;
-      fitted = detail::fit_jet(x, detail::point(x, node), f, around.nodes(), around.size(),
-                               v.jet.data() + 5 * std::size_t{r});
+      fitted = detail::fit_jet(v.x, detail::point(v.x, r), f, around.nodes(), around.size(),
+                               v.jet.data() + 5 * r);
     }
     v.fitted[r] = fitted;
   }
   return true;
 }
 
-// The point of vertex `node`'s fitted graph above `target` (target's tangential
-// coordinates in the vertex's frame).
-vec3 on_jet(const dense2D<double>& x, const vertex_data& v, unsigned node, const vec3& target) {
-  const unsigned r = v.rank[node];
+// The point of vertex r's fitted graph above `target` (target's tangential coordinates in
+// the vertex's frame).
+vec3 on_jet(const vertex_data& v, unsigned r, const vec3& target) {
   const double* nn = v.normal.data() + 3 * std::size_t{r};
+  const double* tt = v.tangent.data() + 3 * std::size_t{r};
   const double* c = v.jet.data() + 5 * std::size_t{r};
-  const detail::frame f = detail::frame_of({nn[0], nn[1], nn[2]});
-  const vec3 p = at(x, node);
+  const vec3 n = {nn[0], nn[1], nn[2]}, t1 = {tt[0], tt[1], tt[2]}, t2 = detail::cross(n, t1);
+  const vec3 p = at(v.x, r);
   const vec3 q = detail::sub3(target.data(), p.data());
-  const double u = detail::dot(q, f.t1), w = detail::dot(q, f.t2);
+  const double u = detail::dot(q, t1), w = detail::dot(q, t2);
   const double z = c[0] * u * u + c[1] * u * w + c[2] * w * w + c[3] * u + c[4] * w;
-  vec3 out = add_scaled(p, u, f.t1);
-  out = add_scaled(out, w, f.t2);
-  return add_scaled(out, z, f.n);
+  return add_scaled(add_scaled(add_scaled(p, u, t1), w, t2), z, n);
 }
 
 // The line vertex before `a` on the way from b through a, when a is a smooth point of its
 // line: exactly two line edges that turn by at most the feature angle there.
-bool line_before(const dense2D<double>& x, const vertex_data& v, unsigned a, unsigned b,
-                 double feature_angle, unsigned& before) {
-  const unsigned r = v.rank[a];
-  if (v.lines[r] != 2) return false;
-  const unsigned p0 = v.partner[2 * std::size_t{r}], p1 = v.partner[2 * std::size_t{r} + 1];
+bool line_before(const vertex_data& v, unsigned a, unsigned b, double feature_angle,
+                 unsigned& before) {
+  if (v.lines[a] != 2) return false;
+  const unsigned p0 = v.partner[2 * std::size_t{a}], p1 = v.partner[2 * std::size_t{a} + 1];
   if (p0 != b && p1 != b) return false;
   before = p0 == b ? p1 : p0;
   if (before == b || before == a) return false;
-  const vec3 in = detail::sub3(detail::point(x, a), detail::point(x, before));
-  const vec3 out = detail::sub3(detail::point(x, b), detail::point(x, a));
+  const vec3 in = detail::sub3(detail::point(v.x, a), detail::point(v.x, before));
+  const vec3 out = detail::sub3(detail::point(v.x, b), detail::point(v.x, a));
   return angle_between(in, out) <= feature_angle;
 }
 
 // The parabola through p, a, b, parametrised by chord length, at the middle of a-b.
-vec3 parabola_middle(const dense2D<double>& x, unsigned p, unsigned a, unsigned b) {
-  const vec3 back = detail::sub3(detail::point(x, p), detail::point(x, a));
-  const vec3 ahead = detail::sub3(detail::point(x, b), detail::point(x, a));
+vec3 parabola_middle(const dense2D<double>& vx, unsigned p, unsigned a, unsigned b) {
+  const vec3 back = detail::sub3(detail::point(vx, p), detail::point(vx, a));
+  const vec3 ahead = detail::sub3(detail::point(vx, b), detail::point(vx, a));
   const double h = detail::norm(back), l = detail::norm(ahead);
-  if (!(h > 0.0) || !(l > 0.0)) return add_scaled(at(x, a), 0.5, ahead);
+  if (!(h > 0.0) || !(l > 0.0)) return add_scaled(at(vx, a), 0.5, ahead);
   const double wp = -l * l / (4.0 * h * (h + l)), wb = (0.5 * l + h) / (2.0 * (h + l));
-  return add_scaled(add_scaled(at(x, a), wp, back), wb, ahead);
+  return add_scaled(add_scaled(at(vx, a), wp, back), wb, ahead);
 }
 
-// Position of the edge node on edge (a, b), a < b, and whether it is the straight one.
-vec3 edge_position(const dense2D<double>& x, const vertex_data& v, unsigned a, unsigned b,
-                   bool line, double feature_angle, bool& is_straight) {
-  const vec3 pa = at(x, a);
-  const vec3 middle = add_scaled(pa, 0.5, detail::sub3(detail::point(x, b), pa.data()));
+// The straight midpoint of vertices a and b (ranks), from the smaller rank.
+vec3 midpoint(const dense2D<double>& vx, unsigned a, unsigned b) {
+  if (b < a) std::swap(a, b);
+  const vec3 pa = at(vx, a);
+  return add_scaled(pa, 0.5, detail::sub3(detail::point(vx, b), pa.data()));
+}
+
+// Position of the edge node on edge (a, b) (ranks, a < b), and whether it is the straight
+// one.
+vec3 edge_position(const vertex_data& v, unsigned a, unsigned b, bool line, double feature_angle,
+                   bool& is_straight) {
+  const vec3 middle = midpoint(v.x, a, b);
   vec3 sum = {0, 0, 0};
   unsigned terms = 0;
   auto take = [&](const vec3& p) {
@@ -229,11 +222,11 @@ vec3 edge_position(const dense2D<double>& x, const vertex_data& v, unsigned a, u
   if (line) {
     // Along the line only: the parabolas through the line vertex beyond each end.
     unsigned before;
-    if (line_before(x, v, a, b, feature_angle, before)) take(parabola_middle(x, before, a, b));
-    if (line_before(x, v, b, a, feature_angle, before)) take(parabola_middle(x, before, b, a));
+    if (line_before(v, a, b, feature_angle, before)) take(parabola_middle(v.x, before, a, b));
+    if (line_before(v, b, a, feature_angle, before)) take(parabola_middle(v.x, before, b, a));
   } else {
-    if (v.fitted[v.rank[a]]) take(on_jet(x, v, a, middle));
-    if (v.fitted[v.rank[b]]) take(on_jet(x, v, b, middle));
+    if (v.fitted[a]) take(on_jet(v, a, middle));
+    if (v.fitted[b]) take(on_jet(v, b, middle));
   }
   is_straight = terms == 0;
   if (terms == 0) return middle;
@@ -252,13 +245,6 @@ void put(dense2D<double>& x, std::size_t id, const vec3& p) {
   for (unsigned k = 0; k < 3; ++k) out[k] = p[k];
 }
 
-void straighten(dense2D<double>& x, const detail::quadratic_mesh& mesh, unsigned mid) {
-  const std::uint64_t key = mesh.ends[mid];
-  const unsigned a = static_cast<unsigned>(key >> 32), b = static_cast<unsigned>(key);
-  const vec3 pa = at(x, a);
-  put(x, mid, add_scaled(pa, 0.5, detail::sub3(detail::point(x, b), pa.data())));
-}
-
 // Places a Q9 centre from its edges (the Coons patch of its four sides, which is the Q8
 // geometry's centre), then tells whether the element is valid.
 bool settle_element(dense2D<double>& x, const unsigned* col, unsigned count) {
@@ -274,6 +260,31 @@ bool settle_element(dense2D<double>& x, const unsigned* col, unsigned count) {
   }
   for (unsigned k = 0; k < count; ++k) nodes[k] = at(x, col[k]);
   return detail::quadratic_valid(nodes, count);
+}
+
+// Straightens the edges of element e that are not straight yet, and makes e and the
+// elements across them wait for the next round. Returns how many were straightened.
+std::size_t straighten_element(dense2D<double>& x, const dense2D<unsigned int>& conn,
+                               detail::quadratic_mesh& mesh, const vertex_data& v,
+                               const dense2D<unsigned int>& nb, unsigned e, unsigned char* state) {
+  constexpr unsigned char waiting_next = 4;
+  const unsigned* col = detail::element(conn, e);
+  const unsigned* lin = detail::element(mesh.linear, e);
+  const bool triangle = triangle_column(mesh.linear, lin);
+  std::size_t count = 0;
+  for (unsigned j = 0; j < (triangle ? 3u : 4u); ++j) {
+    unsigned a, b;
+    detail::edge_vertices(lin, triangle, j, a, b);
+    const unsigned mid = col[detail::edge_row(triangle, j)];
+    if (mesh.role[mid] & straight) continue;
+    mesh.role[mid] |= straight;
+    put(x, mid, midpoint(v.x, a, b));
+    ++count;
+    const unsigned f = nb(j, e);
+    if (f != detail::no_id) state[f] |= waiting_next;
+  }
+  if (count) state[e] |= waiting_next;
+  return count;
 }
 
 }  // namespace
@@ -298,80 +309,71 @@ int curve_quadratic(dense2D<double>& coordinates, const dense2D<unsigned int>& c
     for (std::size_t c = 0; c < nodes; ++c)
       for (unsigned r = 0; r < 2; ++r) x(r, c) = coordinates(r, c);
   }
+  const std::size_t vertices = mesh.node_of.size();
   dense2D<unsigned int> nb;
-  if (basekit::neighbours(mesh.linear, detail::id_limit(nodes), nb) < 0)
+  if (basekit::neighbours(mesh.linear, detail::id_limit(vertices), nb) < 0)
     return detail::storage_refused;  // the connectivity passed every check it makes
   vertex_data v;
-  if (!v.rank.resize(nodes, UINT_MAX)) return detail::storage_refused;
-  std::size_t vertices = 0;
-  for (std::size_t node = 0; node < nodes; ++node)
-    if (mesh.role[node] == detail::vertex) v.rank[node] = static_cast<unsigned>(vertices++);
-  dense1D<unsigned char, 8> flags, barrier, queued;
-  dense1D<unsigned int, 8> current, next, invalid;
-  if (!v.normal.resize(3 * vertices, 0.0) || !v.jet.resize(5 * vertices, 0.0) ||
+  dense1D<unsigned char, 8> state;
+  if (!v.x.resize_for_overwrite(3, vertices) || !v.normal.resize(3 * vertices, 0.0) ||
+      !v.tangent.resize(3 * vertices, 0.0) || !v.jet.resize(5 * vertices, 0.0) ||
       !v.fitted.resize(vertices, 0) || !v.lines.resize(vertices, 0) ||
-      !v.feature.resize(vertices, 0) || !v.partner.resize(2 * vertices, UINT_MAX) ||
-      !flags.resize(nodes, 0) || !barrier.resize(nodes, 0) || !queued.resize(elements, 1) ||
-      !current.reserve(elements) || !next.reserve(elements) || !invalid.reserve(elements))
+      !v.barrier.resize(vertices, 0) || !v.partner.resize(2 * vertices, UINT_MAX) ||
+      !state.resize(elements, 0))
     return detail::storage_refused;
-  if (!classify_edges(x, connectivity, mesh, nb, feature_angle, v, flags.data())) return -2;
-  if (!fit_vertices(x, mesh, v, barrier)) return detail::storage_refused;
+  for (std::size_t r = 0; r < vertices; ++r) put(v.x, r, at(x, mesh.node_of[r]));
+  if (!classify_edges(connectivity, mesh, nb, feature_angle, v)) return -2;
+  if (!fit_vertices(mesh, v)) return detail::storage_refused;
 
-  // From here on nothing is refused: the nodes move.
+  // From here on nothing is refused: the nodes move. Each edge node is placed once, from
+  // its edge's ends in rank order, whichever elements hold it.
   for (std::size_t node = 0; node < nodes; ++node) {
-    if (mesh.role[node] != detail::edge_node) continue;
+    const unsigned char role = mesh.role[node];
+    if ((role & detail::role_bits) != detail::edge_node) continue;
     const std::uint64_t key = mesh.ends[node];
+    const unsigned a = mesh.rank[static_cast<unsigned>(key >> 32)];
+    const unsigned b = mesh.rank[static_cast<unsigned>(key)];
     bool is_straight = false;
-    const vec3 p = edge_position(x, v, static_cast<unsigned>(key >> 32), static_cast<unsigned>(key),
-                                 (flags[node] & on_line) != 0, feature_angle, is_straight);
-    put(x, node, p);
-    if (is_straight) flags[node] |= straight;
+    put(x, node,
+        edge_position(v, std::min(a, b), std::max(a, b), (role & on_line) != 0, feature_angle,
+                      is_straight));
+    if (is_straight) mesh.role[node] |= straight;
   }
 
   // Rounds: every element waiting is settled and tested against the state the last round
   // left; then the edges of all the invalid ones are straightened together, and the
   // elements on those edges wait for the next round. The outcome does not depend on the
-  // order of the elements.
+  // order of the elements. State bits: 1 waiting this round, 2 invalid, 4 waiting next.
   std::size_t straightened = 0;
-  for (std::size_t e = 0; e < elements; ++e) current.push_back(static_cast<unsigned>(e));
   const std::size_t rows = connectivity.rows();
-  while (current.size() != 0) {
-    invalid.resize(0);
-    for (std::size_t i = 0; i < current.size(); ++i) {
-      const unsigned e = current[i];
-      queued[e] = 0;
+  unsigned char* st = state.data();
+  for (std::size_t e = 0; e < elements; ++e) st[e] = 1;
+  for (bool more = true; more;) {
+    bool any_invalid = false;
+    for (std::size_t e = 0; e < elements; ++e) {
+      if (!(st[e] & 1)) continue;
       const unsigned* col = detail::element(connectivity, e);
-      if (!settle_element(x, col, detail::node_rows(col, rows))) invalid.push_back(e);
+      st[e] = settle_element(x, col, detail::node_rows(col, rows)) ? 0 : 2;
+      any_invalid |= st[e] != 0;
     }
-    next.resize(0);
-    auto wait = [&](unsigned e) {
-      if (e == detail::no_id || queued[e]) return;
-      queued[e] = 1;
-      next.push_back(e);
-    };
-    for (std::size_t i = 0; i < invalid.size(); ++i) {
-      const unsigned e = invalid[i];
-      const unsigned* col = detail::element(connectivity, e);
-      const bool triangle = detail::is_triangle(col, rows);
-      bool changed = false;
-      for (unsigned j = 0; j < (triangle ? 3u : 4u); ++j) {
-        const unsigned mid = col[(triangle ? 3 : 4) + j];
-        if (flags[mid] & straight) continue;
-        flags[mid] |= straight;
-        straighten(x, mesh, mid);
-        ++straightened;
-        changed = true;
-        wait(nb(j, e));
-      }
-      if (changed) wait(e);
+    if (!any_invalid) break;
+    for (std::size_t e = 0; e < elements; ++e)
+      if (st[e] & 2)
+        straightened +=
+            straighten_element(x, connectivity, mesh, v, nb, static_cast<unsigned>(e), st);
+    more = false;
+    for (std::size_t e = 0; e < elements; ++e) {
+      st[e] = (st[e] & 4) ? 1 : 0;
+      more |= st[e] != 0;
     }
-    std::swap(current, next);
   }
 
   if (coordinates.rows() == 2) {
-    for (std::size_t c = 0; c < nodes; ++c)
-      if (mesh.role[c] == detail::edge_node || mesh.role[c] == detail::face_node)
+    for (std::size_t c = 0; c < nodes; ++c) {
+      const unsigned role = mesh.role[c] & detail::role_bits;
+      if (role == detail::edge_node || role == detail::face_node)
         for (unsigned r = 0; r < 2; ++r) coordinates(r, c) = x(r, c);
+    }
   }
   return straightened > INT_MAX ? INT_MAX : static_cast<int>(straightened);
 }

@@ -20,7 +20,7 @@ int read_quadratic_mesh(const dense2D<unsigned int>& conn, std::size_t node_coun
   bool quads = false;
   for (std::size_t e = 0; e < elements && !quads; ++e) quads = !is_triangle(element(conn, e), rows);
   if (!mesh.role.resize(node_count, unused) || !mesh.ends.resize(node_count, 0) ||
-      !mesh.linear.resize(quads ? 4 : 3, elements))
+      !mesh.rank.resize(node_count, UINT_MAX) || !mesh.linear.resize(quads ? 4 : 3, elements))
     return storage_refused;
   unsigned char* role = mesh.role.data();
   std::uint64_t* ends = mesh.ends.data();
@@ -28,21 +28,28 @@ int read_quadratic_mesh(const dense2D<unsigned int>& conn, std::size_t node_coun
   // Vertices first, so that a node met later as an added node is known to be one.
   for (std::size_t e = 0; e < elements; ++e) {
     const unsigned* col = element(conn, e);
+    for (unsigned k = 0; k < (is_triangle(col, rows) ? 3u : 4u); ++k) role[col[k]] = vertex;
+  }
+  std::size_t vertices = 0;
+  for (std::size_t v = 0; v < node_count; ++v)
+    if (role[v] == vertex) mesh.rank[v] = static_cast<unsigned>(vertices++);
+  if (!mesh.node_of.resize(vertices)) return storage_refused;
+  for (std::size_t v = 0; v < node_count; ++v)
+    if (role[v] == vertex) mesh.node_of[mesh.rank[v]] = static_cast<unsigned>(v);
+  for (std::size_t e = 0; e < elements; ++e) {
+    const unsigned* col = element(conn, e);
     const bool triangle = is_triangle(col, rows);
-    const unsigned corners = triangle ? 3 : 4;
     unsigned* lin = mesh.linear.data() + e * mesh.linear.ld();
-    for (unsigned k = 0; k < corners; ++k) {
-      role[col[k]] = vertex;
-      lin[k] = col[k];
-    }
+    for (unsigned k = 0; k < (triangle ? 3u : 4u); ++k) lin[k] = mesh.rank[col[k]];
     if (quads && triangle) lin[3] = no_id;
   }
   for (std::size_t e = 0; e < elements; ++e) {
     const unsigned* col = element(conn, e);
     const bool triangle = is_triangle(col, rows);
     for (unsigned j = 0; j < (triangle ? 3u : 4u); ++j) {
-      unsigned a, b, mid;
-      edge_ends(col, triangle, j, a, b, mid);
+      unsigned a, b;
+      edge_vertices(col, triangle, j, a, b);
+      const unsigned mid = col[edge_row(triangle, j)];
       const std::uint64_t key = edge_key(a, b);
       if (role[mid] == unused) {
         role[mid] = edge_node;

@@ -12,6 +12,7 @@ namespace orvo::surfkit::detail {
 
 // What a node is to the elements that hold it.
 enum node_role : unsigned char { unused = 0, vertex = 1, edge_node = 2, face_node = 3 };
+constexpr unsigned char role_bits = 3;  // the node_role in a role entry; higher bits are free
 
 // Element column `col` of a connectivity of `rows` rows (6, 8 or 9) is a six-node
 // triangle: every column of a 6-row mesh, and those with UINT_MAX in row 6 otherwise.
@@ -26,14 +27,19 @@ inline unsigned node_rows(const unsigned* col, std::size_t rows) noexcept {
 
 // Local edge j: of a triangle it faces vertex j and runs from j + 1 to j + 2 (its node in
 // row 3 + j); of a quadrangle it runs from j to j + 1 (its node in row 4 + j). This is
-// the neighbour matrix's numbering.
-inline void edge_ends(const unsigned* col, bool triangle, unsigned j, unsigned& a, unsigned& b,
-                      unsigned& mid) noexcept {
+// the neighbour matrix's numbering. `col` needs only its vertex rows here.
+inline void edge_vertices(const unsigned* col, bool triangle, unsigned j, unsigned& a,
+                          unsigned& b) noexcept {
   if (triangle) {
-    a = col[(j + 1) % 3], b = col[(j + 2) % 3], mid = col[3 + j];
+    a = col[(j + 1) % 3], b = col[(j + 2) % 3];
   } else {
-    a = col[j], b = col[(j + 1) % 4], mid = col[4 + j];
+    a = col[j], b = col[(j + 1) % 4];
   }
+}
+
+// Row of local edge j's node.
+inline unsigned edge_row(bool triangle, unsigned j) noexcept {
+  return (triangle ? 3 : 4) + j;
 }
 
 // An edge's two ends as one key, smaller ID in the high half: the same whichever way an
@@ -42,11 +48,15 @@ inline std::uint64_t edge_key(unsigned a, unsigned b) noexcept {
   return a < b ? (std::uint64_t{a} << 32) | b : (std::uint64_t{b} << 32) | a;
 }
 
-// The checked mesh: node roles, the ends of every edge node and the vertex connectivity.
+// The checked mesh. Vertices are also numbered among themselves (their rank, in node
+// order), and the vertex connectivity is written in ranks: everything the curving does
+// per vertex then runs over compact arrays of the vertex count, not of every node.
 struct quadratic_mesh {
-  dense1D<unsigned char, 8> role;  // per node
-  dense1D<std::uint64_t, 8> ends;  // per node: edge_key of its edge (edge nodes only)
-  dense2D<unsigned int> linear;    // 3 (all triangles) or 4 (FACE_MIX) by #elements
+  dense1D<unsigned char, 8> role;    // per node: node_role, and the flags curving adds
+  dense1D<std::uint64_t, 8> ends;    // per node: edge_key of its edge (edge nodes only)
+  dense1D<unsigned int, 8> rank;     // per node: its rank among the vertices, or UINT_MAX
+  dense1D<unsigned int, 8> node_of;  // per vertex rank: the node
+  dense2D<unsigned int> linear;      // 3 (all triangles) or 4 (FACE_MIX) by #elements, ranks
 };
 
 // Checks a quadratic connectivity over `node_count` nodes and fills `mesh`. Returns 0;

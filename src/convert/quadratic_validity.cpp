@@ -97,8 +97,27 @@ bool quadratic_valid(const vec3* nodes, unsigned count) {
   static const derivative_table<8, 17> q8 = quadrangle_table<8>();
   static const derivative_table<9, 18> q9 = quadrangle_table<9>();
   if (count == 6) {
-    const vec3 n =
-        cross(sub3(nodes[1].data(), nodes[0].data()), sub3(nodes[2].data(), nodes[0].data()));
+    const vec3 e1 = sub3(nodes[1].data(), nodes[0].data()),
+               e2 = sub3(nodes[2].data(), nodes[0].data());
+    const vec3 n = cross(e1, e2);
+    // Most elements of a smooth mesh bend little: their edge nodes sit within D (summed)
+    // of the straight midpoints, and since no edge shape function's derivative exceeds 4
+    // on the triangle, each Jacobian column is within 4D of the straight one. The
+    // Jacobian then stays above |n|^2 - |n| 4D (|e1| + |e2| + 4D), positive (with room
+    // for rounding) when 4D (|e1| + |e2| + 4D) < |n| / 2; only the others take the full
+    // test.
+    double bent = 0.0;
+    for (unsigned i = 0; i < 3; ++i) {
+      const double* p = nodes[(i + 1) % 3].data();
+      const double* q = nodes[(i + 2) % 3].data();
+      const double* m = nodes[3 + i].data();
+      const vec3 d = {m[0] - 0.5 * (p[0] + q[0]), m[1] - 0.5 * (p[1] + q[1]),
+                      m[2] - 0.5 * (p[2] + q[2])};
+      bent += norm(d);
+    }
+    const double area = norm(n);
+    if (std::isfinite(area) && 4.0 * bent * (norm(e1) + norm(e2) + 4.0 * bent) < 0.5 * area)
+      return true;
     return positive_everywhere(t6, nodes, n);
   }
   const vec3 n =
