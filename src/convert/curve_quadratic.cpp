@@ -55,9 +55,22 @@ vec3 add_scaled(const vec3& p, double s, const vec3& v) {
   return {p[0] + s * v[0], p[1] + s * v[1], p[2] + s * v[2]};
 }
 
-double angle_between(const vec3& u, const vec3& v) {
-  return std::atan2(detail::norm(detail::cross(u, v)), detail::dot(u, v));
-}
+// Whether two directions make an angle atan2(|u x v|, u . v) above a limit in radians,
+// without the arc tangent: the angle exceeds theta in [0, pi) exactly when the point
+// (u . v, |u x v|) lies beyond the direction (cos theta, sin theta). Zero directions make
+// angle 0.
+class turn_limit {
+ public:
+  explicit turn_limit(double theta) : theta_(theta), cos_(std::cos(theta)), sin_(std::sin(theta)) {}
+  bool exceeded(const vec3& u, const vec3& v) const {
+    if (theta_ < 0.0) return true;
+    if (theta_ >= detail::pi) return false;
+    return cos_ * detail::norm(detail::cross(u, v)) - sin_ * detail::dot(u, v) > 0.0;
+  }
+
+ private:
+  double theta_, cos_, sin_;
+};
 
 // Normal of the straight element (twice its area for a triangle; the diagonals' cross
 // product for a quadrangle), from its vertex ranks.
@@ -94,7 +107,8 @@ void note_line_end(vertex_data& v, unsigned r, unsigned other, bool feature) {
 // vertex normals, and checks that the two elements of an interior edge name the same
 // edge node. False on a mismatch.
 bool classify_edges(const dense2D<unsigned int>& conn, detail::quadratic_mesh& mesh,
-                    const dense2D<unsigned int>& nb, double feature_angle, vertex_data& v) {
+                    const dense2D<unsigned int>& nb, const turn_limit& feature_angle,
+                    vertex_data& v) {
   const dense2D<unsigned int>& linear = mesh.linear;
   unsigned char* role = mesh.role.data();
   for (std::size_t e = 0; e < conn.cols(); ++e) {
@@ -120,7 +134,7 @@ bool classify_edges(const dense2D<unsigned int>& conn, detail::quadratic_mesh& m
         if (k == UINT_MAX) return false;
         if (detail::element(conn, f)[detail::edge_row(other_triangle, k)] != mid) return false;
         if (f < e) continue;  // judged from f
-        feature = angle_between(n, straight_normal(v.x, other, other_triangle)) > feature_angle;
+        feature = feature_angle.exceeded(n, straight_normal(v.x, other, other_triangle));
         line = feature;
       }
       if (!line) continue;
@@ -179,7 +193,7 @@ vec3 on_jet(const vertex_data& v, unsigned r, const vec3& target) {
 
 // The line vertex before `a` on the way from b through a, when a is a smooth point of its
 // line: exactly two line edges that turn by at most the feature angle there.
-bool line_before(const vertex_data& v, unsigned a, unsigned b, double feature_angle,
+bool line_before(const vertex_data& v, unsigned a, unsigned b, const turn_limit& feature_angle,
                  unsigned& before) {
   if (v.lines[a] != 2) return false;
   const unsigned p0 = v.partner[2 * std::size_t{a}], p1 = v.partner[2 * std::size_t{a} + 1];
@@ -188,7 +202,7 @@ bool line_before(const vertex_data& v, unsigned a, unsigned b, double feature_an
   if (before == b || before == a) return false;
   const vec3 in = detail::sub3(detail::point(v.x, a), detail::point(v.x, before));
   const vec3 out = detail::sub3(detail::point(v.x, b), detail::point(v.x, a));
-  return angle_between(in, out) <= feature_angle;
+  return !feature_angle.exceeded(in, out);
 }
 
 // The parabola through p, a, b, parametrised by chord length, at the middle of a-b.
@@ -210,8 +224,8 @@ vec3 midpoint(const dense2D<double>& vx, unsigned a, unsigned b) {
 
 // Position of the edge node on edge (a, b) (ranks, a < b), and whether it is the straight
 // one.
-vec3 edge_position(const vertex_data& v, unsigned a, unsigned b, bool line, double feature_angle,
-                   bool& is_straight) {
+vec3 edge_position(const vertex_data& v, unsigned a, unsigned b, bool line,
+                   const turn_limit& feature_angle, bool& is_straight) {
   const vec3 middle = midpoint(v.x, a, b);
   vec3 sum = {0, 0, 0};
   unsigned terms = 0;
@@ -298,6 +312,7 @@ int curve_quadratic(dense2D<double>& coordinates, const dense2D<unsigned int>& c
   const int read = detail::read_quadratic_mesh(connectivity, nodes, mesh);
   if (read != 0) return read;
   if (std::isnan(feature_angle)) return -3;
+  const turn_limit limit(feature_angle);
 
   // Every scratch array is had before the first coordinate is written, so that refused
   // storage leaves the coordinates as they came. A plane mesh is worked on as z = 0.
@@ -322,7 +337,7 @@ int curve_quadratic(dense2D<double>& coordinates, const dense2D<unsigned int>& c
       !state.resize(elements, 0))
     return detail::storage_refused;
   for (std::size_t r = 0; r < vertices; ++r) put(v.x, r, at(x, mesh.node_of[r]));
-  if (!classify_edges(connectivity, mesh, nb, feature_angle, v)) return -2;
+  if (!classify_edges(connectivity, mesh, nb, limit, v)) return -2;
   if (!fit_vertices(mesh, v)) return detail::storage_refused;
 
   // From here on nothing is refused: the nodes move. Each edge node is placed once, from
@@ -335,7 +350,7 @@ int curve_quadratic(dense2D<double>& coordinates, const dense2D<unsigned int>& c
     const unsigned b = mesh.rank[static_cast<unsigned>(key)];
     bool is_straight = false;
     put(x, node,
-        edge_position(v, std::min(a, b), std::max(a, b), (role & on_line) != 0, feature_angle,
+        edge_position(v, std::min(a, b), std::max(a, b), (role & on_line) != 0, limit,
                       is_straight));
     if (is_straight) mesh.role[node] |= straight;
   }
