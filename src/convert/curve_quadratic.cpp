@@ -37,9 +37,10 @@ constexpr unsigned char straight = 8;  // edge node placed on the straight edge
 // Per-vertex facts, indexed by vertex rank.
 struct vertex_data {
   dense2D<double> x;                  // 3 by #vertices: the vertices' coordinates
-  dense1D<double, 8> normal;          // 3 per vertex: area-weighted, then unit
-  dense1D<double, 8> tangent;         // 3 per vertex: the first axis of its fit's frame
-  dense1D<double, 8> jet;             // 5 per vertex: fitted height function
+  dense2D<double> fit;                // 8 by #vertices, one cache line each: rows 0-2 the
+                                      // normal (area-weighted, then unit), rows 3-7 the
+                                      // fitted height function (where fitted)
+  dense2D<double> tangent;            // 3 by #vertices: the first axis of the fit's frame
   dense1D<unsigned char, 8> fitted;   // per vertex: the jet is usable
   dense1D<unsigned char, 8> lines;    // per vertex: feature and boundary edges (saturating)
   dense1D<unsigned char, 8> barrier;  // per vertex: no height function, rings stop here
@@ -117,7 +118,7 @@ bool classify_edges(const dense2D<unsigned int>& conn, detail::quadratic_mesh& m
     const unsigned corners = triangle ? 3 : 4;
     const vec3 n = straight_normal(v.x, lin, triangle);
     for (unsigned k = 0; k < corners; ++k) {
-      double* sum = v.normal.data() + 3 * std::size_t{lin[k]};
+      double* sum = v.fit.data() + lin[k] * v.fit.ld();
       for (unsigned r = 0; r < 3; ++r) sum[r] += n[r];
     }
     const unsigned* col = detail::element(conn, e);
@@ -128,12 +129,12 @@ bool classify_edges(const dense2D<unsigned int>& conn, detail::quadratic_mesh& m
       const unsigned f = nb(j, e);
       bool line = f == detail::no_id || f == e, feature = false;
       if (!line) {
+        if (f < e) continue;  // judged from f
         const unsigned* other = detail::element(linear, f);
         const bool other_triangle = triangle_column(linear, other);
         const unsigned k = local_edge(other, other_triangle ? 3 : 4, a, b);
         if (k == UINT_MAX) return false;
         if (detail::element(conn, f)[detail::edge_row(other_triangle, k)] != mid) return false;
-        if (f < e) continue;  // judged from f
         feature = feature_angle.exceeded(n, straight_normal(v.x, other, other_triangle));
         line = feature;
       }
@@ -157,20 +158,20 @@ bool fit_vertices(const detail::quadratic_mesh& mesh, vertex_data& v) {
   detail::node_rings around;
   if (!adjacency.build(mesh.linear, vertices) || !around.init(vertices)) return false;
   for (std::size_t r = 0; r < vertices; ++r) {
-    double* sum = v.normal.data() + 3 * r;
+    double* sum = v.fit.data() + r * v.fit.ld();
     const vec3 n = detail::unit_or_zero({sum[0], sum[1], sum[2]});
     for (unsigned k = 0; k < 3; ++k) sum[k] = n[k];
     if (v.barrier[r] || detail::is_zero(n)) continue;
     const detail::frame f = detail::frame_of(n);
-    for (unsigned k = 0; k < 3; ++k) v.tangent[3 * r + k] = f.t1[k];
+    for (unsigned k = 0; k < 3; ++k) v.tangent(k, r) = f.t1[k];
     around.start(static_cast<unsigned>(r));
     bool fitted = false;
     while (!fitted && around.count() < most_rings) {
       const std::size_t before = around.size();
       if (!around.grow(adjacency, v.barrier.data())) return false;
       if (around.count() > 1 && around.size() == before) break;
-      fitted = detail::fit_jet(v.x, detail::point(v.x, r), f, around.nodes(), around.size(),
-                               v.jet.data() + 5 * r);
+      fitted =
+          detail::fit_jet(v.x, detail::point(v.x, r), f, around.nodes(), around.size(), sum + 3);
     }
     v.fitted[r] = fitted;
   }
@@ -180,9 +181,8 @@ bool fit_vertices(const detail::quadratic_mesh& mesh, vertex_data& v) {
 // The point of vertex r's fitted graph above `target` (target's tangential coordinates in
 // the vertex's frame).
 vec3 on_jet(const vertex_data& v, unsigned r, const vec3& target) {
-  const double* nn = v.normal.data() + 3 * std::size_t{r};
-  const double* tt = v.tangent.data() + 3 * std::size_t{r};
-  const double* c = v.jet.data() + 5 * std::size_t{r};
+  const double* nn = v.fit.data() + r * v.fit.ld();
+  const double *tt = detail::point(v.tangent, r), *c = nn + 3;
   const vec3 n = {nn[0], nn[1], nn[2]}, t1 = {tt[0], tt[1], tt[2]}, t2 = detail::cross(n, t1);
   const vec3 p = at(v.x, r);
   const vec3 q = detail::sub3(target.data(), p.data());
@@ -330,13 +330,15 @@ int curve_quadratic(dense2D<double>& coordinates, const dense2D<unsigned int>& c
     return detail::storage_refused;  // the connectivity passed every check it makes
   vertex_data v;
   dense1D<unsigned char, 8> state;
-  if (!v.x.resize_for_overwrite(3, vertices) || !v.normal.resize(3 * vertices, 0.0) ||
-      !v.tangent.resize(3 * vertices, 0.0) || !v.jet.resize(5 * vertices, 0.0) ||
-      !v.fitted.resize(vertices, 0) || !v.lines.resize(vertices, 0) ||
-      !v.barrier.resize(vertices, 0) || !v.partner.resize(2 * vertices, UINT_MAX) ||
-      !state.resize(elements, 0))
+  if (!v.x.resize_for_overwrite(3, vertices) || !v.fit.resize_for_overwrite(8, vertices) ||
+      !v.tangent.resize_for_overwrite(3, vertices) || !v.fitted.resize(vertices, 0) ||
+      !v.lines.resize(vertices, 0) || !v.barrier.resize(vertices, 0) ||
+      !v.partner.resize(2 * vertices, UINT_MAX) || !state.resize(elements, 0))
     return detail::storage_refused;
-  for (std::size_t r = 0; r < vertices; ++r) put(v.x, r, at(x, mesh.node_of[r]));
+  for (std::size_t r = 0; r < vertices; ++r) {
+    put(v.x, r, at(x, mesh.node_of[r]));
+    put(v.fit, r, {0.0, 0.0, 0.0});  // the normal sums start here
+  }
   if (!classify_edges(connectivity, mesh, nb, limit, v)) return -2;
   if (!fit_vertices(mesh, v)) return detail::storage_refused;
 
@@ -345,9 +347,10 @@ int curve_quadratic(dense2D<double>& coordinates, const dense2D<unsigned int>& c
   for (std::size_t node = 0; node < nodes; ++node) {
     const unsigned char role = mesh.role[node];
     if ((role & detail::role_bits) != detail::edge_node) continue;
-    const std::uint64_t key = mesh.ends[node];
-    const unsigned a = mesh.rank[static_cast<unsigned>(key >> 32)];
-    const unsigned b = mesh.rank[static_cast<unsigned>(key)];
+    const unsigned holder = mesh.index[node];
+    const unsigned* lin = detail::element(mesh.linear, holder / 4);
+    unsigned a, b;
+    detail::edge_vertices(lin, triangle_column(mesh.linear, lin), holder % 4, a, b);
     bool is_straight = false;
     put(x, node,
         edge_position(v, std::min(a, b), std::max(a, b), (role & on_line) != 0, limit,

@@ -4,7 +4,6 @@
 
 #include <climits>
 #include <cstddef>
-#include <cstdint>
 
 #include "orvo/dense.hpp"
 
@@ -42,29 +41,26 @@ inline unsigned edge_row(bool triangle, unsigned j) noexcept {
   return (triangle ? 3 : 4) + j;
 }
 
-// An edge's two ends as one key, smaller ID in the high half: the same whichever way an
-// element runs along it.
-inline std::uint64_t edge_key(unsigned a, unsigned b) noexcept {
-  return a < b ? (std::uint64_t{a} << 32) | b : (std::uint64_t{b} << 32) | a;
-}
-
 // The checked mesh. Vertices are also numbered among themselves (their rank, in node
 // order), and the vertex connectivity is written in ranks: everything the curving does
 // per vertex then runs over compact arrays of the vertex count, not of every node.
 struct quadratic_mesh {
   dense1D<unsigned char, 8> role;    // per node: node_role, and the flags curving adds
-  dense1D<std::uint64_t, 8> ends;    // per node: edge_key of its edge (edge nodes only)
-  dense1D<unsigned int, 8> rank;     // per node: its rank among the vertices, or UINT_MAX
+  dense1D<unsigned int, 8> index;    // per node: a vertex's rank; an edge node's first
+                                     // holder as 4 e + j (local edge j of element e)
   dense1D<unsigned int, 8> node_of;  // per vertex rank: the node
   dense2D<unsigned int> linear;      // 3 (all triangles) or 4 (FACE_MIX) by #elements, ranks
 };
 
+// Elements at most: an edge node's holder 4 e + j must fit in 32 bits.
+constexpr std::size_t most_elements = (std::size_t{1} << 30) - 1;
+
 // Checks a quadratic connectivity over `node_count` nodes and fills `mesh`. Returns 0;
-// -2 when the connectivity is not 6, 8 or 9 rows, has UINT_MAX columns or more, or has an
+// -2 when the connectivity is not 6, 8 or 9 rows, or has an
 // ID that is read (rows 0-5 of a triangle, every row of a quadrangle) and not below
 // node_count, a node that is a vertex of one element and an added node of another, an
 // edge node on two different edges or at an edge's end, or a face node held twice or also
-// on an edge; -199 when storage is refused.
+// on an edge; -199 when storage is refused or there are more than most_elements.
 int read_quadratic_mesh(const dense2D<unsigned int>& conn, std::size_t node_count,
                         quadratic_mesh& mesh);
 
