@@ -14,6 +14,7 @@
 #include <map>
 #include <vector>
 
+#include "../tests/support/curved_meshes.hpp"  // the shape functions (curved::map)
 #include "orvo/surfkit.hpp"
 
 namespace {
@@ -55,12 +56,6 @@ bool same_bits(const orvo::dense2D<double>& a, const orvo::dense2D<double>& b, s
   return true;
 }
 
-orvo::dense2D<double> deep(const orvo::dense2D<double>& a) {
-  orvo::dense2D<double> s;
-  if (!s.copy(a)) std::abort();
-  return s;
-}
-
 void hostile(bytes& in) {
   const std::uint8_t shape = in.next();
   const std::size_t dim = shape & 0x80 ? shape % 5 : 2 + (shape & 1);
@@ -74,7 +69,7 @@ void hostile(bytes& in) {
   for (std::size_t c = 0; c < elements; ++c)
     for (std::size_t r = 0; r < rows; ++r) conn(r, c) = in.hostile_id(nodes);
   const double angle = in.next() >= 240 ? NAN : in.hostile_real();
-  orvo::dense2D<double> x = deep(coords);
+  orvo::dense2D<double> x = curved::deep(coords);
   const int code = orvo::surfkit::curve_quadratic(x, conn, angle);
   if (code < 0) {
     for (std::size_t c = 0; c < nodes; ++c)
@@ -89,7 +84,7 @@ void hostile(bytes& in) {
   }
 }
 
-using point = std::array<double, 3>;
+using curved::point;
 
 struct linear_mesh {
   std::vector<point> pts;
@@ -162,34 +157,6 @@ linear_mesh build(bytes& in, bool sphere, unsigned n, int cutting) {
   return m;
 }
 
-// Position at reference (s, t) of an element of 6 (T6 over l1 = s, l2 = t), 8 or 9 nodes
-// (Q8/Q9 over [-1, 1]^2), from its shape functions.
-point map(const orvo::dense2D<double>& x, const unsigned* ids, unsigned count, double s, double t) {
-  double n[9];
-  if (count == 6) {
-    const double l[3] = {1 - s - t, s, t};
-    for (unsigned i = 0; i < 3; ++i) {
-      n[i] = l[i] * (2 * l[i] - 1);
-      n[3 + i] = 4 * l[(i + 1) % 3] * l[(i + 2) % 3];
-    }
-  } else {
-    static const double ref[9][2] = {{-1, -1}, {1, -1}, {1, 1},  {-1, 1}, {0, -1},
-                                     {1, 0},   {0, 1},  {-1, 0}, {0, 0}};
-    auto lag = [](double z, double at) {
-      return at < 0 ? 0.5 * z * (z - 1) : at > 0 ? 0.5 * z * (z + 1) : 1 - z * z;
-    };
-    for (unsigned i = 0; i < count; ++i) n[i] = lag(s, ref[i][0]) * lag(t, ref[i][1]);
-    if (count == 8) {
-      const double centre = (1 - s * s) * (1 - t * t);
-      for (unsigned i = 0; i < 8; ++i) n[i] += i < 4 ? -centre / 4 : centre / 2;
-    }
-  }
-  point p = {0, 0, 0};
-  for (unsigned i = 0; i < count; ++i)
-    for (unsigned r = 0; r < 3; ++r) p[r] += n[i] * x(r, ids[i]);
-  return p;
-}
-
 point cross(const point& a, const point& b) {
   return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
 }
@@ -222,10 +189,10 @@ double least_jacobian(const orvo::dense2D<double>& x, const unsigned* ids, unsig
   double least = INFINITY;
   const double h = 1e-3;
   for (const auto& st : at) {
-    const point ps = map(x, ids, count, st[0] + h, st[1]),
-                ms = map(x, ids, count, st[0] - h, st[1]);
-    const point pt2 = map(x, ids, count, st[0], st[1] + h),
-                mt = map(x, ids, count, st[0], st[1] - h);
+    const point ps = curved::map(x, ids, count, st[0] + h, st[1]),
+                ms = curved::map(x, ids, count, st[0] - h, st[1]);
+    const point pt2 = curved::map(x, ids, count, st[0], st[1] + h),
+                mt = curved::map(x, ids, count, st[0], st[1] - h);
     point u, v;
     for (unsigned r = 0; r < 3; ++r)
       u[r] = (ps[r] - ms[r]) / (2 * h), v[r] = (pt2[r] - mt[r]) / (2 * h);
@@ -270,7 +237,7 @@ void valid_mesh(bytes& in) {
     }
   }
 
-  orvo::dense2D<double> x = deep(coords);
+  orvo::dense2D<double> x = curved::deep(coords);
   const int code = orvo::surfkit::curve_quadratic(x, conn, angle);
   if (code < 0) fail("a converted mesh was rejected", static_cast<std::size_t>(-code));
   for (std::size_t i = 0; i < x.cols(); ++i) {

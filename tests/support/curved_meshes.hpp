@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "orvo/surfkit.hpp"
-#include "support/surfaces.hpp"
+#include "surfaces.hpp"  // beside this header, so that fuzz and bench targets find it too
 
 namespace curved {
 

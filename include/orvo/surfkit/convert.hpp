@@ -133,20 +133,24 @@ SURFKIT_API int convert_T3(dense2D<double>& coordinates, dense2D<unsigned int>& 
 ///  - n >= 0: success; n edges (at most INT_MAX) were straightened by the validity rule
 ///    (0 also when there are no elements);
 ///  - -1: coordinates without 2 or 3 rows (tested first);
-///  - -2: connectivity rejected: not 6, 8 or 9 rows, UINT_MAX columns or more, an ID read
-///    (rows 0-5 of a triangle, all rows of a quadrangle) not below \#nodes, a node that is
+///  - -2: connectivity rejected: not 6, 8 or 9 rows, an ID read (rows 0-5 of a
+///    triangle, all rows of a quadrangle) not below \#nodes, a node that is
 ///    a vertex of one element and an edge or face node of another, an edge node on two
 ///    different edges, a face node in two elements or on an edge, or two elements sharing
 ///    an edge with different edge nodes;
 ///  - -3: feature_angle NaN;
-///  - -199: storage refused.
+///  - -199: storage refused, or 2^30 elements or more.
 /// On every negative return the coordinates are as on entry.
 ///
-/// Cost: linear in the nodes and elements: one neighbour matrix, one 5 x 5 least-squares
-/// fit per vertex (over 1 to 3 rings), one point per edge and the 12 to 18 Jacobians of
-/// each element per round (one round unless edges are straightened). Scratch: about 90
-/// bytes per vertex, 14 per node and 30 per element; a plane mesh also takes a 3-row
-/// copy of its coordinates.
+/// Cost: linear in the nodes and elements, plus a pass over one state byte per element for
+/// each further validity round: one neighbour matrix over the vertices, one 5 x 5
+/// least-squares fit per vertex (over 1 to 3 rings), one point per edge, and one test per
+/// waiting element and round (a T6 that bends little is cleared from its edge nodes'
+/// offsets; the others take 12 to 18 Jacobians). There is a further round only after
+/// edges were straightened, and a round waits only for the elements on those edges: on a
+/// fine smooth mesh there is none. Scratch: about 170 bytes
+/// per vertex, 5 per node and 50 per element; a plane mesh also takes a 3-row copy of
+/// its coordinates. No scratch is held in standard containers: nothing throws.
 SURFKIT_API int curve_quadratic(dense2D<double>& coordinates,
                                 const dense2D<unsigned int>& connectivity, double feature_angle);
 /// curve_quadratic with feature_angle pi / 6 (30 degrees).
