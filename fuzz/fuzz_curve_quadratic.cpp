@@ -117,6 +117,8 @@ void add_grid(linear_mesh& m, std::map<point, unsigned>& ids, unsigned n, At at,
 linear_mesh build(bytes& in, bool sphere, unsigned n, int cutting) {
   linear_mesh m;
   std::map<point, unsigned> ids;
+  // From gentle to rough: rough meshes make curved elements fold and edges straighten.
+  const double roughness = (in.next() / 255.0) * 0.45 / n;
   auto cut = [&](unsigned i, unsigned j) {
     return cutting == 0 ? false : cutting == 1 ? true : ((i * 7 + j * 3) % 5) < 2;
   };
@@ -137,7 +139,7 @@ linear_mesh build(bytes& in, bool sphere, unsigned n, int cutting) {
             cut);
     for (point& p : m.pts) {
       const double l = std::sqrt(p[0] * p[0] + p[1] * p[1] + p[2] * p[2]);
-      const double r = 1.0 + 0.04 / n * in.unit();  // perturbed radially
+      const double r = 1.0 + roughness * in.unit();  // perturbed radially
       for (double& c : p) c *= r / l;
     }
   } else {
@@ -150,8 +152,8 @@ linear_mesh build(bytes& in, bool sphere, unsigned n, int cutting) {
     const double a = in.unit(), b = in.unit(), crease = in.unit();
     for (point& p : m.pts) {
       p[2] = 0.5 * a * p[0] * p[0] + 0.5 * b * p[0] * p[1] + crease * std::fabs(p[1]);
-      p[0] += 0.2 / n * in.unit();
-      p[1] += 0.2 / n * in.unit();
+      p[0] += roughness * in.unit();
+      p[1] += roughness * in.unit();
     }
   }
   return m;
