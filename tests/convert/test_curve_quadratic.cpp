@@ -251,6 +251,31 @@ TEST(CurveQuadratic, OpenCylinderBoundaryNodesOnEndCircles) {
   EXPECT_LE(side, straight / 20) << "nodes next to the open ends";
 }
 
+TEST(CurveQuadratic, ClosedCylinderRimsCurveAlongTheirCirclesAndEndsStayFlat) {
+  const double h = 1.5;
+  const linear_mesh m = quadratic(curved::closed_cylinder(32, 8, 5, h));
+  const dense2D<double> x = curved_copy(m);
+  double rim_straight = 0, rim_error = 0, side_straight = 0, side_error = 0;
+  for (unsigned id : added_nodes(m)) {
+    const point p = at(x, id), s = at(m.coords, id);
+    const double radial = std::fabs(std::hypot(p[0], p[1]) - 1);
+    const double straight_radial = std::fabs(std::hypot(s[0], s[1]) - 1);
+    if (s[2] == 0.0 || s[2] == h) {
+      EXPECT_NEAR(p[2], s[2], 1e-12) << "node " << id << " left its end plane";
+      if (straight_radial < 0.02) {  // on the rim: a feature edge (the others lie inside)
+        rim_straight = std::max(rim_straight, straight_radial);
+        rim_error = std::max(rim_error, radial);
+      }
+    } else {
+      side_straight = std::max(side_straight, straight_radial);
+      side_error = std::max(side_error, radial);
+    }
+  }
+  EXPECT_LE(rim_error, rim_straight / 20) << "rim edge nodes off their circle";
+  EXPECT_LE(side_error, side_straight / 20) << "side edge nodes off the cylinder";
+  EXPECT_EQ(folded(x, m.conn), 0u);
+}
+
 // --- Quadrangles and mixed meshes ---
 
 TEST(CurveQuadratic, QuadrangleAndMixedSpheres) {

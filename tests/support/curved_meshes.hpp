@@ -103,6 +103,50 @@ inline linear_mesh cylinder(unsigned nu, unsigned nz, double height) {
       nu, nz, true, true));
 }
 
+// A closed cylinder of radius 1 about the z axis, z in [0, height]: the side in nu by nz
+// cells split into triangles, each flat end in nr rings of nu triangle pairs about a
+// central fan, outward. Its two rims are feature lines (the surface turns by 90 degrees).
+inline linear_mesh closed_cylinder(unsigned nu, unsigned nz, unsigned nr, double height) {
+  std::vector<point> pts;
+  std::vector<std::array<unsigned, 4>> cells;
+  auto circle = [&](double r, double z) {
+    const auto first = static_cast<unsigned>(pts.size());
+    for (unsigned i = 0; i < nu; ++i)
+      pts.push_back({r * std::cos(2 * M_PI * i / nu), r * std::sin(2 * M_PI * i / nu), z});
+    return first;
+  };
+  std::vector<unsigned> side;
+  for (unsigned j = 0; j <= nz; ++j) side.push_back(circle(1.0, height * j / nz));
+  for (unsigned j = 0; j < nz; ++j)
+    for (unsigned i = 0; i < nu; ++i) {
+      const unsigned a = side[j] + i, b = side[j] + (i + 1) % nu, c = side[j + 1] + (i + 1) % nu,
+                     d = side[j + 1] + i;
+      cells.push_back({a, b, c, UINT_MAX});
+      cells.push_back({a, c, d, UINT_MAX});
+    }
+  for (int top = 0; top <= 1; ++top) {
+    const double z = top ? height : 0.0;
+    std::vector<unsigned> ring(nr + 1);
+    ring[nr] = side[top ? nz : 0];
+    for (unsigned k = 1; k < nr; ++k) ring[k] = circle(double(k) / nr, z);
+    const auto centre = static_cast<unsigned>(pts.size());
+    pts.push_back({0, 0, z});
+    auto add = [&](unsigned a, unsigned b, unsigned c) {  // as written on top, reversed below
+      cells.push_back({a, top ? b : c, top ? c : b, UINT_MAX});
+    };
+    for (unsigned i = 0; i < nu; ++i) {
+      add(centre, ring[1] + i, ring[1] + (i + 1) % nu);
+      for (unsigned k = 1; k < nr; ++k) {
+        const unsigned a = ring[k] + i, b = ring[k + 1] + i, c = ring[k + 1] + (i + 1) % nu,
+                       d = ring[k] + (i + 1) % nu;
+        add(a, b, c);
+        add(a, c, d);
+      }
+    }
+  }
+  return make(pts, cells, true);
+}
+
 // Star-shaped surface r(d) = 1 + 0.15 (d_x d_y + d_z^3) over the unit directions d.
 inline double bump_radius(const point& d) {
   return 1.0 + 0.15 * (d[0] * d[1] + d[2] * d[2] * d[2]);
