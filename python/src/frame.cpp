@@ -15,10 +15,6 @@ void bind_frame(py::module_& m) {
         "flip",
         {"connectivity: (m, k) node IDs",
          "kind: an element kind whose node count is the connectivity's column count"}};
-    static const signature by_width{
-        "flip",
-        {"connectivity: (m, k) node IDs",
-         "connectivity: without a kind, 3 (T3), 6 (T6), or 4, 8 or 9 (FACE_MIX) columns"}};
     orvo::dense2D<unsigned int> conn = copy_cells(connectivity, sig, 1);
     if (kind < 0) {
       // The kind follows from the width, so that quadratic rows keep their mid-edge nodes
@@ -38,10 +34,11 @@ void bind_frame(py::module_& m) {
           k = orvo::element_type::T6;
           break;
         default:
-          raise_argument_error(by_width, 2,
-                               "it has " + std::to_string(conn.rows()) +
-                                   " columns, which fit no kind; without a kind it must have "
-                                   "3 (T3), 6 (T6), or 4, 8 or 9 (FACE_MIX)");
+          // The missing kind is what cannot be told: name it, as for a kind given wrong.
+          raise_argument_error(sig, 2,
+                               "none given, and connectivity's " + std::to_string(conn.rows()) +
+                                   " columns imply none: without a kind it must have 3 (T3), "
+                                   "6 (T6), or 4, 8 or 9 (FACE_MIX) columns");
       }
       call(sig, [&] { return sk::flip(conn, k); });
     } else {

@@ -85,6 +85,10 @@ class MixedMesh(NamedTuple):
     Q4_connectivity: U32
     T3_connectivity: U32
 
+class CurvedMesh(NamedTuple):
+    coordinates: F64
+    straightened: int
+
 class DegeneratedQ4(NamedTuple):
     connectivity: U32
     changed: int
@@ -146,12 +150,17 @@ def flip(connectivity: Cells, kind: Optional[Kind] = ...) -> U32: ...
 def convert_mixed(coordinates: Points, Q4_connectivity: Optional[Cells],
                   T3_connectivity: Optional[Cells], nodes_per_edge: Count = ...,
                   nodes_per_quad: Count = ..., nodes_per_triangle: Count = ..., *,
-                  given_edges: Optional[Cells] = ...) -> MixedMesh: ...
+                  given_edges: Optional[Cells] = ..., curved: bool = ...,
+                  feature_angle: Real = ...) -> MixedMesh: ...
 def convert_Q4(coordinates: Points, connectivity: Cells, nodes_per_edge: Count = ...,
-               nodes_per_quad: Count = ..., *, given_edges: Optional[Cells] = ...) -> Mesh: ...
+               nodes_per_quad: Count = ..., *, given_edges: Optional[Cells] = ...,
+               curved: bool = ..., feature_angle: Real = ...) -> Mesh: ...
 def convert_T3(coordinates: Points, connectivity: Cells, nodes_per_edge: Count = ...,
                nodes_per_triangle: Count = ..., *,
-               given_edges: Optional[Cells] = ...) -> Mesh: ...
+               given_edges: Optional[Cells] = ..., curved: bool = ...,
+               feature_angle: Real = ...) -> Mesh: ...
+def curve_quadratic(coordinates: Points, connectivity: Cells, *,
+                    feature_angle: Real = ...) -> CurvedMesh: ...
 def split_into_Q4(coordinates: Points, Q4_connectivity: Optional[Cells] = ...,
                   T3_connectivity: Optional[Cells] = ..., *,
                   given_edges: Optional[Cells] = ...) -> Mesh: ...

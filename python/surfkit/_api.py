@@ -14,10 +14,13 @@ from . import _checks as ck
 from . import _surfkit as _c
 from ._errors import ArgumentError
 from ._kinds import NONE, element_type, pattern as _pattern, split_criterion
-from ._results import (Angles, BoundaryLoops, Curvatures, DegeneratedQ4, FittedCurvatures, Mesh,
-                       MixedMesh, Neighbours, QuadSplit, Reoriented)
+from ._results import (Angles, BoundaryLoops, Curvatures, CurvedMesh, DegeneratedQ4,
+                       FittedCurvatures, Mesh, MixedMesh, Neighbours, QuadSplit, Reoriented)
 
 UINT_MAX = ck.UINT_MAX
+
+#: The default feature angle of the curved conversion: 30 degrees, in radians.
+FEATURE_ANGLE = math.pi / 6
 
 
 def version():
@@ -39,14 +42,14 @@ def flip(connectivity, kind=None):
         6 <-> 7; FACE_MIX by column count (8 or 9 columns: a row with NONE in column 6 is
         a T6); other kinds: unchanged.
 
-    Raises ArgumentError: connectivity (a width no kind has), kind (no such kind, or its
-    node count is not the column count); TypeError: kind of another type.
+    Raises ArgumentError: kind (no such kind, its node count is not the column count, or
+    none given and a width no kind has); TypeError: kind of another type.
     """
     code = -1 if kind is None else int(element_type(kind, "kind", "flip"))
     try:
         return _c.flip(connectivity, code)
     except ArgumentError as error:
-        if error.parameter != "kind":
+        if error.parameter != "kind" or kind is None:
             raise
         width = np.shape(connectivity)[1] if np.ndim(connectivity) == 2 else 0
         raise ArgumentError("flip: kind %s does not fit connectivity's %d columns"
@@ -57,7 +60,8 @@ def flip(connectivity, kind=None):
 
 
 def convert_mixed(coordinates, Q4_connectivity, T3_connectivity, nodes_per_edge=1,
-                  nodes_per_quad=0, nodes_per_triangle=0, *, given_edges=None):
+                  nodes_per_quad=0, nodes_per_triangle=0, *, given_edges=None, curved=False,
+                  feature_angle=FEATURE_ANGLE):
     """Adds nodes_per_edge nodes on every edge (once per shared edge), nodes_per_quad
     (m * m) nodes inside every quadrangle (an m by m grid) and nodes_per_triangle (0, 1 or
     3) inside every triangle. The defaults give Q8 and T6; nodes_per_quad=1 gives Q9.
@@ -72,6 +76,11 @@ def convert_mixed(coordinates, Q4_connectivity, T3_connectivity, nodes_per_edge=
     given_edges : (k, e + 2) node IDs or None: edges whose nodes exist already (end, end,
         first inner node, ...); they are reused.
 
+    curved : False: the new nodes lie on straight edges and flat faces. True: they are
+        then moved onto the surface the vertices sample, as curve_quadratic does (needs
+        quadratic elements: nodes_per_edge 1, nodes_per_quad 0 or 1, nodes_per_triangle 0).
+    feature_angle : radians, with curved=True: see curve_quadratic.
+
     Returns MixedMesh(coordinates, Q4_connectivity, T3_connectivity), new arrays.
     Raises ArgumentError naming the rejected parameter; MemoryError.
     """
@@ -79,13 +88,27 @@ def convert_mixed(coordinates, Q4_connectivity, T3_connectivity, nodes_per_edge=
     e = ck.integer(f, "nodes_per_edge", nodes_per_edge)
     q = ck.integer(f, "nodes_per_quad", nodes_per_quad)
     t = ck.integer(f, "nodes_per_triangle", nodes_per_triangle)
-    return MixedMesh(*_c.convert_mixed(coordinates, Q4_connectivity, T3_connectivity, e, q, t,
+    angle = _curving(f, curved, feature_angle, e, q, t)
+    mesh = MixedMesh(*_c.convert_mixed(coordinates, Q4_connectivity, T3_connectivity, e, q, t,
                                        given_edges))
+    if angle is None:
+        return mesh
+    quads, triangles = mesh.Q4_connectivity, mesh.T3_connectivity
+    if len(quads) and len(triangles):
+        # One mixed array, so that the edges the two kinds share get one placement.
+        rows = np.full((len(quads) + len(triangles), quads.shape[1]), NONE, dtype=np.uint32)
+        rows[:len(quads)] = quads
+        rows[len(quads):, :6] = triangles
+    else:
+        rows = quads if len(quads) else triangles
+    xyz = _c.curve_quadratic(mesh.coordinates, rows, angle)[0] if len(rows) else mesh.coordinates
+    return mesh._replace(coordinates=xyz)
 
 
 def convert_Q4(coordinates, connectivity, nodes_per_edge=1, nodes_per_quad=0, *,
-               given_edges=None):
-    """convert_mixed with quadrangles only: the defaults give Q8, nodes_per_quad=1 Q9.
+               given_edges=None, curved=False, feature_angle=FEATURE_ANGLE):
+    """convert_mixed with quadrangles only: the defaults give Q8, nodes_per_quad=1 Q9;
+    curved=True puts the new nodes on the surface (see convert_mixed).
 
     Returns Mesh(coordinates, connectivity) with connectivity (m, 4 + 4 e + q).
     Raises ArgumentError: coordinates, connectivity, nodes_per_quad (not a square),
@@ -94,12 +117,14 @@ def convert_Q4(coordinates, connectivity, nodes_per_edge=1, nodes_per_quad=0, *,
     f = "convert_Q4"
     e = ck.integer(f, "nodes_per_edge", nodes_per_edge)
     q = ck.integer(f, "nodes_per_quad", nodes_per_quad)
-    return Mesh(*_c.convert_Q4(coordinates, connectivity, e, q, given_edges))
+    angle = _curving(f, curved, feature_angle, e, q, 0)
+    return _curved_mesh(Mesh(*_c.convert_Q4(coordinates, connectivity, e, q, given_edges)), angle)
 
 
 def convert_T3(coordinates, connectivity, nodes_per_edge=1, nodes_per_triangle=0, *,
-               given_edges=None):
-    """convert_mixed with triangles only: the defaults give T6.
+               given_edges=None, curved=False, feature_angle=FEATURE_ANGLE):
+    """convert_mixed with triangles only: the defaults give T6; curved=True puts the new
+    nodes on the surface (see convert_mixed).
 
     Returns Mesh(coordinates, connectivity) with connectivity (m, 3 + 3 e + t).
     Raises ArgumentError: coordinates, connectivity, nodes_per_triangle (not 0, 1 or 3),
@@ -108,7 +133,51 @@ def convert_T3(coordinates, connectivity, nodes_per_edge=1, nodes_per_triangle=0
     f = "convert_T3"
     e = ck.integer(f, "nodes_per_edge", nodes_per_edge)
     t = ck.integer(f, "nodes_per_triangle", nodes_per_triangle)
-    return Mesh(*_c.convert_T3(coordinates, connectivity, e, t, given_edges))
+    angle = _curving(f, curved, feature_angle, e, 0, t)
+    return _curved_mesh(Mesh(*_c.convert_T3(coordinates, connectivity, e, t, given_edges)), angle)
+
+
+def _curving(function, curved, feature_angle, e, q, t):
+    """The feature angle when the conversion is to be curved, else None; ArgumentError
+    naming curved when the elements asked for are not quadratic."""
+    if not ck.flag(function, "curved", curved):
+        return None
+    angle = ck.real(function, "feature_angle", feature_angle)
+    if math.isnan(angle):
+        raise ArgumentError("%s: feature_angle is NaN" % function, None, "feature_angle")
+    if e != 1 or q > 1 or t != 0:
+        raise ArgumentError("%s: curved=True needs quadratic elements (nodes_per_edge 1, "
+                            "nodes_per_quad 0 or 1, nodes_per_triangle 0), got %d, %d, %d"
+                            % (function, e, q, t), None, "curved")
+    return angle
+
+
+def _curved_mesh(mesh, angle):
+    if angle is None or not len(mesh.connectivity):
+        return mesh
+    return mesh._replace(coordinates=_c.curve_quadratic(mesh.coordinates, mesh.connectivity,
+                                                        angle)[0])
+
+
+def curve_quadratic(coordinates, connectivity, *, feature_angle=FEATURE_ANGLE):
+    """Moves the edge and face nodes of a quadratic mesh onto the smooth surface its
+    vertices sample (degree-2 height functions fitted at the vertices); vertices never
+    move. An edge whose two elements' normals turn by more than feature_angle, and a
+    boundary edge, curves along its feature or boundary line only. Where the curved
+    placement would fold an element, its edges are put back on their straight midpoints.
+
+    coordinates : (n, 2) or (n, 3) float64; a plane mesh keeps its interior nodes and
+        curves its boundary edges in the plane.
+    connectivity : (m, 6) T6, (m, 8) Q8 or (m, 9) Q9 node IDs; 8 or 9 columns may mix in
+        T6 rows (NONE in column 6). Each edge's edge node is shared by its elements.
+    feature_angle : radians (default pi/6); negative: every interior edge is a feature.
+
+    Returns CurvedMesh(coordinates, straightened): new coordinates and the number of edges
+    straightened. Cost: linear in the mesh (one small fit per vertex).
+    Raises ArgumentError: coordinates, connectivity, feature_angle (NaN); MemoryError.
+    """
+    angle = ck.real("curve_quadratic", "feature_angle", feature_angle)
+    return CurvedMesh(*_c.curve_quadratic(coordinates, connectivity, angle))
 
 
 def split_into_Q4(coordinates, Q4_connectivity=None, T3_connectivity=None, *,

@@ -26,6 +26,15 @@ class MixedMesh(NamedTuple):
     T3_connectivity: np.ndarray
 
 
+class CurvedMesh(NamedTuple):
+    """curve_quadratic's result."""
+
+    #: (n, 2) or (n, 3) float64: the coordinates with edge and face nodes moved.
+    coordinates: np.ndarray
+    #: The number of edges put back on their straight midpoints to keep elements valid.
+    straightened: int
+
+
 class DegeneratedQ4(NamedTuple):
     """convert_degenerated_Q4's result."""
 

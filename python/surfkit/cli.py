@@ -357,8 +357,15 @@ def op_quadratic(args, progress):
     tri = np.ascontiguousarray(cells[triangles, :3])
     quads = np.ascontiguousarray(cells[~triangles, :4])
     per_quad = 1 if args.quad == "Q9" else 0
+    if args.feature_angle is not None and not args.curved:
+        raise UsageError("--feature-angle goes with --curved")
+    angle = 30.0 if args.feature_angle is None else args.feature_angle
+    if not math.isfinite(angle):
+        raise _option_error("--feature-angle", args.feature_angle, "must be a finite number")
     with progress.step("adding nodes"):
-        xyz, quads, tri = sk.convert_mixed(xyz, quads, tri, 1, per_quad, 0)
+        xyz, quads, tri = sk.convert_mixed(xyz, quads, tri, 1, per_quad, 0,
+                                           curved=args.curved,
+                                           feature_angle=math.radians(angle))
     # One array in the input's row order: T6, Q8 or Q9 alone, or a quadratic FACE_MIX.
     width = 6 if triangles.all() else quads.shape[1]
     out = np.full((len(cells), width), NONE, dtype=np.uint32)
@@ -675,6 +682,14 @@ def _parser():
             "onto the new nodes, cell data kept.", op_quadratic)
     p.add_argument("--quad", choices=("Q8", "Q9"), default="Q8",
                    help="quadrangle kind (default Q8)")
+    p.add_argument("--curved", action="store_true",
+                   help="place the new nodes on the smooth surface the vertices sample "
+                        "(fitted at each vertex), not on straight edges and flat faces; "
+                        "feature and boundary edges curve along their lines only, and "
+                        "edges that would fold an element stay straight")
+    p.add_argument("--feature-angle", type=float, default=None, metavar="DEG",
+                   help="with --curved: edges whose faces turn by more than this many "
+                        "degrees are feature lines (default 30)")
 
     p = add("split", "Split into quadrangles, or cut quadrangles into triangles. Takes linear "
             "faces only (quadratic input is refused). Each part takes its element's cell "

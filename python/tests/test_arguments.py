@@ -27,8 +27,8 @@ Z = [0, 0, 1]
 s = surfkit
 # (call, args, kwargs, parameter): rejected by the library, ArgumentError with a C++ code.
 LIBRARY = [
-    (s.flip, (np.zeros((2, 2), np.uint32),), {}, "connectivity"),  # no kind has 2 nodes
-    (s.flip, (np.zeros((2, 7), np.uint32),), {}, "connectivity"),
+    (s.flip, (np.zeros((2, 2), np.uint32),), {}, "kind"),  # no kind has 2 nodes
+    (s.flip, (np.zeros((2, 7), np.uint32),), {}, "kind"),
     (s.flip, (T3, s.ElementType.Q4), {}, "kind"),
     (s.flip, (T3, "T6"), {}, "kind"),
     (s.convert_mixed, (P2[:, :1], Q4, None, 1, 0, 0), {}, "coordinates"),
@@ -147,6 +147,13 @@ PYTHON = [
     (s.convert_mixed, (P2, Q4, None, 1, -1), {}, s.ArgumentError, "nodes_per_quad"),
     (s.convert_T3, (P2, T3, 1, None), {}, TypeError, "nodes_per_triangle"),
     (s.convert_Q4, (P2, Q4, "1"), {}, TypeError, "nodes_per_edge"),
+    (s.convert_T3, (P2, T3, 2), {"curved": True}, s.ArgumentError, "curved"),
+    (s.convert_Q4, (P2, Q4, 1, 4), {"curved": True}, s.ArgumentError, "curved"),
+    (s.convert_mixed, (P2, None, T3, 1, 0, 1), {"curved": True}, s.ArgumentError, "curved"),
+    (s.convert_T3, (P2, T3), {"curved": 1}, TypeError, "curved"),
+    (s.convert_T3, (P2, T3), {"curved": True, "feature_angle": math.nan}, s.ArgumentError,
+     "feature_angle"),
+    (s.curve_quadratic, (P2, T3), {"feature_angle": "30"}, TypeError, "feature_angle"),
     (s.split_Q4_into_T3, (P2, Q4), {"criterion": "best"}, s.ArgumentError, "criterion"),
     (s.split_Q4_into_T3, (P2, Q4), {"criterion": 7}, s.ArgumentError, "criterion"),
     (s.split_Q4_into_T3, (P2, Q4), {"criterion": 1.0}, TypeError, "criterion"),

@@ -90,6 +90,19 @@ def test_quadratic_interpolates_point_data_onto_the_new_nodes(files, tmp_path):
     assert [a.tolist() for a in mesh.cell_data["material"]] == [[7], [1, 2, 3]]
 
 
+@pytest.mark.parametrize("options", [[], ["--feature-angle", "45"]])
+def test_quadratic_curved_puts_the_new_nodes_on_the_sphere(files, tmp_path, options):
+    gaps = []
+    for curved in ([], ["--curved"]):
+        code, _, err = run("quadratic", files / "sphere.vtu", tmp_path / "q.vtu", *curved,
+                           *(options if curved else []))
+        assert (code, err) == (0, "")
+        mesh = meshio.read(tmp_path / "q.vtu")
+        mid = np.unique(mesh.cells[0].data[:, 3:])
+        gaps.append(np.abs(np.linalg.norm(mesh.points[mid], axis=1) - 1).max())
+    assert gaps[1] < gaps[0] / 20, gaps
+
+
 @pytest.mark.parametrize("into, kinds", [("quads", [("quad", 15)]),
                                          ("triangles", [("triangle", 7)])])
 def test_split_gives_each_part_its_element_data(files, tmp_path, into, kinds):
@@ -185,6 +198,9 @@ ERRORS = [
     (["split", "{f}/mixed.vtu", "{out}", "--into", "triangles", "--criterion", "best"], 2,
      "--criterion best"),
     (["split", "{f}/mixed.vtu", "{out}"], 2, "--into"),
+    (["quadratic", "{f}/sphere.vtu", "{out}", "--feature-angle", "10"], 2, "--curved"),
+    (["quadratic", "{f}/sphere.vtu", "{out}", "--curved", "--feature-angle", "nan"], 2,
+     "--feature-angle nan"),
     (["extrude", "{f}/line.vtu", "{out}", "--axis", "0", "0", "90"], 2, "--axis 0 0 90"),
     (["extrude", "{f}/line.vtu", "{out}", "--angle", "30", "--axis", "0", "0", "0"], 2,
      "--axis 0 0 0"),

@@ -158,3 +158,57 @@ def test_fitted_curvatures_of_a_sphere_and_a_torus():
     # The direction of most bending runs across the tube (along z there).
     assert abs(k.dir_k2[outer, 2]) == pytest.approx(1.0, abs=0.02)
     assert abs(k.dir_k1[outer, 1]) == pytest.approx(1.0, abs=0.02)
+
+
+def _sphere_gap(points, cells, first_new):
+    """Largest distance of the added nodes from the unit sphere."""
+    return np.abs(np.linalg.norm(points[first_new:], axis=1) - 1).max()
+
+
+def test_curved_conversion_puts_added_nodes_on_the_sphere():
+    points, cells = icosphere(3)
+    straight = surfkit.convert_T3(points, cells)
+    curved = surfkit.convert_T3(points, cells, curved=True)
+    assert type(curved) is type(straight)
+    assert np.array_equal(curved.connectivity, straight.connectivity)
+    assert np.array_equal(curved.coordinates[:len(points)], points)  # vertices stay
+    n = len(points)
+    assert _sphere_gap(*curved, n) < _sphere_gap(*straight, n) / 50
+    # The conversion's keyword and the export on the straight mesh agree.
+    again = surfkit.curve_quadratic(*straight)
+    assert again.straightened == 0
+    assert np.array_equal(again.coordinates, curved.coordinates)
+    mixed = surfkit.convert_mixed(points, None, cells, curved=True)
+    assert np.array_equal(mixed.coordinates, curved.coordinates)
+
+
+def test_curved_conversion_of_a_mixed_sphere():
+    # A cube's faces split into quadrangles, pushed onto the sphere, with one face's
+    # quadrangles cut into triangles.
+    points, quads = grid(4, 4, triangles=False)
+    faces, xyz = [], []
+    for axis in range(3):
+        for sign in (-1.0, 1.0):
+            p = np.zeros((len(points), 3))
+            p[:, (axis + 1) % 3] = 2 * points[:, 0] - 1
+            p[:, (axis + 2) % 3] = 2 * points[:, 1] - 1
+            p[:, axis] = sign
+            q = quads if sign > 0 else quads[:, ::-1]
+            faces.append(q + sum(len(x) for x in xyz))
+            xyz.append(p)
+    xyz = np.concatenate(xyz)
+    xyz /= np.linalg.norm(xyz, axis=1)[:, None]
+    quads = np.concatenate(faces)
+    # Merge the nodes the faces share along the cube's edges.
+    _, first, inverse = np.unique(np.round(xyz, 12), axis=0, return_index=True,
+                                  return_inverse=True)
+    xyz, quads = xyz[first], inverse.ravel()[quads].astype(np.uint32)
+    triangles = np.concatenate([quads[:8][:, [0, 1, 2]], quads[:8][:, [0, 2, 3]]])
+    quads = quads[8:]
+    for q in (0, 1):
+        straight = surfkit.convert_mixed(xyz, quads, triangles, 1, q, 0)
+        curved = surfkit.convert_mixed(xyz, quads, triangles, 1, q, 0, curved=True)
+        n = len(xyz)
+        assert _sphere_gap(curved.coordinates, None, n) < _sphere_gap(straight.coordinates,
+                                                                      None, n) / 4
+        assert np.array_equal(curved.coordinates[:n], xyz)
