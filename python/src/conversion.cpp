@@ -73,21 +73,21 @@ void bind_conversion(py::module_& m) {
     return py::make_tuple(to_numpy(std::move(xyz)), to_numpy(std::move(conn)));
   });
 
-  m.def("curve_quadratic", [](py::object coordinates, py::object connectivity,
-                              double feature_angle) {
-    static const signature sig{
-        "curve_quadratic",
-        {COORDINATES,
-         "connectivity: (m, 6) T6, (m, 8) or (m, 9) Q8/Q9 rows (a T6 in them with 0xFFFFFFFF "
-         "in column 6) whose IDs are rows of the coordinates, each edge with one edge node "
-         "shared by its elements",
-         "feature_angle: radians, not NaN"}};
-    auto xyz = copy_points(coordinates, sig, 1);
-    auto conn = read_cells(connectivity, sig, 2);
-    const int straightened =
-        call(sig, [&] { return sk::curve_quadratic(xyz, conn, feature_angle); });
-    return py::make_tuple(to_numpy(std::move(xyz)), straightened);
-  });
+  m.def("curve_quadratic",
+        [](py::object coordinates, py::object connectivity, double feature_angle) {
+          static const signature sig{
+              "curve_quadratic",
+              {COORDINATES,
+               "connectivity: (m, 6) T6, (m, 8) or (m, 9) Q8/Q9 rows (a T6 in them with 0xFFFFFFFF "
+               "in column 6) whose IDs are rows of the coordinates, each edge with one edge node "
+               "shared by its elements",
+               "feature_angle: radians, not NaN"}};
+          auto xyz = copy_points(coordinates, sig, 1);
+          auto conn = read_cells(connectivity, sig, 2);
+          const int straightened =
+              call(sig, [&] { return sk::curve_quadratic(xyz, conn, feature_angle); });
+          return py::make_tuple(to_numpy(std::move(xyz)), straightened);
+        });
 
   m.def("split_into_Q4", [](py::object coordinates, py::object q4, py::object t3,
                             py::object given_edges) {
