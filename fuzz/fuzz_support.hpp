@@ -106,3 +106,13 @@ bool same(const orvo::dense1D<T, A>& a, const orvo::dense1D<T, A>& b) {
 }
 
 }  // namespace fuzz
+
+namespace fuzz {
+
+// The first byte of every target's input: odd picks the valid mode (well-formed meshes
+// and asserted properties), even the hostile mode (arbitrary arrays, codes only).
+inline bool valid_mode(reader& in) {
+  return in.byte() & 1;
+}
+
+}  // namespace fuzz
