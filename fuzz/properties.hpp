@@ -97,7 +97,7 @@ inline bool metric_semi_definite(const orvo::dense2D<double>& m, std::size_t c,
 using vec3 = std::array<double, 3>;
 
 inline vec3 node(const orvo::dense2D<double>& x, std::size_t c) {
-  return {x(0, c), x.rows() > 1 ? x(1, c) : 0.0, x.rows() > 2 ? x(2, c) : 0.0};
+  return {x.rows() > 0 ? x(0, c) : 0.0, x.rows() > 1 ? x(1, c) : 0.0, x.rows() > 2 ? x(2, c) : 0.0};
 }
 inline vec3 sub(const vec3& a, const vec3& b) {
   return {a[0] - b[0], a[1] - b[1], a[2] - b[2]};

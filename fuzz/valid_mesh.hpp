@@ -218,7 +218,8 @@ inline mesh valid_mesh(reader& in, const mesh_options& opt = {}) {
 
   // Plane meshes: kept in z = 0, laid in a tilted plane, or bent into a gentle bowl
   // (quadrangles nearly planar: a bowl whose height is 1e-3 of its width).
-  const bool space = opt.space_only || (!opt.plane_only && (f & 1)) || m.s == shape::sphere;
+  const bool fins = opt.allow_non_manifold && opt.allow_tris && !opt.plane_only && (f & 0x10);
+  const bool space = opt.space_only || (!opt.plane_only && (f & 1)) || m.s == shape::sphere || fins;
   if (m.s != shape::sphere && space && !opt.plane_only) {
     const unsigned mode = (f >> 1) & 3;
     if (mode == 1 || mode == 2) {
@@ -241,7 +242,7 @@ inline mesh valid_mesh(reader& in, const mesh_options& opt = {}) {
   }
 
   // Non-manifold fins (a third triangle on an edge, standing out of the surface).
-  if (opt.allow_non_manifold && opt.allow_tris && (f & 0x10) && !g.c.empty()) {
+  if (fins && !g.c.empty()) {
     for (unsigned n = 1 + (f >> 5) % 3; n > 0; --n) {
       const auto& c = g.c[rng() % g.c.size()];
       const unsigned a = c[0], b = c[1];
