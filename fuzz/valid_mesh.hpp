@@ -125,12 +125,18 @@ inline mesh valid_mesh(reader& in, const mesh_options& opt = {}) {
     }
     case shape::annulus: {
       unsigned nr = 1 + in.byte() % 12, nt = 8 + in.byte() % 56;
-      while (nr * nt > cap) nt > 8 ? nt /= 2 : nr /= 2;
-      nt = std::max(nt, 8u);
-      const double r0 = scale * (1 + in.byte() % 8), dr = scale * 0.5, dt = 2 * M_PI / nt;
+      const double r0 = scale * (1 + in.byte() % 8), dr = scale * 0.5;
+      // Convex cells: the arcs' chords sag by r dt^2 / 8, kept below a quarter of dr at
+      // the outer radius, and angular noise moves a node by at most amp dr / 2.
+      const double r1 = r0 + 12 * dr;
+      nt = std::max(nt, static_cast<unsigned>(std::ceil(2 * M_PI / std::sqrt(2 * dr / r1))));
+      while (nr * nt > cap && nr > 1) --nr;
+      const double dt = 2 * M_PI / nt;
       for (unsigned i = 0; i <= nr; ++i)
         for (unsigned j = 0; j < nt; ++j) {
-          const double r = r0 + (i + amp * sym(rng)) * dr, t = (j + amp * sym(rng)) * dt;
+          const double rr = r0 + i * dr;
+          const double r = rr + amp * sym(rng) * dr,
+                       t = j * dt + amp * sym(rng) * std::min(dt, 0.5 * dr / rr);
           g.p.push_back({r * std::cos(t), r * std::sin(t), 0.0});
         }
       for (unsigned i = 0; i < nr; ++i)
@@ -151,7 +157,10 @@ inline mesh valid_mesh(reader& in, const mesh_options& opt = {}) {
       g.p.push_back({amp * sym(rng) * scale, amp * sym(rng) * scale, 0.0});
       const unsigned ring = full ? nk : nk + 1;
       for (unsigned j = 0; j < ring; ++j) {
-        const double t = (j + amp * sym(rng)) * span / nk, r = scale * (1 + 0.5 * amp * sym(rng));
+        // The rim bulges by about dt^2 / 8 between nodes: radial noise stays below it so
+        // that a quadrangle over two sectors stays convex.
+        const double t = (j + amp * sym(rng)) * dt,
+                     r = scale * (1 + 0.5 * amp * dt * dt * sym(rng));
         g.p.push_back({r * std::cos(t), r * std::sin(t), 0.0});
       }
       auto rim = [&](unsigned j) { return 1 + (full ? j % nk : j); };
