@@ -313,3 +313,23 @@ inline orvo::dense2D<double> in_space(const orvo::dense2D<double>& x) {
 }
 
 }  // namespace fuzz
+
+namespace fuzz {
+
+// The quadrangles (4 rows) and triangles (3 rows) of a connectivity, in column order.
+inline void split_blocks(const orvo::dense2D<unsigned>& conn, orvo::dense2D<unsigned>& quads,
+                         orvo::dense2D<unsigned>& tris) {
+  std::size_t nq = 0, nt = 0;
+  for (std::size_t e = 0; e < conn.cols(); ++e) (is_triangle(conn, e) ? nt : nq)++;
+  quads = orvo::dense2D<unsigned>(4, nq);
+  tris = orvo::dense2D<unsigned>(3, nt);
+  nq = nt = 0;
+  for (std::size_t e = 0; e < conn.cols(); ++e) {
+    const bool tri = is_triangle(conn, e);
+    for (std::size_t r = 0; r < (tri ? 3u : 4u); ++r)
+      (tri ? tris(r, nt) : quads(r, nq)) = conn(r, e);
+    (tri ? nt : nq)++;
+  }
+}
+
+}  // namespace fuzz
