@@ -144,9 +144,11 @@ class conversion_check {
 };
 
 // Given edges for a valid mesh: up to a few of its edges, each with e new nodes appended
-// to x off the computed positions (so that a moved node shows), as e + 2 rows.
+// to x off the computed positions (so that a moved node shows) or, with on_edge, at them;
+// as e + 2 rows.
 inline orvo::dense2D<unsigned> given_edges(reader& in, orvo::dense2D<double>& x,
-                                           const orvo::dense2D<unsigned>& conn, unsigned e) {
+                                           const orvo::dense2D<unsigned>& conn, unsigned e,
+                                           bool on_edge = false) {
   orvo::dense2D<unsigned> g;
   const unsigned want = in.byte() % 4;
   if (!want || !e || conn.cols() == 0) return g;
@@ -170,7 +172,10 @@ inline orvo::dense2D<unsigned> given_edges(reader& in, orvo::dense2D<double>& x,
       const std::size_t id = n0 + c * e + k;
       g(2 + k, c) = static_cast<unsigned>(id);
       for (std::size_t r = 0; r < x.rows(); ++r)
-        x(r, id) = x(r, chosen[c].first) * 0.3 + x(r, chosen[c].second) * 0.6 + 0.01 * (k + 1);
+        x(r, id) =
+            on_edge ? x(r, chosen[c].first) +
+                          (k + 1.0) / (e + 1) * (x(r, chosen[c].second) - x(r, chosen[c].first))
+                    : x(r, chosen[c].first) * 0.3 + x(r, chosen[c].second) * 0.6 + 0.01 * (k + 1);
     }
   }
   return g;
