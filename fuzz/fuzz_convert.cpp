@@ -35,7 +35,8 @@ void valid_convert(fuzz::reader& in, const fuzz::mesh& m, const orvo::dense2D<un
       fuzz::given_edges(in, x, m.k == fuzz::kind::tri ? t3 : fuzz::as_face_mix(m.conn), e);
   const auto x0 = fuzz::snapshot(x);
   auto a = fuzz::snapshot(q4), b = fuzz::snapshot(t3);
-  fuzz::require(orvo::surfkit::convert_mixed(x, a, b, e, q, t, given) == 0,
+  fuzz::require((given.cols() ? orvo::surfkit::convert_mixed(x, a, b, e, q, t, given)
+                              : orvo::surfkit::convert_mixed(x, a, b, e, q, t)) == 0,
                 "convert_mixed: 0 on a valid mesh");
   if (e == 0 && q == 0 && t == 0) {
     fuzz::require(fuzz::same(x, x0) && fuzz::same(a, q4) && fuzz::same(b, t3),

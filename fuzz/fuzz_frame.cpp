@@ -62,6 +62,8 @@ void check_flip(const dense2D<double>& x, const dense2D<unsigned>& conn, orvo::e
 }
 
 void valid(fuzz::reader& in) {
+  const char* v = orvo::surfkit::version();
+  fuzz::require(v && *v, "version: a text");
   const fuzz::mesh m = fuzz::valid_mesh(in);
   const double tol = 1e-12 * m.extent;
   const orvo::element_type linear = m.k == fuzz::kind::tri    ? orvo::T3

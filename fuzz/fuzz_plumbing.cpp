@@ -52,6 +52,11 @@ void hostile(fuzz::reader& in) {
     fuzz::require(fuzz::ids_below(out, cols, true),
                   "neighbours: entries below #elements or UINT_MAX");
   }
+  id_list list(cols);
+  bool below = true;
+  for (auto& v : list) below &= (v = in.id(nodes)) < nodes;
+  fuzz::require(orvo::basekit::check_IDs(list, nodes) == below,
+                "check_IDs: every entry below the count");
   id_list home(3, 5u);
   code = bk::home_elements(conn, nodes, home);
   if (code < 0)
