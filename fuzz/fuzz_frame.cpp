@@ -115,10 +115,5 @@ void hostile(fuzz::reader& in) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  fuzz::reader in(data, size);
-  if (fuzz::valid_mode(in))
-    valid(in);
-  else
-    hostile(in);
-  return 0;
+  return fuzz::two_modes(data, size, valid, hostile);
 }

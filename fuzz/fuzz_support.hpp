@@ -115,4 +115,12 @@ inline bool valid_mode(reader& in) {
   return in.byte() & 1;
 }
 
+// The body of a target with both modes: the first byte picks valid(in) or hostile(in).
+inline int two_modes(const std::uint8_t* data, std::size_t size, void (*valid)(reader&),
+                     void (*hostile)(reader&)) {
+  reader in(data, size);
+  (valid_mode(in) ? valid : hostile)(in);
+  return 0;
+}
+
 }  // namespace fuzz

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "common/vectors.hpp"
 #include "orvo/dense.hpp"
 
 namespace fuzz {
@@ -94,22 +95,16 @@ inline bool metric_semi_definite(const orvo::dense2D<double>& m, std::size_t c,
   return semi_definite(eigenvalues3(p), rel);
 }
 
-using vec3 = std::array<double, 3>;
+using orvo::surfkit::detail::cross;
+using orvo::surfkit::detail::dot;
+using orvo::surfkit::detail::norm;
+using orvo::surfkit::detail::vec3;
 
 inline vec3 node(const orvo::dense2D<double>& x, std::size_t c) {
   return {x.rows() > 0 ? x(0, c) : 0.0, x.rows() > 1 ? x(1, c) : 0.0, x.rows() > 2 ? x(2, c) : 0.0};
 }
 inline vec3 sub(const vec3& a, const vec3& b) {
   return {a[0] - b[0], a[1] - b[1], a[2] - b[2]};
-}
-inline vec3 cross(const vec3& a, const vec3& b) {
-  return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
-}
-inline double dot(const vec3& a, const vec3& b) {
-  return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
-}
-inline double norm(const vec3& a) {
-  return std::sqrt(dot(a, a));
 }
 
 // The vector area of a polygon given by node IDs (half the sum of the cross products of
