@@ -142,7 +142,9 @@ void hostile(fuzz::reader& in) {
   dense2D<double> out;
   sk::normals(coords, conn, p, in.byte() & 1, out);
   sk::normals(coords, conn, 1.0, true, out);
-  sk::principal_curvatures(coords, conn, nb, R, theta, max_elements, feature_edges, out);
+  const auto out0 = fuzz::snapshot(out);
+  if (sk::principal_curvatures(coords, conn, nb, R, theta, max_elements, feature_edges, out) != 0)
+    fuzz::require(fuzz::same(out, out0), "principal_curvatures: output as it came on failure");
   double a = 0;
   sk::area(coords, conn, a);
   orvo::dense1D<double> lo, hi;

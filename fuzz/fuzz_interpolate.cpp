@@ -151,8 +151,13 @@ void hostile(fuzz::reader& in) {
   const bool keep = in.byte() & 1;
 
   using namespace orvo::surfkit;
-  interpolate(coords, conn, nb, home, field, targets);
-  interpolate(coords, conn, nb, home, scalar, targets);
+  // A rejected argument leaves the values as they came.
+  const auto field0 = fuzz::snapshot(field);
+  const auto scalar0 = fuzz::snapshot(scalar);
+  if (interpolate(coords, conn, nb, home, field, targets) < 0)
+    fuzz::require(fuzz::same(field, field0), "interpolate: field unchanged on failure");
+  if (interpolate(coords, conn, nb, home, scalar, targets) < 0)
+    fuzz::require(fuzz::same(scalar, scalar0), "interpolate: field unchanged on failure");
   interpolate_metrics(coords, conn, nb, home, m2, targets, keep);
   interpolate_metrics(coords, conn, nb, home, m3, keep);
   interpolate_metrics(coords, conn, nb, home, sizes, targets, keep);
