@@ -41,8 +41,8 @@ void valid(fuzz::reader& in) {
   for (std::size_t k = 0; k < K; ++k) {
     targets[k] = static_cast<unsigned>(N + k);
     if (in.byte() < 40) {  // outside: beyond the mesh's extent
-      x(0, N + k) = x(0, 0) + 2 * m.extent + in.grid() * m.extent;
-      x(1, N + k) = x(1, 0) + in.grid() * m.extent;
+      x(0, N + k) = x(0, 0) + (2 + in.byte() / 64.0) * m.extent;
+      x(1, N + k) = x(1, 0) + (in.byte() / 64.0 - 2) * m.extent;
       continue;
     }
     tri[k] = (in.byte() * 257u + in.byte()) % T;
