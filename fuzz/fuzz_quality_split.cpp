@@ -1,14 +1,60 @@
-// The quality-driven split over arbitrary coordinates (NaN, infinities, huge and tiny
-// values), connectivities, thresholds, criteria, pre-filled lists and refused storage:
-// no crash, old list entries untouched, and every element in exactly one new list.
+// The quality-driven split_Q4_into_T3.
+// Hostile mode: arbitrary coordinates (NaN, infinities, huge and tiny values),
+// connectivities, thresholds, criteria, pre-filled lists and refused storage: no crash,
+// old list entries untouched, and every element in exactly one new list.
+// Valid mode: meshes of convex, nearly planar quadrangles and triangles: triangles kept,
+// kept columns copied, each cut quadrangle's two triangles along a diagonal, keeping its
+// vector area and turning as it does.
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "fuzz_support.hpp"
 #include "orvo/surfkit.hpp"
+#include "properties.hpp"
+#include "valid_mesh.hpp"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  fuzz::reader in(data, size);
+namespace {
+
+void valid(fuzz::reader& in) {
+  const fuzz::mesh m = fuzz::valid_mesh(in);
+  const auto conn = fuzz::as_face_mix(m.conn);
+  const double shape = in.byte() / 200.0, angle = in.byte() / 200.0;
+  const int criterion = 1 + in.byte() % 6;
+  orvo::id_list kept, split;
+  orvo::dense2D<unsigned> out;
+  const int code =
+      orvo::surfkit::split_Q4_into_T3(m.x, conn, shape, angle, criterion, kept, split, out);
+  fuzz::require(code >= 0 && static_cast<std::size_t>(code) == split.size(),
+                "split_Q4_into_T3: the number cut");
+  fuzz::require(kept.size() + split.size() == conn.cols(),
+                "split_Q4_into_T3: every element in one list");
+  fuzz::require(out.rows() == 4 && out.cols() == kept.size() + 2 * split.size(),
+                "split_Q4_into_T3: kept columns and two triangles per cut");
+  for (std::size_t i = 0; i < kept.size(); ++i)
+    for (std::size_t r = 0; r < 4; ++r)
+      fuzz::require(out(r, i) == conn(r, kept[i]), "split_Q4_into_T3: kept columns unchanged");
+  const double tol = 1e-12 * m.extent * m.extent;
+  for (std::size_t i = 0; i < split.size(); ++i) {
+    const std::size_t e = split[i], k = kept.size() + 2 * i;
+    fuzz::require(!fuzz::is_triangle(conn, e), "split_Q4_into_T3: triangles are kept");
+    fuzz::require(out(3, k) == UINT_MAX && out(3, k + 1) == UINT_MAX,
+                  "split_Q4_into_T3: UINT_MAX in row 3 of a triangle");
+    const fuzz::vec3 whole = fuzz::element_area(m.x, conn, e), a = fuzz::element_area(m.x, out, k),
+                     b = fuzz::element_area(m.x, out, k + 1);
+    for (int d = 0; d < 3; ++d)
+      fuzz::require(std::abs(a[d] + b[d] - whole[d]) <= tol,
+                    "split_Q4_into_T3: the quadrangle's area kept");
+    fuzz::require(fuzz::dot(a, whole) > 0 && fuzz::dot(b, whole) > 0,
+                  "split_Q4_into_T3: orientation kept");
+    for (std::size_t r = 0; r < 3; ++r)
+      fuzz::require(std::count(&conn(0, e), &conn(0, e) + 4, out(r, k)) &&
+                        std::count(&conn(0, e), &conn(0, e) + 4, out(r, k + 1)),
+                    "split_Q4_into_T3: triangles of the quadrangle's corners");
+  }
+}
+
+void hostile(fuzz::reader& in) {
   const std::uint8_t head = in.byte();
   const std::size_t dim = 2 + (head & 1);
   const std::size_t nodes = 1 + in.byte() % 16;
@@ -35,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!extends(kept, kept0) || !extends(split, split0)) std::abort();
   if (code < 0) {
     if (!fuzz::same(kept, kept0) || !fuzz::same(split, split0) || out.cols() != out0) std::abort();
-    return 0;
+    return;
   }
   const std::size_t new_kept = kept.size() - kept0.size(), new_split = split.size() - split0.size();
   if (new_kept + new_split != cols || static_cast<std::size_t>(code) != new_split) std::abort();
@@ -45,5 +91,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (std::size_t i = split0.size(); i < split.size(); ++i) ++seen.at(split[i]);
   for (int s : seen)
     if (s != 1) std::abort();
-  return 0;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  return fuzz::two_modes(data, size, valid, hostile);
 }

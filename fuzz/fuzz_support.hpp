@@ -106,3 +106,21 @@ bool same(const orvo::dense1D<T, A>& a, const orvo::dense1D<T, A>& b) {
 }
 
 }  // namespace fuzz
+
+namespace fuzz {
+
+// The first byte of every target's input: odd picks the valid mode (well-formed meshes
+// and asserted properties), even the hostile mode (arbitrary arrays, codes only).
+inline bool valid_mode(reader& in) {
+  return in.byte() & 1;
+}
+
+// The body of a target with both modes: the first byte picks valid(in) or hostile(in).
+inline int two_modes(const std::uint8_t* data, std::size_t size, void (*valid)(reader&),
+                     void (*hostile)(reader&)) {
+  reader in(data, size);
+  (valid_mode(in) ? valid : hostile)(in);
+  return 0;
+}
+
+}  // namespace fuzz
