@@ -95,9 +95,12 @@ SURFKIT_API bool check_IDs(const id_list& ids, unsigned node_count);
 /// x'.out.x >= max(x'.a.x, x'.b.x) for every x, tight along the directions of a
 /// simultaneous reduction of a and b. The zero matrix imposes nothing; a with itself
 /// gives a. Where a + b is singular or nearly so (an eigenvalue of its diagonally scaled
-/// form below 1e-13 of the largest), such directions count as unconstrained, and the
-/// inequality holds up to about sqrt(1e-13) of the largest entry rather than to rounding.
-/// Finite arguments always give a finite `out`.
+/// form below 1e-13 of the largest), such directions count as unconstrained; there, and
+/// for sums barely above that cut, the inequality holds to a tolerance that grows with the
+/// sum's condition number (about 1e-6 of the largest entry near the cut) rather than to
+/// rounding. Finite positive semi-definite arguments give a finite `out` (arguments that
+/// are not semi-definite are outside the domain: with entries near the double range their
+/// result may overflow).
 /// @param a,b   metrics, packed (m00, m01, m11, m02, m12, m22).
 /// @param out   the intersection; may alias `a` or `b`.
 /// @return false, with `out` all NaN, when an entry of a or b is not finite; true
