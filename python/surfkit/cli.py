@@ -2,6 +2,7 @@
 
     python3 -m surfkit OPERATION INPUT OUTPUT [options]
     python3 -m surfkit info INPUT
+    python3 -m surfkit batch OPERATION INPUT... --output-dir DIR [options]
 
 Every file format meshio reads and writes works (.vtu, .vtk, .msh, .obj, .stl, .ply, ...).
 A bad file or a bad option ends with one line on stderr and a non-zero exit code.
@@ -388,11 +389,20 @@ def _parser():
     p.add_argument("--triangles", action="store_true", help="triangles instead of quadrangles")
     p.add_argument("--pattern", type=int, default=0, choices=(0, 1, 2),
                    help="triangle diagonals: 0 c1-c3, 1 c0-c2, 2 alternate (default 0)")
+    # Listed for --help; main hands `batch` to its own module before parsing.
+    sub.add_parser("batch", add_help=False,
+                   help="One operation over many files, on this machine's cores or a Dask "
+                        "cluster (surfkit batch --help).")
     return parser
 
 
 def main(argv=None):
     """Runs one command line; returns the exit code."""
+    argv = sys.argv[1:] if argv is None else list(argv)
+    if argv[:1] == ["batch"]:
+        from ._batch import main as batch
+
+        return batch(argv[1:])
     try:
         args = _parser().parse_args(argv)
         if args.operation == "extrude" and args.screw is not None and args.axis is None:
