@@ -468,7 +468,9 @@ def main(argv):
                              % error)
         client = args.scheduler
         if args.scheduler_file is not None:
-            client = {"scheduler_file": args.scheduler_file}
+            if not os.path.isfile(args.scheduler_file):
+                raise BatchError("--scheduler-file %s: no such file" % args.scheduler_file)
+            client = args.scheduler_file
         start = time.perf_counter()
         records = distributed.map_files(operation, inputs, args.output_dir, client=client,
                                         suffix=args.suffix, force=args.force,
@@ -479,6 +481,9 @@ def main(argv):
     except KeyboardInterrupt:
         sys.stderr.write("surfkit: interrupted (rerun the same command to resume)\n")
         return 130
+    except (OSError, TimeoutError) as error:  # no scheduler there, a folder not writable
+        sys.stderr.write("surfkit: error: %s\n" % error)
+        return 1
     count = {s: sum(r["status"] == s for r in records) for s in ("ok", "skipped", "error")}
     for r in records:
         if r["status"] == "error":
