@@ -1,0 +1,205 @@
+#!/usr/bin/python3
+"""surfkit.distributed against the same work done in one process, in one run.
+
+    cmake --preset release && cmake --build --preset release -j2
+    /usr/bin/python3 bench/python/bench_distributed.py [--build build/release]
+        [--meshes 64] [--triangles 100000] [--points 20000000] [--background 2000000]
+
+Measures:
+  * `quadratic` on --meshes generated .vtu files of about --triangles triangles each:
+    an in-process loop calling the command line one file after another (read, convert,
+    write) against map_files on two local worker processes, both with and without the
+    cluster's start; target: map_files at least 1.7x the loop's throughput;
+  * map_files on one worker process (started beforehand) against the loop: the per-file
+    overhead; target: at most 30 ms;
+  * distributed.probe of --points random points against a plane background of about
+    --background triangles on two local worker processes against the one-call probe;
+    target: at least 1.5x; and each worker's peak memory growth against the size of the
+    background, its derived arrays and two chunks.
+"""
+
+import argparse
+import os
+import resource
+import shutil
+import sys
+import tempfile
+import time
+
+
+def _paths(build):
+    sys.path.insert(0, os.path.join(build, "python"))
+
+
+def plane_grid(nx, ny, jitter=0.2, seed=0):
+    import numpy as np
+
+    rng = np.random.default_rng(seed)
+    x, y = np.meshgrid(np.arange(nx + 1, dtype=float), np.arange(ny + 1, dtype=float))
+    points = np.column_stack([x.ravel(), y.ravel()])
+    inner = (points[:, 0] > 0) & (points[:, 0] < nx) & (points[:, 1] > 0) & (points[:, 1] < ny)
+    points[inner] += rng.uniform(-jitter, jitter, (inner.sum(), 2))
+    i, j = np.meshgrid(np.arange(nx), np.arange(ny))
+    a = (j * (nx + 1) + i).ravel()
+    b, c, d = a + 1, a + nx + 2, a + nx + 1
+    cells = np.concatenate([np.column_stack([a, b, c]), np.column_stack([a, c, d])])
+    return points, cells.astype(np.uint32)
+
+
+def write_meshes(folder, count, triangles):
+    import meshio
+    import numpy as np
+
+    os.makedirs(folder)
+    n = max(2, int(round((triangles / 2) ** 0.5)))
+    paths = []
+    for i in range(count):
+        points, cells = plane_grid(n, n, seed=i)
+        xyz = np.column_stack([points, np.full(len(points), 0.0)])
+        xyz[:, 2] = 0.01 * np.sin(xyz[:, 0]) * (i % 2)  # half of them curved surfaces
+        path = os.path.join(folder, "mesh%03d.vtu" % i)
+        meshio.write(path, meshio.Mesh(xyz, [("triangle", cells.astype(np.int64))]))
+        paths.append(path)
+    return paths, 2 * n * n
+
+
+def local_client(workers):
+    from distributed import Client, LocalCluster
+
+    cluster = LocalCluster(n_workers=workers, threads_per_worker=1, processes=True,
+                           host="127.0.0.1", dashboard_address=None)
+    return Client(cluster), cluster
+
+
+def bench_files(args, folder):
+    from surfkit import cli, distributed
+
+    inputs, triangles = write_meshes(os.path.join(folder, "in"), args.meshes, args.triangles)
+    print("files: %d meshes of %d triangles" % (len(inputs), triangles))
+
+    loop_dir = os.path.join(folder, "loop")
+    os.makedirs(loop_dir)
+    start = time.perf_counter()
+    for path in inputs:
+        out = os.path.join(loop_dir, os.path.basename(path))
+        assert cli.main(["quadratic", path, out]) == 0
+    loop = time.perf_counter() - start
+
+    start = time.perf_counter()
+    records = distributed.map_files("quadratic", inputs, os.path.join(folder, "default"))
+    default = time.perf_counter() - start
+    assert all(r["status"] == "ok" for r in records)
+
+    for workers in (2, 1):
+        client, cluster = local_client(workers)
+        try:
+            client.submit(int, 0).result()  # the workers are up
+            start = time.perf_counter()
+            records = distributed.map_files("quadratic", inputs,
+                                            os.path.join(folder, "w%d" % workers),
+                                            client=client)
+            elapsed = time.perf_counter() - start
+        finally:
+            client.close()
+            cluster.close()
+        assert all(r["status"] == "ok" for r in records)
+        if workers == 2:
+            started = elapsed
+        else:
+            one = elapsed
+    per = 1000.0 / len(inputs)
+    print("  in-process loop            %7.2f s  (%.1f ms per file)" % (loop, loop * per))
+    print("  map_files, local default   %7.2f s  throughput %.2fx the loop (cluster start "
+          "included; target >= 1.7)" % (default, loop / default))
+    print("  map_files, 2 workers up    %7.2f s  throughput %.2fx the loop (cluster start "
+          "excluded)" % (started, loop / started))
+    print("  map_files, 1 worker up     %7.2f s  overhead %.1f ms per file over the bare "
+          "call (target <= 30)" % (one, (one - loop) * per))
+
+
+def _peak_rss_bytes():
+    return resource.getrusage(resource.RUSAGE_SELF).ru_maxrss * 1024
+
+
+def _rss_bytes():
+    with open("/proc/self/statm") as f:
+        return int(f.read().split()[1]) * os.sysconf("SC_PAGE_SIZE")
+
+
+def bench_probe(args):
+    import numpy as np
+
+    import surfkit
+    from surfkit import _probe, distributed
+
+    side = max(2, int(round((args.background / 2) ** 0.5)))
+    coordinates, connectivity = plane_grid(side, side, seed=1)
+    field = np.sin(coordinates[:, 0] / 50.0) + coordinates[:, 1] / side
+    rng = np.random.default_rng(2)
+    points = rng.uniform(-0.01 * side, 1.01 * side, (args.points, 2))
+    print("probe: %d points, background of %d triangles, chunks of %d"
+          % (len(points), len(connectivity), args.chunk))
+
+    start = time.perf_counter()
+    if hasattr(surfkit, "probe"):
+        whole = surfkit.probe(coordinates, connectivity, field, points)
+    else:
+        prepared = _probe.prepare(coordinates, connectivity)
+        whole = _probe.probe_prepared(prepared, coordinates, connectivity, field, points)
+    one_call = time.perf_counter() - start
+
+    client, cluster = local_client(2)
+    try:
+        client.submit(int, 0).result()
+        before = client.run(_rss_bytes)
+        start = time.perf_counter()
+        got = distributed.probe(coordinates, connectivity, field, points, client=client,
+                                chunk=args.chunk)
+        spread = time.perf_counter() - start
+        peaks = client.run(_peak_rss_bytes)
+    finally:
+        client.close()
+        cluster.close()
+    assert np.allclose(got, whole, rtol=1e-12, atol=1e-12)
+    print("  one-call probe             %7.2f s" % one_call)
+    print("  distributed.probe, 2 procs %7.2f s  %.2fx the one call (target >= 1.5)"
+          % (spread, one_call / spread))
+    n, m, c = len(coordinates), len(connectivity), args.chunk
+    mb = 1.0 / 2 ** 20
+    background = coordinates.nbytes + connectivity.nbytes + field.nbytes
+    derived = 12 * m + 4 * n  # neighbours and home
+    locator = 24 * n + 24 * m + 8 * n  # node tree and triangles around nodes, at most
+    chunks = 2 * c * (16 + 8)  # two chunks of points and their values
+    allowed = background + derived + locator + chunks
+    print("  budget per worker: background %.0f MB + derived %.0f MB + locator %.0f MB + "
+          "two chunks %.0f MB = %.0f MB" % (background * mb, derived * mb, locator * mb,
+                                              chunks * mb, allowed * mb))
+    for worker in sorted(before):
+        grown = peaks[worker] - before[worker]
+        print("  worker %s: peak growth %.0f MB (%.2fx the budget)"
+              % (worker, grown * mb, grown / allowed))
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("--build", default="build/release")
+    parser.add_argument("--meshes", type=int, default=64)
+    parser.add_argument("--triangles", type=int, default=100_000)
+    parser.add_argument("--points", type=int, default=20_000_000)
+    parser.add_argument("--background", type=int, default=2_000_000)
+    parser.add_argument("--chunk", type=int, default=1_000_000)
+    parser.add_argument("--skip", choices=("files", "probe"), action="append", default=[])
+    args = parser.parse_args()
+    _paths(args.build)
+    folder = tempfile.mkdtemp(prefix="surfkit-bench-")
+    try:
+        if "files" not in args.skip:
+            bench_files(args, folder)
+        if "probe" not in args.skip:
+            bench_probe(args)
+    finally:
+        shutil.rmtree(folder, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    main()
