@@ -1,10 +1,12 @@
 """A node field's values at query points of a plane triangle mesh, in pieces.
 
 `prepare` computes once what every piece of points needs from the background mesh, and
-`probe_prepared` answers one piece with it. Where the package has a one-call
-``surfkit.probe``, that call answers; otherwise `interpolate` does, with the points
-appended to the background's nodes as targets (barycentric in the triangle holding a
-point, the nearest node's values outside).
+`probe_prepared` answers one piece with it: a compiled BackgroundLocator, built once and
+asked for every piece. Without one (an older compiled module), the one-call
+``surfkit.probe`` where the package has it, else `interpolate` with the points appended
+to the background's nodes as targets: the same values (barycentric in the triangle
+holding a point, the nearest node's values outside), each piece paying again for what the
+locator keeps.
 """
 
 import numpy as np
@@ -13,9 +15,13 @@ from ._kinds import NONE
 
 
 def prepare(coordinates, connectivity):
-    """What every piece needs: None for the one-call probe, else (neighbours, home)."""
+    """What every piece needs: a BackgroundLocator; else None for the one-call probe, else
+    (neighbours, home) for interpolate."""
     import surfkit
+    from . import _surfkit
 
+    if hasattr(_surfkit, "build_locator"):
+        return _surfkit.build_locator(coordinates, connectivity)
     if hasattr(surfkit, "probe"):
         return None
     neighbours = surfkit.neighbours(connectivity, len(coordinates))[0]
@@ -27,6 +33,8 @@ def probe_prepared(prepared, coordinates, connectivity, field, points):
     """(k,) or (k, c) values of `field` ((n,) or (n, c)) at `points` (k, 2)."""
     import surfkit
 
+    if hasattr(prepared, "probe"):
+        return prepared.probe(field, points)
     if prepared is None:
         return surfkit.probe(coordinates, connectivity, field, points)
     neighbours, home = prepared

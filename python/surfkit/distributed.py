@@ -101,7 +101,7 @@ def map_files(operation, inputs, output_dir, *, client=None, suffix=".vtu", forc
     lock.acquire()
     manifest = None
     made_client = cluster = None
-    futures = []
+    futures = {}  # future -> (position, the record's fields known here)
     try:
         _batch.remove_parts(outputs)
         manifest_path = os.path.join(output_dir, _batch.MANIFEST)
@@ -128,10 +128,9 @@ def map_files(operation, inputs, output_dir, *, client=None, suffix=".vtu", forc
                 future = client.submit(_batch.run_file, operation, common["input"],
                                        common["output"], argv, pure=False,
                                        key="surfkit-%s-%s" % (operation, os.urandom(8).hex()))
-                future.surfkit_todo = (i, common)
-                futures.append(future)
-            for future in as_completed(futures):
-                i, common = future.surfkit_todo
+                futures[future] = (i, common)
+            for future in as_completed(list(futures)):
+                i, common = futures[future]
                 record = dict(common, **_result(future))
                 records[i] = record
                 manifest.write(record)
@@ -253,7 +252,7 @@ class _Background:
 
     def __init__(self, coordinates, connectivity, field):
         self.coordinates, self.connectivity, self.field = coordinates, connectivity, field
-        self._prepared = None
+        self._prepared = {}  # thread -> what that thread's chunks share
         self._lock = threading.Lock()
 
     def __getstate__(self):
@@ -263,12 +262,15 @@ class _Background:
         self.__init__(*state)
 
     def prepared(self):
+        """What the chunks share, made once per thread: a locator answers one call at a
+        time, so threads running chunks side by side each keep their own."""
         from ._probe import prepare
 
-        with self._lock:  # chunks of one worker's threads share one preparation
-            if self._prepared is None:
-                self._prepared = (prepare(self.coordinates, self.connectivity),)
-            return self._prepared[0]
+        thread = threading.get_ident()
+        with self._lock:
+            if thread not in self._prepared:
+                self._prepared[thread] = prepare(self.coordinates, self.connectivity)
+            return self._prepared[thread]
 
 
 def _probe_chunk(points, background):
