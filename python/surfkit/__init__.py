@@ -17,9 +17,11 @@ The calls release the GIL, so threads run them in parallel.
 from ._errors import ArgumentError
 from ._kinds import NONE, ElementType
 from ._surfkit import (  # noqa: F401
+    BackgroundLocator,
     angles,
     area,
     boundary_loops,
+    build_locator,
     convert_degenerated_Q4,
     convert_mixed,
     convert_Q4,

@@ -205,9 +205,14 @@ def probe(coordinates, connectivity, field, points, *, client=None, chunk=1_000_
 
     Returns (k,) or (k, c) values, as the one-call probe gives them (barycentric in the
     triangle holding a point, the nearest node's values outside): NumPy for NumPy points,
-    a dask array for a dask array. Cost per chunk: one query pass over its points against
-    a locator built once per worker (or once per chunk where the compiled locator is
-    missing).
+    a dask array for a dask array. Each worker thread builds one BackgroundLocator over the
+    background on its first chunk (linear in the background) and asks it for every chunk
+    after: per chunk, a walk of a few steps per point.
+
+    A point within the location tolerance (1e-6 of a triangle's size) of an edge may be
+    blended in either triangle depending on the points located before it, in a chunk or
+    in one call: values there agree to about that tolerance times the field's change
+    across the edge, not to rounding.
     """
     coordinates, connectivity, field = _check_background(coordinates, connectivity, field)
     if isinstance(chunk, bool) or not isinstance(chunk, (int, np.integer)) or chunk < 1:

@@ -143,4 +143,5 @@ def test_every_function_is_covered():
     assert bound - tested <= {"version", "storage_testing"} | PLUMBING_WITH_OWN_TESTS
 
 
-PLUMBING_WITH_OWN_TESTS = {"neighbours", "home_elements", "boundary_loops", "feature_edges"}
+PLUMBING_WITH_OWN_TESTS = {"neighbours", "home_elements", "boundary_loops", "feature_edges",
+                           "build_locator", "BackgroundLocator"}  # test_locator.py

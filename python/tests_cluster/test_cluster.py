@@ -18,7 +18,7 @@ pytest.importorskip("distributed")
 
 import surfkit  # noqa: E402
 from surfkit import cli, distributed  # noqa: E402
-from surfkit._probe import prepare, probe_prepared  # noqa: E402
+from surfkit._probe import probe_prepared  # noqa: E402
 from distributed import Client  # noqa: E402
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "tests"))
@@ -268,9 +268,16 @@ def _background():
 
 
 def _one_call(points, cells, field, queries):
-    return probe_prepared(prepare(points, cells), points, cells, field, queries)
+    """The one-call probe: surfkit.probe where the package has it, else interpolate with
+    the queries appended as targets."""
+    if hasattr(surfkit, "probe"):
+        return surfkit.probe(points, cells, field, queries)
+    prepared = (surfkit.neighbours(cells, len(points))[0],
+                surfkit.home_elements(cells, len(points)))
+    return probe_prepared(prepared, points, cells, field, queries)
 
 
+@pytest.mark.filterwarnings("ignore:Running on a single-machine scheduler")
 @pytest.mark.parametrize("where", ["threads", "cluster", "cluster dask array"])
 def test_probe_in_four_chunks_equals_one_call(cluster, where):
     import dask.array as da
