@@ -117,13 +117,32 @@ def bench_files(args, folder):
           "call (target <= 30)" % (one, (one - loop) * per))
 
 
-def _peak_rss_bytes():
-    return resource.getrusage(resource.RUSAGE_SELF).ru_maxrss * 1024
+def _status_bytes(field):
+    # /proc/self/status, not getrusage: a worker's ru_maxrss starts from its parent's
+    # resident size at the fork before its exec.
+    with open("/proc/self/status") as f:
+        for line in f:
+            if line.startswith(field + ":"):
+                return int(line.split()[1]) * 1024
+    return 0
 
 
 def _rss_bytes():
-    with open("/proc/self/statm") as f:
-        return int(f.read().split()[1]) * os.sysconf("SC_PAGE_SIZE")
+    return _status_bytes("VmRSS")
+
+
+def _peak_rss_bytes():
+    return _status_bytes("VmHWM")
+
+
+def _query_points(block, rows, side, block_info=None):
+    """The points of one chunk, made where it runs: the same for a given chunk index
+    wherever it is computed."""
+    import numpy as np
+
+    index = block if block_info is None else block_info[None]["chunk-location"][0]
+    rng = np.random.default_rng(1000 + index)
+    return rng.uniform(-0.01 * side, 1.01 * side, (rows, 2))
 
 
 def bench_probe(args):
@@ -135,8 +154,10 @@ def bench_probe(args):
     side = max(2, int(round((args.background / 2) ** 0.5)))
     coordinates, connectivity = plane_grid(side, side, seed=1)
     field = np.sin(coordinates[:, 0] / 50.0) + coordinates[:, 1] / side
-    rng = np.random.default_rng(2)
-    points = rng.uniform(-0.01 * side, 1.01 * side, (args.points, 2))
+    # Chunk i's points come from a generator seeded with i, so that the workers can make
+    # them for the dask-array form.
+    rows = [min(args.chunk, args.points - a) for a in range(0, args.points, args.chunk)]
+    points = np.concatenate([_query_points(i, r, side) for i, r in enumerate(rows)])
     print("probe: %d points, background of %d triangles, chunks of %d"
           % (len(points), len(connectivity), args.chunk))
 
@@ -148,6 +169,8 @@ def bench_probe(args):
         whole = _probe.probe_prepared(prepared, coordinates, connectivity, field, points)
     one_call = time.perf_counter() - start
 
+    import dask.array as da
+
     client, cluster = local_client(2)
     try:
         client.submit(int, 0).result()
@@ -157,9 +180,22 @@ def bench_probe(args):
                                 chunk=args.chunk)
         spread = time.perf_counter() - start
         peaks = client.run(_peak_rss_bytes)
+        # The points as a dask array made on the workers: no points sent from here.
+        def made_there_points(block, block_info=None):
+            return _query_points(0, block.shape[0], side, block_info)
+
+        lazy_points = da.empty((args.points, 2), chunks=(args.chunk, 2)).map_blocks(
+            made_there_points, dtype=float)
+        start = time.perf_counter()
+        lazy = distributed.probe(coordinates, connectivity, field, lazy_points, client=client)
+        # Chunk by chunk, not through one task that joins them on a worker first.
+        parts = client.compute(list(lazy.to_delayed().ravel()))
+        from_dask = np.concatenate(client.gather(parts))
+        made_there = time.perf_counter() - start
     finally:
         client.close()
         cluster.close()
+    assert np.array_equal(from_dask, got) or np.allclose(from_dask, got, rtol=1e-9)
     # Points within the location tolerance of an edge may be blended in either triangle
     # (which one depends on the points located before): count them.
     scale = np.abs(whole).max()
@@ -169,6 +205,8 @@ def bench_probe(args):
     print("  one-call probe             %7.2f s" % one_call)
     print("  distributed.probe, 2 procs %7.2f s  %.2fx the one call (target >= 1.5)"
           % (spread, one_call / spread))
+    print("  ... points a dask array    %7.2f s  %.2fx the one call (points made on the "
+          "workers, values gathered here)" % (made_there, one_call / made_there))
     n, m, c = len(coordinates), len(connectivity), args.chunk
     mb = 1.0 / 2 ** 20
     background = coordinates.nbytes + connectivity.nbytes + field.nbytes

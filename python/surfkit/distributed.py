@@ -15,6 +15,7 @@ This is the only module of the package that imports dask and distributed (Debian
 
 import os
 import threading
+import uuid
 
 import numpy as np
 
@@ -229,17 +230,7 @@ def probe(coordinates, connectivity, field, points, *, client=None, chunk=1_000_
         [background] = client.scatter([background], broadcast=True, hash=False)
     tail = field.shape[1:]
     if not lazy and client is not None:
-        # The chunks go straight to the workers, not through the scheduler's graph.
-        pieces = [points[a:a + chunk] for a in range(0, len(points), chunk)]
-        if not pieces:
-            return np.zeros((0,) + tail)
-        sent = client.scatter(pieces, hash=False)
-        results = [client.submit(_probe_chunk, piece, background, pure=False)
-                   for piece in sent]
-        try:
-            return np.concatenate(client.gather(results))
-        finally:
-            client.cancel(results + sent)
+        return _probe_streamed(client, background, points, chunk, tail)
     if lazy:
         points = points.astype(np.float64).rechunk({1: 2})
     else:
@@ -251,31 +242,77 @@ def probe(coordinates, connectivity, field, points, *, client=None, chunk=1_000_
     return values if lazy else values.compute(scheduler="threads")
 
 
-class _Background:
-    """The background mesh and field as one object, sent once to each worker, where what
-    the pieces share is computed on first use and kept with it."""
+def _probe_streamed(client, background, points, chunk, tail):
+    """NumPy points on a cluster: each chunk sent straight to a worker (not through the
+    scheduler's graph), two chunks in flight per worker, each result copied into place and
+    released as it arrives, so that neither side holds more than a few chunks."""
+    values = np.empty((len(points),) + tail)
+    starts = list(range(0, len(points), chunk))
+    in_flight = 2 * max(1, len(client.scheduler_info().get("workers", ())))
+    where = {}  # future -> first row of its chunk
+    running = as_completed()
 
-    def __init__(self, coordinates, connectivity, field):
+    def send(start):
+        [piece] = client.scatter([points[start:start + chunk]], hash=False)
+        future = client.submit(_probe_chunk, piece, background, pure=False)
+        where[future] = start
+        running.add(future)
+
+    try:
+        for start in starts[:in_flight]:
+            send(start)
+        left = iter(starts[in_flight:])
+        for future in running:
+            start = where.pop(future)
+            part = future.result()
+            values[start:start + len(part)] = part
+            future.release()
+            following = next(left, None)
+            if following is not None:
+                send(following)
+    finally:
+        if where:
+            client.cancel(list(where))
+    return values
+
+
+class _Background:
+    """The background mesh and field as one object, sent once to each worker. What the
+    chunks share (a locator) is made there on first use and kept in that process under
+    the background's token: a worker may hand a task another copy of the object (one it
+    read back from disk, say), and the locator must not be built again for it."""
+
+    def __init__(self, coordinates, connectivity, field, token=None):
         self.coordinates, self.connectivity, self.field = coordinates, connectivity, field
-        self._prepared = {}  # thread -> what that thread's chunks share
-        self._lock = threading.Lock()
+        self.token = token or uuid.uuid4().hex
 
     def __getstate__(self):
-        return (self.coordinates, self.connectivity, self.field)
+        return (self.coordinates, self.connectivity, self.field, self.token)
 
     def __setstate__(self, state):
         self.__init__(*state)
 
     def prepared(self):
-        """What the chunks share, made once per thread: a locator answers one call at a
-        time, so threads running chunks side by side each keep their own."""
+        """What the chunks share, made once per thread of this process: a locator answers
+        one call at a time, so threads running chunks side by side each keep their own.
+        The process keeps those of its last two backgrounds."""
         from ._probe import prepare
 
         thread = threading.get_ident()
-        with self._lock:
-            if thread not in self._prepared:
-                self._prepared[thread] = prepare(self.coordinates, self.connectivity)
-            return self._prepared[thread]
+        with _prepared_lock:
+            per_thread = _prepared.pop(self.token, {})
+            _prepared[self.token] = per_thread  # the most recent last
+            while len(_prepared) > 2:
+                del _prepared[next(iter(_prepared))]
+            if thread not in per_thread:
+                per_thread[thread] = prepare(self.coordinates, self.connectivity)
+            return per_thread[thread]
+
+
+# token -> {thread: prepared}: the locators of this worker process, for its last two
+# backgrounds (the oldest dropped first).
+_prepared = {}
+_prepared_lock = threading.Lock()
 
 
 def _probe_chunk(points, background):
