@@ -110,8 +110,17 @@ def output_path(output_dir, input_path, suffix):
     return os.path.join(output_dir, stem + suffix)
 
 
-def check_stems(inputs, suffix):
-    """Raises BatchError when two inputs would write the same output name."""
+def check_outputs(inputs, output_dir, suffix, has_output=True):
+    """Raises BatchError for a suffix that names no format, two inputs that would write
+    the same output name, or an output that would replace an input."""
+    if not suffix.startswith(".") or len(suffix) < 2 or os.sep in suffix:
+        raise BatchError("suffix %r: expected a file suffix such as .vtu" % suffix)
+    sources = {os.path.normcase(os.path.abspath(p)) for p in inputs} if has_output else ()
+    for path in inputs:
+        out = os.path.normcase(os.path.abspath(output_path(output_dir, path, suffix)))
+        if out in sources:  # the rename would put the output over the input
+            raise BatchError("%s would be replaced by its own output; choose another "
+                             "--output-dir or suffix" % path)
     seen = {}
     for path in inputs:
         name = os.path.basename(output_path("", path, suffix))

@@ -85,15 +85,15 @@ def map_files(operation, inputs, output_dir, *, client=None, suffix=".vtu", forc
     A bad file (or one whose worker died under it more often than the scheduler allows)
     gives an ``error`` record; the others go on.
 
-    Raises BatchError for an unknown operation or option, inputs sharing a stem, or a
-    folder held by another running batch (nothing runs then); TypeError for a bad
-    ``client``.
+    Raises BatchError for an unknown operation or option, a suffix that is not one,
+    inputs sharing a stem, an output that would replace its input, or a folder held by
+    another running batch (nothing runs then); TypeError for a bad ``client``.
     """
     options, argv = _batch.canonical_options(operation, options)
     has_output = _batch._has_output(_batch.operation_parser(operation))
     inputs = [os.path.abspath(os.fspath(p)) for p in inputs]
-    _batch.check_stems(inputs, suffix)
     output_dir = os.path.abspath(os.fspath(output_dir))
+    _batch.check_outputs(inputs, output_dir, suffix, has_output)
     os.makedirs(output_dir, exist_ok=True)
     outputs = [_batch.output_path(output_dir, p, suffix) if has_output else None
                for p in inputs]

@@ -15,6 +15,7 @@ distributed = pytest.importorskip("surfkit.distributed")
 
 @pytest.mark.parametrize("operation, inputs, options, said", [
     ("quadratic", ["a/x.vtu", "b/x.obj"], {}, "would both write x.vtu"),
+    ("quadratic", ["out/x.vtu"], {}, "replaced by its own output"),
     ("quadratic", ["x.vtu"], {"quads": "Q9"}, "takes no option quads"),
     ("quadratic", ["x.vtu"], {"quad": "Q7"}, "invalid choice: 'Q7'"),
     ("split", ["x.vtu"], {}, "--into"),
@@ -27,6 +28,13 @@ def test_refused_before_anything_runs(tmp_path, operation, inputs, options, said
     with pytest.raises(distributed.BatchError, match=said):
         distributed.map_files(operation, [tmp_path / p for p in inputs], out, **options)
     assert not out.exists(), "a refused batch created its output folder"
+
+
+@pytest.mark.parametrize("suffix", ["", "vtu", ".", "./x"])
+def test_a_suffix_must_name_a_format(tmp_path, suffix):
+    with pytest.raises(distributed.BatchError, match="suffix"):
+        distributed.map_files("normals", [tmp_path / "x.vtu"], tmp_path / "out",
+                              suffix=suffix)
 
 
 def test_options_are_canonical():
