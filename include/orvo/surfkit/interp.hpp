@@ -189,8 +189,12 @@ class SURFKIT_API background_locator {
 
  private:
   state* state_;
-  friend int build_locator(const dense2D<double>&, const dense2D<unsigned int>&,
-                           const dense2D<unsigned int>&, background_locator&);
+  /// @cond
+  // build_locator fills an empty locator's state (declared and documented above).
+  friend int build_locator(const dense2D<double>& coordinates,
+                           const dense2D<unsigned int>& connectivity,
+                           const dense2D<unsigned int>& neighbours, background_locator& locator);
+  /// @endcond
 };
 
 /// A node field's values at query points: at a point inside a background triangle (1e-6
