@@ -156,7 +156,7 @@ def bench_probe(args):
     import numpy as np
 
     import surfkit
-    from surfkit import _probe, distributed
+    from surfkit import distributed
 
     side = max(2, int(round((args.background / 2) ** 0.5)))
     coordinates, connectivity = plane_grid(side, side, seed=1)
@@ -169,11 +169,7 @@ def bench_probe(args):
           % (len(points), len(connectivity), args.chunk))
 
     start = time.perf_counter()
-    if hasattr(surfkit, "probe"):
-        whole = surfkit.probe(coordinates, connectivity, field, points)
-    else:
-        prepared = _probe.prepare(coordinates, connectivity)
-        whole = _probe.probe_prepared(prepared, coordinates, connectivity, field, points)
+    whole = surfkit.probe(coordinates, connectivity, field, points)
     one_call = time.perf_counter() - start
 
     import dask.array as da

@@ -115,7 +115,7 @@ def main():
     py = median_time(lambda: surfkit.normals(points, cells), args.repeats)
     rows.append(("normals", py, cpp["normals"]))
     if hasattr(surfkit, "neighbours") and "neighbours" in cpp:
-        py = median_time(lambda: surfkit.neighbours(cells, len(points)), args.repeats)
+        py = median_time(lambda: surfkit.neighbours(cells, node_count=len(points)), args.repeats)
         rows.append(("neighbours", py, cpp["neighbours"]))
     print("%-12s %10s %10s %7s  target" % ("call", "python ms", "c++ ms", "ratio"))
     for name, p, c in rows:

@@ -42,7 +42,7 @@ def icosphere(subdivisions):
         # Quadratic conversion puts one node on every edge: exactly the midpoints a
         # subdivision needs, shared between neighbours. T6 rows 3, 4, 5 sit on the edges
         # (1,2), (2,0), (0,1).
-        points, t6 = surfkit.convert_T3(points, cells, 1, 0)
+        points, t6 = surfkit.convert_T3(points, cells)
         a, b, c, bc, ca, ab = t6.T
         cells = np.concatenate([np.column_stack(x) for x in
                                 ((a, ab, ca), (b, bc, ab), (c, ca, bc), (ab, bc, ca))])
@@ -78,11 +78,10 @@ def torus(n_major=48, n_minor=24, major=3.0, minor=1.0):
 
 
 def write(folder, name, points, cells, point_data=None, cell_data=None):
-    if points.shape[1] == 2:
-        points = np.column_stack([points, np.zeros(len(points))])
-    meshio.write(os.path.join(folder, name + ".vtu"),
-                 meshio.Mesh(points, cells, point_data=point_data or {},
-                             cell_data=cell_data or {}))
+    """A .vtu file of the library's arrays: to_meshio splits a FACE_MIX array into
+    triangle and quad blocks, writes T6 in meshio's node order and pads plane points."""
+    mesh = surfkit.to_meshio(points, cells, point_data=point_data, cell_data=cell_data)
+    meshio.write(os.path.join(folder, name + ".vtu"), mesh)
 
 
 def faces_of(cells):
@@ -154,18 +153,19 @@ def geometry(folder):
     print("geometry: %d triangles, area %.4f (sphere 4 pi = %.4f)"
           % (len(cells), surfkit.area(points, cells), 4 * math.pi))
     normals = surfkit.normals(points, cells)
-    neighbours, _ = surfkit.neighbours(cells, len(points))
     # Two estimates: the fitted one converges under refinement, the normal-cycle one
-    # averages over a patch (here of radius 0.15).
-    fitted, _ = surfkit.fitted_curvatures(points, cells, neighbours, 2)
-    cycle = surfkit.principal_curvatures(points, cells, neighbours, 0.15)
-    mean = 0.5 * (fitted[:, 6] + fitted[:, 7])
-    smallest, largest = surfkit.angles(points, cells, True)
-    write(folder, "geometry", points, [("triangle", cells)],
-          {"normals": normals, "mean_curvature": mean,
-           "mean_curvature_normal_cycle": 0.5 * (cycle[:, 6] + cycle[:, 7]),
-           "dir_k_max": fitted[:, 0:3]},
-          {"smallest_angle": [smallest], "largest_angle": [largest]})
+    # averages over a patch (here of radius 0.15). Both give k1 >= k2, the directions in
+    # which the surface bends by each, and the mean and Gaussian curvatures; a surface
+    # bending away from its normal (this outward blob) has negative curvatures.
+    fitted = surfkit.fitted_curvatures(points, cells, rings=2)
+    cycle = surfkit.principal_curvatures(points, cells, radius=0.15)
+    mean = fitted.mean
+    smallest, largest = surfkit.angles(points, cells, normalised=True)
+    write(folder, "geometry", points, cells,
+          {"normals": normals, "mean_curvature": fitted.mean,
+           "gaussian_curvature": fitted.gaussian, "k1": fitted.k1, "k2": fitted.k2,
+           "dir_k1": fitted.dir_k1, "mean_curvature_normal_cycle": cycle.mean},
+          {"smallest_angle": smallest, "largest_angle": largest})
     fig = plt.figure(figsize=(9, 4.5))
     ax = fig.add_subplot(1, 2, 1, projection="3d")
     draw_3d(ax, points, cells, edges=False)
@@ -183,13 +183,14 @@ def geometry(folder):
 def conversion(folder):
     """T6 on the torus, then splitting triangles and quadrangles into quadrangles."""
     points, quads = torus(24, 12)
-    triangles, cut = surfkit.split_Q4_into_T3(points, quads)
-    p6, t6 = surfkit.convert_T3(points, triangles, 1, 0)
-    write(folder, "conversion_t6", p6, [("triangle6", t6[:, [0, 1, 2, 5, 3, 4]])])
+    triangles, _, split = surfkit.split_Q4_into_T3(points, quads)
+    cut = len(split)
+    p6, t6 = surfkit.convert_T3(points, triangles)
+    write(folder, "conversion_t6", p6, t6)  # to_meshio writes T6 in meshio's node order
     # A mixed mesh: half the torus as quadrangles, half as triangles, all into quadrangles.
     half = len(quads) // 2
     pq, q4 = surfkit.split_into_Q4(points, quads[:half], triangles[2 * half:])
-    write(folder, "conversion_q4", pq, [("quad", q4)])
+    write(folder, "conversion_q4", pq, q4)
     print("conversion: %d quadrangles cut into %d triangles, T6 has %d nodes; split into "
           "%d quadrangles" % (cut, len(triangles), len(p6), len(q4)))
     fig = side_by_side((points, triangles, "T3 + edge nodes (T6)"),
@@ -208,15 +209,14 @@ def topology(folder):
     i, j = np.meshgrid(np.arange(12), np.arange(8))
     a = (j * 13 + i).ravel()
     quads = np.column_stack([a, a + 1, a + 14, a + 13]).astype(np.uint32)
-    kept, split, mixed, cut = surfkit.split_Q4_into_T3(points, quads, 0.75, 0.75, 1)
+    mixed, kept, split = surfkit.split_Q4_into_T3(points, quads, shape_threshold=0.75,
+                                                  angle_threshold=0.75, criterion="shape")
     messy = mixed.copy()
     messy[::3, [0, 2]] = messy[::3, [2, 0]]
-    neighbours, _ = surfkit.neighbours(messy, len(points))
-    tidy, _, reversed_count = surfkit.mesh_reorient(messy, neighbours, 0, 1)
-    write(folder, "topology", points,
-          [("triangle", mixed[mixed[:, 3] == NONE, :3]), ("quad", mixed[mixed[:, 3] != NONE])])
+    tidy, _, reversed_count = surfkit.mesh_reorient(messy)  # neighbours built inside
+    write(folder, "topology", points, mixed)  # FACE_MIX: triangle and quad blocks
     print("topology: %d of %d quadrangles cut below quality 0.75; %d elements reversed back"
-          % (cut, len(quads), reversed_count))
+          % (len(split), len(quads), reversed_count))
     sign = np.sign([surfkit.area(points, row[None, :]) for row in messy])
     fig, axes = plt.subplots(1, 2, figsize=(9, 3.4))
     draw_2d(axes[0], points, mixed, np.isin(np.arange(len(mixed)), np.arange(len(kept))),
@@ -233,14 +233,17 @@ def extrusion(folder):
     z = np.linspace(0, 2, 17)
     profile = np.column_stack([0.6 + 0.3 * np.sin(2.2 * z), np.zeros_like(z), z])
     line = np.column_stack([np.arange(16), np.arange(1, 17)]).astype(np.uint32)
-    vase_points, vase = surfkit.extrude_rotate_Q4(profile, line, [0, 0, 0],
-                                                  [0, 0, 2 * math.pi], 40)
+    # A centre of 3 values turns in space, about `axis`; the angle is in radians.
+    vase_points, vase = surfkit.extrude_rotate_Q4(profile, line, [0, 0, 0], 2 * math.pi, 40,
+                                                  axis=[0, 0, 1])
     bar = np.array([[0.4, 0.0, 0.0], [1.2, 0.0, 0.0]])
-    ribbon_points, ribbon = surfkit.extrude_spiral_T3(bar, [[0, 1]], [0, 0, 0],
-                                                      [0, 0, 4 * math.pi], [0, 0, 3], 0.05,
-                                                      0.05, 2, False)
-    write(folder, "extrusion_vase", vase_points, [("quad", vase)])
-    write(folder, "extrusion_ribbon", ribbon_points, [("triangle", ribbon)])
+    # Two turns while rising by 3 (the axis defaults to the translation's direction), in
+    # layers of size 0.05 rather than a layer count.
+    ribbon_points, ribbon = surfkit.extrude_spiral_T3(bar, [[0, 1]], [0, 0, 0], 4 * math.pi,
+                                                      [0, 0, 3], sizes=(0.05, 0.05),
+                                                      pattern="alternate")
+    write(folder, "extrusion_vase", vase_points, vase)
+    write(folder, "extrusion_ribbon", ribbon_points, ribbon)
     print("extrusion: vase of %d quadrangles, ribbon of %d triangles" % (len(vase), len(ribbon)))
     fig = side_by_side((vase_points, vase, "rotation of a profile"),
                        (ribbon_points, ribbon, "screw motion, graded triangles"))
@@ -261,7 +264,7 @@ def structured(folder):
     points, quads = surfkit.mesh_struct_Q4(loop_points, loop, n)
     sizes = np.where(loop_points[:, 0] < 1.5, 0.05, 0.2)
     sizes = surfkit.metrics_struct(loop, n, sizes)
-    write(folder, "structured", points, [("quad", quads)], {"size": sizes})
+    write(folder, "structured", points, quads, {"size": sizes})
     print("structured: %d quadrangles, %d nodes" % (len(quads), len(points)))
     fig, ax = plt.subplots(figsize=(7, 3.6))
     coll = draw_2d(ax, points, quads, sizes[quads].mean(axis=1))
@@ -279,20 +282,17 @@ def interpolation(folder):
     cells = np.concatenate([np.column_stack([a, a + 1, a + 10]),
                             np.column_stack([a, a + 10, a + 9])]).astype(np.uint32)
     targets = np.random.default_rng(1).uniform(0, 1, (600, 2))
-    points = np.concatenate([background, targets])
-    field = np.zeros(len(points))
-    field[:len(background)] = np.sin(3 * background[:, 0]) * np.cos(2 * background[:, 1])
-    neighbours, _ = surfkit.neighbours(cells, len(background))
-    home = surfkit.home_elements(cells, len(points))
-    ids = np.arange(len(background), len(points), dtype=np.uint32)
-    field = surfkit.interpolate(points, cells, neighbours, home, field, ids)
+    field = np.sin(3 * background[:, 0]) * np.cos(2 * background[:, 1])
+    # probe: the field's values at arbitrary points (interpolate with the points appended
+    # behind the nodes as targets, neighbours and home elements built inside).
+    values = surfkit.probe(background, cells, field, targets)
     exact = np.sin(3 * targets[:, 0]) * np.cos(2 * targets[:, 1])
     print("interpolation: %d targets, largest error %.3g against the exact field"
-          % (len(ids), np.abs(field[len(background):] - exact).max()))
-    write(folder, "interpolation", points, [("triangle", cells)], {"field": field})
+          % (len(targets), np.abs(values - exact).max()))
+    write(folder, "interpolation", background, cells, {"field": field})
     fig, ax = plt.subplots(figsize=(4.6, 4))
     draw_2d(ax, background, cells)
-    sc = ax.scatter(targets[:, 0], targets[:, 1], c=field[len(background):], s=9)
+    sc = ax.scatter(targets[:, 0], targets[:, 1], c=values, s=9)
     fig.colorbar(sc, ax=ax, shrink=0.8)
     ax.set_title("interpolate onto 600 targets")
     save(fig, folder, "interpolation")

@@ -20,20 +20,24 @@ namespace surfkit_python {
 
 namespace py = pybind11;
 
-// The C++ name of a bound call and the names of its arguments by code: the argument that a
-// code -k rejects is names[k - 1]. Most calls number their arguments in order; a few
-// (convert_Q4, convert_T3) number them as another call does, and list that numbering.
+// The Python name of a bound call and, by code, the Python parameter each C++ argument
+// comes from, with what it must be: the argument that a code -k rejects is entries[k - 1],
+// written "name: requirement" (the requirement is the reason given when the code comes
+// with no detail of its own). Several C++ arguments may come from one Python parameter
+// (sizes=(h0, h1)); an entry may be nullptr for an argument Python never passes wrong.
 struct signature {
   const char* function;
-  std::vector<const char*> names;
+  std::vector<const char*> entries;
 
-  signature(const char* f, std::initializer_list<const char*> n) : function(f), names(n) {}
+  signature(const char* f, std::initializer_list<const char*> e) : function(f), entries(e) {}
   // The parameter name for code -k ("argument k" when the list does not name it).
   std::string name(int k) const;
+  // What the parameter of code -k must be (empty when the entry says nothing).
+  std::string requirement(int k) const;
 };
 
-// Raises surfkit.ArgumentError naming the parameter of code -k (k >= 1), with `detail`
-// appended to the message when it is not empty.
+// Raises surfkit.ArgumentError naming the parameter of code -k (k >= 1), with `detail` (or,
+// when it is empty, the entry's requirement) as the reason.
 [[noreturn]] void raise_argument_error(const signature& sig, int k, const std::string& detail);
 
 // Turns a library code into the Python outcome: negative codes raise ArgumentError, -199
@@ -98,6 +102,12 @@ orvo::dense2D<unsigned int> read_neighbours(py::handle obj,
                                             const orvo::dense2D<unsigned int>& cells,
                                             std::size_t node_count, const signature& sig, int k,
                                             int connectivity_code);
+
+// The node count a connectivity implies: its largest ID + 1 (0xFFFFFFFF entries, which mark
+// triangles in a 4-column mesh, left out). Raises ArgumentError(code -k) when it does not
+// fit.
+unsigned int implied_node_count(const orvo::dense2D<unsigned int>& cells, const signature& sig,
+                                int k);
 
 // ---- Outputs: the library's arrays handed to NumPy without a copy ------------------------
 // The NumPy array keeps the library's storage alive. Shape (cols, rows) and (n,).

@@ -58,8 +58,9 @@ steps per point); nothing proportional to the background. Raises ArgumentError: 
         call(sig, [&] { return sk::build_locator(xy, conn, nb, locator); });
         return locator;
       },
-      py::arg("coordinates"), py::arg("connectivity"), py::arg("neighbours") = py::none(),
-      R"(build_locator(coordinates, connectivity, neighbours=None) -> BackgroundLocator
+      py::arg("coordinates"), py::arg("connectivity"), py::kw_only(),
+      py::arg("neighbours") = py::none(),
+      R"(build_locator(coordinates, connectivity, *, neighbours=None) -> BackgroundLocator
 
 Prepares a background mesh of counter-clockwise plane triangles once for many
 BackgroundLocator.probe calls (interpolate rebuilds the same on every call).

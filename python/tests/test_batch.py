@@ -40,12 +40,13 @@ def test_a_suffix_must_name_a_format(tmp_path, suffix):
 def test_options_are_canonical():
     # Given, given differently or left at the default: the same options, which is what a
     # rerun compares.
-    given, argv = _batch.canonical_options("split", {"into": "triangles", "criterion": "3"})
-    assert argv == ["--into", "triangles", "--criterion", "3"]
-    assert given == {"into": "triangles", "shape_threshold": 2.0, "angle_threshold": 0.0,
-                     "criterion": 3}
-    assert _batch.canonical_options("split", {"into": "triangles", "criterion": 3,
-                                              "shape_threshold": 2})[0] == given
+    given, argv = _batch.canonical_options("split", {"into": "triangles",
+                                                     "shape_threshold": "0.5"})
+    assert argv == ["--into", "triangles", "--shape-threshold", "0.5"]
+    assert given == {"into": "triangles", "shape_threshold": 0.5, "angle_threshold": 0.0,
+                     "criterion": "shape"}
+    assert _batch.canonical_options("split", {"into": "triangles", "criterion": "shape",
+                                              "shape_threshold": 0.5})[0] == given
     flags, argv = _batch.canonical_options("normals", {"no_unit": True, "exponent": 0})
     assert argv == ["--exponent", "0", "--no-unit"] and flags["no_unit"] is True
 

@@ -1,5 +1,6 @@
-"""The command line on small mesh files: expected files and exit code 0; a missing file or
-a bad option gives one line on stderr and a non-zero exit code."""
+"""The command line on small mesh files: results, data carried through, quadratic input,
+and tables of errors (exit code 2 naming the option for a bad option value, 1 for an
+input or operation that fails, one line on stderr, nothing written)."""
 
 import os
 import subprocess
@@ -11,164 +12,310 @@ import pytest
 
 import surfkit
 from meshes import grid, icosphere
+from surfkit import cli
 
 PYTHON = "/usr/bin/python3"
 
 
 def run(*args):
-    env = dict(os.environ)
-    env["PYTHONPATH"] = os.pathsep.join(p for p in sys.path if p)
-    return subprocess.run([PYTHON, "-m", "surfkit", *map(str, args)], capture_output=True,
-                          text=True, env=env)
+    """The command line in this process: (exit code, stdout, stderr)."""
+    import contextlib
+    import io
+
+    out, err = io.StringIO(), io.StringIO()
+    with contextlib.redirect_stdout(out), contextlib.redirect_stderr(err):
+        code = cli.main([str(a) for a in args])
+    return code, out.getvalue(), err.getvalue()
+
+
+def cylinder(radius, n=64, m=24, length=6.0):
+    """An open tube about the z axis, triangles counter-clockwise seen from outside."""
+    u, z = np.meshgrid(np.linspace(0, 2 * np.pi, n, endpoint=False), np.linspace(0, length, m + 1),
+                       indexing="ij")
+    points = np.column_stack([radius * np.cos(u).ravel(), radius * np.sin(u).ravel(), z.ravel()])
+    i, j = np.meshgrid(np.arange(n), np.arange(m), indexing="ij")
+    a = (i * (m + 1) + j).ravel()
+    b = (((i + 1) % n) * (m + 1) + j).ravel()
+    cells = np.concatenate([np.column_stack([a, b, b + 1]), np.column_stack([a, b + 1, a + 1])])
+    return points, cells
 
 
 @pytest.fixture(scope="module")
 def files(tmp_path_factory):
     folder = tmp_path_factory.mktemp("cli")
     points, cells = icosphere(2)
-    meshio.write(folder / "sphere.vtu", meshio.Mesh(points, [("triangle", cells)]))
+    meshio.write(folder / "sphere.vtu", meshio.Mesh(
+        points, [("triangle", cells)], point_data={"t": points[:, 0]},
+        cell_data={"id": [np.arange(len(cells))]}))
     p2, quads = grid(3, 2, triangles=False)
     p2 = np.column_stack([p2, np.zeros(len(p2))])
     mixed = [("triangle", np.array([[1, 2, 5]])), ("quad", quads[[0, 2, 3]])]
-    meshio.write(folder / "mixed.vtu", meshio.Mesh(p2, mixed))
-    meshio.write(folder / "line.msh",
-                 meshio.Mesh(p2[:4], [("line", np.array([[0, 1], [1, 2], [2, 3]]))]),
-                 file_format="gmsh22")
+    meshio.write(folder / "mixed.vtu", meshio.Mesh(
+        p2, mixed, point_data={"x": p2[:, 0]},
+        cell_data={"material": [np.array([7]), np.array([1, 2, 3])]}))
+    meshio.write(folder / "line.vtu", meshio.Mesh(
+        p2[:4], [("line", np.array([[0, 1], [1, 2], [2, 3]]))], point_data={"x": p2[:4, 0]}))
+    t6_points, t6 = surfkit.convert_T3(points, cells)
+    meshio.write(folder / "t6.vtu", surfkit.to_meshio(t6_points, t6))
+    meshio.write(folder / "q8.vtu", surfkit.to_meshio(*surfkit.convert_Q4(p2, quads)))
+    meshio.write(folder / "fan.vtu", meshio.Mesh(
+        np.random.default_rng(0).uniform(size=(5, 3)),
+        [("triangle", np.array([[0, 1, 2], [1, 0, 3], [0, 1, 4]]))]))
+    meshio.write(folder / "line3.vtu", meshio.Mesh(p2[:3], [("line3", np.array([[0, 2, 1]]))]))
+    (folder / "notamesh.vtu").write_text("not a mesh")
+    (folder / "empty.stl").write_text("solid \nendsolid\n")
     return folder
 
 
-def test_normals_writes_point_data(files):
-    out = files / "normals.vtu"
-    r = run("normals", files / "sphere.vtu", out)
-    assert (r.returncode, r.stderr) == (0, "")
-    mesh = meshio.read(out)
+def test_normals_keep_the_data(files, tmp_path):
+    code, _, err = run("normals", files / "sphere.vtu", tmp_path / "n.vtu")
+    assert (code, err) == (0, "")
+    mesh = meshio.read(tmp_path / "n.vtu")
     expected = surfkit.normals(mesh.points, mesh.cells[0].data)
     assert np.array_equal(mesh.point_data["normals"], expected)
-    # On a sphere the node normal points outwards along the position.
-    assert np.allclose(np.sum(expected * mesh.points, axis=1), 1.0, atol=1e-2)
+    assert np.array_equal(mesh.point_data["t"], mesh.points[:, 0])
+    assert np.array_equal(mesh.cell_data["id"][0], np.arange(len(mesh.cells[0].data)))
 
 
-def test_quadratic_gives_t6_and_q9(files):
-    out = files / "quadratic.vtu"
-    r = run("quadratic", files / "mixed.vtu", out, "--quad", "Q9")
-    assert r.returncode == 0, r.stderr
-    mesh = meshio.read(out)
-    kinds = {b.type: b.data for b in mesh.cells}
-    assert set(kinds) == {"triangle6", "quad9"}
-    t6 = kinds["triangle6"][0]
+def test_quadratic_interpolates_point_data_onto_the_new_nodes(files, tmp_path):
+    code, _, err = run("quadratic", files / "mixed.vtu", tmp_path / "q.vtu", "--quad", "Q9")
+    assert (code, err) == (0, "")
+    mesh = meshio.read(tmp_path / "q.vtu")
+    assert [(b.type, len(b.data)) for b in mesh.cells] == [("triangle6", 1), ("quad9", 3)]
+    t6 = mesh.cells[0].data[0]
     # meshio's order: node 3 is the midpoint of the edge (0, 1).
     assert np.allclose(mesh.points[t6[3]], (mesh.points[t6[0]] + mesh.points[t6[1]]) / 2)
+    # x was the x coordinate: linear, so the interpolated values are the new nodes' x.
+    assert np.allclose(mesh.point_data["x"], mesh.points[:, 0])
+    assert [a.tolist() for a in mesh.cell_data["material"]] == [[7], [1, 2, 3]]
 
 
-def test_split_into_quads_keeps_area(files):
-    out = files / "quads.msh"
-    r = run("split", files / "mixed.vtu", out, "--into", "quads")
-    assert r.returncode == 0, r.stderr
-    mesh = meshio.read(out)
-    assert [b.type for b in mesh.cells] == ["quad"]
-    assert len(mesh.cells[0].data) == 3 * 4 + 3
-    assert surfkit.area(mesh.points, mesh.cells[0].data) == pytest.approx(3 / 6 + 1 / 12)
+@pytest.mark.parametrize("options", [[], ["--feature-angle", "45"]])
+def test_quadratic_curved_puts_the_new_nodes_on_the_sphere(files, tmp_path, options):
+    gaps = []
+    for curved in ([], ["--curved"]):
+        code, _, err = run("quadratic", files / "sphere.vtu", tmp_path / "q.vtu", *curved,
+                           *(options if curved else []))
+        assert (code, err) == (0, "")
+        mesh = meshio.read(tmp_path / "q.vtu")
+        mid = np.unique(mesh.cells[0].data[:, 3:])
+        gaps.append(np.abs(np.linalg.norm(mesh.points[mid], axis=1) - 1).max())
+    assert gaps[1] < gaps[0] / 20, gaps
 
 
-def test_split_into_triangles(files):
-    out = files / "triangles.vtu"
-    r = run("split", files / "mixed.vtu", out, "--into", "triangles")
-    assert r.returncode == 0, r.stderr
-    mesh = meshio.read(out)
-    assert [(b.type, len(b.data)) for b in mesh.cells] == [("triangle", 7)]
+@pytest.mark.parametrize("into, kinds", [("quads", [("quad", 15)]),
+                                         ("triangles", [("triangle", 7)])])
+def test_split_gives_each_part_its_element_data(files, tmp_path, into, kinds):
+    code, _, err = run("split", files / "mixed.vtu", tmp_path / "s.vtu", "--into", into)
+    assert (code, err) == (0, "")
+    mesh = meshio.read(tmp_path / "s.vtu")
+    assert [(b.type, len(b.data)) for b in mesh.cells] == kinds
+    cells = mesh.cells[0].data
+    assert surfkit.area(mesh.points[:, :2], cells) == pytest.approx(3 / 6 + 1 / 12)
+    assert np.allclose(mesh.point_data["x"], mesh.points[:, 0])
+    # Each part lies inside its element: the material of the part's centre's element.
+    materials = mesh.cell_data["material"][0]
+    centres = mesh.points[cells].mean(axis=1)
+    triangle = (centres[:, 0] > 1 / 3) & (centres[:, 0] < 2 / 3) & (centres[:, 1] < 0.5)
+    assert np.all(materials[triangle] == 7) and np.all(materials[~triangle] != 7)
 
 
-def test_reorient_and_info(files):
+def test_reorient_then_info(files, tmp_path):
     points, cells = icosphere(2)
-    cells = cells.copy()
-    cells[::3, [0, 2]] = cells[::3, [2, 0]]
-    meshio.write(files / "messy.vtu", meshio.Mesh(points, [("triangle", cells)]))
-    out = files / "tidy.vtu"
-    r = run("reorient", files / "messy.vtu", out)
-    assert r.returncode == 0, r.stderr
-    assert "reversed" in r.stdout
-    tidy = meshio.read(out).cells[0].data
-    normals = surfkit.normals(points, tidy)
-    assert np.all(np.sum(normals * points, axis=1) > 0) or np.all(
-        np.sum(normals * points, axis=1) < 0)
-    r = run("info", out)
-    assert r.returncode == 0, r.stderr
-    assert "triangle %d" % len(cells) in r.stdout
-    assert "0 loops" in r.stdout
+    messy = cells.copy()
+    messy[::3, [0, 2]] = messy[::3, [2, 0]]
+    meshio.write(tmp_path / "messy.vtu", meshio.Mesh(points, [("triangle", messy)]))
+    code, out, err = run("reorient", tmp_path / "messy.vtu", tmp_path / "tidy.vtu")
+    assert (code, err) == (0, "")
+    assert "reversed" in out
+    tidy = meshio.read(tmp_path / "tidy.vtu").cells[0].data
+    side = np.sum(surfkit.normals(points, tidy) * points, axis=1)
+    assert np.all(side > 0) or np.all(side < 0)
+    code, out, _ = run("info", tmp_path / "tidy.vtu")
+    assert code == 0
+    assert "triangle %d" % len(cells) in out and "0 loops" in out
 
 
-def test_curvature_normal_cycle(files):
-    out = files / "curvature.vtu"
-    r = run("curvature", files / "sphere.vtu", out, "--method", "normal-cycle")
-    assert r.returncode == 0, r.stderr
-    data = meshio.read(out).point_data
-    assert {"k_largest", "k_middle", "dir_least_bending", "dir_most_bending"} <= set(data)
-    assert np.all(data["k_largest"] < 0)  # convex outward: negative
+def test_info_counts_non_manifold_edges_apart(files):
+    code, out, _ = run("info", files / "fan.vtu")
+    assert code == 0
+    # Three triangles on one edge: that edge is non-manifold, the six others boundary.
+    assert "6 edges" in out and "non-manifold 1 edge" in out
 
 
-def test_curvature_fitted_is_the_default(files):
-    out = files / "fitted.vtu"
-    r = run("curvature", files / "sphere.vtu", out)
-    assert r.returncode == 0, r.stderr
-    mesh = meshio.read(out)
-    expected, _ = surfkit.fitted_curvatures(mesh.points, mesh.cells[0].data)
-    assert np.array_equal(mesh.point_data["k_max"], expected[:, 6])
-    assert np.array_equal(mesh.point_data["dir_k_min"], expected[:, 3:6])
-    assert {"k_min", "dir_k_max"} <= set(mesh.point_data)
+@pytest.mark.parametrize("method", ["fitted", "normal-cycle"])
+def test_curvature_of_a_cylinder(tmp_path, method):
+    radius = 2.0
+    points, cells = cylinder(radius)
+    meshio.write(tmp_path / "cylinder.vtu", meshio.Mesh(points, [("triangle", cells)]))
+    code, _, err = run("curvature", tmp_path / "cylinder.vtu", tmp_path / "k.vtu",
+                       "--method", method)
+    assert (code, err) == (0, "")
+    data = meshio.read(tmp_path / "k.vtu").point_data
+    assert {"k1", "k2", "dir_k1", "dir_k2", "mean_curvature", "gaussian_curvature"} <= set(data)
+    assert np.all(data["k1"] >= data["k2"])
+    middle = np.abs(points[:, 2] - 3.0) < 1.1  # away from the open ends
+    k1, k2 = data["k1"][middle], data["k2"][middle]
+    # Outward normals: the surface bends away from them, so the curvature is -1/R
+    # (the normal-cycle estimate over one ring is known to be smaller).
+    assert np.allclose(k1, 0, atol=2e-3)
+    assert np.all(np.abs(data["gaussian_curvature"][middle]) < 2e-3)
+    assert np.allclose(data["dir_k2"][middle][:, 2], 0, atol=1e-3)   # round the tube
+    assert np.allclose(np.abs(data["dir_k1"][middle][:, 2]), 1, atol=1e-3)  # along it
+    if method == "fitted":
+        assert np.allclose(k2, -1 / radius, rtol=0.02)
+        assert np.allclose(data["mean_curvature"][middle], -1 / (2 * radius), rtol=0.02)
+    else:
+        assert np.all((k2 < -0.5 / radius) & (k2 > -1.1 / radius))
 
 
-def test_extrude_line(files):
-    out = files / "band.vtu"
-    r = run("extrude", files / "line.msh", out, "--translate", "0", "1", "--layers", "4")
-    assert r.returncode == 0, r.stderr
-    mesh = meshio.read(out)
+def test_extrude_carries_point_data_to_the_copies(files, tmp_path):
+    code, _, err = run("extrude", files / "line.vtu", tmp_path / "band.vtu",
+                       "--translate", "0", "1", "--layers", "4")
+    assert (code, err) == (0, "")
+    mesh = meshio.read(tmp_path / "band.vtu")
     assert len(mesh.cells[0].data) == 3 * 4
     assert surfkit.area(mesh.points[:, :2], mesh.cells[0].data) == pytest.approx(1.0)
-    r = run("extrude", files / "line.msh", out, "--angle", "90", "--triangles", "--pattern", "2")
-    assert r.returncode == 0, r.stderr
+    assert np.allclose(mesh.point_data["x"], mesh.points[:, 0])
+    # --axis is a direction only: 90 degrees about (0, 0, 5) is a quarter turn.
+    code, _, err = run("extrude", files / "line.vtu", tmp_path / "turn.vtu", "--angle", "90",
+                       "--axis", "0", "0", "5", "--layers", "6")
+    assert (code, err) == (0, "")
+    turned = meshio.read(tmp_path / "turn.vtu").points[-4:]
+    assert np.allclose(turned[:, 0], 0, atol=1e-12)
+    assert np.allclose(turned[:, 1], [0, 1 / 3, 2 / 3, 1])
 
 
-@pytest.mark.parametrize("operation", ["info", "quadratic", "split", "reorient", "normals",
-                                       "curvature", "extrude"])
-def test_help(operation):
-    r = run(operation, "--help")
-    assert r.returncode == 0
-    assert "usage: surfkit " + operation in r.stdout
+# (arguments, exit code, words of the one stderr line); {f} is the files folder, {out}
+# the output file, which must not be written.
+ERRORS = [
+    (["reorient", "{f}/sphere.vtu", "{out}", "--start", "320"], 2, "--start 320: the mesh has 320"),
+    (["reorient", "{f}/sphere.vtu", "{out}", "--start", "-1"], 2, "--start -1"),
+    (["curvature", "{f}/sphere.vtu", "{out}", "--rings", "4"], 2, "--rings 4"),
+    (["curvature", "{f}/sphere.vtu", "{out}", "--radius", "-1"], 2, "--radius -1"),
+    (["normals", "{f}/sphere.vtu", "{out}", "--exponent", "x"], 2, "--exponent"),
+    (["normals", "{f}/sphere.vtu", "{out}", "--exponent", "nan"], 2, "--exponent nan"),
+    (["split", "{f}/mixed.vtu", "{out}", "--into", "triangles", "--criterion", "best"], 2,
+     "--criterion best"),
+    (["split", "{f}/mixed.vtu", "{out}"], 2, "--into"),
+    (["quadratic", "{f}/sphere.vtu", "{out}", "--feature-angle", "10"], 2, "--curved"),
+    (["quadratic", "{f}/sphere.vtu", "{out}", "--curved", "--feature-angle", "nan"], 2,
+     "--feature-angle nan"),
+    (["extrude", "{f}/line.vtu", "{out}", "--axis", "0", "0", "90"], 2, "--axis 0 0 90"),
+    (["extrude", "{f}/line.vtu", "{out}", "--angle", "30", "--axis", "0", "0", "0"], 2,
+     "--axis 0 0 0"),
+    (["extrude", "{f}/line.vtu", "{out}", "--translate", "1", "0", "--sizes", "0", "1"], 2,
+     "--sizes 0 1"),
+    (["extrude", "{f}/line.vtu", "{out}", "--translate", "1", "0", "--layers", "-1"], 2,
+     "--layers -1"),
+    (["extrude", "{f}/line.vtu", "{out}", "--translate", "1", "0", "1", "1"], 2, "--translate"),
+    (["extrude", "{f}/line.vtu", "{out}", "--translate", "1", "0", "--triangles", "--pattern",
+      "zigzag"], 2, "--pattern zigzag"),
+    (["extrude", "{f}/line.vtu", "{out}", "--translate", "1", "0", "--even"], 2, "--even"),
+    (["extrude", "{f}/line.vtu", "{out}", "--angle", "30", "--screw", "0", "0", "0", "--axis",
+      "0", "0", "1"], 2, "--screw 0 0 0"),
+    (["extrude", "{f}/line.vtu", "{out}"], 2, "--translate"),
+    (["frobnicate", "{f}/sphere.vtu", "{out}"], 2, "frobnicate"),
+    (["normals", "{f}/no-such-file.vtu", "{out}"], 1, "no-such-file.vtu: no such file"),
+    (["normals", "{f}/notamesh.vtu", "{out}"], 1, "notamesh.vtu: cannot read"),
+    (["normals", "{f}/line.vtu", "{out}"], 1, "line.vtu: normals needs triangles"),
+    (["info", "{f}/empty.stl"], 1, "empty.stl: the mesh has no points"),
+    (["extrude", "{f}/sphere.vtu", "{out}", "--translate", "1", "0"], 1, "needs a line mesh"),
+    (["extrude", "{f}/line3.vtu", "{out}", "--translate", "1", "0"], 1, "line3"),
+    (["quadratic", "{f}/t6.vtu", "{out}"], 1, "triangle6"),
+    (["split", "{f}/q8.vtu", "{out}", "--into", "quads"], 1, "quad8"),
+    (["curvature", "{f}/q8.vtu", "{out}"], 1, "quad8"),
+]
 
 
-@pytest.mark.parametrize("args", [
-    ("normals", "no-such-file.vtu", "out.vtu"),
-    ("split", "{sphere}", "out.vtu"),
-    ("normals", "{sphere}", "out.vtu", "--exponent", "x"),
-    ("frobnicate", "{sphere}", "out.vtu"),
-    ("extrude", "{sphere}", "out.vtu", "--translate", "1", "0"),
-    ("normals", "{notamesh}", "out.vtu"),
-])
-def test_errors_are_one_line(files, args, tmp_path):
-    (files / "notamesh.vtu").write_text("not a mesh")
-    args = [a.format(sphere=files / "sphere.vtu", notamesh=files / "notamesh.vtu")
-            for a in args]
-    r = subprocess.run([PYTHON, "-m", "surfkit", *args], capture_output=True, text=True,
-                       cwd=tmp_path, env=dict(os.environ,
-                                              PYTHONPATH=os.pathsep.join(p for p in sys.path if p)))
-    assert r.returncode != 0
-    lines = r.stderr.strip().splitlines()
-    assert len(lines) == 1, r.stderr
-    assert lines[0].startswith("surfkit: error: ")
-    assert not (tmp_path / "out.vtu").exists()
+@pytest.mark.parametrize("args, code, words", ERRORS, ids=[" ".join(e[0][:1] + e[0][3:])
+                                                         for e in ERRORS])
+def test_errors(files, tmp_path, args, code, words):
+    out = tmp_path / "out.vtu"
+    got, _, err = run(*[a.format(f=files, out=out) for a in args])
+    assert got == code, err
+    lines = err.strip().splitlines()
+    assert len(lines) == 1 and lines[0].startswith("surfkit: error: "), err
+    assert words in lines[0], lines[0]
+    for leak in ("code -", "rejected (", "Traceback", "mesh_reorient", "neighbours"):
+        assert leak not in lines[0], lines[0]
+    assert not out.exists()
+
+
+# (operation and options, input, output suffix, cell kinds the format cannot hold)
+FORMATS = [
+    (["quadratic"], "mixed.vtu", ".stl", "triangle6"),
+    (["quadratic"], "mixed.vtu", ".off", "triangle6"),
+    (["quadratic"], "mixed.vtu", ".ply", "triangle6"),
+    (["quadratic"], "mixed.vtu", ".obj", "triangle6"),
+    (["quadratic"], "sphere.vtu", ".stl", "triangle6"),  # once 0 points and exit code 0
+    (["normals"], "mixed.vtu", ".stl", "quad"),
+    (["normals"], "mixed.vtu", ".off", "quad"),
+    (["reorient"], "t6.vtu", ".stl", "triangle6"),
+    (["split", "--into", "quads"], "sphere.vtu", ".stl", "quad"),
+]
+
+
+@pytest.mark.parametrize("args, source, suffix, kind", FORMATS,
+                         ids=["%s-%s" % (f[0][0], f[2]) for f in FORMATS])
+def test_formats_that_cannot_hold_the_result(files, tmp_path, args, source, suffix, kind):
+    out = tmp_path / ("out" + suffix)
+    code, _, err = run(args[0], files / source, out, *args[1:])
+    assert code == 1
+    assert "nothing written" in err and kind in err and "out" + suffix in err
+    assert not out.exists()
+
+
+@pytest.mark.parametrize("args, source", [(["normals"], "t6.vtu"), (["reorient"], "t6.vtu"),
+                                          (["curvature"], "t6.vtu"), (["info"], "q8.vtu"),
+                                          (["normals"], "q8.vtu"), (["reorient"], "q8.vtu")])
+def test_quadratic_input_is_handled(files, tmp_path, args, source):
+    out = tmp_path / "out.vtu"
+    code, text, err = run(args[0], files / source, *([] if args[0] == "info" else [out]))
+    assert (code, err) == (0, "")
+    if args[0] == "info":
+        assert "quad8" in text
+        return
+    mesh = meshio.read(out)
+    assert [b.type for b in mesh.cells] == [b.type for b in meshio.read(files / source).cells]
+    if args[0] == "normals" and source == "t6.vtu":
+        # Every node of the sphere, mid-edge ones too, gets an outward unit normal.
+        normals = mesh.point_data["normals"]
+        assert np.all(np.sum(normals * mesh.points, axis=1) > 0.9)
+    if args[0] == "curvature":
+        # The mid-edge nodes sit on the chords, so the estimate is rough; the sign is not.
+        mean = mesh.point_data["mean_curvature"]
+        assert np.all(mean < 0) and abs(np.median(mean) + 1) < 0.15
+
+
+def test_data_a_format_cannot_hold_is_named_in_one_warning(files, tmp_path):
+    code, _, err = run("normals", files / "sphere.vtu", tmp_path / "n.stl")
+    assert code == 0
+    assert err.count("\n") == 1 and "warning" in err and "normals" in err and "'id'" in err
+
+
+def test_the_module_runs_as_a_command(files, tmp_path):
+    env = dict(os.environ, PYTHONPATH=os.pathsep.join(p for p in sys.path if p))
+    r = subprocess.run([PYTHON, "-m", "surfkit", "curvature", "--help"], capture_output=True,
+                       text=True, env=env)
+    assert r.returncode == 0 and "negative" in r.stdout and "gaussian_curvature" in r.stdout
+    r = subprocess.run([PYTHON, "-m", "surfkit", "reorient", str(files / "sphere.vtu"),
+                        str(tmp_path / "x.vtu"), "--start", "999"], capture_output=True,
+                       text=True, env=env)
+    assert r.returncode == 2 and r.stderr.startswith("surfkit: error: --start 999")
 
 
 @pytest.mark.parametrize("bad", [-1, 4294967295, 2 ** 40, 12])
-def test_cell_ids_outside_the_points_are_refused(files, tmp_path, bad):
+def test_cell_ids_outside_the_points_are_refused(tmp_path, bad):
     # A cast to uint32 would turn -1 or 4294967295 into "none", which makes a FACE_MIX
     # quadrangle a triangle; 12 is one past the last point.
     points = np.array([[0, 0, 0], [1, 0, 0], [1, 1, 0], [0, 1, 0]] * 3, dtype=float)
     quads = np.array([[0, 1, 2, 3], [4, 5, 6, bad]], dtype=np.int64)
     meshio.write(tmp_path / "bad.vtu", meshio.Mesh(points, [("quad", quads)]))
     for op in (["normals"], ["split", "--into", "triangles"], ["quadratic"]):
-        r = run(op[0], tmp_path / "bad.vtu", tmp_path / "out.vtu", *op[1:])
-        assert r.returncode == 1, (op, r.stderr)
-        message = r.stderr.strip()
+        code, _, err = run(op[0], tmp_path / "bad.vtu", tmp_path / "out.vtu", *op[1:])
+        assert code == 1, (op, err)
+        message = err.strip()
         assert len(message.splitlines()) == 1
         assert "bad.vtu" in message and "cell block 0" in message and "row 1" in message
         assert str(bad) in message

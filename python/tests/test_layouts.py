@@ -67,7 +67,7 @@ def test_results_are_new_writable_arrays(sphere):
     points, cells = sphere
     before_p, before_c = points.copy(), cells.copy()
     flipped = surfkit.flip(cells)
-    new_points, t6 = surfkit.convert_T3(points, cells, 1, 0)
+    new_points, t6 = surfkit.convert_T3(points, cells)
     assert np.array_equal(points, before_p) and np.array_equal(cells, before_c)
     assert flipped.flags.writeable and t6.flags.writeable
     assert flipped.dtype == np.uint32 and new_points.dtype == np.float64

@@ -1,25 +1,15 @@
-"""BackgroundLocator: interpolate's values with the points appended as targets, from one
-locator over many calls; rejected arguments named."""
+"""BackgroundLocator: the one-call probe's values (interpolate with the points appended
+as targets), from one locator over many calls; rejected arguments named."""
 
 import numpy as np
 import pytest
 
 import surfkit
-from meshes import NONE, grid
-
-
-def _appended(points, cells, field, queries):
-    """interpolate over the background with the queries appended as targets."""
-    n, k = len(points), len(queries)
-    home = np.concatenate([surfkit.home_elements(cells, n), np.full(k, NONE, np.uint32)])
-    values = np.concatenate([field, np.zeros((k,) + field.shape[1:])])
-    xy = np.concatenate([points, queries])
-    nb = surfkit.neighbours(cells, n)[0]
-    return surfkit.interpolate(xy, cells, nb, home, values, np.arange(n, n + k))[n:]
+from meshes import grid
 
 
 @pytest.mark.parametrize("components", [None, 1, 3])
-def test_probe_is_interpolate_with_the_points_appended(components):
+def test_a_locator_gives_the_one_call_probes_values(components):
     rng = np.random.default_rng(components or 0)
     points, cells = grid(25, 15)
     points = points + rng.uniform(-0.01, 0.01, points.shape)
@@ -31,13 +21,13 @@ def test_probe_is_interpolate_with_the_points_appended(components):
         queries = rng.uniform(-0.3, 1.3, (count, 2))
         got = locator.probe(field, queries)
         assert got.shape == (count,) + shape[1:]
-        assert np.array_equal(got, _appended(points, cells, field, queries))
+        assert np.array_equal(got, surfkit.probe(points, cells, field, queries))
 
 
 @pytest.mark.parametrize("call, named", [
     (lambda p, c, f, q: surfkit.build_locator(p, c[:, :2]), "connectivity"),
     (lambda p, c, f, q: surfkit.build_locator(np.hstack([p, p]), c), "coordinates"),
-    (lambda p, c, f, q: surfkit.build_locator(p, c, c[:3]), "neighbours"),
+    (lambda p, c, f, q: surfkit.build_locator(p, c, neighbours=c[:3]), "neighbours"),
     (lambda p, c, f, q: surfkit.build_locator(p, c).probe(f[:-1], q), "field"),
     (lambda p, c, f, q: surfkit.build_locator(p, c).probe(f, q[:, :1]), "points"),
     (lambda p, c, f, q: surfkit.build_locator(p, c).probe(f, np.full((2, 2), np.nan)),

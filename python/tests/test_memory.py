@@ -19,8 +19,12 @@ CALLS = {
     "angles": lambda: surfkit.angles(P3, S3),
     "convert_T3": lambda: surfkit.convert_T3(P2, T3, 2, 1),
     "split_into_Q4": lambda: surfkit.split_into_Q4(P2, None, T3),
-    "split_Q4_into_T3": lambda: surfkit.split_Q4_into_T3(P2, grid(3, 3, False)[1], 2.0, 0.0, 1),
-    "extrude_translate_T3": lambda: surfkit.extrude_translate_T3(P2, LINE, [0, 0, 1], 3, 2),
+    "split_Q4_into_T3": lambda: surfkit.split_Q4_into_T3(P2, grid(3, 3, False)[1],
+                                                         shape_threshold=2.0),
+    "extrude_translate_T3": lambda: surfkit.extrude_translate_T3(P2, LINE, [0, 0, 1], 3,
+                                                                 pattern="alternate"),
+    "principal_curvatures": lambda: surfkit.principal_curvatures(P3, S3),
+    "probe": lambda: surfkit.probe(P2, T3, P2[:, 0], [[0.3, 0.2], [2.0, 2.0]]),
     "metrics_gen_aniso3d": lambda: surfkit.metrics_gen_aniso3d(P3, S3, -0.5),
 }
 

@@ -1,30 +1,165 @@
-"""Results written with meshio and read back keep every array (.vtu and Gmsh .msh)."""
+"""from_meshio and to_meshio: the library's arrays of every face kind and back, with the
+point and cell data row for row; probe against fields it must reproduce."""
 
 import meshio
 import numpy as np
 import pytest
 
 import surfkit
-from meshes import icosphere
+from meshes import grid, icosphere
+
+NONE = surfkit.NONE
 
 
-@pytest.mark.parametrize("suffix, fmt", [(".vtu", None), (".msh", "gmsh22")])
-def test_round_trip_keeps_every_array(tmp_path, suffix, fmt):
+def _plane(points):
+    return np.column_stack([points, np.zeros(len(points))])
+
+
+def _mixed_quadratic(quad):
+    """Two T6 and two Q8/Q9 over a 2 x 2 grid, as the library makes them."""
+    points, quads = grid(2, 1, triangles=False)
+    tris = np.array([[0, 1, 4], [1, 2, 4]], dtype=np.uint32)
+    xy, q, t = surfkit.convert_mixed(points, quads[:1], tris[:1],
+                                     nodes_per_quad=1 if quad == "quad9" else 0)
+    return xy, q, t
+
+
+# (name, meshio blocks, expected kind, expected width)
+KINDS = [
+    ("triangle", [("triangle", [[0, 1, 2], [0, 2, 3]])], "T3", 3),
+    ("quad", [("quad", [[0, 1, 2, 3]])], "Q4", 4),
+    ("triangle+quad", [("quad", [[0, 1, 4, 3]]), ("triangle", [[1, 2, 4]])], "FACE_MIX", 4),
+    ("triangle6", [("triangle6", [[0, 1, 2, 3, 4, 5]])], "T6", 6),
+    ("quad8", [("quad8", [[0, 1, 2, 3, 4, 5, 6, 7]])], "Q8", 8),
+    ("quad9", [("quad9", [[0, 1, 2, 3, 4, 5, 6, 7, 8]])], "Q9", 9),
+    ("triangle6+quad8", [("triangle6", [[0, 1, 2, 3, 4, 5]]),
+                         ("quad8", [[0, 1, 2, 3, 4, 5, 6, 7]])], "FACE_MIX", 8),
+    ("triangle6+quad9", [("quad9", [[0, 1, 2, 3, 4, 5, 6, 7, 8]]),
+                         ("triangle6", [[0, 1, 2, 3, 4, 5]])], "FACE_MIX", 9),
+]
+
+
+@pytest.mark.parametrize("name, blocks, kind, width", KINDS, ids=[k[0] for k in KINDS])
+def test_face_kinds_and_back(name, blocks, kind, width):
+    points = np.random.default_rng(0).uniform(size=(9, 3))
+    blocks = [(t, np.asarray(d, dtype=np.int64)) for t, d in blocks]
+    rows = sum(len(d) for _, d in blocks)
+    mesh = meshio.Mesh(points, blocks + [("line", np.array([[0, 1], [1, 2]])),
+                                         ("vertex", np.array([[5]]))],
+                       point_data={"t": np.arange(9.0)},
+                       cell_data={"id": [np.arange(len(d)) + 10 * b for b, (_, d)
+                                         in enumerate(blocks)] + [np.array([-1, -1]),
+                                                                  np.array([-1])]})
+    arrays = surfkit.from_meshio(mesh)
+    assert arrays.kind == surfkit.ElementType[kind]
+    assert arrays.connectivity.shape == (rows, width)
+    assert arrays.connectivity.dtype == np.uint32
+    assert np.array_equal(arrays.edge_nodes, [[0, 1], [1, 2]])
+    assert arrays.ignored == {"vertex": 1}
+    assert np.array_equal(arrays.point_data["t"], np.arange(9.0))
+    assert len(arrays.cell_data["id"]) == rows
+    # A T6 row is in the library's order: its mid-edge nodes face vertices 0, 1, 2.
+    for (block, data), start in zip(blocks, np.cumsum([0] + [len(d) for _, d in blocks])):
+        row = arrays.connectivity[start]
+        if block == "triangle6":
+            assert row[:6].tolist() == [0, 1, 2, 4, 5, 3]
+            assert np.all(row[6:] == NONE)
+        elif block == "triangle" and width == 4:
+            assert row[3] == NONE
+    back = surfkit.to_meshio(arrays.coordinates, arrays.connectivity, arrays.kind,
+                             point_data=arrays.point_data, cell_data=arrays.cell_data)
+    # Face blocks come back with the same types, rows and data (one block per kind).
+    assert [(b.type, b.data.tolist()) for b in back.cells] == \
+        [(t, d.tolist()) for t, d in blocks]
+    assert [a.tolist() for a in back.cell_data["id"]] == \
+        [mesh.cell_data["id"][i].tolist() for i in range(len(blocks))]
+    # And flip, which knows every one of these kinds, keeps them whole.
+    flipped = surfkit.flip(arrays.connectivity, arrays.kind)
+    assert np.array_equal(surfkit.flip(flipped, arrays.kind), arrays.connectivity)
+
+
+def test_quadratic_arrays_of_the_library_write_and_read(tmp_path):
+    for quad in ("quad8", "quad9"):
+        xy, q, t = _mixed_quadratic(quad)
+        width = q.shape[1]
+        mixed = np.full((2, width), NONE, dtype=np.uint32)
+        mixed[0] = q[0]
+        mixed[1, :6] = t[0]
+        mesh = surfkit.to_meshio(xy, mixed, point_data={"x": xy[:, 0]},
+                                 cell_data={"n": np.array([4, 3])})
+        meshio.write(tmp_path / "m.vtu", mesh)
+        back = surfkit.from_meshio(meshio.read(tmp_path / "m.vtu"))
+        assert np.array_equal(back.connectivity, mixed)
+        assert np.array_equal(back.cell_data["n"], [4, 3])
+        # meshio's T6 has its node 3 on the edge (0, 1).
+        t6 = [b for b in mesh.cells if b.type == "triangle6"][0].data[0]
+        assert np.allclose(mesh.points[t6[3], :2], (xy[t6[0]] + xy[t6[1]]) / 2)
+
+
+def test_rows_of_a_mixed_array_keep_their_order_within_each_kind():
+    cells = np.array([[0, 1, 2, NONE], [0, 1, 2, 3], [1, 2, 3, NONE], [3, 2, 1, 0]],
+                     dtype=np.uint32)
+    mesh = surfkit.to_meshio(grid(1, 1)[0], cells, cell_data={"row": np.arange(4)})
+    assert [(b.type, len(b.data)) for b in mesh.cells] == [("triangle", 2), ("quad", 2)]
+    assert [a.tolist() for a in mesh.cell_data["row"]] == [[0, 2], [1, 3]]
+    assert mesh.points.shape == (4, 3)
+
+
+@pytest.mark.parametrize("blocks, words", [
+    ([("triangle", [[0, 1, 2]]), ("triangle6", [[0, 1, 2, 3, 4, 5]])], "linear and quadratic"),
+    ([("quad8", [[0, 1, 2, 3, 4, 5, 6, 7]]), ("quad9", [[0, 1, 2, 3, 4, 5, 6, 7, 8]])],
+     "quad8 and quad9"),
+    ([("quad", [[0, 1, 2, -1]])], "ID -1"),
+    ([("quad", [[0, 1, 2, 9]])], "ID 9"),
+])
+def test_meshes_the_arrays_cannot_hold(blocks, words):
+    mesh = meshio.Mesh(np.zeros((9, 3)), [(t, np.array(d)) for t, d in blocks])
+    with pytest.raises(surfkit.ArgumentError, match=words) as info:
+        surfkit.from_meshio(mesh)
+    assert info.value.parameter == "mesh"
+
+
+def test_a_mesh_without_faces():
+    mesh = meshio.Mesh(np.zeros((3, 3)), [("line", np.array([[0, 1], [1, 2]]))])
+    arrays = surfkit.from_meshio(mesh)
+    assert arrays.kind == surfkit.ElementType.NO_ELEMENT
+    assert arrays.connectivity.shape == (0, 3)
+    assert len(arrays.edge_nodes) == 2
+    lines = surfkit.to_meshio(arrays.coordinates, arrays.connectivity,
+                              edge_nodes=arrays.edge_nodes)
+    assert [b.type for b in lines.cells] == ["line"]
+
+
+# ---- probe -------------------------------------------------------------------------------
+
+
+def test_probe_reproduces_linear_fields_and_copies_the_nearest_node_outside():
+    points, cells = grid(6, 5)
+    inside = np.random.default_rng(2).uniform(0.01, 0.99, (40, 2))
+    scalar = 2 * points[:, 0] - points[:, 1] + 0.5
+    values = surfkit.probe(points, cells, scalar, inside)
+    assert values.shape == (40,)
+    assert np.allclose(values, 2 * inside[:, 0] - inside[:, 1] + 0.5, atol=1e-12)
+    vector = np.column_stack([scalar, points[:, 1], -points[:, 0]])
+    values = surfkit.probe(points, cells, vector, inside)
+    assert values.shape == (40, 3)
+    assert np.allclose(values[:, 1], inside[:, 1], atol=1e-12)
+    outside = np.array([[1.5, 0.5], [-1.0, -1.0]])
+    nearest = [np.argmin(np.linalg.norm(points - p, axis=1)) for p in outside]
+    assert np.array_equal(surfkit.probe(points, cells, vector, outside), vector[nearest])
+
+
+def test_probe_of_no_points_and_inputs_unchanged():
+    points, cells = grid(2, 2)
+    field = points.copy()
+    assert surfkit.probe(points, cells, field, np.zeros((0, 2))).shape == (0, 2)
+    assert surfkit.probe(points, cells, field[:, 0], []).shape == (0,)
+    assert np.array_equal(field, points)
+
+
+def test_from_meshio_feeds_the_library():
     points, cells = icosphere(2)
-    t6_points, t6 = surfkit.convert_T3(points, cells, 1, 0)
-    normals = surfkit.normals(t6_points, t6[:, :3])
-    smallest, largest = surfkit.angles(t6_points, t6[:, :3])
-    # The library's T6 lists edge nodes (1,2), (2,0), (0,1); meshio (VTK) (0,1), (1,2), (2,0).
-    vtk_t6 = t6[:, [0, 1, 2, 5, 3, 4]]
-    mesh = meshio.Mesh(t6_points, [("triangle6", vtk_t6)], point_data={"normals": normals},
-                       cell_data={"smallest": [smallest], "largest": [largest]})
-    path = tmp_path / ("mesh" + suffix)
-    meshio.write(path, mesh, file_format=fmt)
-    back = meshio.read(path)
-    assert np.array_equal(back.points, t6_points)
-    assert np.array_equal(back.cells[0].data, vtk_t6)
-    assert np.array_equal(back.point_data["normals"], normals)
-    assert np.array_equal(back.cell_data["smallest"][0], smallest)
-    assert np.array_equal(back.cell_data["largest"][0], largest)
-    # And meshio's int64 cells go straight back into the library.
-    assert np.array_equal(surfkit.normals(back.points, back.cells[0].data[:, :3]), normals)
+    mesh = meshio.Mesh(points, [("triangle", cells.astype(np.int64))])
+    arrays = surfkit.from_meshio(mesh)
+    assert np.array_equal(surfkit.normals(arrays.coordinates, arrays.connectivity),
+                          surfkit.normals(points, cells))

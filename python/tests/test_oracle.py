@@ -37,6 +37,22 @@ def same_bits(a, b):
     return a.shape == b.shape and a.dtype == b.dtype and a.tobytes() == b.tobytes()
 
 
+def same_curvatures(named, raw, fitted):
+    """The named fields against the C++ (n, 8) rows, node by node: k1 and k2 are columns 6
+    and 7 in signed order; the fitted method's columns 0-2 give column 6's direction, the
+    normal-cycle tensor's columns 0-2 the other curvature's."""
+    for i, row in enumerate(raw):
+        dirs = (row[0:3], row[3:6]) if fitted else (row[3:6], row[0:3])
+        pairs = sorted([(row[6], 0), (row[7], 1)], key=lambda p: -p[0])
+        if row[6] == row[7]:
+            pairs = [(row[6], 0), (row[7], 1)]
+        (k1, a), (k2, b) = pairs
+        if not (named.k1[i] == k1 and named.k2[i] == k2 and same_bits(named.dir_k1[i], dirs[a])
+                and same_bits(named.dir_k2[i], dirs[b])):
+            return False
+    return True
+
+
 @pytest.fixture(scope="module")
 def results(tmp_path_factory):
     # A bumpy sphere: curvatures and normals vary from node to node.
@@ -54,22 +70,23 @@ def results(tmp_path_factory):
 def test_geometry_matches_cpp(results):
     points, cells, neighbours, folder = results
     assert same_bits(surfkit.normals(points, cells), read_array(folder / "normals.out", "<f8"))
-    smallest, largest = surfkit.angles(points, cells, True)
+    smallest, largest = surfkit.angles(points, cells, normalised=True)
     assert same_bits(smallest, read_array(folder / "smallest.out", "<f8")[0])
     assert same_bits(largest, read_array(folder / "largest.out", "<f8")[0])
     total, reversed_count = read_array(folder / "area.out", "<f8")[0]
     assert surfkit.area(points, cells) == total
-    curv = surfkit.principal_curvatures(points, cells, neighbours, 0.0, math.pi)
-    assert same_bits(curv, read_array(folder / "curvatures.out", "<f8"))
-    fitted, _ = surfkit.fitted_curvatures(points, cells, neighbours, 2)
-    assert same_bits(fitted, read_array(folder / "fitted.out", "<f8"))
+    curv = surfkit.principal_curvatures(points, cells, neighbours=neighbours, radius=0.0,
+                                        max_angle=math.pi)
+    assert same_curvatures(curv, read_array(folder / "curvatures.out", "<f8"), fitted=False)
+    fitted = surfkit.fitted_curvatures(points, cells, neighbours=neighbours, rings=2)
+    assert same_curvatures(fitted, read_array(folder / "fitted.out", "<f8"), fitted=True)
     assert same_bits(surfkit.metrics_gen_aniso3d(points, cells, -0.1),
                      read_array(folder / "aniso.out", "<f8"))
 
 
 def test_conversion_matches_cpp(results):
     points, cells, _, folder = results
-    t6_points, t6_cells = surfkit.convert_T3(points, cells, 1, 0)
+    t6_points, t6_cells = surfkit.convert_T3(points, cells)
     assert same_bits(t6_points, read_array(folder / "t6_points.out", "<f8"))
     assert same_bits(t6_cells, read_array(folder / "t6_cells.out", "<u4"))
     q4_points, q4_cells = surfkit.split_into_Q4(points, None, cells)
@@ -82,7 +99,8 @@ def test_reorientation_matches_cpp(results):
     mixed, mixed_neighbours = cells.copy(), neighbours.copy()
     mixed[1::2, [0, 2]] = mixed[1::2, [2, 0]]
     mixed_neighbours[1::2, [0, 2]] = mixed_neighbours[1::2, [2, 0]]
-    out, out_neighbours, reversed_count = surfkit.mesh_reorient(mixed, mixed_neighbours, 0, 1)
+    out, out_neighbours, reversed_count = surfkit.mesh_reorient(
+        mixed, neighbours=mixed_neighbours, start_element=0, all_components=True)
     assert same_bits(out, read_array(folder / "reoriented.out", "<u4"))
     assert same_bits(out_neighbours, read_array(folder / "reoriented_neighbours.out", "<u4"))
     assert reversed_count == read_array(folder / "area.out", "<f8")[0][1]

@@ -55,13 +55,13 @@ def test_angles_of_a_right_triangle_grid():
     points, cells = grid(3, 3)
     smallest, largest = surfkit.angles(points, cells)
     assert np.allclose(smallest, math.pi / 4) and np.allclose(largest, math.pi / 2)
-    smallest, largest = surfkit.angles(points, cells, True)
+    smallest, largest = surfkit.angles(points, cells, normalised=True)
     assert np.allclose(largest, 1.5)  # a right angle in a triangle reads 3/pi * pi/2
 
 
 def test_torus_normals_and_curvatures():
     points, quads = torus(96, 48)
-    triangles, _ = surfkit.split_Q4_into_T3(points, quads)
+    triangles = surfkit.split_Q4_into_T3(points, quads).connectivity
     normals = surfkit.normals(points, triangles)
     # The outward normal of the torus at angle u, v: (cos v cos u, cos v sin u, sin v).
     ring = points.copy()
@@ -69,9 +69,15 @@ def test_torus_normals_and_curvatures():
     ring *= 3.0 / np.linalg.norm(ring, axis=1)[:, None]
     exact = (points - ring) / np.linalg.norm(points - ring, axis=1)[:, None]
     assert np.max(np.linalg.norm(normals - exact, axis=1)) < 2e-3
-    curv = surfkit.principal_curvatures(points, triangles, triangle_neighbours(triangles), 0.25)
+    curv = surfkit.principal_curvatures(points, triangles, radius=0.25)
     outer = np.argmax(points[:, 0])  # (4, 0, 0): curvatures -1 across, -1/4 along the ring
-    assert curv[outer, 6] == pytest.approx(-1.0, rel=0.15)
+    assert curv.k2[outer] == pytest.approx(-1.0, rel=0.15)
+    # k2's direction runs across the tube (along z there), k1's along the ring.
+    assert abs(curv.dir_k2[outer, 2]) == pytest.approx(1.0, abs=0.05)
+    assert abs(curv.dir_k1[outer, 1]) == pytest.approx(1.0, abs=0.05)
+    assert np.all(curv.k1 >= curv.k2)
+    assert np.allclose(curv.mean, (curv.k1 + curv.k2) / 2)
+    assert np.allclose(curv.gaussian, curv.k1 * curv.k2)
 
 
 def test_interpolation_reproduces_a_linear_field():
@@ -86,11 +92,14 @@ def test_interpolation_reproduces_a_linear_field():
     home[cells[:, 1]] = np.arange(len(cells))
     home[cells[:, 2]] = np.arange(len(cells))
     ids = np.arange(len(points), len(xy))
-    out = surfkit.interpolate(xy, cells, triangle_neighbours(cells), home, field, ids)
+    out = surfkit.interpolate(xy, cells, field, ids, neighbours=triangle_neighbours(cells),
+                              home=home)
+    # Without neighbours and home, the package builds them: the same values.
+    assert np.allclose(surfkit.interpolate(xy, cells, field, ids), out, atol=1e-12)
     expected = np.column_stack([2 * targets[:, 0] - targets[:, 1] + 0.5, targets[:, 1]])
     assert np.allclose(out[len(points):], expected, atol=1e-12)
     assert np.array_equal(out[:len(points)], field[:len(points)])
-    sizes = surfkit.interpolate_metrics(xy, cells, triangle_neighbours(cells), home,
+    sizes = surfkit.interpolate_metrics(xy, cells,
                                         np.where(np.arange(len(xy)) < len(points), 0.1, 0.0))
     assert np.allclose(sizes[len(points):], 0.1)
 
@@ -110,7 +119,7 @@ def test_structured_grid_in_a_square_rebuilds_the_grid():
 def test_extrusion_counts_and_band_area():
     line = np.array([[0, 1], [1, 2]], dtype=np.uint32)
     points = np.array([[0.0, 0.0], [1.0, 0.0], [3.0, 0.0]])
-    xy, band = surfkit.extrude_translate_T3(points, line, [0, 2], 4, 2)
+    xy, band = surfkit.extrude_translate_T3(points, line, [0, 2], 4, pattern="alternate")
     assert len(band) == 2 * 4 * 2 and len(xy) == 3 + 4 * 3
     assert surfkit.area(xy, band) == pytest.approx(6.0)  # the line runs +x, the band +y: ccw
     xyz, ring = surfkit.extrude_rotate_Q4(points[:2], line[:1], [0, 0], 2 * math.pi, 64)
@@ -122,11 +131,12 @@ def test_conversion_and_splitting_keep_the_area():
     _, tris = grid(3, 2)
     mixed_points, q4 = surfkit.split_into_Q4(points, quads[:3], tris[3:6])
     assert surfkit.area(mixed_points, q4) == pytest.approx(0.5 + 0.25)
-    p9, q9 = surfkit.convert_Q4(points, quads, 1, 1)
+    p9, q9 = surfkit.convert_Q4(points, quads, nodes_per_quad=1)
     assert q9.shape == (6, 9)
     assert np.allclose(p9[q9[:, 8]], points[quads].mean(axis=1))
-    kept, split, out, cut = surfkit.split_Q4_into_T3(points, quads, 0.9, 0.9, 1)
-    assert cut == 0 and len(kept) == 6 and len(split) == 0
+    out, kept, split = surfkit.split_Q4_into_T3(points, quads, shape_threshold=0.9,
+                                                angle_threshold=0.9, criterion="shape")
+    assert len(kept) == 6 and len(split) == 0
     assert np.array_equal(out, quads)
     degenerate = np.array([[0, 0, 1, 5], [0, 1, 5, 4]], dtype=np.uint32)
     fixed, changed = surfkit.convert_degenerated_Q4(degenerate)
@@ -135,15 +145,70 @@ def test_conversion_and_splitting_keep_the_area():
 
 def test_fitted_curvatures_of_a_sphere_and_a_torus():
     points, cells = icosphere(4, radius=2.0)
-    k, unfitted = surfkit.fitted_curvatures(points, cells)
-    assert unfitted == 0
+    k = surfkit.fitted_curvatures(points, cells)
+    assert k.unfitted == 0
     # A sphere of radius 2: both curvatures -1/2 (convex outward is negative).
-    assert np.median(np.abs(k[:, 6:8] + 0.5)) < 0.01 * 0.5
+    assert np.median(np.abs(np.column_stack([k.k1, k.k2]) + 0.5)) < 0.01 * 0.5
     points, quads = torus(96, 48)
-    triangles, _ = surfkit.split_Q4_into_T3(points, quads)
-    k, _ = surfkit.fitted_curvatures(points, triangles, surfkit.neighbours(triangles)[0], 2)
+    triangles = surfkit.split_Q4_into_T3(points, quads).connectivity
+    k = surfkit.fitted_curvatures(points, triangles, rings=2)
     outer = np.argmax(points[:, 0])  # (4, 0, 0): -1 across the tube, -1/4 along the ring
-    assert k[outer, 6] == pytest.approx(-1.0, rel=0.02)
-    assert k[outer, 7] == pytest.approx(-0.25, rel=0.02)
+    assert k.k2[outer] == pytest.approx(-1.0, rel=0.02)
+    assert k.k1[outer] == pytest.approx(-0.25, rel=0.02)
     # The direction of most bending runs across the tube (along z there).
-    assert abs(k[outer, 2]) == pytest.approx(1.0, abs=0.02)
+    assert abs(k.dir_k2[outer, 2]) == pytest.approx(1.0, abs=0.02)
+    assert abs(k.dir_k1[outer, 1]) == pytest.approx(1.0, abs=0.02)
+
+
+def _sphere_gap(points, cells, first_new):
+    """Largest distance of the added nodes from the unit sphere."""
+    return np.abs(np.linalg.norm(points[first_new:], axis=1) - 1).max()
+
+
+def test_curved_conversion_puts_added_nodes_on_the_sphere():
+    points, cells = icosphere(3)
+    straight = surfkit.convert_T3(points, cells)
+    curved = surfkit.convert_T3(points, cells, curved=True)
+    assert type(curved) is type(straight)
+    assert np.array_equal(curved.connectivity, straight.connectivity)
+    assert np.array_equal(curved.coordinates[:len(points)], points)  # vertices stay
+    n = len(points)
+    assert _sphere_gap(*curved, n) < _sphere_gap(*straight, n) / 50
+    # The conversion's keyword and the export on the straight mesh agree.
+    again = surfkit.curve_quadratic(*straight)
+    assert again.straightened == 0
+    assert np.array_equal(again.coordinates, curved.coordinates)
+    mixed = surfkit.convert_mixed(points, None, cells, curved=True)
+    assert np.array_equal(mixed.coordinates, curved.coordinates)
+
+
+def test_curved_conversion_of_a_mixed_sphere():
+    # A cube's faces split into quadrangles, pushed onto the sphere, with one face's
+    # quadrangles cut into triangles.
+    points, quads = grid(4, 4, triangles=False)
+    faces, xyz = [], []
+    for axis in range(3):
+        for sign in (-1.0, 1.0):
+            p = np.zeros((len(points), 3))
+            p[:, (axis + 1) % 3] = 2 * points[:, 0] - 1
+            p[:, (axis + 2) % 3] = 2 * points[:, 1] - 1
+            p[:, axis] = sign
+            q = quads if sign > 0 else quads[:, ::-1]
+            faces.append(q + sum(len(x) for x in xyz))
+            xyz.append(p)
+    xyz = np.concatenate(xyz)
+    xyz /= np.linalg.norm(xyz, axis=1)[:, None]
+    quads = np.concatenate(faces)
+    # Merge the nodes the faces share along the cube's edges.
+    _, first, inverse = np.unique(np.round(xyz, 12), axis=0, return_index=True,
+                                  return_inverse=True)
+    xyz, quads = xyz[first], inverse.ravel()[quads].astype(np.uint32)
+    triangles = np.concatenate([quads[:8][:, [0, 1, 2]], quads[:8][:, [0, 2, 3]]])
+    quads = quads[8:]
+    for q in (0, 1):
+        straight = surfkit.convert_mixed(xyz, quads, triangles, 1, q, 0)
+        curved = surfkit.convert_mixed(xyz, quads, triangles, 1, q, 0, curved=True)
+        n = len(xyz)
+        assert _sphere_gap(curved.coordinates, None, n) < _sphere_gap(straight.coordinates,
+                                                                      None, n) / 4
+        assert np.array_equal(curved.coordinates[:n], xyz)

@@ -1,12 +1,72 @@
-"""Calls release the GIL: threads run them at once, and get the same results as one
-thread. (Speed is measured in bench/, not here.)"""
+"""Calls release the GIL: the main thread keeps running Python while another thread is
+inside one long call, and threads get the same results as one thread."""
 
+import math
+import sys
 import threading
+import time
 
 import numpy as np
 
 import surfkit
-from meshes import icosphere, torus, triangle_neighbours
+from meshes import icosphere, torus
+
+
+def count_until(event, seconds=math.inf):
+    """Turns of an empty loop until `event` is set or `seconds` have passed."""
+    count, end = 0, time.perf_counter() + seconds
+    while not event.is_set():
+        count += 1
+        if count % 1024 == 0 and time.perf_counter() > end:
+            break
+    return count
+
+
+def share_of_time_during(call):
+    """The share of its time the main thread spends looping while `call` runs in another
+    thread: turns of the loop counted between the worker's signals just before and just
+    after the call, over the turns the same loop makes alone in that time. A call that held
+    the GIL would leave the main thread no turn in between (bar a switch interval or two
+    around the call), so the share would be near 0."""
+    rate = count_until(threading.Event(), 0.2) / 0.2
+    entered, left = threading.Event(), threading.Event()
+    span = []
+
+    def worker():
+        entered.set()
+        start = time.perf_counter()
+        call()
+        span.append(time.perf_counter() - start)
+        left.set()
+
+    interval = sys.getswitchinterval()
+    sys.setswitchinterval(0.001)
+    try:
+        thread = threading.Thread(target=worker)
+        thread.start()
+        entered.wait()
+        count = count_until(left)
+        thread.join()
+    finally:
+        sys.setswitchinterval(interval)
+    return count / (rate * span[0]), span[0]
+
+
+def test_the_main_thread_runs_during_one_long_call():
+    points, cells = torus(300, 150)  # 90 000 triangles
+    share, seconds = share_of_time_during(
+        lambda: surfkit.principal_curvatures(points, cells, radius=0.15))
+    assert seconds > 0.2
+    assert share > 0.15, (share, seconds)
+
+
+def test_the_measure_sees_a_call_that_holds_the_gil():
+    # The same measure on a C call known to keep the GIL (sorting a list of ints never
+    # lets go of it): the main thread gets (almost) nothing done meanwhile.
+    values = np.random.default_rng(0).integers(0, 2 ** 62, 1_000_000).tolist()
+    share, seconds = share_of_time_during(lambda: sorted(values))
+    assert seconds > 0.2
+    assert share < 0.15, (share, seconds)
 
 
 def test_threads_give_the_sequential_results():
@@ -25,27 +85,3 @@ def test_threads_give_the_sequential_results():
         t.join()
     for got, want in zip(results, expected):
         assert np.array_equal(got, want)
-
-
-def test_python_runs_while_a_call_runs():
-    # While one thread is inside a long call, the main thread runs Python code. Were the
-    # GIL held, the main thread's loop (longer than the interpreter's switch interval)
-    # could only start once the call had returned, and the worker would be gone by the end.
-    points, cells = torus(200, 100)
-    neighbours = triangle_neighbours(cells)
-    entered = threading.Event()
-
-    def worker():
-        entered.set()
-        for _ in range(4):
-            surfkit.principal_curvatures(points, cells, neighbours, 0.2)
-
-    t = threading.Thread(target=worker)
-    t.start()
-    entered.wait()
-    x = 0
-    for i in range(200000):
-        x += i
-    inside = t.is_alive()
-    t.join()
-    assert inside

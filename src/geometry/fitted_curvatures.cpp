@@ -8,9 +8,9 @@
 #include "common/checks.hpp"
 #include "common/forms.hpp"
 #include "common/mesh_access.hpp"
+#include "common/node_rings.hpp"
 #include "common/vectors.hpp"
 #include "geometry/height_fit.hpp"
-#include "geometry/node_rings.hpp"
 #include "orvo/surfkit/geometry.hpp"
 
 namespace orvo::surfkit {

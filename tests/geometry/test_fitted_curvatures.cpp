@@ -7,9 +7,9 @@
 #include <tuple>
 #include <vector>
 
+#include "common/node_rings.hpp"
 #include "common/vectors.hpp"
 #include "geometry/height_fit.hpp"
-#include "geometry/node_rings.hpp"
 #include "orvo/surfkit/frame.hpp"
 #include "orvo/surfkit/geometry.hpp"
 #include "support/surfaces.hpp"

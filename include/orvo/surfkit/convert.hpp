@@ -83,6 +83,80 @@ SURFKIT_API int convert_T3(dense2D<double>& coordinates, dense2D<unsigned int>& 
 SURFKIT_API int convert_T3(dense2D<double>& coordinates, dense2D<unsigned int>& connectivity,
                            unsigned int e, unsigned int t);
 
+/// Curves a quadratic surface mesh, in place: every added node of a quadratic mesh whose
+/// vertices sample a smooth surface (a linear mesh converted by convert_T3, convert_Q4 or
+/// convert_mixed, say) moves from the straight edge or flat face onto a surface fitted
+/// through the vertices, so that the elements follow the surface to third order in the
+/// edge length instead of the second. Vertices never move.
+///
+/// - Height functions: at every vertex that is a smooth point of the surface (on no
+///   feature edge, and on no or two boundary edges) a degree-2 height function
+///   z = a x^2 + b xy + c y^2 + d x + e y through the vertex is fitted by weighted least
+///   squares over its ring of neighbours (up to 3 rings when one gives too few or too
+///   aligned points; rings do not grow beyond vertices on feature edges), in the frame of
+///   its area-weighted normal.
+/// - Edge nodes: on the mean of the points of the two end vertices' fitted graphs above the
+///   edge's midpoint (of one, when only one end has a height function; the midpoint when
+///   neither has). An edge node is placed once for its edge, the same for every element
+///   holding it whatever their order.
+/// - Feature and boundary lines: an interior edge whose two elements' straight normals
+///   turn by more than `feature_angle`, and a boundary edge (also one held by three or
+///   more elements), is curved along its line only: its node goes onto the mean of the
+///   parabolas (parametrised by chord length) through the edge and the next line vertex
+///   beyond each end, taken where that end is a smooth point of its line (exactly two
+///   feature or boundary edges, turning there by at most `feature_angle`); the midpoint at
+///   a corner at both ends. Elements meeting at a feature thus share only the line.
+/// - Face nodes (Q9 row 8): the centre of the Coons patch of the element's four sides,
+///   x8 = (x4 + x5 + x6 + x7) / 2 - (x0 + x1 + x2 + x3) / 4, the Q8 geometry's centre.
+/// - Validity: an element is valid when (dx/dxi x dx/deta) . n > 0 at its nodes and at the
+///   points of its 6-point (triangle) or 3 x 3 Gauss (quadrangle) rule, n the normal of
+///   its straight element (for a quadrangle the cross product of its diagonals). The
+///   elements are tested in rounds; the edges of every element found invalid are put back
+///   on their midpoints (which changes the elements on their other side too), and the
+///   elements on those edges are tested again, until a round finds nothing to straighten.
+///   An element invalid even with straight edges (zero area, a non-convex quadrangle) is
+///   left with straight edges. The result does not depend on the order of the elements.
+///
+/// @param coordinates    2 or 3 by \#nodes: vertices read, edge and face nodes written
+///                       (nothing else). A plane mesh (2 rows) is the surface z = 0: its
+///                       interior nodes stay on their straight places and its boundary
+///                       edges curve in the plane.
+/// @param connectivity   6 (T6), 8 (Q8, or mixed: UINT_MAX in row 6 marks a T6 in rows
+///                       0-5) or 9 (Q9, or mixed likewise) by \#elements, node rows as in
+///                       element_type; rows 6 and up of a mixed triangle are not read. Not
+///                       changed.
+/// @param feature_angle  radians: interior edges whose element normals make a larger angle
+///                       are feature lines, and a line turning by more at a vertex has a
+///                       corner there. pi / 6 when left out; negative: every interior edge
+///                       is a feature.
+/// @return
+///  - n >= 0: success; n edges (at most INT_MAX) were straightened by the validity rule
+///    (0 also when there are no elements);
+///  - -1: coordinates without 2 or 3 rows (tested first);
+///  - -2: connectivity rejected: not 6, 8 or 9 rows, an ID read (rows 0-5 of a
+///    triangle, all rows of a quadrangle) not below \#nodes, a node that is
+///    a vertex of one element and an edge or face node of another, an edge node on two
+///    different edges, a face node in two elements or on an edge, or two elements sharing
+///    an edge with different edge nodes;
+///  - -3: feature_angle NaN;
+///  - -199: storage refused, or 2^30 elements or more.
+/// On every negative return the coordinates are as on entry.
+///
+/// Cost: linear in the nodes and elements, plus a pass over one state byte per element for
+/// each further validity round: one neighbour matrix over the vertices, one 5 x 5
+/// least-squares fit per vertex (over 1 to 3 rings), one point per edge, and one test per
+/// waiting element and round (a T6 that bends little is cleared from its edge nodes'
+/// offsets; the others take 12 to 18 Jacobians). There is a further round only after
+/// edges were straightened, and a round waits only for the elements on those edges: on a
+/// fine smooth mesh there is none. Scratch: about 170 bytes
+/// per vertex, 5 per node and 50 per element; a plane mesh also takes a 3-row copy of
+/// its coordinates. No scratch is held in standard containers: nothing throws.
+SURFKIT_API int curve_quadratic(dense2D<double>& coordinates,
+                                const dense2D<unsigned int>& connectivity, double feature_angle);
+/// curve_quadratic with feature_angle pi / 6 (30 degrees).
+SURFKIT_API int curve_quadratic(dense2D<double>& coordinates,
+                                const dense2D<unsigned int>& connectivity);
+
 /// Splits every quadrangle into four and every triangle into three quadrangles by joining
 /// the edge midpoints to the element centre (mean of the vertices); the children keep
 /// their parent's orientation. The inputs are not changed.

@@ -1,4 +1,4 @@
-#include "geometry/node_rings.hpp"
+#include "common/node_rings.hpp"
 
 #include <algorithm>
 #include <cstdint>
@@ -12,20 +12,23 @@ bool node_adjacency::build(const dense2D<unsigned int>& conn, std::size_t node_c
   // Every element names each of its nodes' two element neighbours: count, place, then
   // sort and squeeze each node's run in place (runs only shrink, so the write position
   // never passes the read position).
-  if (conn.cols() > SIZE_MAX / 6) return false;
-  if (!start_.resize(node_count + 1, 0) || !list_.resize(6 * conn.cols())) return false;
+  const std::size_t rows = conn.rows();
+  if (conn.cols() > SIZE_MAX / 8) return false;
+  if (!start_.resize(node_count + 1, 0) || !list_.resize(2 * rows * conn.cols())) return false;
   std::uint64_t* start = start_.data();
   for (std::size_t e = 0; e < conn.cols(); ++e) {
     const unsigned* ids = element(conn, e);
-    for (unsigned k = 0; k < 3; ++k) start[ids[k] + 1] += 2;
+    const unsigned n = corners(ids, rows);
+    for (unsigned k = 0; k < n; ++k) start[ids[k] + 1] += 2;
   }
   for (std::size_t v = 0; v < node_count; ++v) start[v + 1] += start[v];
   for (std::size_t e = 0; e < conn.cols(); ++e) {
     const unsigned* ids = element(conn, e);
-    for (unsigned k = 0; k < 3; ++k) {
+    const unsigned n = corners(ids, rows);
+    for (unsigned k = 0; k < n; ++k) {
       unsigned* at = list_.data() + start[ids[k]];
-      at[0] = ids[(k + 1) % 3];
-      at[1] = ids[(k + 2) % 3];
+      at[0] = ids[(k + 1) % n];
+      at[1] = ids[(k + n - 1) % n];
       start[ids[k]] += 2;
     }
   }
@@ -72,7 +75,7 @@ bool node_rings::take(unsigned w) {
   return list_.push_back(w);
 }
 
-bool node_rings::grow(const node_adjacency& adjacency) {
+bool node_rings::grow(const node_adjacency& adjacency, const unsigned char* barrier) {
   const std::size_t first = last_, end = list_.size();
   last_ = end;
   ++rings_;
@@ -83,6 +86,7 @@ bool node_rings::grow(const node_adjacency& adjacency) {
   }
   for (std::size_t i = first; i < end; ++i) {
     const unsigned u = list_[i];
+    if (barrier && barrier[u]) continue;
     for (const unsigned* w = adjacency.begin(u); w != adjacency.end(u); ++w)
       if (!take(*w)) return false;
   }

@@ -1,5 +1,5 @@
-// Node adjacency of a triangle mesh in compressed rows, and the k-rings of a node over
-// it: the nodes within k edges of the node, gathered ring by ring.
+// Node adjacency of a mesh of triangles and quadrangles in compressed rows, and the
+// k-rings of a node over it: the nodes within k edges of the node, gathered ring by ring.
 #pragma once
 
 #include <cstddef>
@@ -10,7 +10,9 @@
 namespace orvo::surfkit::detail {
 
 // For each node, the sorted distinct nodes it shares an element edge with (itself left
-// out). Built once per call from a checked T3 connectivity.
+// out). Built once per call from a checked T3 or FACE_MIX connectivity (3 or 4 rows,
+// UINT_MAX in row 3 for a triangle); a quadrangle links each vertex to the two it shares
+// an edge with, not to the opposite one.
 class node_adjacency {
  public:
   // False when storage is refused.
@@ -32,8 +34,10 @@ class node_rings {
   // Starts over around node v: no ring gathered yet.
   void start(unsigned v);
   // Appends the next ring (the unstamped neighbours of the last ring, or of v for the
-  // first). False when storage is refused.
-  bool grow(const node_adjacency& adjacency);
+  // first). Nodes whose entry in `barrier` is non-zero join a ring but are not grown
+  // from (the centre always is): rings then stay on one side of a line of such nodes.
+  // False when storage is refused.
+  bool grow(const node_adjacency& adjacency, const unsigned char* barrier = nullptr);
   // Rings gathered since start.
   unsigned count() const noexcept { return rings_; }
   // The nodes of all rings gathered, ring after ring, v not included.

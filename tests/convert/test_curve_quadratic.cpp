@@ -1,0 +1,441 @@
+// curve_quadratic against analytic surfaces: distances of the added nodes to spheres, tori
+// and a bumpy sphere (and their fall under refinement), planes left alone, a cube's
+// features and a cylinder's open ends kept, quadrangle and mixed meshes, independence of
+// the element order, Jacobians of curved meshes with features and boundaries, and the
+// argument checks.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <numeric>
+#include <string>
+#include <vector>
+
+#include "orvo/surfkit.hpp"
+#include "support/curved_meshes.hpp"
+#include "support/testing.hpp"
+
+namespace {
+
+using curved::linear_mesh;
+using curved::point;
+using orvo::dense2D;
+using orvo::surfkit::curve_quadratic;
+
+using distance_fn = std::function<double(const point&)>;
+
+point at(const dense2D<double>& x, std::size_t i) {
+  return {x(0, i), x(1, i), x(2, i)};
+}
+
+double sphere_distance(const point& p) {
+  return std::fabs(std::hypot(p[0], p[1], p[2]) - 1.0);
+}
+
+// Radial deviation from the bumpy sphere, a stand-in for the distance that differs from it
+// by a bounded factor.
+double bump_distance(const point& p) {
+  const double l = std::hypot(p[0], p[1], p[2]);
+  return std::fabs(l - curved::bump_radius({p[0] / l, p[1] / l, p[2] / l}));
+}
+
+distance_fn torus_distance(double R, double r) {
+  return
+      [=](const point& p) { return std::fabs(std::hypot(std::hypot(p[0], p[1]) - R, p[2]) - r); };
+}
+
+// The nodes of a quadratic mesh that are not vertices.
+std::vector<unsigned> added_nodes(const linear_mesh& m) {
+  std::vector<char> is_vertex(m.coords.cols(), 0), seen(m.coords.cols(), 0);
+  std::vector<unsigned> out;
+  for (std::size_t e = 0; e < m.conn.cols(); ++e) {
+    const bool tri = m.conn.rows() == 6 || m.conn(6, e) == UINT_MAX;
+    for (unsigned r = 0; r < (tri ? 3u : 4u); ++r) is_vertex[m.conn(r, e)] = 1;
+  }
+  for (std::size_t e = 0; e < m.conn.cols(); ++e) {
+    const bool tri = m.conn.rows() == 6 || m.conn(6, e) == UINT_MAX;
+    for (unsigned r = tri ? 3 : 4; r < (tri ? 6 : m.conn.rows()); ++r) {
+      const unsigned id = m.conn(r, e);
+      if (!is_vertex[id] && !seen[id]) out.push_back(id), seen[id] = 1;
+    }
+  }
+  return out;
+}
+
+struct spread {
+  double max, median;
+};
+
+spread distances(const dense2D<double>& x, const std::vector<unsigned>& ids, const distance_fn& d) {
+  std::vector<double> v;
+  for (unsigned id : ids) v.push_back(d(at(x, id)));
+  std::sort(v.begin(), v.end());
+  return {v.back(), v[v.size() / 2]};
+}
+
+// Curves a copy of the quadratic mesh m; checks the code and that vertices kept their bits.
+dense2D<double> curved_copy(const linear_mesh& m, double angle = M_PI / 6, int expect = 0) {
+  dense2D<double> x = curved::deep(m.coords);
+  EXPECT_EQ(curve_quadratic(x, m.conn, angle), expect);
+  std::vector<unsigned> added = added_nodes(m);
+  std::vector<char> moved(x.cols(), 0);
+  for (unsigned id : added) moved[id] = 1;
+  for (std::size_t i = 0; i < x.cols(); ++i)
+    if (!moved[i])
+      for (unsigned r = 0; r < x.rows(); ++r)
+        if (x(r, i) != m.coords(r, i)) {
+          ADD_FAILURE() << "vertex " << i << " moved";
+          return x;
+        }
+  return x;
+}
+
+linear_mesh quadratic(linear_mesh m, unsigned q = 0) {
+  curved::to_quadratic(m, q);
+  return m;
+}
+
+// (dx/ds x dx/dt) . n at reference (s, t) by central differences of the shape functions, n
+// the straight element's normal.
+double jacobian(const dense2D<double>& x, const unsigned* ids, unsigned count, double s, double t) {
+  const double h = 1e-6;
+  point u, v, n;
+  const point ps = curved::map(x, ids, count, s + h, t), ms = curved::map(x, ids, count, s - h, t);
+  const point pt = curved::map(x, ids, count, s, t + h), mt = curved::map(x, ids, count, s, t - h);
+  for (unsigned r = 0; r < 3; ++r)
+    u[r] = (ps[r] - ms[r]) / (2 * h), v[r] = (pt[r] - mt[r]) / (2 * h);
+  const point a = at(x, ids[0]), b = at(x, ids[1]), c = at(x, ids[2]);
+  const point d = count == 6 ? a : at(x, ids[3]);
+  point e1, e2;
+  for (unsigned r = 0; r < 3; ++r) {
+    e1[r] = count == 6 ? b[r] - a[r] : c[r] - a[r];
+    e2[r] = count == 6 ? c[r] - a[r] : d[r] - b[r];
+  }
+  n = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2], e1[0] * e2[1] - e1[1] * e2[0]};
+  const point j = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]};
+  return j[0] * n[0] + j[1] * n[1] + j[2] * n[2];
+}
+
+// Elements with a Jacobian not positive at a Gauss point.
+std::size_t folded(const dense2D<double>& x, const dense2D<unsigned int>& conn) {
+  const double a1 = 0.445948490915965, a2 = 0.091576213509771, g = std::sqrt(0.6);
+  const double tri[6][2] = {{a1, a1}, {1 - 2 * a1, a1}, {a1, 1 - 2 * a1},
+                            {a2, a2}, {1 - 2 * a2, a2}, {a2, 1 - 2 * a2}};
+  std::size_t bad = 0;
+  for (std::size_t e = 0; e < conn.cols(); ++e) {
+    const unsigned* ids = conn.data() + e * conn.ld();
+    const bool is_tri = conn.rows() == 6 || ids[6] == UINT_MAX;
+    const unsigned count = is_tri ? 6 : static_cast<unsigned>(conn.rows());
+    bool ok = true;
+    if (is_tri) {
+      for (const auto& p : tri) ok = ok && jacobian(x, ids, count, p[0], p[1]) > 0;
+    } else {
+      for (double s : {-g, 0.0, g})
+        for (double t : {-g, 0.0, g}) ok = ok && jacobian(x, ids, count, s, t) > 0;
+    }
+    bad += !ok;
+  }
+  return bad;
+}
+
+// --- Smooth closed surfaces: distances to the surface and their fall under refinement ---
+
+TEST(CurveQuadratic, IcosphereAddedNodesFiftyTimesCloserThanStraight) {
+  const linear_mesh m = quadratic(curved::from(surfaces::geodesic_sphere(32)));  // 10 242 vertices
+  ASSERT_EQ(m.coords.cols(), 10242u + 30720u);
+  const std::vector<unsigned> added = added_nodes(m);
+  const spread before = distances(m.coords, added, sphere_distance);
+  const spread after = distances(curved_copy(m), added, sphere_distance);
+  EXPECT_LE(after.max, before.max / 50) << "straight " << before.max;
+  EXPECT_LE(after.median, before.median / 50) << "straight " << before.median;
+}
+
+struct refinement_case {
+  const char* name;
+  std::function<linear_mesh(unsigned)> mesh;  // level 0, 1, 2: h halves at each
+  distance_fn distance;
+};
+
+TEST(CurveQuadratic, ErrorFallsAtLeastSixfoldPerHalving) {
+  const refinement_case cases[] = {
+      {"sphere", [](unsigned k) { return curved::from(surfaces::geodesic_sphere(8u << k)); },
+       sphere_distance},
+      {"torus",
+       [](unsigned k) { return curved::from(surfaces::torus(24u << k, 12u << k, 3.0, 1.0)); },
+       torus_distance(3.0, 1.0)},
+      {"bumpy sphere", [](unsigned k) { return curved::bumpy_sphere(8u << k); }, bump_distance},
+  };
+  for (const refinement_case& c : cases) {
+    double last = 0;
+    for (unsigned k = 0; k < 3; ++k) {
+      const linear_mesh m = quadratic(c.mesh(k));
+      const double error = distances(curved_copy(m), added_nodes(m), c.distance).max;
+      if (k > 0) {
+        EXPECT_GE(last / error, 6.0) << c.name << " level " << k << ": " << last << " -> " << error;
+      }
+      last = error;
+    }
+  }
+}
+
+// --- Flat pieces and features ---
+
+TEST(CurveQuadratic, PlanesUnchanged) {
+  // A jittered graph of z = 0, the same tilted, and the plane mesh in 2 rows.
+  linear_mesh flat = curved::from(surfaces::graph(12, true));
+  // Inner nodes jittered in the plane; the square's sides stay straight lines.
+  const dense2D<double> grid = curved::deep(flat.coords);
+  curved::jitter(flat, 0.03, 7);
+  for (std::size_t i = 0; i < flat.coords.cols(); ++i) {
+    for (unsigned r = 0; r < 2; ++r)
+      if (std::fabs(grid(0, i)) == 1 || std::fabs(grid(1, i)) == 1) flat.coords(r, i) = grid(r, i);
+    flat.coords(2, i) = 0;
+  }
+  linear_mesh tilted = flat;
+  tilted.coords = curved::deep(flat.coords);
+  for (std::size_t i = 0; i < tilted.coords.cols(); ++i) {
+    const double x = tilted.coords(0, i), y = tilted.coords(1, i);
+    tilted.coords(0, i) = 0.6 * x - 0.3 * y + 5;
+    tilted.coords(1, i) = 0.2 * x + 0.7 * y - 2;
+    tilted.coords(2, i) = 0.5 * x + 0.4 * y + 1;
+  }
+  linear_mesh plane2 = flat;
+  plane2.coords = dense2D<double>(2, flat.coords.cols());
+  for (std::size_t i = 0; i < flat.coords.cols(); ++i)
+    for (unsigned r = 0; r < 2; ++r) plane2.coords(r, i) = flat.coords(r, i);
+  for (const linear_mesh* base : {&flat, &tilted, &plane2}) {
+    const linear_mesh m = quadratic(*base);
+    const dense2D<double> x = curved_copy(m);
+    double worst = 0;
+    for (std::size_t i = 0; i < x.cols(); ++i)
+      for (unsigned r = 0; r < x.rows(); ++r)
+        worst = std::max(worst, std::fabs(x(r, i) - m.coords(r, i)));
+    EXPECT_LE(worst, 1e-12) << x.rows() << "-row plane";
+  }
+}
+
+TEST(CurveQuadratic, CubeEdgesStayOnTheirLinesAndFacesFlat) {
+  for (bool split : {true, false}) {
+    linear_mesh base = curved::cube(6, split);
+    const linear_mesh m = quadratic(base);
+    const dense2D<double> x = curved_copy(m);
+    for (unsigned id : added_nodes(m)) {
+      const point p = at(x, id), s = at(m.coords, id);
+      // On the same face(s) as the straight node: every coordinate at +-1 stays there, and
+      // the others inside.
+      for (unsigned r = 0; r < 3; ++r) {
+        if (std::fabs(s[r]) == 1.0)
+          EXPECT_NEAR(p[r], s[r], 1e-12) << "node " << id << " left its face or edge";
+        else
+          EXPECT_LT(std::fabs(p[r]), 1.0) << "node " << id;
+      }
+    }
+  }
+}
+
+TEST(CurveQuadratic, OpenCylinderBoundaryNodesOnEndCircles) {
+  const linear_mesh m = quadratic(curved::cylinder(24, 6, 1.5));
+  const dense2D<double> x = curved_copy(m);
+  double straight = 0, curved_error = 0, side = 0;
+  for (unsigned id : added_nodes(m)) {
+    const point p = at(x, id), s = at(m.coords, id);
+    const double radial = std::fabs(std::hypot(p[0], p[1]) - 1);
+    side = std::max(side, radial);
+    if (s[2] != 0.0 && s[2] != 1.5) continue;
+    EXPECT_EQ(p[2], s[2]) << "boundary node " << id << " left its end plane";
+    straight = std::max(straight, std::fabs(std::hypot(s[0], s[1]) - 1));
+    curved_error = std::max(curved_error, radial);
+  }
+  EXPECT_LE(curved_error, straight / 50);
+  EXPECT_LE(side, straight / 20) << "nodes next to the open ends";
+}
+
+TEST(CurveQuadratic, ClosedCylinderRimsCurveAlongTheirCirclesAndEndsStayFlat) {
+  const double h = 1.5;
+  const linear_mesh m = quadratic(curved::closed_cylinder(32, 8, 5, h));
+  const dense2D<double> x = curved_copy(m);
+  double rim_straight = 0, rim_error = 0, side_straight = 0, side_error = 0;
+  for (unsigned id : added_nodes(m)) {
+    const point p = at(x, id), s = at(m.coords, id);
+    const double radial = std::fabs(std::hypot(p[0], p[1]) - 1);
+    const double straight_radial = std::fabs(std::hypot(s[0], s[1]) - 1);
+    if (s[2] == 0.0 || s[2] == h) {
+      EXPECT_NEAR(p[2], s[2], 1e-12) << "node " << id << " left its end plane";
+      if (straight_radial < 0.02) {  // on the rim: a feature edge (the others lie inside)
+        rim_straight = std::max(rim_straight, straight_radial);
+        rim_error = std::max(rim_error, radial);
+      }
+    } else {
+      side_straight = std::max(side_straight, straight_radial);
+      side_error = std::max(side_error, radial);
+    }
+  }
+  EXPECT_LE(rim_error, rim_straight / 20) << "rim edge nodes off their circle";
+  EXPECT_LE(side_error, side_straight / 20) << "side edge nodes off the cylinder";
+  EXPECT_EQ(folded(x, m.conn), 0u);
+}
+
+// --- Quadrangles and mixed meshes ---
+
+TEST(CurveQuadratic, QuadrangleAndMixedSpheres) {
+  for (bool mixed : {false, true})
+    for (unsigned q : {0u, 1u}) {
+      const linear_mesh m = quadratic(curved::cube_sphere(16, mixed), q);
+      const std::vector<unsigned> added = added_nodes(m);
+      const spread before = distances(m.coords, added, sphere_distance);
+      const dense2D<double> x = curved_copy(m);
+      const spread after = distances(x, added, sphere_distance);
+      const std::string what = std::string(mixed ? "mixed" : "quadrangles") + (q ? " Q9" : " Q8");
+      EXPECT_LE(after.max, before.max / 20) << what;
+      EXPECT_LE(after.median, before.median / 50) << what;
+      EXPECT_EQ(folded(x, m.conn), 0u) << what;
+    }
+}
+
+// --- Independence of the element order ---
+
+TEST(CurveQuadratic, SameResultWhicheverElementComesFirst) {
+  for (bool quads : {false, true}) {
+    const linear_mesh m =
+        quadratic(quads ? curved::cube_sphere(6, true) : curved::bumpy_sphere(6), 1);
+    const dense2D<double> x = curved_copy(m);
+    // Columns reversed, each element started at another vertex (same orientation).
+    linear_mesh p = m;
+    p.conn = dense2D<unsigned int>(m.conn.rows(), m.conn.cols());
+    for (std::size_t e = 0; e < m.conn.cols(); ++e) {
+      const std::size_t from = m.conn.cols() - 1 - e;
+      const bool tri = m.conn.rows() == 6 || m.conn(6, from) == UINT_MAX;
+      const unsigned k = tri ? 3 : 4;
+      for (unsigned r = 0; r < m.conn.rows(); ++r) p.conn(r, e) = m.conn(r, from);
+      for (unsigned r = 0; r < k; ++r) {
+        p.conn(r, e) = m.conn((r + 1) % k, from);
+        p.conn(k + r, e) = m.conn(k + (r + 1) % k, from);
+      }
+    }
+    const dense2D<double> y = curved_copy(p);
+    for (std::size_t i = 0; i < x.cols(); ++i)
+      for (unsigned r = 0; r < 3; ++r)
+        ASSERT_NEAR(x(r, i), y(r, i), 1e-14) << (quads ? "mixed" : "T6") << " node " << i;
+  }
+}
+
+// --- Meshes with sharp features and open boundaries ---
+
+TEST(CurveQuadratic, FeatureAndBoundaryMeshesHavePositiveJacobians) {
+  struct real_case {
+    const char* name;
+    linear_mesh mesh;
+  };
+  linear_mesh rough_cube = curved::cube(5, true);
+  curved::jitter(rough_cube, 0.06, 3);
+  linear_mesh rough_bumps = curved::bumpy_sphere(5);
+  curved::jitter(rough_bumps, 0.05, 11);
+  linear_mesh half_cylinder = curved::from(surfaces::structured(
+      [](double s, double t) {
+        return point{std::cos(M_PI * s), std::sin(M_PI * s), 2 * t};
+      },
+      9, 4, false, false));
+  linear_mesh rough_cylinder = curved::cylinder(7, 3, 0.8);
+  curved::jitter(rough_cylinder, 0.08, 5);
+  // A graph with a crease along x = 0 and an open rim.
+  linear_mesh crease = curved::from(
+      surfaces::graph(10, true, [](double x, double y) { return std::fabs(x) + 0.3 * y * y; }));
+  const real_case cases[] = {
+      {"jittered cube", rough_cube},    {"jittered bumpy sphere", rough_bumps},
+      {"half cylinder", half_cylinder}, {"jittered cylinder", rough_cylinder},
+      {"creased graph", crease},        {"cube of quadrangles", curved::cube(3, false, true)}};
+  for (const real_case& c : cases) {
+    const linear_mesh m = quadratic(c.mesh);
+    dense2D<double> x = curved::deep(m.coords);
+    const int straightened = curve_quadratic(x, m.conn);
+    EXPECT_GE(straightened, 0) << c.name;
+    EXPECT_EQ(folded(x, m.conn), 0u) << c.name;
+  }
+}
+
+TEST(CurveQuadratic, FoldingEdgesAreStraightenedOnBothSides) {
+  // One element squashed into a sliver on a coarse sphere: its curved edges would cross.
+  const linear_mesh m = quadratic(curved::from(surfaces::geodesic_sphere(4)));
+  dense2D<double> x = curved::deep(m.coords);
+  const unsigned a = m.conn(0, 0), b = m.conn(1, 0), c = m.conn(2, 0);
+  for (unsigned r = 0; r < 3; ++r)
+    x(r, c) = 0.5 * (x(r, a) + x(r, b)) + 1e-3 * (x(r, c) - 0.5 * (x(r, a) + x(r, b)));
+  const dense2D<double> squashed = curved::deep(x);
+  const int count = curve_quadratic(x, m.conn);
+  EXPECT_GT(count, 0);
+  EXPECT_EQ(folded(x, m.conn), 0u);
+  // The sliver's edges are back on their midpoints, in its neighbours too.
+  for (unsigned j = 0; j < 3; ++j) {
+    const unsigned p = m.conn((j + 1) % 3, 0), q = m.conn((j + 2) % 3, 0), mid = m.conn(3 + j, 0);
+    for (unsigned r = 0; r < 3; ++r)
+      EXPECT_NEAR(x(r, mid), 0.5 * (squashed(r, p) + squashed(r, q)), 1e-15) << "edge " << j;
+  }
+}
+
+// --- Arguments ---
+
+TEST(CurveQuadratic, ArgumentsRejectedWithNothingChanged) {
+  const linear_mesh t6 = quadratic(curved::from(surfaces::geodesic_sphere(2)));
+  auto with = [&](std::function<void(dense2D<unsigned int>&)> edit) {
+    dense2D<unsigned int> c = curved::deep(t6.conn);
+    edit(c);
+    return c;
+  };
+  const unsigned n = static_cast<unsigned>(t6.coords.cols());
+  const unsigned mid0 = t6.conn(3, 0), v0 = t6.conn(0, 0);
+  struct arg_case {
+    const char* what;
+    dense2D<double> coords;
+    dense2D<unsigned int> conn;
+    double angle;
+    int code;
+  };
+  std::vector<arg_case> cases = {
+      {"one coordinate row", dense2D<double>(1, n, 0.0), t6.conn, 0.5, -1},
+      {"four coordinate rows", dense2D<double>(4, n, 0.0), t6.conn, 0.5, -1},
+      {"seven rows", t6.coords, dense2D<unsigned int>(7, 3, 0u), 0.5, -2},
+      {"three rows", t6.coords, dense2D<unsigned int>(3, 3, 0u), 0.5, -2},
+      {"ID past the nodes", t6.coords, with([&](auto& c) { c(4, 2) = n; }), 0.5, -2},
+      {"UINT_MAX in a T6", t6.coords, with([&](auto& c) { c(5, 1) = UINT_MAX; }), 0.5, -2},
+      {"vertex as an edge node", t6.coords, with([&](auto& c) { c(3, 5) = v0; }), 0.5, -2},
+      {"edge node on two edges", t6.coords, with([&](auto& c) { c(4, 0) = mid0; }), 0.5, -2},
+      {"neighbours disagree on an edge node", t6.coords, with([&](auto& c) {
+         // Element 0's node on edge (1, 2) becomes a fresh one the neighbour does not name.
+         c(3, 0) = n - 1 == mid0 ? n - 2 : n - 1;
+         for (std::size_t e = 0; e < c.cols(); ++e)
+           for (unsigned r = 3; r < 6; ++r)
+             if (e != 0 && c(r, e) == c(3, 0)) c(r, e) = mid0;
+       }),
+       0.5, -2},
+      {"NaN angle", t6.coords, t6.conn, std::nan(""), -3},
+  };
+  for (arg_case& c : cases) {
+    dense2D<double> x = curved::deep(c.coords);
+    EXPECT_EQ(curve_quadratic(x, c.conn, c.angle), c.code) << c.what;
+    EXPECT_TRUE(surfkit_testing::same(x, c.coords)) << c.what;
+  }
+  // No elements: nothing to do, but the coordinates are still checked.
+  dense2D<double> x = curved::deep(t6.coords);
+  EXPECT_EQ(curve_quadratic(x, dense2D<unsigned int>(6, 0)), 0);
+  EXPECT_EQ(curve_quadratic(x, dense2D<unsigned int>(0, 0)), 0);
+  dense2D<double> bad(5, 3, 0.0);
+  EXPECT_EQ(curve_quadratic(bad, dense2D<unsigned int>(6, 0)), -1);
+  // Refused storage at every request leaves the coordinates as they came.
+  const int refused = surfkit_testing::sweep_refusals([&](surfkit_testing::refusal_point point) {
+    dense2D<double> y = curved::deep(t6.coords);
+    point.arm();
+    const int code = curve_quadratic(y, t6.conn);
+    const bool fired = point.fired();
+    if (fired) {
+      EXPECT_EQ(code, -199);
+      EXPECT_TRUE(surfkit_testing::same(y, t6.coords));
+    } else {
+      EXPECT_EQ(code, 0);
+    }
+    return fired;
+  });
+  EXPECT_GE(refused, 10);
+}
+
+}  // namespace
