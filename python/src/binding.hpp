@@ -125,6 +125,7 @@ void bind_structured(py::module_& m);
 void bind_interpolation(py::module_& m);
 void bind_geometry(py::module_& m);
 void bind_plumbing(py::module_& m);
+void bind_locator(py::module_& m);
 void bind_testing(py::module_& m);
 
 }  // namespace surfkit_python

@@ -13,5 +13,6 @@ PYBIND11_MODULE(_surfkit, m) {
   surfkit_python::bind_interpolation(m);
   surfkit_python::bind_geometry(m);
   surfkit_python::bind_plumbing(m);
+  surfkit_python::bind_locator(m);
   surfkit_python::bind_testing(m);
 }

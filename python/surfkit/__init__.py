@@ -35,6 +35,7 @@ from ._api import (angles, area, boundary_loops, convert_degenerated_Q4, convert
 from ._errors import ArgumentError
 from ._kinds import NONE, ElementType, Pattern, SplitCriterion, element_type
 from ._meshio import from_meshio, to_meshio
+from ._surfkit import BackgroundLocator, build_locator
 from ._results import (Angles, BoundaryLoops, Curvatures, CurvedMesh, DegeneratedQ4,
                        FittedCurvatures, Mesh, MeshioMesh, MixedMesh, Neighbours, QuadSplit, Reoriented)
 
@@ -43,10 +44,10 @@ storage_testing = _surfkit.storage_testing
 __version__ = version()
 
 __all__ = [
-    "ArgumentError", "ElementType", "NONE", "Pattern", "SplitCriterion", "element_type",
+    "ArgumentError", "BackgroundLocator", "ElementType", "NONE", "Pattern", "SplitCriterion", "element_type",
     "Angles", "BoundaryLoops", "Curvatures", "CurvedMesh", "DegeneratedQ4", "FittedCurvatures", "Mesh",
     "MeshioMesh", "MixedMesh", "Neighbours", "QuadSplit", "Reoriented",
-    "angles", "area", "boundary_loops", "convert_degenerated_Q4", "convert_mixed",
+    "angles", "area", "boundary_loops", "build_locator", "convert_degenerated_Q4", "convert_mixed",
     "convert_Q4", "convert_T3", "curve_quadratic", "extrude_rotate_Q4", "extrude_rotate_T3", "extrude_spiral_Q4",
     "extrude_spiral_T3", "extrude_translate_Q4", "extrude_translate_T3", "feature_edges",
     "fitted_curvatures", "flip", "from_meshio", "home_elements", "interpolate",

@@ -2,6 +2,7 @@
 
     python3 -m surfkit OPERATION INPUT OUTPUT [options]
     python3 -m surfkit info INPUT
+    python3 -m surfkit batch OPERATION INPUT... --output-dir DIR [options]
 
 Every file format meshio reads and writes works (.vtu, .vtk, .msh, .obj, .stl, .ply, ...);
 a format that cannot hold the result's cells is refused before anything is written.
@@ -756,12 +757,21 @@ def _parser():
     p.add_argument("--pattern", default="c1-c3",
                    help="triangle diagonals: c1-c3, c0-c2 or alternate (c0, c1 on the line "
                         "side; default c1-c3)")
+    # Listed for --help; main hands `batch` to its own module before parsing.
+    sub.add_parser("batch", add_help=False,
+                   help="One operation over many files, on this machine's cores or a Dask "
+                        "cluster (surfkit batch --help).")
     return parser
 
 
 def main(argv=None):
     """Runs one command line; returns the exit code (0 done, 1 an input that cannot be read
     or an operation that failed, 2 a bad option or option value). Never exits."""
+    argv = sys.argv[1:] if argv is None else list(argv)
+    if argv[:1] == ["batch"]:
+        from ._batch import main as batch
+
+        return batch(argv[1:])
     try:
         args = _parser().parse_args(argv)
         progress = Progress(total_steps=args.steps)

@@ -126,6 +126,9 @@ LIBRARY = [
     (s.probe, (P3, S3, np.ones(len(P3)), [[0.5, 0.5]]), {}, "coordinates"),
     (s.probe, (P2, T3, np.ones(8), [[0.5, 0.5]]), {}, "field"),
     (s.probe, (P2, T3, np.ones(9), [0.5, 0.5, 0.5]), {}, "points"),
+    (s.build_locator, (P3, S3), {}, "coordinates"),
+    (s.build_locator, (P2, Q4), {}, "connectivity"),
+    (s.build_locator, (P2, T3), {"neighbours": NB[:1]}, "neighbours"),
 ]
 
 # (call, args, kwargs, exception, parameter): caught before the library: wrong types

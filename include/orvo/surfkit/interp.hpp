@@ -15,6 +15,8 @@
 ///    storage whose refusal gives -199.
 #pragma once
 
+#include <cstddef>
+
 #include "orvo/basekit.hpp"
 #include "orvo/dense.hpp"
 #include "orvo/export.hpp"
@@ -132,5 +134,96 @@ SURFKIT_API int interpolate_metrics(const dense2D<double>& coordinates,
                                     const dense2D<unsigned int>& connectivity,
                                     const dense2D<unsigned int>& neighbours, const id_list& home,
                                     dense1D<double, 8>& sizes, bool keep_valid);
+
+class background_locator;
+
+/// Prepares `locator` for probe over a background mesh of counter-clockwise linear
+/// triangles. A node's home is the first triangle naming it; nodes that no triangle names
+/// are never an answer.
+/// @param coordinates   2 by \#nodes background coordinates (copied).
+/// @param connectivity  3 by \#triangles, at least one triangle (copied).
+/// @param neighbours    3 by \#triangles: row i of column e is the triangle across the edge
+///                      opposite local node i, UINT_MAX on the boundary (basekit::neighbours;
+///                      copied).
+/// @param locator       replaced on success; unchanged otherwise.
+/// @return
+///  - 0: success;
+///  - -1: coordinates not 2 rows;
+///  - -2: connectivity not 3 rows, no triangle, or a node ID not below \#nodes;
+///  - -3: neighbours not 3 by \#triangles or an entry neither below \#triangles nor UINT_MAX;
+///  - -199: storage refused (locator unchanged).
+///
+/// Cost: O(\#nodes + \#triangles): copies of the three arrays (16 bytes per node, 24 per
+/// triangle), the home array (4 bytes per node), the node quadtree (about 24 bytes per node)
+/// and room for the triangles around each node and the walks' marks (28 bytes per triangle
+/// and 8 per node, filled only when a query lies off the walks' reach).
+SURFKIT_API int build_locator(const dense2D<double>& coordinates,
+                              const dense2D<unsigned int>& connectivity,
+                              const dense2D<unsigned int>& neighbours, background_locator& locator);
+
+/// A background mesh of plane triangles prepared once for locating many sets of query
+/// points: copies of its coordinates, triangles and neighbour matrix, the home triangle of
+/// each node, the node quadtree and the triangles around each node (what interpolate
+/// builds on every call). Made by build_locator, read by probe; it belongs to the caller,
+/// who keeps it as long as it answers queries (the library keeps nothing between calls).
+/// Move-only; a default-made or moved-from locator is empty, and probe rejects it.
+/// Concurrent probe calls on one locator are safe: they take turns on a lock held for the
+/// whole call (the walks share scratch marks); build one locator per thread to run query
+/// sets side by side.
+class SURFKIT_API background_locator {
+ public:
+  background_locator() noexcept;
+  ~background_locator();
+  background_locator(background_locator&& other) noexcept;
+  background_locator& operator=(background_locator&& other) noexcept;
+  background_locator(const background_locator&) = delete;
+  background_locator& operator=(const background_locator&) = delete;
+  /// False for an empty locator.
+  bool ready() const noexcept { return state_ != nullptr; }
+  /// Background node count (0 when empty).
+  std::size_t node_count() const noexcept;
+
+  /// What build_locator prepared: opaque outside the library; null when empty.
+  struct state;
+  const state* prepared() const noexcept { return state_; }
+
+ private:
+  state* state_;
+  /// @cond
+  // build_locator fills an empty locator's state (declared and documented above).
+  friend int build_locator(const dense2D<double>& coordinates,
+                           const dense2D<unsigned int>& connectivity,
+                           const dense2D<unsigned int>& neighbours, background_locator& locator);
+  /// @endcond
+};
+
+/// A node field's values at query points: at a point inside a background triangle (1e-6
+/// relative tolerance) the barycentric blend of the values at its corners, elsewhere an
+/// exact copy of the values of the nearest node that a triangle names. The same values as
+/// interpolate with the points appended to the background's nodes as targets (points are
+/// visited in the same spatial order, and the walk's random source is made per call, seeded
+/// with 1): identical for a point strictly inside a triangle, equal up to rounding for one
+/// on an edge shared by two.
+/// @param locator  made by build_locator.
+/// @param field    \#components by \#nodes values at the background nodes.
+/// @param points   2 by \#points query coordinates, finite.
+/// @param values   resized to \#components by \#points and written (unchanged on error).
+/// @return
+///  - 0: success (an empty point set gives an empty result);
+///  - -1: locator empty;
+///  - -2: field column count not the locator's \#nodes;
+///  - -3: points not 2 rows, or a coordinate not finite;
+///  - -199: storage refused (values unchanged).
+///
+/// Cost: O(\#points) for the spatial order (36 bytes per point) and the result, then per
+/// point a walk of a few steps (the exact nearest-node search and the triangles around that
+/// node only off the mesh); nothing proportional to the background.
+SURFKIT_API int probe(const background_locator& locator, const dense2D<double>& field,
+                      const dense2D<double>& points, dense2D<double>& values);
+
+/// The same for a scalar field of \#nodes entries; values get \#points entries.
+/// @return as above; -2: field size not \#nodes.
+SURFKIT_API int probe(const background_locator& locator, const dense1D<double, 8>& field,
+                      const dense2D<double>& points, dense1D<double, 8>& values);
 
 }  // namespace orvo::surfkit
