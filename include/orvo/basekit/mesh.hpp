@@ -35,10 +35,12 @@ namespace orvo::basekit {
 /// INT_MAX); -1 connectivity without 3 or 4 rows, with #elements >= UINT_MAX, with an ID
 /// not below `node_count`, or with UINT_MAX outside a triangle's row 3; -199 storage
 /// refused.
-/// Cost: O(#elements + node_count), no hashing: half-edges are counting-sorted by their
-/// smaller node and matched within each node's bucket (a bucket of k > 16 half-edges,
-/// rare outside fans, is sorted in O(k log k)). Scratch: 8 bytes per half-edge and 4 per
-/// node (8 for more than 2^32 - 1 half-edges).
+/// Cost: O(#elements + node_count), no hashing, nearly the same whatever the numbering of
+/// nodes and elements: half-edges are filed by block of their smaller node, sorted by that
+/// node within each block (in cache) and matched within each node's group (a group of
+/// k > 16 half-edges, rare outside fans, is sorted in O(k log k)); the matches are written
+/// block by block of the output. Scratch: 12 bytes per half-edge (16 beyond 2^30
+/// elements), 32 per element and 8 per 4096 nodes, plus a copy of the largest block.
 SURFKIT_API int neighbours(const dense2D<unsigned int>& connectivity, unsigned node_count,
                            dense2D<unsigned int>& neighbours);
 

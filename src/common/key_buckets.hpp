@@ -1,0 +1,145 @@
+// Records grouped by an integer key without jumping through memory in the order of the
+// keys: the first step of a most-significant-digit radix sort.
+//
+// Filing each record straight under its key (a counting sort over every key) writes to
+// as many places as there are keys; when the records come in an order unrelated to
+// their keys (shuffled IDs) nearly every write misses the cache. Here the records are
+// filed by key block (key >> shift) instead, a few hundred places written in turn, and
+// each block, small enough to stay in cache, is then sorted by its key's low bits on its
+// own. Both steps keep the records of one key in the order they were produced, so what
+// a caller computes from each key's records does not depend on how the work was split.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "orvo/dense.hpp"
+
+namespace orvo::surfkit::detail {
+
+// A record: its key and what the caller files with it.
+template <class Key, class Payload>
+struct keyed {
+  Key key;
+  Payload payload;
+};
+
+// The shift putting about 2^bits keys in a block, for keys below key_count (at most
+// 4096 blocks: a filing pass writes to that many places at once).
+inline unsigned block_shift(std::uint64_t key_count, unsigned bits) noexcept {
+  unsigned shift = bits;
+  while ((key_count >> shift) > 4096) ++shift;
+  return shift;
+}
+
+template <class Key, class Payload>
+class key_buckets {
+ public:
+  using record = keyed<Key, Payload>;
+
+  // Files every record that `produce` gives, by key block, in production order.
+  // produce(emit) calls emit(key, payload) for every record, keys below key_count, the
+  // same records in the same order each time: it runs twice, to count and to file.
+  // False when storage is refused.
+  template <class Produce>
+  bool fill(std::uint64_t key_count, unsigned shift, Produce&& produce) {
+    shift_ = shift;
+    const std::size_t blocks = static_cast<std::size_t>((key_count >> shift) + 1);
+    if (!start_.resize(blocks + 1, 0)) return false;
+    std::size_t* count = start_.data() + 1;  // block b counted at start_[b + 1]
+    produce([&](Key key, const Payload&) { ++count[static_cast<std::size_t>(key >> shift)]; });
+    for (std::size_t b = 1; b <= blocks; ++b) start_[b] += start_[b - 1];
+    // Reserved, not filled: every slot is written below (the array's size stays 0; the
+    // block offsets say where the records are).
+    if (!records_.reserve(start_[blocks])) return false;
+    record* out = records_.data();
+    std::size_t* next = start_.data();  // each block's next slot, then its end
+    produce([&](Key key, const Payload& p) {
+      out[next[static_cast<std::size_t>(key >> shift)]++] = record{key, p};
+    });
+    // next[b] now holds block b's end, the start of block b + 1: shift the ends back.
+    for (std::size_t b = blocks; b > 0; --b) start_[b] = start_[b - 1];
+    start_[0] = 0;
+    return true;
+  }
+
+  std::size_t blocks() const noexcept { return start_.size() - 1; }
+  // The records of block b, in production order.
+  const record* block_begin(std::size_t b) const noexcept { return records_.data() + start_[b]; }
+  std::size_t block_size(std::size_t b) const noexcept { return start_[b + 1] - start_[b]; }
+  std::size_t size() const noexcept { return start_[start_.size() - 1]; }
+
+  // Calls f(key, records, count) for every key that has records, in key order, with its
+  // records in production order, sorting one block at a time in `scratch`. False when
+  // storage is refused.
+  template <class F>
+  bool for_each_key(F&& f) const {
+    std::size_t largest = 0;
+    for (std::size_t b = 0; b < blocks(); ++b) largest = std::max(largest, block_size(b));
+    dense1D<record, 8> sorted;
+    dense1D<std::size_t, 8> count;
+    if (!sorted.reserve(largest) || !count.resize((std::size_t{1} << shift_) + 1, 0)) return false;
+    const Key mask = static_cast<Key>((Key{1} << shift_) - 1);
+    for (std::size_t b = 0; b < blocks(); ++b) {
+      const record* r = block_begin(b);
+      const std::size_t n = block_size(b);
+      if (n == 0) continue;
+      std::size_t* c = count.data();
+      std::fill(c, c + count.size(), std::size_t{0});
+      for (std::size_t i = 0; i < n; ++i) ++c[(r[i].key & mask) + 1];
+      for (std::size_t k = 1; k < count.size(); ++k) c[k] += c[k - 1];
+      record* s = sorted.data();
+      for (std::size_t i = 0; i < n; ++i) s[c[r[i].key & mask]++] = r[i];
+      // c[k] is now the end of low key k.
+      for (std::size_t i = 0; i < n;) {
+        std::size_t j = c[s[i].key & mask];
+        f(s[i].key, s + i, j - i);
+        i = j;
+      }
+    }
+    return true;
+  }
+
+ private:
+  unsigned shift_ = 0;
+  dense1D<std::size_t, 8> start_;  // block b's records at records_[start_[b] .. start_[b + 1])
+  dense1D<record, 8> records_;
+};
+
+// Values bound for distinct slots of a large array, gathered by slot block before they
+// are written, so that the writes land one cache-sized block at a time whatever order
+// the values come in. Each block has room for every slot it covers: no counting pass.
+template <class Slot, class Value>
+class block_writes {
+ public:
+  using record = keyed<Slot, Value>;
+
+  // For slots below slot_count, about 2^shift per block. False when storage is refused.
+  bool init(std::uint64_t slot_count, unsigned shift) {
+    shift_ = shift;
+    const std::size_t blocks = static_cast<std::size_t>((slot_count >> shift) + 1);
+    return next_.resize(blocks, 0) && records_.reserve(blocks, std::size_t{1} << shift);
+  }
+  // Files value v for slot s; each slot at most once.
+  void add(Slot s, Value v) noexcept {
+    const std::size_t b = static_cast<std::size_t>(s >> shift_);
+    records_.data()[(b << shift_) + next_[b]++] = record{s, v};
+  }
+  // Calls write(slot, value) for every value filed, block after block.
+  template <class Write>
+  void apply(Write&& write) const {
+    for (std::size_t b = 0; b < next_.size(); ++b) {
+      const record* r = records_.data() + (b << shift_);
+      for (std::size_t i = 0; i < next_[b]; ++i) write(r[i].key, r[i].payload);
+    }
+  }
+
+ private:
+  unsigned shift_ = 0;
+  dense1D<std::size_t, 8> next_;  // values filed per block
+  dense1D<record, 8> records_;    // block b's at records_[b << shift_ ...], reserved only
+};
+
+}  // namespace orvo::surfkit::detail
