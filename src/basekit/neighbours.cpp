@@ -8,7 +8,8 @@
 // half-edge. Two half-edges on one edge then sit in the same node's group with the same
 // larger node, so matching is a scan of a handful of records per node. The element
 // across each matched half-edge is written through block_writes, which gathers the
-// writes by block of the output: elements numbered at random would scatter them too.
+// writes by block of the output, when elements numbered out of their nodes' order would
+// scatter them; elements in node order take the straight writes.
 // Matching depends only on which half-edges share an edge, so the output is the same
 // whatever the order of the records.
 #include <algorithm>
@@ -18,6 +19,7 @@
 #include <utility>
 
 #include "basekit/mesh_arguments.hpp"
+#include "common/id_locality.hpp"
 #include "common/key_buckets.hpp"
 #include "orvo/basekit.hpp"
 
@@ -52,7 +54,9 @@ template <class Slot>
 class edge_matcher {
  public:
   using record = surfkit::detail::keyed<unsigned, half_edge<Slot>>;
-  explicit edge_matcher(block_writes<Slot, unsigned>& writes) : writes_(writes) {}
+  // Writes go through `writes`, or straight into `out` (leading dimension ld) when given.
+  edge_matcher(block_writes<unsigned>& writes, unsigned* out, std::size_t ld)
+      : writes_(writes), out_(out), ld_(ld) {}
 
   // Matches the records of one node; returns the non-manifold edges among them.
   std::size_t match(record* r, std::size_t k) {
@@ -92,11 +96,18 @@ class edge_matcher {
   // Each half-edge faces the other's element. An element holding one edge twice (a
   // degenerate element) meets itself there, on both its local edges.
   void link(Slot x, Slot y) noexcept {
+    if (out_) {
+      out_[(x >> 2) * ld_ + (x & 3)] = static_cast<unsigned>(y >> 2);
+      out_[(y >> 2) * ld_ + (y & 3)] = static_cast<unsigned>(x >> 2);
+      return;
+    }
     writes_.add(x, static_cast<unsigned>(y >> 2));
     writes_.add(y, static_cast<unsigned>(x >> 2));
   }
 
-  block_writes<Slot, unsigned>& writes_;
+  block_writes<unsigned>& writes_;
+  unsigned* out_;
+  std::size_t ld_;
 };
 
 // Fills `out` (the connectivity's shape, all UINT_MAX). Returns the non-manifold edge
@@ -121,17 +132,21 @@ std::ptrdiff_t match_edges(const dense2D<unsigned int>& conn, unsigned node_coun
       });
   if (!filed) return -199;
   const std::uint64_t slots = 4 * std::uint64_t{n};
-  block_writes<Slot, unsigned> writes;
-  if (!writes.init(slots, block_shift(slots, slot_bits))) return -199;
-  edge_matcher<Slot> matcher(writes);
+  block_writes<unsigned> writes;
+  // Elements in the order of their nodes (sampled): those matched within one node block
+  // lie in a few output blocks, and the matches go straight into the output.
+  const bool direct = surfkit::detail::elements_follow_nodes(conn, node_bits);
+  if (!direct && !writes.init(slots, block_shift(slots, slot_bits))) return -199;
+  unsigned* o = out.data();
+  const std::size_t out_ld = out.ld();
+  edge_matcher<Slot> matcher(writes, direct ? o : nullptr, out_ld);
   std::size_t non_manifold = 0;
   const bool matched = half_edges.for_each_key([&](unsigned, auto* r, std::size_t k) {
     if (k > 1) non_manifold += matcher.match(r, k);
   });
   if (!matched) return -199;
-  unsigned* o = out.data();
-  const std::size_t out_ld = out.ld();
-  writes.apply([&](Slot s, unsigned f) { o[(s >> 2) * out_ld + (s & 3)] = f; });
+  if (!direct)
+    writes.apply([&](std::size_t s, unsigned f, unsigned) { o[(s >> 2) * out_ld + (s & 3)] = f; });
   return static_cast<std::ptrdiff_t>(std::min<std::size_t>(non_manifold, INT_MAX));
 }
 

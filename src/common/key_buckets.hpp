@@ -71,11 +71,11 @@ class key_buckets {
   std::size_t block_size(std::size_t b) const noexcept { return start_[b + 1] - start_[b]; }
   std::size_t size() const noexcept { return start_[start_.size() - 1]; }
 
-  // Calls f(key, records, count) for every key that has records, in key order, with its
-  // records in production order, sorting one block at a time in `scratch`. False when
-  // storage is refused.
+  // Calls f(records, count) for every block that has records, sorted by key, the
+  // records of one key in production order; the sort runs in `scratch`, one block at a
+  // time. False when storage is refused.
   template <class F>
-  bool for_each_key(F&& f) const {
+  bool for_each_block(F&& f) const {
     std::size_t largest = 0;
     for (std::size_t b = 0; b < blocks(); ++b) largest = std::max(largest, block_size(b));
     dense1D<record, 8> sorted;
@@ -92,14 +92,23 @@ class key_buckets {
       for (std::size_t k = 1; k < count.size(); ++k) c[k] += c[k - 1];
       record* s = sorted.data();
       for (std::size_t i = 0; i < n; ++i) s[c[r[i].key & mask]++] = r[i];
-      // c[k] is now the end of low key k.
+      f(s, n);
+    }
+    return true;
+  }
+
+  // Calls f(key, records, count) for every key that has records, in key order, with its
+  // records in production order. False when storage is refused.
+  template <class F>
+  bool for_each_key(F&& f) const {
+    return for_each_block([&](record* s, std::size_t n) {
       for (std::size_t i = 0; i < n;) {
-        std::size_t j = c[s[i].key & mask];
+        std::size_t j = i + 1;
+        while (j < n && s[j].key == s[i].key) ++j;
         f(s[i].key, s + i, j - i);
         i = j;
       }
-    }
-    return true;
+    });
   }
 
  private:
@@ -110,33 +119,38 @@ class key_buckets {
 
 // Values bound for distinct slots of a large array, gathered by slot block before they
 // are written, so that the writes land one cache-sized block at a time whatever order
-// the values come in. Each block has room for every slot it covers: no counting pass.
-template <class Slot, class Value>
+// the values come in. Each block has room for every slot it covers: no counting pass. A
+// value is filed with its slot's offset in the block and a 2-bit tag: 8 bytes for a
+// 32-bit value.
+template <class Value>
 class block_writes {
  public:
-  using record = keyed<Slot, Value>;
-
-  // For slots below slot_count, about 2^shift per block. False when storage is refused.
+  // For slots below slot_count, 2^shift per block (shift at most 30). False when storage
+  // is refused.
   bool init(std::uint64_t slot_count, unsigned shift) {
     shift_ = shift;
     const std::size_t blocks = static_cast<std::size_t>((slot_count >> shift) + 1);
     return next_.resize(blocks, 0) && records_.reserve(blocks, std::size_t{1} << shift);
   }
-  // Files value v for slot s; each slot at most once.
-  void add(Slot s, Value v) noexcept {
+  // Files value v (and tag, below 4) for slot s; each slot at most once.
+  template <class Slot>
+  void add(Slot s, Value v, unsigned tag = 0) noexcept {
     const std::size_t b = static_cast<std::size_t>(s >> shift_);
-    records_.data()[(b << shift_) + next_[b]++] = record{s, v};
+    const auto offset = static_cast<std::uint32_t>(s - (static_cast<Slot>(b) << shift_));
+    records_.data()[(b << shift_) + next_[b]++] = record{offset << 2 | tag, v};
   }
-  // Calls write(slot, value) for every value filed, block after block.
+  // Calls write(slot, value, tag) for every value filed, block after block.
   template <class Write>
   void apply(Write&& write) const {
     for (std::size_t b = 0; b < next_.size(); ++b) {
       const record* r = records_.data() + (b << shift_);
-      for (std::size_t i = 0; i < next_[b]; ++i) write(r[i].key, r[i].payload);
+      for (std::size_t i = 0; i < next_[b]; ++i)
+        write((b << shift_) + (r[i].key >> 2), r[i].payload, r[i].key & 3u);
     }
   }
 
  private:
+  using record = keyed<std::uint32_t, Value>;
   unsigned shift_ = 0;
   dense1D<std::size_t, 8> next_;  // values filed per block
   dense1D<record, 8> records_;    // block b's at records_[b << shift_ ...], reserved only
