@@ -1,18 +1,24 @@
-// Cost against numbering: the 2 M-triangle surface grid of inputs.hpp in grid order, with
-// its node IDs shuffled, and with its nodes and elements shuffled, for the plumbing, the
-// conversion and the per-node sums; then renumber of the shuffled mesh and the same
-// exports on its result (argument 3). The order should cost little: compare the
-// arguments of one benchmark within one run, e.g.
+// Cost against numbering: the 2 M-triangle surface grid of inputs.hpp in grid order
+// (argument 0), with its node IDs shuffled (1), and with its nodes and elements shuffled
+// (2), for the plumbing, the conversion and the per-node sums; renumber of each, and the
+// same exports on the shuffled mesh once renumbered (3); and the floor of node sums
+// gathered by node block (NormalsFloor). Compare the arguments of one benchmark within
+// one run, e.g. (one line)
 //   surfkit_bench --benchmark_filter=Numbering --benchmark_repetitions=5
 //     --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true
-// (one line).
-// Define SURFKIT_BENCH_WITHOUT_RENUMBER to build it against a library without renumber.
+// Define SURFKIT_BENCH_WITHOUT_RENUMBER to build it against a library without renumber
+// (the comparison with an older commit).
 #include <benchmark/benchmark.h>
 
+#include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 #include "inputs.hpp"
+#ifndef SURFKIT_BENCH_WITHOUT_RENUMBER
+#include "common/key_buckets.hpp"
+#endif
 #include "orvo/basekit.hpp"
 #include "orvo/surfkit.hpp"
 
@@ -131,6 +137,39 @@ void BM_NumberingRenumber(benchmark::State& state) {
   label(state);
 }
 BENCHMARK(BM_NumberingRenumber)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+
+// The floor of node sums that would stay in cache whatever the order: one pass that
+// brings every triangle's contribution (its normal, computed beforehand) into node order,
+// filed by block of 4096 nodes, as normals would have to before adding them.
+void BM_NumberingNormalsFloor(benchmark::State& state) {
+  using contribution = std::array<double, 3>;
+  namespace d = orvo::surfkit::detail;
+  const numbered_mesh& m = mesh(state.range(0));
+  const dense2D<double>& x = m.s.coords;
+  const dense2D<unsigned>& t = m.s.tris;
+  std::vector<contribution> normal(t.cols());
+  for (std::size_t e = 0; e < t.cols(); ++e) {
+    const unsigned a = t(0, e), b = t(1, e), c = t(2, e);
+    const double u[3] = {x(0, b) - x(0, a), x(1, b) - x(1, a), x(2, b) - x(2, a)};
+    const double v[3] = {x(0, c) - x(0, a), x(1, c) - x(1, a), x(2, c) - x(2, a)};
+    normal[e] = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]};
+  }
+  const std::size_t nodes = x.cols();
+  for (auto _ : state) {
+    d::key_buckets<unsigned, contribution> filed;
+    if (!filed.begin(nodes, d::block_shift(nodes, 12))) std::abort();
+    for (std::size_t e = 0; e < t.cols(); ++e)
+      for (unsigned r = 0; r < 3; ++r) filed.count(t(r, e));
+    if (!filed.reserve()) std::abort();
+    for (std::size_t e = 0; e < t.cols(); ++e)
+      for (unsigned r = 0; r < 3; ++r) filed.file(t(r, e), normal[e]);
+    filed.finish();
+    benchmark::DoNotOptimize(filed.block_begin(0));
+    benchmark::ClobberMemory();
+  }
+  label(state);
+}
+BENCHMARK(BM_NumberingNormalsFloor)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 #endif
 
 BENCHMARK(BM_NumberingNeighbours)->DenseRange(0, orders - 1)->Unit(benchmark::kMillisecond);

@@ -45,24 +45,38 @@ class key_buckets {
   // False when storage is refused.
   template <class Produce>
   bool fill(std::uint64_t key_count, unsigned shift, Produce&& produce) {
+    if (!begin(key_count, shift)) return false;
+    produce([&](Key key, const Payload&) { count(key); });
+    if (!reserve()) return false;
+    produce([&](Key key, const Payload& p) { file(key, p); });
+    finish();
+    return true;
+  }
+
+  // fill() in steps, for a caller that counts without making the payloads: begin, count
+  // every key, reserve, file every record in the same order, finish.
+  bool begin(std::uint64_t key_count, unsigned shift) {
     shift_ = shift;
     const std::size_t blocks = static_cast<std::size_t>((key_count >> shift) + 1);
-    if (!start_.resize(blocks + 1, 0)) return false;
-    std::size_t* count = start_.data() + 1;  // block b counted at start_[b + 1]
-    produce([&](Key key, const Payload&) { ++count[static_cast<std::size_t>(key >> shift)]; });
+    return start_.resize(0) && start_.resize(blocks + 1, 0);
+  }
+  void count(Key key) noexcept { ++start_[static_cast<std::size_t>(key >> shift_) + 1]; }
+  bool reserve() {
+    // Block b was counted at start_[b + 1]: the running sums make that its start. The
+    // records are reserved, not filled: every slot is written by file() (the array's size
+    // stays 0; the block offsets say where the records are).
+    const std::size_t blocks = start_.size() - 1;
     for (std::size_t b = 1; b <= blocks; ++b) start_[b] += start_[b - 1];
-    // Reserved, not filled: every slot is written below (the array's size stays 0; the
-    // block offsets say where the records are).
-    if (!records_.reserve(start_[blocks])) return false;
-    record* out = records_.data();
-    std::size_t* next = start_.data();  // each block's next slot, then its end
-    produce([&](Key key, const Payload& p) {
-      out[next[static_cast<std::size_t>(key >> shift)]++] = record{key, p};
-    });
-    // next[b] now holds block b's end, the start of block b + 1: shift the ends back.
-    for (std::size_t b = blocks; b > 0; --b) start_[b] = start_[b - 1];
+    return records_.reserve(start_[blocks]);
+  }
+  // start_[b] serves as block b's next slot while filing.
+  void file(Key key, const Payload& p) noexcept {
+    records_.data()[start_[static_cast<std::size_t>(key >> shift_)]++] = record{key, p};
+  }
+  void finish() noexcept {
+    // Each block's next slot is now its end, the start of the next one: shift back.
+    for (std::size_t b = start_.size() - 1; b > 0; --b) start_[b] = start_[b - 1];
     start_[0] = 0;
-    return true;
   }
 
   std::size_t blocks() const noexcept { return start_.size() - 1; }
