@@ -53,41 +53,40 @@ struct half_edge {
 template <class Slot>
 class edge_matcher {
  public:
-  using record = surfkit::detail::keyed<unsigned, half_edge<Slot>>;
   // Writes go through `writes`, or straight into `out` (leading dimension ld) when given.
   edge_matcher(block_writes<unsigned>& writes, unsigned* out, std::size_t ld)
       : writes_(writes), out_(out), ld_(ld) {}
 
   // Matches the records of one node; returns the non-manifold edges among them.
-  std::size_t match(record* r, std::size_t k) {
+  std::size_t match(half_edge<Slot>* r, std::size_t k) {
     std::size_t non_manifold = 0;
     if (k > small_group) {
-      std::sort(r, r + k, [](const record& a, const record& b) { return a.payload < b.payload; });
+      std::sort(r, r + k);
       for (std::size_t i = 0; i < k;) {
         std::size_t g = i + 1;
-        while (g < k && r[g].payload.hi == r[i].payload.hi) ++g;
-        if (g - i == 2) link(r[i].payload.slot, r[i + 1].payload.slot);
+        while (g < k && r[g].hi == r[i].hi) ++g;
+        if (g - i == 2) link(r[i].slot, r[i + 1].slot);
         if (g - i > 2) ++non_manifold;
         i = g;
       }
       return non_manifold;
     }
     for (std::size_t i = 0; i < k; ++i) {
-      if (r[i].payload.hi == UINT_MAX) continue;  // consumed
-      const unsigned hi = r[i].payload.hi;
+      if (r[i].hi == UINT_MAX) continue;  // consumed
+      const unsigned hi = r[i].hi;
       std::size_t p = i + 1;
-      while (p < k && r[p].payload.hi != hi) ++p;
+      while (p < k && r[p].hi != hi) ++p;
       if (p == k) continue;  // a boundary edge
       std::size_t q = p + 1;
-      while (q < k && r[q].payload.hi != hi) ++q;
+      while (q < k && r[q].hi != hi) ++q;
       if (q == k) {
-        link(r[i].payload.slot, r[p].payload.slot);
-        r[p].payload.hi = UINT_MAX;
+        link(r[i].slot, r[p].slot);
+        r[p].hi = UINT_MAX;
         continue;
       }
       ++non_manifold;  // every holder keeps UINT_MAX
       for (std::size_t s = p; s < k; ++s)
-        if (r[s].payload.hi == hi) r[s].payload.hi = UINT_MAX;
+        if (r[s].hi == hi) r[s].hi = UINT_MAX;
     }
     return non_manifold;
   }
@@ -110,28 +109,39 @@ class edge_matcher {
   std::size_t ld_;
 };
 
+// Calls emit(smaller node, larger node, slot) for every half-edge, in column order. An
+// edge from a node to itself has no neighbour and is left out.
+template <class Emit>
+void for_each_half_edge(const dense2D<unsigned int>& conn, Emit&& emit) {
+  const std::size_t rows = conn.rows(), n = conn.cols(), ld = conn.ld();
+  for (std::size_t e = 0; e < n; ++e) {
+    const unsigned* k = conn.data() + e * ld;
+    const unsigned m = corner_count(k, rows);
+    for (unsigned j = 0; j < m; ++j) {
+      const auto [a, b] = local_edge(k, m, j);
+      if (a != b) emit(std::min(a, b), std::max(a, b), 4 * e + j);
+    }
+  }
+}
+
+// Bits to hold every value below n (at least 1).
+unsigned bits_below(std::uint64_t n) noexcept {
+  unsigned b = 1;
+  while (b < 64 && (n - 1) >> b) ++b;
+  return b;
+}
+
 // Fills `out` (the connectivity's shape, all UINT_MAX). Returns the non-manifold edge
-// count, or -199.
+// count, or -199. A half-edge is filed as one 64-bit word (smaller node, larger node,
+// slot, from the top) when they fit, which saves a third of the scratch and of the
+// traffic; otherwise as a node key and a half_edge.
 template <class Slot>
 std::ptrdiff_t match_edges(const dense2D<unsigned int>& conn, unsigned node_count,
                            dense2D<unsigned int>& out) {
-  const std::size_t rows = conn.rows(), n = conn.cols(), ld = conn.ld();
-  key_buckets<unsigned, half_edge<Slot>> half_edges;
-  const bool filed =
-      half_edges.fill(node_count, block_shift(node_count, node_bits), [&](auto&& emit) {
-        for (std::size_t e = 0; e < n; ++e) {
-          const unsigned* k = conn.data() + e * ld;
-          const unsigned m = corner_count(k, rows);
-          for (unsigned j = 0; j < m; ++j) {
-            const auto [a, b] = local_edge(k, m, j);
-            // An edge from a node to itself has no neighbour.
-            if (a != b)
-              emit(std::min(a, b), half_edge<Slot>{std::max(a, b), static_cast<Slot>(4 * e + j)});
-          }
-        }
-      });
-  if (!filed) return -199;
-  const std::uint64_t slots = 4 * std::uint64_t{n};
+  const std::uint64_t slots = 4 * std::uint64_t{conn.cols()};
+  const unsigned shift = block_shift(node_count, node_bits);
+  const unsigned hi_bits = bits_below(node_count), slot_bits_used = bits_below(slots);
+  const bool packed = 2 * hi_bits + slot_bits_used <= 64;
   block_writes<unsigned> writes;
   // Elements in the order of their nodes (sampled): those matched within one node block
   // lie in a few output blocks, and the matches go straight into the output.
@@ -141,10 +151,58 @@ std::ptrdiff_t match_edges(const dense2D<unsigned int>& conn, unsigned node_coun
   const std::size_t out_ld = out.ld();
   edge_matcher<Slot> matcher(writes, direct ? o : nullptr, out_ld);
   std::size_t non_manifold = 0;
-  const bool matched = half_edges.for_each_key([&](unsigned, auto* r, std::size_t k) {
-    if (k > 1) non_manifold += matcher.match(r, k);
-  });
-  if (!matched) return -199;
+  // One node's half-edges at a time, decoded here (at most a block of them).
+  dense1D<half_edge<Slot>, 8> group;
+  const auto match_runs = [&](const auto* r, std::size_t n, auto node_of, auto decode) {
+    if (group.capacity() < n && !group.reserve(n)) return false;
+    half_edge<Slot>* g = group.data();
+    for (std::size_t i = 0; i < n;) {
+      const auto node = node_of(r[i]);
+      std::size_t j = i;
+      for (; j < n && node_of(r[j]) == node; ++j) g[j - i] = decode(r[j]);
+      if (j - i > 1) non_manifold += matcher.match(g, j - i);
+      i = j;
+    }
+    return true;
+  };
+  bool decoded = true;  // every group had room
+  bool ok = true;
+  if (packed) {
+    const unsigned low = hi_bits + slot_bits_used;
+    const std::uint64_t hi_mask = (std::uint64_t{1} << hi_bits) - 1;
+    const std::uint64_t slot_mask = (std::uint64_t{1} << slot_bits_used) - 1;
+    key_buckets<std::uint64_t, surfkit::detail::no_payload> half_edges;
+    const bool filed = half_edges.fill(
+        node_count, shift,
+        [&](auto&& emit) {
+          for_each_half_edge(conn, [&](unsigned lo, unsigned hi, std::size_t slot) {
+            emit(std::uint64_t{lo} << low | std::uint64_t{hi} << slot_bits_used | slot, {});
+          });
+        },
+        low);
+    ok = filed && half_edges.for_each_block([&](auto* r, std::size_t n) {
+      decoded = decoded && match_runs(
+                               r, n, [&](const auto& x) { return x.key >> low; },
+                               [&](const auto& x) {
+                                 return half_edge<Slot>{
+                                     static_cast<unsigned>((x.key >> slot_bits_used) & hi_mask),
+                                     static_cast<Slot>(x.key & slot_mask)};
+                               });
+    });
+  } else {
+    key_buckets<unsigned, half_edge<Slot>> half_edges;
+    const bool filed = half_edges.fill(node_count, shift, [&](auto&& emit) {
+      for_each_half_edge(conn, [&](unsigned lo, unsigned hi, std::size_t slot) {
+        emit(lo, half_edge<Slot>{hi, static_cast<Slot>(slot)});
+      });
+    });
+    ok = filed && half_edges.for_each_block([&](auto* r, std::size_t n) {
+      decoded = decoded && match_runs(
+                               r, n, [](const auto& x) { return x.key; },
+                               [](const auto& x) { return x.payload; });
+    });
+  }
+  if (!ok || !decoded) return -199;
   if (!direct)
     writes.apply([&](std::size_t s, unsigned f, unsigned) { o[(s >> 2) * out_ld + (s & 3)] = f; });
   return static_cast<std::ptrdiff_t>(std::min<std::size_t>(non_manifold, INT_MAX));

@@ -25,6 +25,7 @@ template <class T, class Rename>
 void move_columns(const dense2D<T>& in, const unsigned* order, bool inverse, Rename&& rename,
                   dense2D<T>& out) {
   const std::size_t rows = in.rows(), cols = in.cols(), in_ld = in.ld(), out_ld = out.ld();
+  if (rows == 0) return;  // columns without entries: nothing to move (and no storage)
   const T* src = in.data();
   T* dst = out.data();
   for (std::size_t i = 0; i < cols; ++i) {

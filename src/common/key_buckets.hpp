@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 #include <vector>
 
 #include "orvo/dense.hpp"
@@ -24,6 +25,12 @@ template <class Key, class Payload>
 struct keyed {
   Key key;
   Payload payload;
+};
+// A record that is all key (the caller packs what it files into the key's low bits).
+struct no_payload {};
+template <class Key>
+struct keyed<Key, no_payload> {
+  Key key;
 };
 
 // The shift putting about 2^bits keys in a block, for keys below key_count (at most
@@ -43,9 +50,11 @@ class key_buckets {
   // produce(emit) calls emit(key, payload) for every record, keys below key_count, the
   // same records in the same order each time: it runs twice, to count and to file.
   // False when storage is refused.
+  // With `low_shift`, the records are sorted by key >> low_shift (below key_count) and
+  // the low bits carry what the caller packs there.
   template <class Produce>
-  bool fill(std::uint64_t key_count, unsigned shift, Produce&& produce) {
-    if (!begin(key_count, shift)) return false;
+  bool fill(std::uint64_t key_count, unsigned shift, Produce&& produce, unsigned low_shift = 0) {
+    if (!begin(key_count, shift, low_shift)) return false;
     produce([&](Key key, const Payload&) { count(key); });
     if (!reserve()) return false;
     produce([&](Key key, const Payload& p) { file(key, p); });
@@ -55,12 +64,13 @@ class key_buckets {
 
   // fill() in steps, for a caller that counts without making the payloads: begin, count
   // every key, reserve, file every record in the same order, finish.
-  bool begin(std::uint64_t key_count, unsigned shift) {
+  bool begin(std::uint64_t key_count, unsigned shift, unsigned low_shift = 0) {
     shift_ = shift;
+    low_shift_ = low_shift;
     const std::size_t blocks = static_cast<std::size_t>((key_count >> shift) + 1);
     return start_.resize(0) && start_.resize(blocks + 1, 0);
   }
-  void count(Key key) noexcept { ++start_[static_cast<std::size_t>(key >> shift_) + 1]; }
+  void count(Key key) noexcept { ++start_[block_of(key) + 1]; }
   bool reserve() {
     // Block b was counted at start_[b + 1]: the running sums make that its start. The
     // records are reserved, not filled: every slot is written by file() (the array's size
@@ -71,7 +81,12 @@ class key_buckets {
   }
   // start_[b] serves as block b's next slot while filing.
   void file(Key key, const Payload& p) noexcept {
-    records_.data()[start_[static_cast<std::size_t>(key >> shift_)]++] = record{key, p};
+    if constexpr (std::is_same_v<Payload, no_payload>) {
+      (void)p;
+      records_.data()[start_[block_of(key)]++] = record{key};
+    } else {
+      records_.data()[start_[block_of(key)]++] = record{key, p};
+    }
   }
   void finish() noexcept {
     // Each block's next slot is now its end, the start of the next one: shift back.
@@ -96,16 +111,17 @@ class key_buckets {
     dense1D<std::size_t, 8> count;
     if (!sorted.reserve(largest) || !count.resize((std::size_t{1} << shift_) + 1, 0)) return false;
     const Key mask = static_cast<Key>((Key{1} << shift_) - 1);
+    const unsigned low = low_shift_;
     for (std::size_t b = 0; b < blocks(); ++b) {
       const record* r = block_begin(b);
       const std::size_t n = block_size(b);
       if (n == 0) continue;
       std::size_t* c = count.data();
       std::fill(c, c + count.size(), std::size_t{0});
-      for (std::size_t i = 0; i < n; ++i) ++c[(r[i].key & mask) + 1];
+      for (std::size_t i = 0; i < n; ++i) ++c[((r[i].key >> low) & mask) + 1];
       for (std::size_t k = 1; k < count.size(); ++k) c[k] += c[k - 1];
       record* s = sorted.data();
-      for (std::size_t i = 0; i < n; ++i) s[c[r[i].key & mask]++] = r[i];
+      for (std::size_t i = 0; i < n; ++i) s[c[(r[i].key >> low) & mask]++] = r[i];
       f(s, n);
     }
     return true;
@@ -126,7 +142,11 @@ class key_buckets {
   }
 
  private:
-  unsigned shift_ = 0;
+  std::size_t block_of(Key key) const noexcept {
+    return static_cast<std::size_t>((key >> low_shift_) >> shift_);
+  }
+
+  unsigned shift_ = 0, low_shift_ = 0;
   dense1D<std::size_t, 8> start_;  // block b's records at records_[start_[b] .. start_[b + 1])
   dense1D<record, 8> records_;
 };

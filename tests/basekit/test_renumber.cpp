@@ -324,6 +324,13 @@ TEST(Permute, ChecksEveryArgumentAndKeepsNone) {
   ASSERT_EQ(bk::permute(list, order, id_list(), false, moved), 0);
   EXPECT_TRUE(same(moved, id_list{0, 3, UINT_MAX}));
 
+  // Columns without rows (no storage behind them) move as well.
+  dense2D<double> no_rows;
+  ASSERT_EQ(bk::permute(dense2D<double>(0, 3), order, true, no_rows), 0);
+  EXPECT_EQ(no_rows.cols(), 3u);
+  ASSERT_EQ(bk::permute(dense2D<unsigned>(0, 3), order, ids_order, false, out), 0);
+  EXPECT_EQ(out.cols(), 3u);
+
   struct bad_case {
     const char* what;
     id_list order, id_order;
@@ -385,6 +392,10 @@ TEST(Neighbours, OrderRobustMatcherEqualsTheReferenceOnShuffledFansAndMixedMeshe
     EXPECT_EQ(bk::neighbours(m.conn, static_cast<unsigned>(m.coords.cols()), nb), crowded)
         << m.conn.cols() << " elements";
     EXPECT_TRUE(same(nb, expected)) << m.conn.rows() << " by " << m.conn.cols();
+    // A node count of 2^31 leaves no room to pack a half-edge into 64 bits: the other
+    // filing, same answer.
+    EXPECT_EQ(bk::neighbours(m.conn, 1u << 31, nb), crowded);
+    EXPECT_TRUE(same(nb, expected)) << m.conn.rows() << " by " << m.conn.cols() << ", unpacked";
   }
   // The reference agrees with brute force where that is affordable.
   EXPECT_TRUE(same(grids::map_neighbours(fan.conn), grids::brute_neighbours(fan.conn)));
