@@ -7,9 +7,10 @@
 // among their three first nodes (corners of every kind), ties by old ID; and at last the
 // nodes are numbered in the order the elements, so ordered, first reach them. The
 // Hilbert key is computed at a fixed resolution and sorted with the old ID in its low
-// half, one std::sort of 64-bit words; the elements' keys are filed by block and sorted
-// in cache (common/key_buckets.hpp), so that no step jumps through memory in the order
-// of the old IDs more than once.
+// half, and the words sorted by that key in two counting passes of 16 bits (the old IDs
+// come in increasing order, so they stay so among equal keys); the elements' keys are filed by
+// block and sorted in cache (common/key_buckets.hpp), so that no step jumps through memory in the
+// order of the old IDs more than once.
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -110,7 +111,24 @@ bool order_nodes(const dense2D<double>& coords, id_list& node_order) {
     }
     k[i] = hilbert_key(cell, d, bits) << 32 | i;
   }
-  std::sort(k, k + n);
+  dense1D<uint64_t, 8> other;
+  dense1D<std::size_t, 8> count;
+  if (!other.resize(n) || !count.resize(std::size_t{1} << 16)) return false;
+  uint64_t *from = k, *to = other.data();
+  for (unsigned pass = 32; pass < 64; pass += 16) {
+    std::size_t* c = count.data();
+    std::fill(c, c + count.size(), std::size_t{0});
+    for (std::size_t i = 0; i < n; ++i) ++c[(from[i] >> pass) & 0xffffu];
+    std::size_t start = 0;
+    for (std::size_t v = 0; v < count.size(); ++v) {
+      const std::size_t m = c[v];
+      c[v] = start;
+      start += m;
+    }
+    for (std::size_t i = 0; i < n; ++i) to[c[(from[i] >> pass) & 0xffffu]++] = from[i];
+    std::swap(from, to);
+  }
+  // Two passes: the sorted words are back in `keys`.
   if (!node_order.resize(n)) return false;
   for (std::size_t i = 0; i < n; ++i) node_order[i] = static_cast<unsigned>(k[i]);
   return true;

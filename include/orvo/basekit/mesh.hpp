@@ -129,9 +129,9 @@ SURFKIT_API int feature_edges(const dense2D<double>& coordinates,
 /// Returns 0; -1 coordinates without 2 or 3 rows or with #nodes >= UINT_MAX; -2
 /// connectivity with columns and another row count, with #elements >= UINT_MAX, or with
 /// an ID not below #nodes (or UINT_MAX in rows 0-2); -199 storage refused.
-/// Cost: O(#nodes log #nodes + #elements x rows): one sort of 64-bit keys for the nodes,
+/// Cost: O(#nodes + #elements x rows): two counting passes over 64-bit keys for the nodes,
 /// the elements filed by block of their key and sorted in cache, then one gather of the
-/// coordinate and connectivity columns. Scratch: 16 bytes per node and 8 per element.
+/// coordinate and connectivity columns. Scratch: 24 bytes per node and 12 per element.
 SURFKIT_API int renumber(const dense2D<double>& coordinates,
                          const dense2D<unsigned int>& connectivity,
                          dense2D<double>& new_coordinates, dense2D<unsigned int>& new_connectivity,
