@@ -50,22 +50,23 @@ uint64_t spread3(uint64_t x) noexcept {
 // cells: no jumps across the box at quadrant boundaries.
 uint64_t hilbert_key(std::uint32_t* c, std::size_t d, unsigned bits) noexcept {
   const std::uint32_t top = 1u << (bits - 1);
+  // Without branches on the bits (which come at random): where bit q of c[i] is set,
+  // c[0]'s lower bits are inverted, else those of c[0] and c[i] are exchanged (a no-op for
+  // i = 0).
   for (std::uint32_t q = top; q > 1; q >>= 1) {
     const std::uint32_t p = q - 1;
     for (std::size_t i = 0; i < d; ++i) {
-      if (c[i] & q) {
-        c[0] ^= p;
-      } else {
-        const std::uint32_t t = (c[0] ^ c[i]) & p;
-        c[0] ^= t;
-        c[i] ^= t;
-      }
+      const std::uint32_t set = 0u - static_cast<std::uint32_t>((c[i] & q) != 0);
+      c[0] ^= p & set;
+      const std::uint32_t t = (c[0] ^ c[i]) & p & ~set;
+      c[0] ^= t;
+      c[i] ^= t;
     }
   }
   for (std::size_t i = 1; i < d; ++i) c[i] ^= c[i - 1];
   std::uint32_t t = 0;
   for (std::uint32_t q = top; q > 1; q >>= 1)
-    if (c[d - 1] & q) t ^= q - 1;
+    t ^= (q - 1) & (0u - static_cast<std::uint32_t>((c[d - 1] & q) != 0));
   uint64_t key = 0;
   for (std::size_t i = 0; i < d; ++i) {
     const uint64_t v = c[i] ^ t;
@@ -156,26 +157,29 @@ bool order_elements(const dense2D<unsigned int>& conn, const unsigned* new_id,
   });
 }
 
-// The final node order: nodes numbered as the elements, in their new order, first
-// reach them, so that a pass over the elements writes node arrays almost in sequence;
-// nodes no element holds follow in spatial order. `node_order` comes in spatial order
-// and leaves in the final one; `new_id` is its inverse on both ends.
-bool touch_order(const dense2D<unsigned int>& conn, const unsigned* element_order,
-                 id_list& node_order, id_list& new_id) {
-  const std::size_t rows = conn.rows(), ld = conn.ld(), n = node_order.size();
-  unsigned* id = new_id.data();
+// The final node order, and the new connectivity with it in the same pass: nodes are
+// numbered as the elements, in their new order, first reach them, so that a pass over
+// the elements writes node arrays almost in sequence; nodes no element holds follow in
+// spatial order. `node_order` comes in spatial order and leaves in the final one; `id`
+// (#nodes entries) is scratch; `out` has the connectivity's shape.
+void touch_order(const dense2D<unsigned int>& conn, const unsigned* element_order,
+                 id_list& node_order, unsigned* id, dense2D<unsigned int>& out) {
+  const std::size_t rows = conn.rows(), ld = conn.ld(), out_ld = out.ld(), n = node_order.size();
   std::fill(id, id + n, UINT_MAX);
   unsigned next = 0;
   for (std::size_t i = 0; i < conn.cols(); ++i) {
     const unsigned* k = conn.data() + std::size_t{element_order[i]} * ld;
-    for (std::size_t r = 0; r < rows; ++r)
-      if (k[r] != UINT_MAX && id[k[r]] == UINT_MAX) id[k[r]] = next++;
+    unsigned* o = out.data() + i * out_ld;
+    for (std::size_t r = 0; r < rows; ++r) {
+      const unsigned v = k[r];
+      if (v != UINT_MAX && id[v] == UINT_MAX) id[v] = next++;
+      o[r] = v == UINT_MAX ? UINT_MAX : id[v];
+    }
   }
   unsigned* order = node_order.data();
   for (std::size_t i = 0; i < n; ++i)
     if (id[order[i]] == UINT_MAX) id[order[i]] = next++;
   for (std::size_t v = 0; v < n; ++v) order[id[v]] = static_cast<unsigned>(v);
-  return true;
 }
 
 // 3 (T3), 4 (Q4, FACE_MIX), 6 (T6), 8 (Q8, mixed) or 9 (Q9, mixed) rows, fewer than
@@ -208,14 +212,13 @@ int renumber(const dense2D<double>& coordinates, const dense2D<unsigned int>& co
   if (detail::invert(n_order, new_id) != detail::order_check::ok) return -199;
   if (connectivity.cols() != 0 && !order_elements(connectivity, new_id.data(), nodes, e_order))
     return -199;
-  if (connectivity.cols() != 0 && !touch_order(connectivity, e_order.data(), n_order, new_id))
-    return -199;
   if (!x.resize_for_overwrite(coordinates.rows(), nodes) ||
       !conn.resize_for_overwrite(connectivity.rows(), connectivity.cols()))
     return -199;
+  if (connectivity.cols() != 0)
+    touch_order(connectivity, e_order.data(), n_order, new_id.data(), conn);
   detail::move_columns(
       coordinates, n_order.data(), false, [](double v) { return v; }, x);
-  detail::move_columns(connectivity, e_order.data(), false, detail::rename_id{new_id.data()}, conn);
   new_coordinates = std::move(x);
   new_connectivity = std::move(conn);
   node_order = std::move(n_order);
