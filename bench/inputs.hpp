@@ -51,6 +51,49 @@ inline grid make_grid(unsigned n, bool triangles) {
   return g;
 }
 
+// The orders a mesh's IDs can come in: as generated, node IDs shuffled, or node IDs and
+// element columns both shuffled (a mesh merged from parts or read from a triangle soup).
+enum class numbering { grid, nodes_shuffled, all_shuffled };
+
+// A random permutation of 0 .. n - 1 (Fisher-Yates on a fixed seed, with the reduction
+// written out so that every standard library gives the same one).
+inline std::vector<unsigned> permutation(std::size_t n, unsigned seed) {
+  std::vector<unsigned> p(n);
+  for (std::size_t i = 0; i < n; ++i) p[i] = static_cast<unsigned>(i);
+  std::mt19937_64 rng(seed);
+  for (std::size_t i = n; i > 1; --i) std::swap(p[i - 1], p[rng() % i]);
+  return p;
+}
+
+// The n x n triangle grid of make_grid lifted onto the wavy surface
+// z = 0.3 sin(0.05 x) cos(0.04 y), in the given numbering: the same mesh, the same
+// element orientations, only the IDs moved.
+struct surface {
+  dense2D<double> coords;
+  dense2D<unsigned> tris;
+};
+
+inline surface wavy_grid(unsigned n, numbering order) {
+  grid g = make_grid(n, true);
+  surface s;
+  const std::size_t nodes = g.coords.cols(), elements = g.tris.cols();
+  s.coords.resize(3, nodes);
+  s.tris.resize(3, elements);
+  std::vector<unsigned> node_id(nodes), column(elements);
+  for (std::size_t i = 0; i < nodes; ++i) node_id[i] = static_cast<unsigned>(i);
+  for (std::size_t e = 0; e < elements; ++e) column[e] = static_cast<unsigned>(e);
+  if (order != numbering::grid) node_id = permutation(nodes, 28);
+  if (order == numbering::all_shuffled) column = permutation(elements, 29);
+  for (std::size_t i = 0; i < nodes; ++i) {
+    const double x = g.coords(0, i), y = g.coords(1, i);
+    s.coords(0, node_id[i]) = x, s.coords(1, node_id[i]) = y;
+    s.coords(2, node_id[i]) = 0.3 * std::sin(0.05 * x) * std::cos(0.04 * y);
+  }
+  for (std::size_t e = 0; e < elements; ++e)
+    for (unsigned r = 0; r < 3; ++r) s.tris(r, column[e]) = node_id[g.tris(r, e)];
+  return s;
+}
+
 // A wavy surface grid of about n quadrangles in space, with its neighbour matrix
 // (entry (j, e): the quadrangle across the edge from local node j to j + 1).
 struct quad_mesh {

@@ -1,11 +1,17 @@
-// Neighbour matrix by matching edges, without hashing.
+// Neighbour matrix by matching edges, without hashing, at a cost that does not depend on
+// how the nodes and elements are numbered.
 //
-// Each half-edge (element e, local edge j) is filed under the smaller of its two nodes by
-// a counting sort, as the 64-bit entry (larger node << 32 | e). Two half-edges on one edge
-// then sit in the same node's bucket with the same upper half, so matching is a scan of
-// a handful of entries per node: linear in the mesh, with sequential passes and one
-// scratch array of 8 bytes per half-edge. The local edge j is found again from the
-// element's column when a pair is linked, which keeps the entry at 8 bytes.
+// Each half-edge (element e, local edge j) becomes a record filed under the smaller of its
+// two nodes, carrying the larger node and the half-edge's slot 4 e + j. Records are filed
+// by block of nodes and then sorted within each block, in cache (common/key_buckets.hpp),
+// instead of straight under their node: with shuffled IDs that would be a cache miss per
+// half-edge. Two half-edges on one edge then sit in the same node's group with the same
+// larger node, so matching is a scan of a handful of records per node. The element
+// across each matched half-edge is written through block_writes, which gathers the
+// writes by block of the output, when elements numbered out of their nodes' order would
+// scatter them; elements in node order take the straight writes.
+// Matching depends only on which half-edges share an edge, so the output is the same
+// whatever the order of the records.
 #include <algorithm>
 #include <climits>
 #include <cstddef>
@@ -13,6 +19,8 @@
 #include <utility>
 
 #include "basekit/mesh_arguments.hpp"
+#include "common/id_locality.hpp"
+#include "common/key_buckets.hpp"
 #include "orvo/basekit.hpp"
 
 namespace orvo::basekit {
@@ -20,130 +28,183 @@ namespace {
 
 using detail::corner_count;
 using detail::local_edge;
+using surfkit::detail::block_shift;
+using surfkit::detail::block_writes;
+using surfkit::detail::key_buckets;
 
-// Buckets up to this size are matched by a quadratic scan (they are this small almost
-// everywhere: about 6 entries per node of a triangle mesh); larger ones are sorted.
-constexpr std::size_t small_bucket = 16;
-// A consumed entry. Real entries have a larger node below UINT_MAX, so never this value.
-constexpr std::uint64_t consumed = UINT64_MAX;
+// Groups up to this size are matched by a quadratic scan (they are this small almost
+// everywhere: about 6 half-edges per node of a triangle mesh); larger ones are sorted.
+constexpr std::size_t small_group = 16;
+// Nodes per block (2^12: the block of a triangle mesh, some 24 k records of 12 bytes,
+// sorts in the L2 cache) and output slots per block of writes (2^14, 64 KiB).
+constexpr unsigned node_bits = 12, slot_bits = 14;
 
+// A half-edge filed under its smaller node: its larger node and its slot 4 e + j. Slot is
+// unsigned while 4 #elements fits, std::size_t beyond.
+template <class Slot>
+struct half_edge {
+  unsigned hi;
+  Slot slot;
+  bool operator<(const half_edge& o) const noexcept {
+    return hi != o.hi ? hi < o.hi : slot < o.slot;
+  }
+};
+
+template <class Slot>
 class edge_matcher {
  public:
-  edge_matcher(const dense2D<unsigned int>& conn, dense2D<unsigned int>& out)
-      : conn_(conn), out_(out), rows_(conn.rows()) {}
+  // Writes go through `writes`, or straight into `out` (leading dimension ld) when given.
+  edge_matcher(block_writes<unsigned>& writes, unsigned* out, std::size_t ld)
+      : writes_(writes), out_(out), ld_(ld) {}
 
-  // Links the two half-edges of entries x and y, both filed under node lo.
-  void link(std::uint64_t x, std::uint64_t y, unsigned lo) {
-    const auto hi = static_cast<unsigned>(x >> 32);
-    const auto e = static_cast<unsigned>(x), f = static_cast<unsigned>(y);
-    unsigned je[2], jf[2];
-    const unsigned ne = edges_joining(e, lo, hi, je);
-    if (e == f) {  // one element holds the edge twice: it faces itself there
-      for (unsigned i = 0; i < ne; ++i) at(je[i], e) = e;
-      return;
-    }
-    edges_joining(f, lo, hi, jf);
-    at(je[0], e) = f;
-    at(jf[0], f) = e;
-  }
-
-  // Matches the entries of one node's bucket; returns the non-manifold edges found.
-  std::size_t match(std::uint64_t* b, std::size_t k, unsigned lo) {
+  // Matches the records of one node; returns the non-manifold edges among them.
+  std::size_t match(half_edge<Slot>* r, std::size_t k) {
     std::size_t non_manifold = 0;
-    if (k > small_bucket) {
-      std::sort(b, b + k);
+    if (k > small_group) {
+      std::sort(r, r + k);
       for (std::size_t i = 0; i < k;) {
         std::size_t g = i + 1;
-        while (g < k && (b[g] >> 32) == (b[i] >> 32)) ++g;
-        if (g - i == 2) link(b[i], b[i + 1], lo);
+        while (g < k && r[g].hi == r[i].hi) ++g;
+        if (g - i == 2) link(r[i].slot, r[i + 1].slot);
         if (g - i > 2) ++non_manifold;
         i = g;
       }
       return non_manifold;
     }
     for (std::size_t i = 0; i < k; ++i) {
-      if (b[i] == consumed) continue;
-      const std::uint64_t hi = b[i] >> 32;
+      if (r[i].hi == UINT_MAX) continue;  // consumed
+      const unsigned hi = r[i].hi;
       std::size_t p = i + 1;
-      while (p < k && (b[p] >> 32) != hi) ++p;
+      while (p < k && r[p].hi != hi) ++p;
       if (p == k) continue;  // a boundary edge
       std::size_t q = p + 1;
-      while (q < k && (b[q] >> 32) != hi) ++q;
+      while (q < k && r[q].hi != hi) ++q;
       if (q == k) {
-        link(b[i], b[p], lo);
-        b[p] = consumed;
+        link(r[i].slot, r[p].slot);
+        r[p].hi = UINT_MAX;
         continue;
       }
       ++non_manifold;  // every holder keeps UINT_MAX
-      for (std::size_t r = p; r < k; ++r)
-        if ((b[r] >> 32) == hi) b[r] = consumed;
+      for (std::size_t s = p; s < k; ++s)
+        if (r[s].hi == hi) r[s].hi = UINT_MAX;
     }
     return non_manifold;
   }
 
  private:
-  unsigned& at(unsigned j, unsigned e) { return out_.data()[std::size_t{e} * out_.ld() + j]; }
-
-  // Local edges of element e joining nodes lo and hi, in order (at most two: an element
-  // holding an edge twice).
-  unsigned edges_joining(unsigned e, unsigned lo, unsigned hi, unsigned* js) const {
-    const unsigned* k = conn_.data() + std::size_t{e} * conn_.ld();
-    const unsigned m = corner_count(k, rows_);
-    unsigned n = 0;
-    for (unsigned j = 0; j < m && n < 2; ++j) {
-      const auto [a, b] = local_edge(k, m, j);
-      if (std::min(a, b) == lo && std::max(a, b) == hi) js[n++] = j;
+  // Each half-edge faces the other's element. An element holding one edge twice (a
+  // degenerate element) meets itself there, on both its local edges.
+  void link(Slot x, Slot y) noexcept {
+    if (out_) {
+      out_[(x >> 2) * ld_ + (x & 3)] = static_cast<unsigned>(y >> 2);
+      out_[(y >> 2) * ld_ + (y & 3)] = static_cast<unsigned>(x >> 2);
+      return;
     }
-    return n;
+    writes_.add(x, static_cast<unsigned>(y >> 2));
+    writes_.add(y, static_cast<unsigned>(x >> 2));
   }
 
-  const dense2D<unsigned int>& conn_;
-  dense2D<unsigned int>& out_;
-  std::size_t rows_;
+  block_writes<unsigned>& writes_;
+  unsigned* out_;
+  std::size_t ld_;
 };
 
-// Fills `out` (the connectivity's shape, all UINT_MAX). Offset counts half-edges: unsigned
-// while they fit, std::size_t beyond. Returns the non-manifold edge count, or -199.
-template <class Offset>
+// Calls emit(smaller node, larger node, slot) for every half-edge, in column order. An
+// edge from a node to itself has no neighbour and is left out.
+template <class Emit>
+void for_each_half_edge(const dense2D<unsigned int>& conn, Emit&& emit) {
+  const std::size_t rows = conn.rows(), n = conn.cols(), ld = conn.ld();
+  for (std::size_t e = 0; e < n; ++e) {
+    const unsigned* k = conn.data() + e * ld;
+    const unsigned m = corner_count(k, rows);
+    for (unsigned j = 0; j < m; ++j) {
+      const auto [a, b] = local_edge(k, m, j);
+      if (a != b) emit(std::min(a, b), std::max(a, b), 4 * e + j);
+    }
+  }
+}
+
+// Bits to hold every value below n (at least 1).
+unsigned bits_below(std::uint64_t n) noexcept {
+  unsigned b = 1;
+  while (b < 64 && (n - 1) >> b) ++b;
+  return b;
+}
+
+// Fills `out` (the connectivity's shape, all UINT_MAX). Returns the non-manifold edge
+// count, or -199. A half-edge is filed as one 64-bit word (smaller node, larger node,
+// slot, from the top) when they fit, which saves a third of the scratch and of the
+// traffic; otherwise as a node key and a half_edge.
+template <class Slot>
 std::ptrdiff_t match_edges(const dense2D<unsigned int>& conn, unsigned node_count,
                            dense2D<unsigned int>& out) {
-  const std::size_t rows = conn.rows(), n = conn.cols(), ld = conn.ld();
-  dense1D<Offset, 8> bucket;  // per node: the end of its bucket once filed
-  if (!bucket.resize(node_count)) return -199;
-  Offset* end = bucket.data();
-  for (std::size_t e = 0; e < n; ++e) {
-    const unsigned* k = conn.data() + e * ld;
-    const unsigned m = corner_count(k, rows);
-    for (unsigned j = 0; j < m; ++j) {
-      const auto [a, b] = local_edge(k, m, j);
-      if (a != b) ++end[std::min(a, b)];  // an edge from a node to itself has no neighbour
-    }
-  }
-  Offset total = 0;
-  for (unsigned v = 0; v < node_count; ++v) {
-    const Offset c = end[v];
-    end[v] = total;  // the start, until filing moves it to the end
-    total += c;
-  }
-  dense1D<std::uint64_t, 8> entries;
-  if (!entries.reserve(total)) return -199;
-  std::uint64_t* entry = entries.data();
-  for (std::size_t e = 0; e < n; ++e) {
-    const unsigned* k = conn.data() + e * ld;
-    const unsigned m = corner_count(k, rows);
-    for (unsigned j = 0; j < m; ++j) {
-      const auto [a, b] = local_edge(k, m, j);
-      if (a == b) continue;
-      entry[end[std::min(a, b)]++] = std::uint64_t{std::max(a, b)} << 32 | e;
-    }
-  }
-  edge_matcher matcher(conn, out);
+  const std::uint64_t slots = 4 * std::uint64_t{conn.cols()};
+  const unsigned shift = block_shift(node_count, node_bits);
+  const unsigned hi_bits = bits_below(node_count), slot_bits_used = bits_below(slots);
+  const bool packed = 2 * hi_bits + slot_bits_used <= 64;
+  block_writes<unsigned> writes;
+  // Elements in the order of their nodes (sampled): those matched within one node block
+  // lie in a few output blocks, and the matches go straight into the output.
+  const bool direct = surfkit::detail::elements_follow_nodes(conn, node_bits);
+  if (!direct && !writes.init(slots, block_shift(slots, slot_bits))) return -199;
+  unsigned* o = out.data();
+  const std::size_t out_ld = out.ld();
+  edge_matcher<Slot> matcher(writes, direct ? o : nullptr, out_ld);
   std::size_t non_manifold = 0;
-  Offset begin = 0;
-  for (unsigned v = 0; v < node_count; ++v) {
-    if (end[v] - begin > 1) non_manifold += matcher.match(entry + begin, end[v] - begin, v);
-    begin = end[v];
+  // One node's half-edges at a time, decoded here (at most a block of them).
+  dense1D<half_edge<Slot>, 8> group;
+  const auto match_runs = [&](const auto* r, std::size_t n, auto node_of, auto decode) {
+    if (group.capacity() < n && !group.reserve(n)) return false;
+    half_edge<Slot>* g = group.data();
+    for (std::size_t i = 0; i < n;) {
+      const auto node = node_of(r[i]);
+      std::size_t j = i;
+      for (; j < n && node_of(r[j]) == node; ++j) g[j - i] = decode(r[j]);
+      if (j - i > 1) non_manifold += matcher.match(g, j - i);
+      i = j;
+    }
+    return true;
+  };
+  bool decoded = true;  // every group had room
+  bool ok = true;
+  if (packed) {
+    const unsigned low = hi_bits + slot_bits_used;
+    const std::uint64_t hi_mask = (std::uint64_t{1} << hi_bits) - 1;
+    const std::uint64_t slot_mask = (std::uint64_t{1} << slot_bits_used) - 1;
+    key_buckets<std::uint64_t, surfkit::detail::no_payload> half_edges;
+    const bool filed = half_edges.fill(
+        node_count, shift,
+        [&](auto&& emit) {
+          for_each_half_edge(conn, [&](unsigned lo, unsigned hi, std::size_t slot) {
+            emit(std::uint64_t{lo} << low | std::uint64_t{hi} << slot_bits_used | slot, {});
+          });
+        },
+        low);
+    ok = filed && half_edges.for_each_block([&](auto* r, std::size_t n) {
+      decoded = decoded && match_runs(
+                               r, n, [&](const auto& x) { return x.key >> low; },
+                               [&](const auto& x) {
+                                 return half_edge<Slot>{
+                                     static_cast<unsigned>((x.key >> slot_bits_used) & hi_mask),
+                                     static_cast<Slot>(x.key & slot_mask)};
+                               });
+    });
+  } else {
+    key_buckets<unsigned, half_edge<Slot>> half_edges;
+    const bool filed = half_edges.fill(node_count, shift, [&](auto&& emit) {
+      for_each_half_edge(conn, [&](unsigned lo, unsigned hi, std::size_t slot) {
+        emit(lo, half_edge<Slot>{hi, static_cast<Slot>(slot)});
+      });
+    });
+    ok = filed && half_edges.for_each_block([&](auto* r, std::size_t n) {
+      decoded = decoded && match_runs(
+                               r, n, [](const auto& x) { return x.key; },
+                               [](const auto& x) { return x.payload; });
+    });
   }
+  if (!ok || !decoded) return -199;
+  if (!direct)
+    writes.apply([&](std::size_t s, unsigned f, unsigned) { o[(s >> 2) * out_ld + (s & 3)] = f; });
   return static_cast<std::ptrdiff_t>(std::min<std::size_t>(non_manifold, INT_MAX));
 }
 
@@ -156,9 +217,9 @@ int neighbours(const dense2D<unsigned int>& connectivity, unsigned node_count,
   if (!result.resize(connectivity.rows(), connectivity.cols(), UINT_MAX)) return -199;
   std::ptrdiff_t code = 0;
   if (connectivity.cols() != 0) {
-    const std::uint64_t half_edges = std::uint64_t{connectivity.rows()} * connectivity.cols();
-    code = half_edges < UINT_MAX ? match_edges<unsigned>(connectivity, node_count, result)
-                                 : match_edges<std::size_t>(connectivity, node_count, result);
+    const std::uint64_t slots = 4 * std::uint64_t{connectivity.cols()};
+    code = slots < UINT_MAX ? match_edges<unsigned>(connectivity, node_count, result)
+                            : match_edges<std::size_t>(connectivity, node_count, result);
   }
   if (code < 0) return static_cast<int>(code);
   neighbours = std::move(result);

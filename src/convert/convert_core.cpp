@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "common/checks.hpp"
+#include "common/id_locality.hpp"
 #include "convert/edge_table.hpp"
 
 namespace orvo::surfkit::detail {
@@ -257,7 +258,14 @@ int convert(dense2D<double>& coords, dense2D<unsigned int>& quads, dense2D<unsig
   const u64 occurrences = new_pairs + given_count;
   if (e && n < count_limit) new_pairs = std::min<u64>(new_pairs, (count_limit - n) / e + 1);
   edge_table table(e ? n : 0, e ? occurrences : 0, e ? new_pairs : 0, e > 1);
-  if (e) {
+  // Elements that do not follow their nodes' order (shuffled IDs) are sorted first, so
+  // that the lookups do not jump through the table; keys then hold a node ID and a bit.
+  const bool sort_first = e && n < (u64{1} << 31) &&
+                          !(elements_follow_nodes(quads, 14) && elements_follow_nodes(tris, 14));
+  if (sort_first) {
+    if (!table.prepare_sorted(given, quads, tris, static_cast<unsigned>(n), e))
+      return storage_refused;
+  } else if (e) {
     for (std::size_t c = 0; c < given_count; ++c) {
       const unsigned* col = given.data() + c * given.ld();
       table.count(col[0], col[1]);

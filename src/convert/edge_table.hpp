@@ -14,12 +14,29 @@
 //
 // The new pairs are also listed in the order they were stored, so that the new edge
 // nodes are placed in the order they are numbered, one sequential write.
+//
+// That table serves meshes numbered in the order of their elements (row by row, or
+// renumbered): consecutive elements then look up nearby runs. In a mesh whose nodes or
+// elements are numbered at random every lookup would miss the cache, so such a mesh is
+// first sorted instead (prepare_sorted): every occurrence of every edge, given edges
+// first and then the elements' in the order they are met, is filed under its smaller node
+// by block of nodes and sorted in cache (common/key_buckets.hpp). Each edge's
+// occurrences are then together: the first one fixes the stored orientation and, for a
+// new edge, is where its nodes are numbered; given edges keep their first end's
+// orientation and their last ID. What each occurrence will be told is written back in
+// occurrence order (block by block), and find_or_insert then reads it in sequence: a new
+// edge's first nodes are numbered at its first occurrence, in the order met, and a later
+// occurrence finds them through the count of new edges first met before that first
+// occurrence (a bit per occurrence, with a running count per 64 bits; about 1 MiB for a
+// mesh of 2 M triangles, so it stays in cache). The numbering is the table's, bit for bit.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
+
+#include "orvo/dense.hpp"
 
 namespace orvo::surfkit::detail {
 
@@ -46,9 +63,20 @@ class edge_table {
     bool inserted;   // the pair was absent and has just been stored
   };
 
+  // Instead of count, reserve and assign: files every occurrence of the given edges
+  // (columns of `given`, rows 0-1 the ends, row 2 the first ID) and of the quadrangles'
+  // and then the triangles' edges, in the order the conversion meets them, and sorts
+  // them (see above). New edges are numbered from `first_new`, `step` IDs apart. Only for
+  // fewer than 2^31 nodes. False when storage is refused.
+  bool prepare_sorted(const dense2D<unsigned int>& given, const dense2D<unsigned int>& quads,
+                      const dense2D<unsigned int>& tris, unsigned first_new, unsigned step);
+
   // Looks (a, b) up; an absent pair is stored in orientation (a, b) with first ID
-  // `first_if_new` and listed as new. Each call must have been counted.
+  // `first_if_new` and listed as new. Each call must have been counted. After
+  // prepare_sorted, the calls must come in the order of the occurrences filed there, and
+  // first_if_new must be first_new + step times the new pairs listed so far.
   edge find_or_insert(unsigned a, unsigned b, unsigned first_if_new) {
+    if (sorted_) return next(a, b, first_if_new);
     const unsigned lo = a < b ? a : b, key = (a ^ b ^ lo) + 1;
     slot* s = find(lo, key);
     if (s->key != 0) return {s->first, along(s, a == lo), false};
@@ -68,6 +96,31 @@ class edge_table {
   std::uint64_t new_pair(std::size_t i) const noexcept { return new_pairs_[i]; }
 
  private:
+  // What the sorted occurrences tell each element occurrence (tag bits).
+  static constexpr unsigned along_tag = 1, given_tag = 2;
+
+  // The sorted form of find_or_insert: the next occurrence's answer.
+  edge next(unsigned a, unsigned b, unsigned first_if_new) {
+    const std::size_t i = occurrence_++;
+    const std::size_t w = i >> 6;
+    if ((i & 63) == 0 && w > 0)
+      new_before_[w] =
+          new_before_[w - 1] + static_cast<unsigned>(__builtin_popcountll(first_met_[w - 1]));
+    const unsigned v = value_[i];
+    const unsigned char tag = tag_[i];
+    if (tag & given_tag) return {v, (tag & along_tag) != 0, false};
+    if (v == i) {  // the edge's first occurrence: a new pair
+      first_met_[w] |= std::uint64_t{1} << (i & 63);
+      new_pairs_.push_back((static_cast<std::uint64_t>(a) << 32) | b);  // within the reserve
+      return {first_if_new, true, true};
+    }
+    const std::size_t f = v >> 6;
+    const unsigned rank =
+        new_before_[f] + static_cast<unsigned>(__builtin_popcountll(
+                             first_met_[f] & ((std::uint64_t{1} << (v & 63)) - 1)));
+    return {first_new_ + step_ * rank, (tag & along_tag) != 0, false};
+  }
+
   struct slot {
     unsigned key;    // larger ID + 1; 0 is free
     unsigned first;  // first edge node
@@ -114,6 +167,18 @@ class edge_table {
   // When oriented: whether each slot's pair was stored from its smaller end.
   std::unique_ptr<unsigned char[], free_block> lo_first_;
   std::vector<std::uint64_t> new_pairs_;  // stored orientation, (first end << 32) | second
+
+  // The sorted form (prepare_sorted), per element occurrence i in the order met: value_
+  // the first ID of a given edge, else the index of the edge's first occurrence; tag_
+  // along_tag and given_tag; first_met_ bit i for the first occurrences passed so far,
+  // new_before_ the first occurrences before each 64 of them.
+  bool sorted_ = false;
+  std::size_t occurrence_ = 0;
+  unsigned first_new_ = 0, step_ = 0;
+  dense1D<unsigned int, 8> value_;
+  dense1D<unsigned char, 8> tag_;
+  dense1D<std::uint64_t, 8> first_met_;
+  dense1D<unsigned int, 8> new_before_;
 };
 
 }  // namespace orvo::surfkit::detail

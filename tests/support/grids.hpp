@@ -5,8 +5,10 @@
 #include <algorithm>
 #include <climits>
 #include <cstddef>
+#include <map>
 #include <numeric>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "orvo/dense.hpp"
@@ -99,6 +101,29 @@ inline orvo::dense2D<unsigned> brute_neighbours(const orvo::dense2D<unsigned>& c
       if (holders == 2) nb(j, e) = static_cast<unsigned>(other);
       if (holders > 2 && first_e == e && first_j == j) ++crowded;
     }
+  if (non_manifold) *non_manifold = crowded;
+  return nb;
+}
+
+// The neighbour matrix by a std::map from each edge (as its sorted node pair) to the
+// local edges holding it, in O(n log n): the reference for meshes too large for
+// brute_neighbours. Same rules: two holders link, more leave UINT_MAX and count once.
+inline orvo::dense2D<unsigned> map_neighbours(const orvo::dense2D<unsigned>& c,
+                                              int* non_manifold = nullptr) {
+  std::map<std::pair<unsigned, unsigned>, std::vector<std::pair<std::size_t, unsigned>>> holders;
+  for (std::size_t e = 0; e < c.cols(); ++e)
+    for (unsigned j = 0; j < corners(c, e); ++j) {
+      const auto [a, b] = edge(c, e, j);
+      if (a != b) holders[std::minmax(a, b)].emplace_back(e, j);
+    }
+  orvo::dense2D<unsigned> nb(c.rows(), c.cols(), UINT_MAX);
+  int crowded = 0;
+  for (const auto& [key, h] : holders) {
+    if (h.size() > 2) ++crowded;
+    if (h.size() != 2) continue;
+    nb(h[0].second, h[0].first) = static_cast<unsigned>(h[1].first);
+    nb(h[1].second, h[1].first) = static_cast<unsigned>(h[0].first);
+  }
   if (non_manifold) *non_manifold = crowded;
   return nb;
 }

@@ -35,10 +35,12 @@ namespace orvo::basekit {
 /// INT_MAX); -1 connectivity without 3 or 4 rows, with #elements >= UINT_MAX, with an ID
 /// not below `node_count`, or with UINT_MAX outside a triangle's row 3; -199 storage
 /// refused.
-/// Cost: O(#elements + node_count), no hashing: half-edges are counting-sorted by their
-/// smaller node and matched within each node's bucket (a bucket of k > 16 half-edges,
-/// rare outside fans, is sorted in O(k log k)). Scratch: 8 bytes per half-edge and 4 per
-/// node (8 for more than 2^32 - 1 half-edges).
+/// Cost: O(#elements + node_count), no hashing, nearly the same whatever the numbering of
+/// nodes and elements: half-edges are filed by block of their smaller node, sorted by that
+/// node within each block (in cache) and matched within each node's group (a group of
+/// k > 16 half-edges, rare outside fans, is sorted in O(k log k)); the matches are written
+/// block by block of the output. Scratch: 12 bytes per half-edge (16 beyond 2^30
+/// elements), 32 per element and 8 per 4096 nodes, plus a copy of the largest block.
 SURFKIT_API int neighbours(const dense2D<unsigned int>& connectivity, unsigned node_count,
                            dense2D<unsigned int>& neighbours);
 
@@ -104,5 +106,77 @@ SURFKIT_API int feature_edges(const dense2D<double>& coordinates,
                               const dense2D<unsigned int>& connectivity,
                               const dense2D<unsigned int>& neighbours, double angle,
                               dense2D<unsigned int>& edges);
+
+/// A numbering of a mesh's nodes and elements in spatial order, and the mesh in it: near
+/// nodes get near IDs and elements follow their nodes, so that the exports, whose cost
+/// grows when IDs jump about in memory (meshes merged from parts, read from triangle
+/// soups, numbered by front or by partition), run as fast as on a mesh numbered row by row.
+/// Nodes go in Hilbert-curve order through a grid of cells over the bounding box of
+/// their finite coordinates (2^16 cells a side in the plane, 2^10 in space; ties in a cell
+/// by old ID); elements by the smallest new ID among their rows 0-2, ties by old ID.
+///   coordinates       2 or 3 by #nodes.
+///   connectivity      3 (T3), 4 (Q4, FACE_MIX), 6 (T6), 8 (Q8, mixed quadratic) or 9 (Q9,
+///                     mixed quadratic) by #elements; rows 0-2 below #nodes, other rows
+///                     below #nodes or UINT_MAX (the mixed kinds' marks), which is kept.
+///   new_coordinates   replaced by the coordinates' shape, column i the coordinates of
+///                     node node_order[i].
+///   new_connectivity  replaced by the connectivity's shape, column i element
+///                     element_order[i] with every ID renamed to its node's new position.
+///   node_order        replaced by #nodes entries: new position -> old node ID.
+///   element_order     replaced by #elements entries: new position -> old element ID.
+/// Anything computed in one numbering moves to the other through `permute` with these
+/// orders. Non-finite coordinates sort as the box's lower end on their axis.
+/// Returns 0; -1 coordinates without 2 or 3 rows or with #nodes >= UINT_MAX; -2
+/// connectivity with columns and another row count, with #elements >= UINT_MAX, or with
+/// an ID not below #nodes (or UINT_MAX in rows 0-2); -199 storage refused.
+/// Cost: O(#nodes + #elements x rows): two counting passes over 64-bit keys for the nodes,
+/// the elements filed by block of their key and sorted in cache, then one gather of the
+/// coordinate and connectivity columns. Scratch: 24 bytes per node and 12 per element.
+SURFKIT_API int renumber(const dense2D<double>& coordinates,
+                         const dense2D<unsigned int>& connectivity,
+                         dense2D<double>& new_coordinates, dense2D<unsigned int>& new_connectivity,
+                         id_list& node_order, id_list& element_order);
+
+/// Moves a node or element field between two numberings of one mesh (as `renumber` gives
+/// them): forward (inverse false), from the old numbering to the new, column i of `out`
+/// is column order[i] of `values`; back (inverse true), column i of `values` goes to
+/// column order[i] of `out`. Forward then back gives the field exactly as it was.
+///   values   any rows by n: a node field (n = #nodes, order = node_order), an element
+///            field (n = #elements, order = element_order).
+///   order    n entries, a permutation of 0 .. n - 1: new position -> old ID.
+///   inverse  the direction, as above.
+///   out      replaced by the values' shape (may be `values` itself).
+/// Returns 0; -2 order not a permutation of 0 .. n - 1 (also of another size); -199
+/// storage refused. Cost: O(n x rows), one pass; scratch 4 bytes per column.
+SURFKIT_API int permute(const dense2D<double>& values, const id_list& order, bool inverse,
+                        dense2D<double>& out);
+
+/// As above for a field of one value per node or element (sizes, areas).
+SURFKIT_API int permute(const dense1D<double, 8>& values, const id_list& order, bool inverse,
+                        dense1D<double, 8>& out);
+
+/// Moves an array of node or element IDs between two numberings: its columns through
+/// `order` as for fields, and each entry renamed through `id_order` (forward: an old ID
+/// becomes its new position; back: a new position its old ID), UINT_MAX ("none") kept.
+/// A connectivity takes (element_order, node_order), a neighbour matrix (element_order,
+/// element_order); with an empty order the columns stay where they are, with an empty
+/// id_order the entries keep their values.
+///   ids       any rows by n; entries below id_order.size() or UINT_MAX (when id_order is
+///             given).
+///   order     empty, or n entries, a permutation of 0 .. n - 1.
+///   id_order  empty, or a permutation of 0 .. m - 1 (new position -> old ID).
+///   inverse   false: old numbering to new; true: back.
+///   out       replaced by the ids' shape (may be `ids` itself).
+/// Returns 0; -1 an entry neither below id_order.size() nor UINT_MAX; -2 order neither
+/// empty nor a permutation of 0 .. n - 1; -3 id_order not a permutation; -199 storage
+/// refused. Cost: O(n x rows + m), one pass; scratch 4 bytes per column and per ID.
+SURFKIT_API int permute(const dense2D<unsigned int>& ids, const id_list& order,
+                        const id_list& id_order, bool inverse, dense2D<unsigned int>& out);
+
+/// As above for a list: `order` moves its entries (a home per node: node_order, with
+/// id_order = element_order), or is empty for a list whose place carries no ID (a boundary
+/// loop: id_order = node_order alone).
+SURFKIT_API int permute(const id_list& ids, const id_list& order, const id_list& id_order,
+                        bool inverse, id_list& out);
 
 }  // namespace orvo::basekit
