@@ -126,6 +126,7 @@ void bind_interpolation(py::module_& m);
 void bind_geometry(py::module_& m);
 void bind_plumbing(py::module_& m);
 void bind_locator(py::module_& m);
+void bind_numbering(py::module_& m);
 void bind_testing(py::module_& m);
 
 }  // namespace surfkit_python

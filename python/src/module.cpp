@@ -14,5 +14,6 @@ PYBIND11_MODULE(_surfkit, m) {
   surfkit_python::bind_geometry(m);
   surfkit_python::bind_plumbing(m);
   surfkit_python::bind_locator(m);
+  surfkit_python::bind_numbering(m);
   surfkit_python::bind_testing(m);
 }

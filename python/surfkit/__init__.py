@@ -25,34 +25,37 @@ at arbitrary points. The calls release the GIL, so threads run them in parallel.
 
 from . import _surfkit
 from ._api import (angles, area, boundary_loops, convert_degenerated_Q4, convert_mixed,
-                   convert_Q4, curve_quadratic, convert_T3, extrude_rotate_Q4, extrude_rotate_T3,
-                   extrude_spiral_Q4, extrude_spiral_T3, extrude_translate_Q4,
-                   extrude_translate_T3, feature_edges, fitted_curvatures, flip, home_elements,
-                   interpolate, interpolate_metrics, mesh_reorient, mesh_struct_Q4,
-                   mesh_struct_T3, metrics_gen_aniso3d, metrics_struct, neighbours, normals,
-                   parametric_curvatures, principal_curvatures, probe, split_into_Q4,
-                   split_Q4_into_T3, version)
+                   convert_Q4, convert_T3, curve_quadratic, extrude_rotate_Q4,
+                   extrude_rotate_T3, extrude_spiral_Q4, extrude_spiral_T3,
+                   extrude_translate_Q4, extrude_translate_T3, feature_edges,
+                   fitted_curvatures, flip, home_elements, interpolate, interpolate_metrics,
+                   mesh_reorient, mesh_struct_Q4, mesh_struct_T3, metrics_gen_aniso3d,
+                   metrics_struct, neighbours, normals, parametric_curvatures, permute,
+                   principal_curvatures, probe, renumber, split_into_Q4, split_Q4_into_T3,
+                   version)
 from ._errors import ArgumentError
 from ._kinds import NONE, ElementType, Pattern, SplitCriterion, element_type
 from ._meshio import from_meshio, to_meshio
 from ._surfkit import BackgroundLocator, build_locator
 from ._results import (Angles, BoundaryLoops, Curvatures, CurvedMesh, DegeneratedQ4,
-                       FittedCurvatures, Mesh, MeshioMesh, MixedMesh, Neighbours, QuadSplit, Reoriented)
+                       FittedCurvatures, Mesh, MeshioMesh, MixedMesh, Neighbours, QuadSplit,
+                       Renumbered, Reoriented)
 
 storage_testing = _surfkit.storage_testing
 
 __version__ = version()
 
 __all__ = [
-    "ArgumentError", "BackgroundLocator", "ElementType", "NONE", "Pattern", "SplitCriterion", "element_type",
-    "Angles", "BoundaryLoops", "Curvatures", "CurvedMesh", "DegeneratedQ4", "FittedCurvatures", "Mesh",
-    "MeshioMesh", "MixedMesh", "Neighbours", "QuadSplit", "Reoriented",
-    "angles", "area", "boundary_loops", "build_locator", "convert_degenerated_Q4", "convert_mixed",
-    "convert_Q4", "convert_T3", "curve_quadratic", "extrude_rotate_Q4", "extrude_rotate_T3", "extrude_spiral_Q4",
-    "extrude_spiral_T3", "extrude_translate_Q4", "extrude_translate_T3", "feature_edges",
-    "fitted_curvatures", "flip", "from_meshio", "home_elements", "interpolate",
-    "interpolate_metrics", "mesh_reorient", "mesh_struct_Q4", "mesh_struct_T3",
-    "metrics_gen_aniso3d", "metrics_struct", "neighbours", "normals", "parametric_curvatures",
-    "principal_curvatures", "probe", "split_into_Q4", "split_Q4_into_T3", "to_meshio",
-    "version",
+    "ArgumentError", "BackgroundLocator", "ElementType", "NONE", "Pattern", "SplitCriterion",
+    "element_type",
+    "Angles", "BoundaryLoops", "Curvatures", "CurvedMesh", "DegeneratedQ4", "FittedCurvatures",
+    "Mesh", "MeshioMesh", "MixedMesh", "Neighbours", "QuadSplit", "Renumbered", "Reoriented",
+    "angles", "area", "boundary_loops", "build_locator", "convert_degenerated_Q4",
+    "convert_mixed", "convert_Q4", "convert_T3", "curve_quadratic", "extrude_rotate_Q4",
+    "extrude_rotate_T3", "extrude_spiral_Q4", "extrude_spiral_T3", "extrude_translate_Q4",
+    "extrude_translate_T3", "feature_edges", "fitted_curvatures", "flip", "from_meshio",
+    "home_elements", "interpolate", "interpolate_metrics", "mesh_reorient", "mesh_struct_Q4",
+    "mesh_struct_T3", "metrics_gen_aniso3d", "metrics_struct", "neighbours", "normals",
+    "parametric_curvatures", "permute", "principal_curvatures", "probe", "renumber",
+    "split_into_Q4", "split_Q4_into_T3", "to_meshio", "version",
 ]

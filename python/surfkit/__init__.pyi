@@ -89,6 +89,12 @@ class CurvedMesh(NamedTuple):
     coordinates: F64
     straightened: int
 
+class Renumbered(NamedTuple):
+    coordinates: F64
+    connectivity: U32
+    node_order: U32
+    element_order: U32
+
 class DegeneratedQ4(NamedTuple):
     connectivity: U32
     changed: int
@@ -245,6 +251,9 @@ def metrics_gen_aniso3d(coordinates: Points, connectivity: Cells, normal_size: R
 
 # Mesh plumbing
 def neighbours(connectivity: Cells, *, node_count: Optional[Count] = ...) -> Neighbours: ...
+def renumber(coordinates: Points, connectivity: Cells) -> Renumbered: ...
+def permute(values: npt.ArrayLike, order: Optional[Cells] = ..., *,
+            id_order: Optional[Cells] = ..., inverse: bool = ...) -> npt.NDArray[Any]: ...
 def home_elements(connectivity: Cells, *, node_count: Optional[Count] = ...) -> U32: ...
 def boundary_loops(connectivity: Cells, *, neighbours: Optional[Cells] = ...) -> BoundaryLoops: ...
 def feature_edges(coordinates: Points, connectivity: Cells, angle: Real, *,

@@ -15,7 +15,8 @@ from . import _surfkit as _c
 from ._errors import ArgumentError
 from ._kinds import NONE, element_type, pattern as _pattern, split_criterion
 from ._results import (Angles, BoundaryLoops, Curvatures, CurvedMesh, DegeneratedQ4,
-                       FittedCurvatures, Mesh, MixedMesh, Neighbours, QuadSplit, Reoriented)
+                       FittedCurvatures, Mesh, MixedMesh, Neighbours, QuadSplit, Renumbered,
+                       Reoriented)
 
 UINT_MAX = ck.UINT_MAX
 
@@ -732,6 +733,63 @@ def neighbours(connectivity, *, node_count=None):
     """
     count = _node_count("neighbours", node_count)
     return Neighbours(*_c.neighbours(connectivity, count))
+
+
+def renumber(coordinates, connectivity):
+    """The mesh numbered in spatial order: nodes along a Hilbert curve through their
+    bounding box, elements by their first node, so that near nodes get near IDs and every
+    function runs on it as fast as on a mesh numbered row by row (meshes merged from
+    parts, read from triangle soups or numbered by front cost several times more).
+
+    coordinates : (n, 2) or (n, 3) real coordinates.
+    connectivity : (m, 3), (m, 4), (m, 6), (m, 8) or (m, 9) node IDs of any face kind
+        (NONE kept where a mixed kind marks a triangle).
+
+    Returns Renumbered(coordinates, connectivity, node_order, element_order): the new
+    arrays and the orders (new position -> old ID) that permute takes to move anything
+    computed in one numbering to the other. Cost: linear (counting sorts).
+    Raises ArgumentError: coordinates, connectivity; MemoryError.
+    """
+    return Renumbered(*_c.renumber(coordinates, connectivity))
+
+
+def permute(values, order=None, *, id_order=None, inverse=False):
+    """Moves an array between two numberings of one mesh, as renumber gives them.
+
+    values : a real field, (n,) or (n, c), one row per node or per element; or an integer
+        array of IDs, (n,) or (n, k): a connectivity, neighbour matrix, home array,
+        boundary loop.
+    order : the rows' order, new position -> old ID: node_order for a node field or a
+        home array, element_order for an element field, a connectivity or a neighbour
+        matrix. Needed for a real field; None for an ID array whose rows carry no ID (a
+        boundary loop).
+    id_order : ID arrays only: how their values are renamed: node_order for node IDs
+        (a connectivity, a loop), element_order for element IDs (a neighbour matrix, a
+        home array); NONE stays NONE. None: the values are kept.
+    inverse : False moves from the old numbering to the new; True back. Forward then back
+        gives the array exactly as it was.
+
+    Returns a new array of values' shape (uint32 for IDs, float64 for fields).
+    Raises ArgumentError: values (an ID the id_order does not cover), order or id_order
+    (not a permutation of the right length; missing for a field; id_order for a field);
+    TypeError: values neither real nor integer.
+    """
+    f = "permute"
+    back = ck.flag(f, "inverse", inverse)
+    dtype = getattr(values, "dtype", None)
+    if dtype is None:
+        dtype = np.asarray(values).dtype
+    if np.issubdtype(dtype, np.floating):
+        if id_order is not None:
+            raise ArgumentError("%s: id_order renames IDs; values is a real field" % f, None,
+                                "id_order")
+        if order is None:
+            raise ArgumentError("%s: order is needed to move a real field" % f, None, "order")
+        return _c.permute_field(values, order, back)
+    if np.issubdtype(dtype, np.integer) and dtype != np.bool_:
+        return _c.permute_ids(values, order, id_order, back)
+    raise TypeError("%s: values must be real values or integer IDs, got %s values"
+                    % (f, dtype))
 
 
 def home_elements(connectivity, *, node_count=None):

@@ -35,6 +35,19 @@ class CurvedMesh(NamedTuple):
     straightened: int
 
 
+class Renumbered(NamedTuple):
+    """renumber's result: the mesh in spatial order and the orders that map to it."""
+
+    #: (n, 2) or (n, 3) float64: row i holds the coordinates of old node node_order[i].
+    coordinates: np.ndarray
+    #: (m, k) uint32: row i is old element element_order[i], its IDs renamed.
+    connectivity: np.ndarray
+    #: (n,) uint32: new position -> old node ID.
+    node_order: np.ndarray
+    #: (m,) uint32: new position -> old element ID.
+    element_order: np.ndarray
+
+
 class DegeneratedQ4(NamedTuple):
     """convert_degenerated_Q4's result."""
 

@@ -164,6 +164,38 @@ def _write(path, mesh, progress, dropped):
             raise InputError("%s: cannot write the mesh (%s)" % (path, _one_line(error)))
 
 
+def _finish(args, mesh, progress, dropped):
+    """Writes an operation's result to args.output, renumbered first when asked."""
+    if args.renumber:
+        with progress.step("renumbering"):
+            mesh = _renumbered(mesh, dropped)
+    _write(args.output, mesh, progress, dropped)
+
+
+def _renumbered(mesh, dropped):
+    """The mesh with its nodes and faces in spatial order (sk.renumber), point and cell
+    data moved with them."""
+    arrays = from_meshio(mesh)
+    if not len(arrays.connectivity):
+        return mesh
+    new = sk.renumber(arrays.coordinates, arrays.connectivity)
+    lines = arrays.edge_nodes
+    if lines is not None and len(lines):
+        lines = sk.permute(lines, id_order=new.node_order)
+        if any(len(b.data) and b.type.startswith("line") for b in mesh.cells) and \
+                mesh.cell_data:
+            dropped.append("the line cells' cell data (renumbering)")
+    if arrays.ignored:
+        dropped.append("cells of kind %s (renumbering keeps faces and lines)"
+                       % ", ".join(sorted(arrays.ignored)))
+    return to_meshio(new.coordinates, new.connectivity, arrays.kind,
+                     point_data={k: np.asarray(v)[new.node_order]
+                                 for k, v in arrays.point_data.items()},
+                     cell_data={k: np.asarray(v)[new.element_order]
+                                for k, v in arrays.cell_data.items()},
+                     edge_nodes=lines)
+
+
 def _names(data):
     return ", ".join("'%s'" % n for n in data)
 
@@ -384,7 +416,7 @@ def op_quadratic(args, progress):
         grown = np.zeros((len(xyz),) + np.shape(values)[1:])
         grown[:len(values)] = values
         point_data[name] = _fill_mid_nodes(grown, out, out_kind)
-    _write(args.output, to_meshio(xyz, out, out_kind, point_data=point_data,
+    _finish(args, to_meshio(xyz, out, out_kind, point_data=point_data,
                                   cell_data=arrays.cell_data), progress, dropped)
     return 0
 
@@ -421,7 +453,7 @@ def op_split(args, progress):
         cell_data = {name: values[parents] for name, values in arrays.cell_data.items()}
         result = to_meshio(xyz, out, ElementType.FACE_MIX, point_data=arrays.point_data,
                            cell_data=cell_data)
-    _write(args.output, result, progress, dropped)
+    _finish(args, result, progress, dropped)
     return 0
 
 
@@ -462,7 +494,7 @@ def op_reorient(args, progress):
         out[turned] = sk.flip(cells[turned], kind)
     dropped = []
     _others(mesh, arrays, dropped)
-    _write(args.output, to_meshio(arrays.coordinates, out, kind, point_data=arrays.point_data,
+    _finish(args, to_meshio(arrays.coordinates, out, kind, point_data=arrays.point_data,
                                   cell_data=arrays.cell_data), progress, dropped)
     progress.close()
     print("reversed %d element%s" % (reversed_count, "" if reversed_count == 1 else "s"))
@@ -488,7 +520,7 @@ def op_normals(args, progress):
     point_data[args.name] = result
     dropped = []
     _others(mesh, arrays, dropped)
-    _write(args.output, to_meshio(xyz, cells, kind, point_data=point_data,
+    _finish(args, to_meshio(xyz, cells, kind, point_data=point_data,
                                   cell_data=arrays.cell_data), progress, dropped)
     return 0
 
@@ -535,7 +567,7 @@ def op_curvature(args, progress):
                       mean_curvature=k.mean, gaussian_curvature=k.gaussian)
     dropped = []
     _others(mesh, arrays, dropped)
-    _write(args.output, to_meshio(xyz, arrays.connectivity, arrays.kind, point_data=point_data,
+    _finish(args, to_meshio(xyz, arrays.connectivity, arrays.kind, point_data=point_data,
                                   cell_data=arrays.cell_data), progress, dropped)
     return 0
 
@@ -649,7 +681,7 @@ def op_extrude(args, progress):
         dropped.append("%s cells (the result is the band)"
                        % ", ".join("%s %d" % kv for kv in face_counts.items()))
     kind = ElementType.T3 if args.triangles else ElementType.Q4
-    _write(args.output, to_meshio(new_xyz, surface, kind, point_data=point_data), progress,
+    _finish(args, to_meshio(new_xyz, surface, kind, point_data=point_data), progress,
            dropped)
     return 0
 
@@ -672,6 +704,10 @@ def _parser():
             p.add_argument("output", metavar="OUTPUT",
                            help="mesh file to write (format by suffix; one that cannot hold "
                                 "the result's cells is refused)")
+            p.add_argument("--renumber", action="store_true",
+                           help="number the result's nodes and elements in spatial order "
+                                "(near nodes get near IDs, which later tools read faster); "
+                                "point and cell data move with them")
         p.set_defaults(func=func, steps=steps)
         return p
 

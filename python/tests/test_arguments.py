@@ -129,6 +129,13 @@ LIBRARY = [
     (s.build_locator, (P3, S3), {}, "coordinates"),
     (s.build_locator, (P2, Q4), {}, "connectivity"),
     (s.build_locator, (P2, T3), {"neighbours": NB[:1]}, "neighbours"),
+    (s.renumber, (P2[:, :1], T3), {}, "coordinates"),
+    (s.renumber, (P2, BAD_IDS), {}, "connectivity"),
+    (s.permute, (P2, [0, 1]), {}, "order"),
+    (s.permute, (P2, np.zeros(len(P2), np.uint32)), {}, "order"),
+    (s.permute, (T3, None), {"id_order": [0, 1]}, "values"),
+    (s.permute, (T3, [0, 0]), {}, "order"),
+    (s.permute, (T3, None), {"id_order": [0] * len(P2)}, "id_order"),
 ]
 
 # (call, args, kwargs, exception, parameter): caught before the library: wrong types
@@ -225,6 +232,11 @@ PYTHON = [
     (s.to_meshio, (P2, T3, "tetra"), {}, s.ArgumentError, "kind"),
     (s.to_meshio, (P2, T3), {"cell_data": {"a": np.ones(3)}}, s.ArgumentError, "cell_data"),
     (s.to_meshio, (P2, T3), {"point_data": {"a": np.ones(3)}}, s.ArgumentError, "point_data"),
+    (s.permute, (P2,), {}, s.ArgumentError, "order"),
+    (s.permute, (P2, np.arange(len(P2))), {"id_order": np.arange(len(P2))}, s.ArgumentError,
+     "id_order"),
+    (s.permute, (np.ones(3, bool), [0, 1, 2]), {}, TypeError, "values"),
+    (s.permute, (T3, None), {"inverse": 1}, TypeError, "inverse"),
 ]
 
 

@@ -44,7 +44,7 @@ def test_options_are_canonical():
                                                      "shape_threshold": "0.5"})
     assert argv == ["--into", "triangles", "--shape-threshold", "0.5"]
     assert given == {"into": "triangles", "shape_threshold": 0.5, "angle_threshold": 0.0,
-                     "criterion": "shape"}
+                     "criterion": "shape", "renumber": False}
     assert _batch.canonical_options("split", {"into": "triangles", "criterion": "shape",
                                               "shape_threshold": 0.5})[0] == given
     flags, argv = _batch.canonical_options("normals", {"no_unit": True, "exponent": 0})

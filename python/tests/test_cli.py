@@ -103,6 +103,22 @@ def test_quadratic_curved_puts_the_new_nodes_on_the_sphere(files, tmp_path, opti
     assert gaps[1] < gaps[0] / 20, gaps
 
 
+def test_renumber_moves_the_data_with_the_nodes_and_elements(files, tmp_path):
+    code, _, err = run("normals", files / "sphere.vtu", tmp_path / "n.vtu", "--renumber")
+    assert (code, err) == (0, "")
+    before, after = meshio.read(files / "sphere.vtu"), meshio.read(tmp_path / "n.vtu")
+    # The same sphere: the point data x still is each node's x, the cell data "id" a
+    # permutation whose cells are the original ones, and the normals are those of the
+    # renumbered mesh.
+    assert np.array_equal(after.point_data["t"], after.points[:, 0])
+    ids = after.cell_data["id"][0]
+    assert sorted(ids) == list(range(len(before.cells[0].data)))
+    old_cells = before.points[before.cells[0].data[ids]]
+    assert np.array_equal(after.points[after.cells[0].data], old_cells)
+    normals = surfkit.normals(after.points, after.cells[0].data)
+    assert np.allclose(after.point_data["normals"], normals, atol=1e-12)
+
+
 @pytest.mark.parametrize("into, kinds", [("quads", [("quad", 15)]),
                                          ("triangles", [("triangle", 7)])])
 def test_split_gives_each_part_its_element_data(files, tmp_path, into, kinds):

@@ -212,3 +212,35 @@ def test_curved_conversion_of_a_mixed_sphere():
         assert _sphere_gap(curved.coordinates, None, n) < _sphere_gap(straight.coordinates,
                                                                       None, n) / 4
         assert np.array_equal(curved.coordinates[:n], xyz)
+
+
+def test_renumber_and_permute_map_results_between_numberings():
+    # A torus numbered at random: results computed on its renumbered copy come back through
+    # permute as the original's (element-wise to rounding), and the round trip is exact.
+    points, cells = torus()
+    rng = np.random.default_rng(5)
+    nodes, elements = rng.permutation(len(points)), rng.permutation(len(cells))
+    points = points[nodes]
+    cells = np.argsort(nodes).astype(np.uint32)[cells[elements]]
+    new = surfkit.renumber(points, cells)
+    assert np.array_equal(surfkit.permute(new.coordinates, new.node_order, inverse=True), points)
+    assert np.array_equal(surfkit.permute(points, new.node_order), new.coordinates)
+    back = surfkit.permute(new.connectivity, new.element_order, id_order=new.node_order,
+                           inverse=True)
+    assert np.array_equal(back, cells)
+    # Element IDs inside a neighbour matrix are renamed with element_order.
+    moved = surfkit.neighbours(new.connectivity).neighbours
+    expect = surfkit.neighbours(cells).neighbours
+    assert np.array_equal(surfkit.permute(moved, new.element_order, id_order=new.element_order,
+                                          inverse=True), expect)
+    normals = surfkit.permute(surfkit.normals(new.coordinates, new.connectivity),
+                              new.node_order, inverse=True)
+    assert np.allclose(normals, surfkit.normals(points, cells), rtol=0, atol=1e-12)
+    # A 1-D field and a loop of node IDs (no order for the loop's places).
+    x = points[:, 0].copy()
+    assert np.array_equal(surfkit.permute(surfkit.permute(x, new.node_order), new.node_order,
+                                          inverse=True), x)
+    loop = np.array([3, 1, 4, surfkit.NONE], np.uint32)
+    there = surfkit.permute(loop, id_order=new.node_order)
+    assert there[3] == surfkit.NONE
+    assert np.array_equal(new.node_order[there[:3]], loop[:3])
