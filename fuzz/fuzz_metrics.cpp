@@ -9,6 +9,7 @@
 // semi-definite.
 #include <cmath>
 
+#include "../tests/support/metrics.hpp"  // metric_from_spectrum
 #include "fuzz_support.hpp"
 #include "orvo/surfkit.hpp"
 #include "properties.hpp"
@@ -17,21 +18,6 @@
 namespace {
 
 using M3 = orvo::symmetric_fixed<double, 3>;
-
-// R diag(l) R' for the rotation R of the unit quaternion q (normalised here).
-M3 from_spectrum(const double q0[4], const double l[3]) {
-  double n = std::sqrt(q0[0] * q0[0] + q0[1] * q0[1] + q0[2] * q0[2] + q0[3] * q0[3]);
-  const double w = n > 0 ? q0[0] / n : 1, x = n > 0 ? q0[1] / n : 0, y = n > 0 ? q0[2] / n : 0,
-               z = n > 0 ? q0[3] / n : 0;
-  const double R[3][3] = {{1 - 2 * (y * y + z * z), 2 * (x * y - w * z), 2 * (x * z + w * y)},
-                          {2 * (x * y + w * z), 1 - 2 * (x * x + z * z), 2 * (y * z - w * x)},
-                          {2 * (x * z - w * y), 2 * (y * z + w * x), 1 - 2 * (x * x + y * y)}};
-  M3 m{};
-  for (std::size_t j = 0; j < 3; ++j)
-    for (std::size_t i = 0; i <= j; ++i)
-      for (std::size_t k = 0; k < 3; ++k) m(i, j) += R[i][k] * l[k] * R[j][k];
-  return m;
-}
 
 // A spectrum: powers of ten from -6 to 6, some repeated, some zero.
 void spectrum(fuzz::reader& in, double l[3]) {
@@ -81,7 +67,7 @@ void valid_pair(fuzz::reader& in) {
   double q[4], l[3];
   for (double& v : q) v = in.grid();
   spectrum(in, l);
-  const M3 a = from_spectrum(q, l);
+  const M3 a = spectra::metric_from_spectrum(q, l);
   M3 b{};
   const std::uint8_t how = in.byte();
   switch (how % 7) {
@@ -89,7 +75,7 @@ void valid_pair(fuzz::reader& in) {
       double q2[4], l2[3];
       for (double& v : q2) v = in.grid();
       spectrum(in, l2);
-      b = from_spectrum(q2, l2);
+      b = spectra::metric_from_spectrum(q2, l2);
       break;
     }
     case 1: {  // the rotation turned by 1e-k, another spectrum or the same
@@ -97,7 +83,7 @@ void valid_pair(fuzz::reader& in) {
       double q2[4] = {q[0], q[1] + eps * in.grid(), q[2] + eps * in.grid(), q[3]};
       double l2[3] = {l[0], l[1], l[2]};
       if (in.byte() & 1) spectrum(in, l2);
-      b = from_spectrum(q2, l2);
+      b = spectra::metric_from_spectrum(q2, l2);
       break;
     }
     case 2:  // entries a few ulps apart (zeros stay: a subnormal would make b indefinite)
@@ -121,7 +107,7 @@ void valid_pair(fuzz::reader& in) {
       const double lc[3] = {c, c, c};
       double q2[4];
       for (double& v : q2) v = in.grid();
-      b = from_spectrum(q2, lc);
+      b = spectra::metric_from_spectrum(q2, lc);
       break;
     }
   }

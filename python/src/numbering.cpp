@@ -6,18 +6,8 @@ namespace surfkit_python {
 
 namespace bk = orvo::basekit;
 
-namespace {
-
 #define ORDER "a permutation of 0 .. n - 1 (new position -> old ID), n the array's rows"
 #define ID_ORDER "a permutation (new position -> old ID) covering every value in the array"
-
-// An order argument: None gives the empty list ("leave as they are").
-orvo::dense1D<unsigned int, 8> read_order(py::handle obj, const signature& sig, int k) {
-  if (obj.is_none()) return {};
-  return read_ids(obj, sig, k);
-}
-
-}  // namespace
 
 void bind_numbering(py::module_& m) {
   m.def("renumber", [](py::object coordinates, py::object connectivity) {
@@ -54,13 +44,14 @@ void bind_numbering(py::module_& m) {
     return to_numpy(std::move(out));
   });
 
-  // An ID array, (n,) or (n, k): rows moved through order, values renamed through id_order.
+  // An ID array, (n,) or (n, k): rows moved through order, values renamed through id_order;
+  // a None order leaves that part alone (read_ids gives the empty list).
   m.def("permute_ids", [](py::object ids, py::object order, py::object id_order, bool inverse) {
     static const signature sig{"permute",
                                {"values: IDs below the length of id_order, or NONE",
                                 "order: None or " ORDER, "id_order: None or " ID_ORDER, "inverse"}};
-    auto o = read_order(order, sig, 2);
-    auto io = read_order(id_order, sig, 3);
+    auto o = read_ids(order, sig, 2);
+    auto io = read_ids(id_order, sig, 3);
     if (ndim_of(ids) == 1) {
       auto v = read_ids(ids, sig, 1);
       orvo::dense1D<unsigned int, 8> out;

@@ -180,7 +180,7 @@ def _renumbered(mesh, dropped):
         return mesh
     new = sk.renumber(arrays.coordinates, arrays.connectivity)
     lines = arrays.edge_nodes
-    if lines is not None and len(lines):
+    if len(lines):
         lines = sk.permute(lines, id_order=new.node_order)
         if any(len(b.data) and b.type.startswith("line") for b in mesh.cells) and \
                 mesh.cell_data:

@@ -10,6 +10,7 @@
 
 #include "metric/metric_intersection.hpp"
 #include "orvo/basekit.hpp"
+#include "support/metrics.hpp"
 
 namespace {
 
@@ -180,19 +181,6 @@ TEST(MetricIntersection, ClosedFormDeclinesNaN) {
     }
 }
 
-// R diag(d) R' for the rotation R of the unit quaternion (w, x, y, z).
-M3 rotated(const double quat[4], const double d[3]) {
-  const double w = quat[0], x = quat[1], y = quat[2], z = quat[3];
-  const double R[3][3] = {{1 - 2 * (y * y + z * z), 2 * (x * y - w * z), 2 * (x * z + w * y)},
-                          {2 * (x * y + w * z), 1 - 2 * (x * x + z * z), 2 * (y * z - w * x)},
-                          {2 * (x * z - w * y), 2 * (y * z + w * x), 1 - 2 * (x * x + y * y)}};
-  M3 m{};
-  for (std::size_t j = 0; j < 3; ++j)
-    for (std::size_t i = 0; i <= j; ++i)
-      for (int k = 0; k < 3; ++k) m(i, j) += d[k] * R[i][k] * R[j][k];
-  return m;
-}
-
 double quadratic_form(const M3& m, const double x[3]) {
   double q = 0;
   for (std::size_t i = 0; i < 3; ++i)
@@ -259,7 +247,8 @@ TEST(MetricIntersection, RepeatedEigenvaluesUnderNearlySharedRotationsStayFinite
         bool singular = false;
         for (int i = 0; i < 3; ++i) singular |= spectrum[0][i] < 1e-100 && spectrum[1][i] < 1e-100;
         expect_finite_and_dominating(
-            rotated(q, spectrum[0]), rotated(p, spectrum[1]), g,
+            spectra::metric_from_spectrum(q, spectrum[0]),
+            spectra::metric_from_spectrum(p, spectrum[1]), g,
             "spectra (" + std::to_string(spectrum[0][0]) + ", " + std::to_string(spectrum[0][2]) +
                 ") and (" + std::to_string(spectrum[1][0]) + ", " + std::to_string(spectrum[1][2]) +
                 "), rotations " + std::to_string(perturbation) + " apart",
