@@ -43,6 +43,23 @@ bool dominates(const M3& out, const M3& m, double tol) {
   return fuzz::eigenvalues3(d)[0] >= -tol * largest_entry(out);
 }
 
+// Semi-definite as the entries stand, not up to rounding: every principal minor is >= 0,
+// computed in long double (no overflow for doubles, and a far finer rounding), and the
+// computed eigenvalues agree. Eigenvalues alone call an indefinite matrix such as
+// [[0, -8, 0], [-8, 1e300, 1.2], [0, 1.2, 0]] semi-definite: its negative eigenvalue,
+// about -6e-299, is lost beside 1e300 (regressions/fuzz_metrics/indefinite-zero-diagonal).
+bool exactly_semi_definite(const M3& m) {
+  using L = long double;
+  const L d[3] = {m[0], m[2], m[5]};
+  const L o01 = m[1], o02 = m[3], o12 = m[4];
+  const bool minors = d[0] >= 0 && d[1] >= 0 && d[2] >= 0 && d[0] * d[1] >= o01 * o01 &&
+                      d[0] * d[2] >= o02 * o02 && d[1] * d[2] >= o12 * o12 &&
+                      d[0] * (d[1] * d[2] - o12 * o12) - o01 * (o01 * d[2] - o12 * o02) +
+                              o02 * (o01 * o12 - d[1] * o02) >=
+                          0;
+  return minors && fuzz::eigenvalues3(m.entries)[0] >= 0;
+}
+
 bool close(const M3& a, const M3& b, double tol) {
   const double s = std::max(largest_entry(a), largest_entry(b));
   for (int k = 0; k < 6; ++k)
@@ -184,8 +201,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Finite for finite metrics. Arguments that are not semi-definite have no intersection
   // bounded by them: an indefinite one beside a nearly zero one gives entries of the order
   // of their ratio, which can overflow (regressions/fuzz_metrics/finite-huge-indefinite).
-  const bool metrics =
-      fuzz::eigenvalues3(a.entries)[0] >= 0 && fuzz::eigenvalues3(b.entries)[0] >= 0;
+  const bool metrics = exactly_semi_definite(a) && exactly_semi_definite(b);
   for (double v : out.entries)
     fuzz::require(std::isfinite(v) || !metrics, "minimum_metric: finite for finite metrics");
   return 0;
