@@ -64,10 +64,11 @@ def write_meshes(folder, count, triangles):
 
 
 def local_client(workers):
-    from distributed import Client, LocalCluster
+    # The cluster map_files starts by default, kept up across the measured calls.
+    from distributed import Client
+    from surfkit.distributed import local_cluster
 
-    cluster = LocalCluster(n_workers=workers, threads_per_worker=1, processes=True,
-                           host="127.0.0.1", dashboard_address=None)
+    cluster = local_cluster(workers)
     return Client(cluster), cluster
 
 

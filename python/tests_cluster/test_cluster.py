@@ -299,3 +299,23 @@ def test_probe_in_four_chunks_equals_one_call(cluster, where):
     outside = ~np.all((queries > -0.02) & (queries < 1.02), axis=1)
     nearest = np.argmin(((queries[outside, None, :] - points[None]) ** 2).sum(-1), axis=1)
     assert np.array_equal(first[outside], field[nearest, 0])
+
+
+def test_local_default(tmp_path):
+    # No scheduler given: `surfkit batch` starts local worker processes and closes them.
+    # Those workers keep glibc's adaptive allocation (no MALLOC_TRIM_THRESHOLD_) and the
+    # rest of Dask's worker environment.
+    inputs = _write_inputs(tmp_path / "in", 3)
+    out = tmp_path / "out"
+    assert cli.main(["batch", "normals", *inputs, "--output-dir", str(out), "--workers", "1"]) == 0
+    assert sorted(os.listdir(out)) == sorted(
+        ["manifest.jsonl"] + [os.path.splitext(os.path.basename(p))[0] + ".vtu" for p in inputs])
+    cluster = distributed.local_cluster(1)
+    try:
+        with Client(cluster) as client:
+            client.wait_for_workers(1, timeout=60)
+            [environ] = client.run(lambda: dict(os.environ)).values()
+    finally:
+        cluster.close()
+    assert "MALLOC_TRIM_THRESHOLD_" not in environ
+    assert environ.get("OMP_NUM_THREADS") == "1"
