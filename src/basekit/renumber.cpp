@@ -2,15 +2,15 @@
 // elements follow their nodes, so that whatever walks the mesh in ID order (edge tables,
 // node sums, rings) finds what it needs in cache.
 //
-// Nodes go first in Hilbert order (the Hilbert curve through a grid of cells over their
-// bounding box), ties in a cell by old ID; elements then by the smallest such position
-// among their three first nodes (corners of every kind), ties by old ID; and at last the
-// nodes are numbered in the order the elements, so ordered, first reach them. The
-// Hilbert key is computed at a fixed resolution and sorted with the old ID in its low
-// half, and the words sorted by that key in two counting passes of 16 bits (the old IDs
-// come in increasing order, so they stay so among equal keys); the elements' keys are filed by
-// block and sorted in cache (common/key_buckets.hpp), so that no step jumps through memory in the
-// order of the old IDs more than once.
+// Nodes go first in Hilbert order (the Hilbert curve through a grid of square or cubic
+// cells over their bounding box), ties in a cell by old ID; elements then by the smallest
+// such position among their three first nodes (corners of every kind), ties by old ID;
+// and at last the nodes are numbered in the order the elements, so ordered, first reach
+// them. The Hilbert key is computed at a fixed resolution and sorted with the old ID in
+// its low half, and the words sorted by that key in two counting passes of 16 bits (the
+// old IDs come in increasing order, so they stay so among equal keys); the elements' keys
+// are filed by block and sorted in cache (common/key_buckets.hpp), so that no step jumps
+// through memory in the order of the old IDs more than once.
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -93,12 +93,14 @@ bool order_nodes(const dense2D<double>& coords, id_list& node_order) {
     }
   const unsigned bits = d == 2 ? 16 : 10;
   const double cells = static_cast<double>(1u << bits);
-  double scale[3];
-  for (std::size_t r = 0; r < d; ++r) {
-    const double span = hi[r] - lo[r];
-    // A span that overflows to infinity scales to 0: every node then in one cell there.
-    scale[r] = span > 0 && std::isfinite(span) ? cells / span : 0.0;
-  }
+  // Cells are cubes (squares) sized by the widest span: a thin axis, such as the height of
+  // a nearly flat surface in space, then spans a few cells only. Scaled on its own, it would
+  // get as many cells as the others, and the curve would zigzag through the thickness,
+  // leaving neighbours on the surface far apart along it.
+  double widest = 0;
+  for (std::size_t r = 0; r < d; ++r) widest = std::max(widest, hi[r] - lo[r]);
+  // A span that overflows to infinity scales to 0: every node then in one cell.
+  const double scale = widest > 0 && std::isfinite(widest) ? cells / widest : 0.0;
   dense1D<uint64_t, 8> keys;
   if (!keys.resize(n)) return false;
   uint64_t* k = keys.data();
@@ -106,7 +108,7 @@ bool order_nodes(const dense2D<double>& coords, id_list& node_order) {
   for (std::size_t i = 0; i < n; ++i) {
     std::uint32_t cell[3];
     for (std::size_t r = 0; r < d; ++r) {
-      double t = (x[i * ld + r] - lo[r]) * scale[r];
+      double t = (x[i * ld + r] - lo[r]) * scale;
       t = t >= 0 ? (t <= top ? t : top) : 0.0;  // NaN fails t >= 0: cell 0
       cell[r] = static_cast<std::uint32_t>(t);
     }

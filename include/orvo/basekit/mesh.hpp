@@ -110,10 +110,12 @@ SURFKIT_API int feature_edges(const dense2D<double>& coordinates,
 /// A numbering of a mesh's nodes and elements in spatial order, and the mesh in it: near
 /// nodes get near IDs and elements follow their nodes, so that the exports, whose cost
 /// grows when IDs jump about in memory (meshes merged from parts, read from triangle
-/// soups, numbered by front or by partition), run as fast as on a mesh numbered row by row.
-/// Nodes go in Hilbert-curve order through a grid of cells over the bounding box of
-/// their finite coordinates (2^16 cells a side in the plane, 2^10 in space; ties in a cell
-/// by old ID); elements by the smallest new ID among their rows 0-2, ties by old ID.
+/// soups, numbered by front or by partition), run nearly as fast as on a mesh numbered row
+/// by row. Nodes go in Hilbert-curve order through a grid of square (in space cubic) cells
+/// over the bounding box of their finite coordinates, 2^16 cells along its widest side in
+/// the plane, 2^10 in space, so that a thin axis (a nearly flat surface) spans few cells;
+/// ties in a cell by old ID. Elements follow by the smallest new ID among their rows 0-2,
+/// ties by old ID.
 ///   coordinates       2 or 3 by #nodes.
 ///   connectivity      3 (T3), 4 (Q4, FACE_MIX), 6 (T6), 8 (Q8, mixed quadratic) or 9 (Q9,
 ///                     mixed quadratic) by #elements; rows 0-2 below #nodes, other rows
