@@ -1,5 +1,8 @@
 """Inputs in every layout NumPy offers give the same result as the plain C-order
-float64 / uint32 arrays, or a clear ArgumentError; inputs are never changed."""
+float64 / uint32 arrays, or a clear ArgumentError; inputs are never changed and results
+are new arrays of their own."""
+
+import gc
 
 import numpy as np
 import pytest
@@ -7,80 +10,58 @@ import pytest
 import surfkit
 from meshes import icosphere
 
-
-@pytest.fixture(scope="module")
-def sphere():
-    return icosphere(2)
-
-
-def test_layouts_give_the_reference_result(sphere):
-    points, cells = sphere
-    reference = surfkit.normals(points, cells)
-    variants = {
-        "fortran points": (np.asfortranarray(points), cells),
-        "strided points": (np.repeat(points, 2, axis=1)[:, ::2], cells),
-        "read-only": (points.copy(), cells.copy()),
-        "int64 cells": (points, cells.astype(np.int64)),
-        "int32 fortran cells": (points, np.asfortranarray(cells.astype(np.int32))),
-        "uint16 cells": (points, cells.astype(np.uint16)),
-        "strided cells": (points, np.repeat(cells, 2, axis=0)[::2]),
-        "lists": (points.tolist(), cells.tolist()),
-        "big-endian": (points.astype(">f8"), cells.astype(">u4")),
-    }
-    variants["read-only"][0].flags.writeable = False
-    variants["read-only"][1].flags.writeable = False
-    for name, (p, c) in variants.items():
-        assert np.array_equal(surfkit.normals(p, c), reference), name
+POINTS, CELLS = icosphere(2)
+READ_ONLY = POINTS.copy(), CELLS.copy()
+for array in READ_ONLY:
+    array.flags.writeable = False
+P32 = POINTS.astype(np.float32)
 
 
-def test_float32_points_are_converted_once(sphere):
-    points, cells = sphere
-    p32 = points.astype(np.float32)
-    assert np.array_equal(surfkit.normals(p32, cells), surfkit.normals(p32.astype(float), cells))
+@pytest.mark.parametrize("points, cells, reference", [
+    (np.asfortranarray(POINTS), CELLS, POINTS),
+    (np.repeat(POINTS, 2, axis=1)[:, ::2], CELLS, POINTS),
+    (*READ_ONLY, POINTS),
+    (POINTS, CELLS.astype(np.int64), POINTS),
+    (POINTS, np.asfortranarray(CELLS.astype(np.int32)), POINTS),
+    (POINTS, CELLS.astype(np.uint16), POINTS),
+    (POINTS, np.repeat(CELLS, 2, axis=0)[::2], POINTS),
+    (POINTS.tolist(), CELLS.tolist(), POINTS),
+    (POINTS.astype(">f8"), CELLS.astype(">u4"), POINTS),
+    (P32, CELLS, P32.astype(float)),  # float32 points are converted once
+], ids=["fortran points", "strided points", "read-only", "int64 cells", "int32 fortran cells",
+        "uint16 cells", "strided cells", "lists", "big-endian", "float32 points"])
+def test_layouts_give_the_reference_result(points, cells, reference):
+    assert np.array_equal(surfkit.normals(points, cells), surfkit.normals(reference, CELLS))
 
 
-@pytest.mark.parametrize("bad, detail", [
-    (lambda c: c.astype(np.float64), "integer"),
-    (lambda c: c.astype(np.int64) - 1, "fit"),
-    (lambda c: c.astype(np.int64) + 2 ** 32, "fit"),
-    (lambda c: c.ravel(), "2-D"),
-    (lambda c: c.astype(str), "integer"),
+@pytest.mark.parametrize("points, cells, detail, code, parameter", [
+    (POINTS, CELLS.astype(np.float64), "integer", -2, "connectivity"),
+    (POINTS, CELLS.astype(np.int64) - 1, "fit", -2, "connectivity"),
+    (POINTS, CELLS.astype(np.int64) + 2 ** 32, "fit", -2, "connectivity"),
+    (POINTS, CELLS.ravel(), "2-D", -2, "connectivity"),
+    (POINTS, CELLS.astype(str), "integer", -2, "connectivity"),
+    (POINTS[:, :2], CELLS, "", -1, "coordinates"),
+    (POINTS.ravel(), CELLS, "", -1, "coordinates"),
+    (POINTS.astype(complex), CELLS, "", -1, "coordinates"),
+    ([["a", "b", "c"]], CELLS, "", -1, "coordinates"),
 ])
-def test_cells_the_binding_rejects(sphere, bad, detail):
-    points, cells = sphere
+def test_inputs_the_binding_rejects(points, cells, detail, code, parameter):
     with pytest.raises(surfkit.ArgumentError, match=detail) as info:
-        surfkit.normals(points, bad(cells))
-    assert info.value.code == -2
-    assert info.value.parameter == "connectivity"
+        surfkit.normals(points, cells)
+    assert (info.value.code, info.value.parameter) == (code, parameter)
 
 
-def test_points_the_binding_rejects(sphere):
-    points, cells = sphere
-    for bad in (points[:, :2], points.ravel(), points.astype(complex), [["a", "b", "c"]]):
-        with pytest.raises(surfkit.ArgumentError) as info:
-            surfkit.normals(bad, cells)
-        assert info.value.code == -1
-        assert info.value.parameter == "coordinates"
-
-
-def test_results_are_new_writable_arrays(sphere):
-    points, cells = sphere
-    before_p, before_c = points.copy(), cells.copy()
+def test_results_are_new_writable_arrays_that_outlive_the_inputs():
+    points, cells = POINTS.copy(), CELLS.copy()
     flipped = surfkit.flip(cells)
     new_points, t6 = surfkit.convert_T3(points, cells)
-    assert np.array_equal(points, before_p) and np.array_equal(cells, before_c)
+    assert np.array_equal(points, POINTS) and np.array_equal(cells, CELLS)
     assert flipped.flags.writeable and t6.flags.writeable
     assert flipped.dtype == np.uint32 and new_points.dtype == np.float64
     assert not np.shares_memory(flipped, cells)
-    assert np.array_equal(flipped[:, [2, 1, 0]], cells)
-    assert t6.shape == (len(cells), 6)
-
-
-def test_results_outlive_everything_else(sphere):
+    assert np.array_equal(flipped[:, [2, 1, 0]], cells) and t6.shape == (len(cells), 6)
     # The NumPy result holds the library's storage; it stays valid on its own.
-    points, cells = sphere
-    n = surfkit.normals(points.copy(), cells.copy())
-    import gc
-
+    n = surfkit.normals(points, cells)
+    del points, cells
     gc.collect()
     assert np.allclose(np.linalg.norm(n, axis=1), 1.0)

@@ -1,28 +1,15 @@
 """from_meshio and to_meshio: the library's arrays of every face kind and back, with the
-point and cell data row for row; probe against fields it must reproduce."""
+point and cell data row for row; probe and the BackgroundLocator against fields they must
+reproduce, and the one-call probe's values from one locator over many calls."""
 
 import meshio
 import numpy as np
 import pytest
 
 import surfkit
-from meshes import grid, icosphere
+from meshes import grid
 
 NONE = surfkit.NONE
-
-
-def _plane(points):
-    return np.column_stack([points, np.zeros(len(points))])
-
-
-def _mixed_quadratic(quad):
-    """Two T6 and two Q8/Q9 over a 2 x 2 grid, as the library makes them."""
-    points, quads = grid(2, 1, triangles=False)
-    tris = np.array([[0, 1, 4], [1, 2, 4]], dtype=np.uint32)
-    xy, q, t = surfkit.convert_mixed(points, quads[:1], tris[:1],
-                                     nodes_per_quad=1 if quad == "quad9" else 0)
-    return xy, q, t
-
 
 # (name, meshio blocks, expected kind, expected width)
 KINDS = [
@@ -78,22 +65,21 @@ def test_face_kinds_and_back(name, blocks, kind, width):
     assert np.array_equal(surfkit.flip(flipped, arrays.kind), arrays.connectivity)
 
 
-def test_quadratic_arrays_of_the_library_write_and_read(tmp_path):
-    for quad in ("quad8", "quad9"):
-        xy, q, t = _mixed_quadratic(quad)
-        width = q.shape[1]
-        mixed = np.full((2, width), NONE, dtype=np.uint32)
-        mixed[0] = q[0]
-        mixed[1, :6] = t[0]
-        mesh = surfkit.to_meshio(xy, mixed, point_data={"x": xy[:, 0]},
-                                 cell_data={"n": np.array([4, 3])})
-        meshio.write(tmp_path / "m.vtu", mesh)
-        back = surfkit.from_meshio(meshio.read(tmp_path / "m.vtu"))
-        assert np.array_equal(back.connectivity, mixed)
-        assert np.array_equal(back.cell_data["n"], [4, 3])
-        # meshio's T6 has its node 3 on the edge (0, 1).
-        t6 = [b for b in mesh.cells if b.type == "triangle6"][0].data[0]
-        assert np.allclose(mesh.points[t6[3], :2], (xy[t6[0]] + xy[t6[1]]) / 2)
+@pytest.mark.parametrize("quad", [0, 1], ids=["quad8", "quad9"])
+def test_quadratic_arrays_of_the_library_write_and_read(tmp_path, quad):
+    points, quads = grid(2, 1, triangles=False)
+    xy, q, t = surfkit.convert_mixed(points, quads[:1], [[0, 1, 4]], nodes_per_quad=quad)
+    mixed = np.full((2, q.shape[1]), NONE, dtype=np.uint32)
+    mixed[0], mixed[1, :6] = q[0], t[0]
+    mesh = surfkit.to_meshio(xy, mixed, point_data={"x": xy[:, 0]},
+                             cell_data={"n": np.array([4, 3])})
+    meshio.write(tmp_path / "m.vtu", mesh)
+    back = surfkit.from_meshio(meshio.read(tmp_path / "m.vtu"))
+    assert np.array_equal(back.connectivity, mixed)
+    assert np.array_equal(back.cell_data["n"], [4, 3])
+    # meshio's T6 has its node 3 on the edge (0, 1).
+    t6 = [b for b in mesh.cells if b.type == "triangle6"][0].data[0]
+    assert np.allclose(mesh.points[t6[3], :2], (xy[t6[0]] + xy[t6[1]]) / 2)
 
 
 def test_rows_of_a_mixed_array_keep_their_order_within_each_kind():
@@ -120,17 +106,12 @@ def test_meshes_the_arrays_cannot_hold(blocks, words):
 
 
 def test_a_mesh_without_faces():
-    mesh = meshio.Mesh(np.zeros((3, 3)), [("line", np.array([[0, 1], [1, 2]]))])
-    arrays = surfkit.from_meshio(mesh)
+    arrays = surfkit.from_meshio(meshio.Mesh(np.zeros((3, 3)), [("line", [[0, 1], [1, 2]])]))
     assert arrays.kind == surfkit.ElementType.NO_ELEMENT
-    assert arrays.connectivity.shape == (0, 3)
-    assert len(arrays.edge_nodes) == 2
+    assert arrays.connectivity.shape == (0, 3) and len(arrays.edge_nodes) == 2
     lines = surfkit.to_meshio(arrays.coordinates, arrays.connectivity,
                               edge_nodes=arrays.edge_nodes)
     assert [b.type for b in lines.cells] == ["line"]
-
-
-# ---- probe -------------------------------------------------------------------------------
 
 
 def test_probe_reproduces_linear_fields_and_copies_the_nearest_node_outside():
@@ -141,25 +122,45 @@ def test_probe_reproduces_linear_fields_and_copies_the_nearest_node_outside():
     assert values.shape == (40,)
     assert np.allclose(values, 2 * inside[:, 0] - inside[:, 1] + 0.5, atol=1e-12)
     vector = np.column_stack([scalar, points[:, 1], -points[:, 0]])
+    before = vector.copy()
     values = surfkit.probe(points, cells, vector, inside)
     assert values.shape == (40, 3)
     assert np.allclose(values[:, 1], inside[:, 1], atol=1e-12)
     outside = np.array([[1.5, 0.5], [-1.0, -1.0]])
     nearest = [np.argmin(np.linalg.norm(points - p, axis=1)) for p in outside]
     assert np.array_equal(surfkit.probe(points, cells, vector, outside), vector[nearest])
+    # No points: an empty result of the field's shape; the field is left as it was.
+    assert surfkit.probe(points, cells, vector, np.zeros((0, 2))).shape == (0, 3)
+    assert surfkit.probe(points, cells, scalar, []).shape == (0,)
+    assert np.array_equal(vector, before)
 
 
-def test_probe_of_no_points_and_inputs_unchanged():
-    points, cells = grid(2, 2)
-    field = points.copy()
-    assert surfkit.probe(points, cells, field, np.zeros((0, 2))).shape == (0, 2)
-    assert surfkit.probe(points, cells, field[:, 0], []).shape == (0,)
-    assert np.array_equal(field, points)
+@pytest.mark.parametrize("components", [None, 1, 3])
+def test_a_locator_gives_the_one_call_probes_values(components):
+    rng = np.random.default_rng(components or 0)
+    points, cells = grid(25, 15)
+    points = points + rng.uniform(-0.01, 0.01, points.shape)
+    shape = (len(points),) if components is None else (len(points), components)
+    field = rng.normal(size=shape)
+    locator = surfkit.build_locator(points, cells)
+    assert locator.node_count == len(points)
+    for count in (1, 500, 3000):  # one locator, several query sets
+        queries = rng.uniform(-0.3, 1.3, (count, 2))
+        got = locator.probe(field, queries)
+        assert got.shape == (count,) + shape[1:]
+        assert np.array_equal(got, surfkit.probe(points, cells, field, queries))
 
 
-def test_from_meshio_feeds_the_library():
-    points, cells = icosphere(2)
-    mesh = meshio.Mesh(points, [("triangle", cells.astype(np.int64))])
-    arrays = surfkit.from_meshio(mesh)
-    assert np.array_equal(surfkit.normals(arrays.coordinates, arrays.connectivity),
-                          surfkit.normals(points, cells))
+@pytest.mark.parametrize("call, named", [
+    (lambda p, c, f, q: surfkit.build_locator(p, c[:, :2]), "connectivity"),
+    (lambda p, c, f, q: surfkit.build_locator(np.hstack([p, p]), c), "coordinates"),
+    (lambda p, c, f, q: surfkit.build_locator(p, c, neighbours=c[:3]), "neighbours"),
+    (lambda p, c, f, q: surfkit.build_locator(p, c).probe(f[:-1], q), "field"),
+    (lambda p, c, f, q: surfkit.build_locator(p, c).probe(f, q[:, :1]), "points"),
+    (lambda p, c, f, q: surfkit.build_locator(p, c).probe(f, np.full((2, 2), np.nan)),
+     "points"),
+])
+def test_locator_rejections_are_named(call, named):
+    points, cells = grid(3, 3)
+    with pytest.raises(surfkit.ArgumentError, match=named):
+        call(points, cells, np.ones(len(points)), np.zeros((4, 2)))

@@ -9,27 +9,22 @@ import surfkit
 from meshes import grid, icosphere, triangle_neighbours
 
 NONE = surfkit.NONE
+# Three triangles on one edge: that edge is non-manifold, so no one's neighbour there.
+FAN = np.array([[0, 1, 2], [1, 0, 3], [0, 1, 4]], dtype=np.uint32)
 
 
-def test_neighbours_match_a_brute_force_matcher():
-    for points, cells in (icosphere(3), grid(7, 4)):
-        nb, non_manifold = surfkit.neighbours(cells, node_count=len(points))
-        assert non_manifold == 0
-        assert np.array_equal(nb, triangle_neighbours(cells))
-        # The node count defaults to the largest ID + 1, and meshio's int64 cells work.
-        assert np.array_equal(surfkit.neighbours(cells.astype(np.int64))[0], nb)
-
-
-def test_non_manifold_fan():
-    fan = np.array([[0, 1, 2], [1, 0, 3], [0, 1, 4]], dtype=np.uint32)
-    nb, non_manifold = surfkit.neighbours(fan)
-    assert non_manifold == 1
-    assert np.all(nb == NONE)
+@pytest.mark.parametrize("cells, non_manifold", [(icosphere(3)[1], 0), (grid(7, 4)[1], 0),
+                                                 (FAN, 1)], ids=["sphere", "grid", "fan"])
+def test_neighbours_match_a_brute_force_matcher(cells, non_manifold):
+    nb, count = surfkit.neighbours(cells, node_count=int(cells.max()) + 1)
+    assert count == non_manifold
+    assert np.array_equal(nb, triangle_neighbours(cells))
+    # The node count defaults to the largest ID + 1, and meshio's int64 cells work.
+    assert np.array_equal(surfkit.neighbours(cells.astype(np.int64))[0], nb)
 
 
 def test_neighbours_feed_the_exports():
     points, cells = icosphere(2)
-    nb, _ = surfkit.neighbours(cells)
     # Built here when not given: the same results.
     for call in (surfkit.principal_curvatures, surfkit.fitted_curvatures):
         assert all(np.array_equal(a, b) for a, b in zip(
@@ -58,29 +53,19 @@ def test_boundary_loops_of_an_annulus():
     # A ring of quadrangles: the outer loop counter-clockwise, the inner clockwise.
     n = 12
     angle = np.linspace(0, 2 * np.pi, n, endpoint=False)
-    points = np.concatenate([np.column_stack([np.cos(angle), np.sin(angle)]),
-                             2 * np.column_stack([np.cos(angle), np.sin(angle)])])
+    circle = np.column_stack([np.cos(angle), np.sin(angle)])
+    points = np.concatenate([circle, 2 * circle])
     i = np.arange(n)
     quads = np.column_stack([i, n + i, n + (i + 1) % n, (i + 1) % n]).astype(np.uint32)
     nodes, starts = surfkit.boundary_loops(quads)
-    loops = len(starts) - 1
-    assert loops == 2
-    for k in range(loops):
+    assert len(starts) - 1 == 2
+    for k in range(2):
         loop = nodes[starts[k]:starts[k + 1]]
         assert loop[0] == loop[-1] == loop.min()
         ring = points[loop[:-1]]
         signed = 0.5 * np.sum(ring[:, 0] * np.roll(ring[:, 1], -1)
                               - np.roll(ring[:, 0], -1) * ring[:, 1])
         assert (signed > 0) == (loop[0] >= n)  # outer (nodes n..2n-1) counter-clockwise
-
-
-def test_boundary_loop_rebuilds_a_structured_grid():
-    points, quads = grid(4, 3, triangles=False)
-    nodes, starts = surfkit.boundary_loops(quads)
-    assert len(starts) == 2 and nodes[0] == 0  # one loop; node 0 is a corner
-    xy, rebuilt = surfkit.mesh_struct_Q4(points, nodes, 3)
-    assert len(xy) == len(points) + 6
-    assert surfkit.area(xy, rebuilt) == pytest.approx(1.0)
 
 
 def test_feature_edges_of_a_cube():

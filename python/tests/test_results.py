@@ -12,33 +12,23 @@ from meshes import grid, icosphere, torus, triangle_neighbours
 NONE = surfkit.NONE
 
 
-def test_element_kinds_follow_the_library():
-    assert surfkit.ElementType.T6 == 8 and surfkit.ElementType.HEXA27 == 22
-    t6 = np.array([[0, 1, 2, 3, 4, 5]], dtype=np.uint32)
-    assert surfkit.flip(t6, surfkit.ElementType.T6).tolist() == [[2, 1, 0, 5, 4, 3]]
-    q8 = np.arange(8, dtype=np.uint32)[None, :]
-    assert surfkit.flip(q8, surfkit.ElementType.Q8).tolist() == [[2, 1, 0, 3, 5, 4, 7, 6]]
-
-
-@pytest.mark.parametrize("row, kind", [
-    ([0, 1, 2], "T3"), ([0, 1, 2, 3], "Q4"), ([0, 1, 2, 3, 4, 5], "T6"),
-    ([0, 1, 2, 3, 4, 5, 6, 7], "Q8"), ([0, 1, 2, 3, 4, 5, 6, 7, 8], "Q9"),
+@pytest.mark.parametrize("kind, flipped", [
+    ("T3", [2, 1, 0]), ("Q4", [2, 1, 0, 3]), ("T6", [2, 1, 0, 5, 4, 3]),
+    ("Q8", [2, 1, 0, 3, 5, 4, 7, 6]), ("Q9", [2, 1, 0, 3, 5, 4, 7, 6, 8]),
 ])
-def test_flip_without_a_kind_keeps_mid_nodes_on_their_edges(row, kind):
+def test_flip_with_or_without_a_kind_keeps_mid_nodes_on_their_edges(kind, flipped):
+    assert surfkit.ElementType.T6 == 8 and surfkit.ElementType.HEXA27 == 22
     # Reversing the vertices alone would leave the mid-edge nodes facing other vertices.
-    cells = np.array([row], dtype=np.uint32)
-    expected = surfkit.flip(cells, surfkit.ElementType[kind])
-    assert surfkit.flip(cells).tolist() == expected.tolist()
+    cells = np.arange(len(flipped), dtype=np.uint32)[None, :]
+    assert surfkit.flip(cells, surfkit.ElementType[kind]).tolist() == [flipped]
+    assert surfkit.flip(cells).tolist() == [flipped]
     # A FACE_MIX array keeps a triangle (NONE in its fourth or seventh column) whole.
-    if len(row) in (4, 8, 9):
-        tri = list(range(3)) + [NONE] * (len(row) - 3)
-        if len(row) > 4:
-            tri[3:6] = [3, 4, 5]
-            tri[6] = NONE
-        mixed = surfkit.flip(np.array([row, tri], dtype=np.uint32))
-        assert mixed[0].tolist() == expected[0].tolist()
+    if len(flipped) in (4, 8, 9):
+        tri = [0, 1, 2] + ([3, 4, 5] if len(flipped) > 4 else []) + [NONE] * 3
+        mixed = surfkit.flip(np.array([cells[0], tri[:len(flipped)]], dtype=np.uint32))
+        assert mixed[0].tolist() == flipped
         assert mixed[1].tolist()[:3] == [2, 1, 0]
-        if len(row) > 4:
+        if len(flipped) > 4:
             assert mixed[1].tolist()[3:6] == [5, 4, 3]
 
 
@@ -59,9 +49,14 @@ def test_angles_of_a_right_triangle_grid():
     assert np.allclose(largest, 1.5)  # a right angle in a triangle reads 3/pi * pi/2
 
 
-def test_torus_normals_and_curvatures():
+@pytest.fixture(scope="module")
+def fine_torus():
     points, quads = torus(96, 48)
-    triangles = surfkit.split_Q4_into_T3(points, quads).connectivity
+    return points, surfkit.split_Q4_into_T3(points, quads).connectivity
+
+
+def test_torus_normals_and_curvatures(fine_torus):
+    points, triangles = fine_torus
     normals = surfkit.normals(points, triangles)
     # The outward normal of the torus at angle u, v: (cos v cos u, cos v sin u, sin v).
     ring = points.copy()
@@ -88,9 +83,8 @@ def test_interpolation_reproduces_a_linear_field():
     field[:len(points)] = np.column_stack([2 * points[:, 0] - points[:, 1] + 0.5,
                                            points[:, 1]])
     home = np.full(len(xy), NONE, dtype=np.uint32)
-    home[cells[:, 0]] = np.arange(len(cells))
-    home[cells[:, 1]] = np.arange(len(cells))
-    home[cells[:, 2]] = np.arange(len(cells))
+    for corner in range(3):
+        home[cells[:, corner]] = np.arange(len(cells))
     ids = np.arange(len(points), len(xy))
     out = surfkit.interpolate(xy, cells, field, ids, neighbours=triangle_neighbours(cells),
                               home=home)
@@ -107,6 +101,11 @@ def test_interpolation_reproduces_a_linear_field():
 def test_structured_grid_in_a_square_rebuilds_the_grid():
     points, cells = grid(4, 3, triangles=False)
     boundary = np.array([0, 1, 2, 3, 4, 9, 14, 19, 18, 17, 16, 15, 10, 5, 0], dtype=np.uint32)
+    nodes, starts = surfkit.boundary_loops(cells)
+    assert np.array_equal(nodes, boundary) and len(starts) == 2  # one loop, from a corner
+    xy, quads = surfkit.mesh_struct_Q4(points, boundary, 3)
+    assert len(xy) == len(points) + 6 and surfkit.area(xy, quads) == pytest.approx(1.0)
+    # The boundary's nodes alone, renumbered.
     corners = points[np.unique(boundary)]
     loop = np.searchsorted(np.unique(boundary), boundary).astype(np.uint32)
     xy, quads = surfkit.mesh_struct_Q4(corners, loop, 3)
@@ -143,14 +142,13 @@ def test_conversion_and_splitting_keep_the_area():
     assert changed == 1 and fixed[0].tolist() == [0, 1, 5, NONE]
 
 
-def test_fitted_curvatures_of_a_sphere_and_a_torus():
+def test_fitted_curvatures_of_a_sphere_and_a_torus(fine_torus):
     points, cells = icosphere(4, radius=2.0)
     k = surfkit.fitted_curvatures(points, cells)
     assert k.unfitted == 0
     # A sphere of radius 2: both curvatures -1/2 (convex outward is negative).
     assert np.median(np.abs(np.column_stack([k.k1, k.k2]) + 0.5)) < 0.01 * 0.5
-    points, quads = torus(96, 48)
-    triangles = surfkit.split_Q4_into_T3(points, quads).connectivity
+    points, triangles = fine_torus
     k = surfkit.fitted_curvatures(points, triangles, rings=2)
     outer = np.argmax(points[:, 0])  # (4, 0, 0): -1 across the tube, -1/4 along the ring
     assert k.k2[outer] == pytest.approx(-1.0, rel=0.02)

@@ -7,35 +7,22 @@ import os
 
 import surfkit
 
-STUBS = os.path.join(os.path.dirname(surfkit.__file__), "__init__.pyi")
 
-
-def _stub_tree():
-    with open(STUBS) as f:
-        return ast.parse(f.read())
-
-
-def test_every_named_result_and_its_fields():
-    classes = {node.name: node for node in _stub_tree().body if isinstance(node, ast.ClassDef)}
+def test_every_function_and_named_result_as_the_package_has_it():
+    with open(os.path.join(os.path.dirname(surfkit.__file__), "__init__.pyi")) as f:
+        stubs = {node.name: node for node in ast.parse(f.read()).body
+                 if isinstance(node, (ast.ClassDef, ast.FunctionDef))}
     for name in surfkit.__all__:
         value = getattr(surfkit, name)
         if isinstance(value, type) and issubclass(value, tuple) and hasattr(value, "_fields"):
-            assert name in classes, name
-            fields = [n.target.id for n in classes[name].body if isinstance(n, ast.AnnAssign)]
+            assert isinstance(stubs.get(name), ast.ClassDef), name
+            fields = [n.target.id for n in stubs[name].body if isinstance(n, ast.AnnAssign)]
             assert fields == list(value._fields), name
-
-
-def test_every_function_and_its_parameters():
-    functions = {node.name: node for node in _stub_tree().body
-                 if isinstance(node, ast.FunctionDef)}
-    for name in surfkit.__all__:
-        value = getattr(surfkit, name)
-        if not inspect.isfunction(value):
-            continue
-        assert name in functions, name
-        stub = functions[name].args
-        params = inspect.signature(value).parameters.values()
-        positional = [p.name for p in params if p.kind == p.POSITIONAL_OR_KEYWORD]
-        keyword = [p.name for p in params if p.kind == p.KEYWORD_ONLY]
-        assert [a.arg for a in stub.args] == positional, name
-        assert [a.arg for a in stub.kwonlyargs] == keyword, name
+        elif inspect.isfunction(value):
+            assert isinstance(stubs.get(name), ast.FunctionDef), name
+            params = inspect.signature(value).parameters.values()
+            stub = stubs[name].args
+            assert [a.arg for a in stub.args] == [p.name for p in params
+                                                  if p.kind == p.POSITIONAL_OR_KEYWORD], name
+            assert [a.arg for a in stub.kwonlyargs] == [p.name for p in params
+                                                        if p.kind == p.KEYWORD_ONLY], name
