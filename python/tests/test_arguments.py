@@ -220,7 +220,6 @@ PYTHON = [
     (s.permute, (T3, None), {"inverse": 1}, T, "inverse"),
 ]
 
-
 def _same(old, new):
     if isinstance(old, np.ndarray):
         return np.array_equal(old, new, equal_nan=old.dtype.kind == "f")
@@ -231,7 +230,6 @@ def _same(old, new):
     if isinstance(old, float) and math.isnan(old):
         return math.isnan(new)
     return old == new
-
 
 def _check(call, args, kwargs, exception, parameter):
     before = copy.deepcopy((args, kwargs))
@@ -245,14 +243,12 @@ def _check(call, args, kwargs, exception, parameter):
         assert _same(old, new)
     return info.value
 
-
 @pytest.mark.parametrize("call, args, kwargs, parameter", LIBRARY,
                          ids=["%s-%s" % (c[0].__name__, c[-1]) for c in LIBRARY])
 def test_library_rejections_name_the_parameter(call, args, kwargs, parameter):
     error = _check(call, args, kwargs, A, parameter)
     assert isinstance(error, ValueError) and error.parameter == parameter
     assert call.__name__ == "probe" or error.code is not None and error.code < 0
-
 
 @pytest.mark.parametrize("call, args, kwargs, exception, parameter", PYTHON,
                          ids=["%s-%s" % (c[0].__name__, c[-1]) for c in PYTHON])
@@ -262,17 +258,14 @@ def test_python_rejections_name_the_parameter(call, args, kwargs, exception, par
     if exception is A:
         assert error.parameter == parameter and error.code is None
 
-
 def test_every_function_is_covered():
     tested = {case[0].__name__ for case in LIBRARY + PYTHON}
     public = {name for name in s.__all__ if callable(getattr(s, name)) and name[0].islower()}
     assert public - tested == {"version", "element_type"}
 
-
 def test_a_too_small_node_count_is_named_with_the_largest_id():
     with pytest.raises(A, match="node_count 3 is not above the largest ID 5"):
         s.neighbours([[0, 1, 5]], node_count=3)
-
 
 def test_old_positional_forms_fail_loudly():
     # Calls of the first version that would now mean something else raise TypeError

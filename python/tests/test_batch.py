@@ -12,7 +12,6 @@ from surfkit import _batch, cli
 
 distributed = pytest.importorskip("surfkit.distributed")
 
-
 @pytest.mark.parametrize("operation, inputs, options, said", [
     ("quadratic", ["a/x.vtu", "b/x.obj"], {}, "would both write x.vtu"),
     ("quadratic", ["out/x.vtu"], {}, "replaced by its own output"),
@@ -29,13 +28,11 @@ def test_refused_before_anything_runs(tmp_path, operation, inputs, options, said
         distributed.map_files(operation, [tmp_path / p for p in inputs], out, **options)
     assert not out.exists(), "a refused batch created its output folder"
 
-
 @pytest.mark.parametrize("suffix", ["", "vtu", ".", "./x"])
 def test_a_suffix_must_name_a_format(tmp_path, suffix):
     with pytest.raises(distributed.BatchError, match="suffix"):
         distributed.map_files("normals", [tmp_path / "x.vtu"], tmp_path / "out",
                               suffix=suffix)
-
 
 def test_options_are_canonical():
     # Given, given differently or left at the default: the same options, which is what a
@@ -49,7 +46,6 @@ def test_options_are_canonical():
                                               "shape_threshold": 0.5})[0] == given
     flags, argv = _batch.canonical_options("normals", {"no_unit": True, "exponent": 0})
     assert argv == ["--exponent", "0", "--no-unit"] and flags["no_unit"] is True
-
 
 def test_folder_lock(tmp_path):
     mine = _batch.FolderLock(str(tmp_path))
@@ -71,7 +67,6 @@ def test_folder_lock(tmp_path):
     assert json.load(open(taker.path))["pid"] == os.getpid()
     taker.release()
 
-
 @pytest.mark.parametrize("args, said", [
     (["quadratic", "x.vtu"], "--output-dir"),
     (["quadratic", "x.vtu", "--output-dir", "o", "--quad", "Q7"], "invalid choice"),
@@ -87,7 +82,6 @@ def test_command_line_refusals(tmp_path, capsys, monkeypatch, args, said):
     err = capsys.readouterr().err
     assert said in err and err.count("\n") == 1, err
     assert not (tmp_path / "o").exists()
-
 
 def test_package_works_without_dask():
     # Only surfkit.distributed needs Dask: the package and the command line import without

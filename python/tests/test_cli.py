@@ -23,6 +23,11 @@ def run(*args):
         code = cli.main([str(a) for a in args])
     return code, out.getvalue(), err.getvalue()
 
+def run_ok(*args):
+    """A run that must succeed without a word on stderr: the mesh it wrote (args[2])."""
+    code, _, err = run(*args)
+    assert (code, err) == (0, ""), err
+    return meshio.read(args[2])
 
 def cylinder(radius, n=64, m=24, length=6.0):
     """An open tube about the z axis, triangles counter-clockwise seen from outside."""
@@ -34,7 +39,6 @@ def cylinder(radius, n=64, m=24, length=6.0):
     b = (((i + 1) % n) * (m + 1) + j).ravel()
     cells = np.concatenate([np.column_stack([a, b, b + 1]), np.column_stack([a, b + 1, a + 1])])
     return points, cells
-
 
 @pytest.fixture(scope="module")
 def files(tmp_path_factory):
@@ -62,21 +66,15 @@ def files(tmp_path_factory):
     (folder / "empty.stl").write_text("solid \nendsolid\n")
     return folder
 
-
 def test_normals_keep_the_data(files, tmp_path):
-    code, _, err = run("normals", files / "sphere.vtu", tmp_path / "n.vtu")
-    assert (code, err) == (0, "")
-    mesh = meshio.read(tmp_path / "n.vtu")
+    mesh = run_ok("normals", files / "sphere.vtu", tmp_path / "n.vtu")
     expected = surfkit.normals(mesh.points, mesh.cells[0].data)
     assert np.array_equal(mesh.point_data["normals"], expected)
     assert np.array_equal(mesh.point_data["t"], mesh.points[:, 0])
     assert np.array_equal(mesh.cell_data["id"][0], np.arange(len(mesh.cells[0].data)))
 
-
 def test_quadratic_interpolates_point_data_onto_the_new_nodes(files, tmp_path):
-    code, _, err = run("quadratic", files / "mixed.vtu", tmp_path / "q.vtu", "--quad", "Q9")
-    assert (code, err) == (0, "")
-    mesh = meshio.read(tmp_path / "q.vtu")
+    mesh = run_ok("quadratic", files / "mixed.vtu", tmp_path / "q.vtu", "--quad", "Q9")
     assert [(b.type, len(b.data)) for b in mesh.cells] == [("triangle6", 1), ("quad9", 3)]
     t6 = mesh.cells[0].data[0]
     # meshio's order: node 3 is the midpoint of the edge (0, 1).
@@ -85,24 +83,19 @@ def test_quadratic_interpolates_point_data_onto_the_new_nodes(files, tmp_path):
     assert np.allclose(mesh.point_data["x"], mesh.points[:, 0])
     assert [a.tolist() for a in mesh.cell_data["material"]] == [[7], [1, 2, 3]]
 
-
 @pytest.mark.parametrize("options", [[], ["--feature-angle", "45"]])
 def test_quadratic_curved_puts_the_new_nodes_on_the_sphere(files, tmp_path, options):
     gaps = []
     for curved in ([], ["--curved"]):
-        code, _, err = run("quadratic", files / "sphere.vtu", tmp_path / "q.vtu", *curved,
-                           *(options if curved else []))
-        assert (code, err) == (0, "")
-        mesh = meshio.read(tmp_path / "q.vtu")
+        mesh = run_ok("quadratic", files / "sphere.vtu", tmp_path / "q.vtu", *curved,
+                      *(options if curved else []))
         mid = np.unique(mesh.cells[0].data[:, 3:])
         gaps.append(np.abs(np.linalg.norm(mesh.points[mid], axis=1) - 1).max())
     assert gaps[1] < gaps[0] / 20, gaps
 
-
 def test_renumber_moves_the_data_with_the_nodes_and_elements(files, tmp_path):
-    code, _, err = run("normals", files / "sphere.vtu", tmp_path / "n.vtu", "--renumber")
-    assert (code, err) == (0, "")
-    before, after = meshio.read(files / "sphere.vtu"), meshio.read(tmp_path / "n.vtu")
+    after = run_ok("normals", files / "sphere.vtu", tmp_path / "n.vtu", "--renumber")
+    before = meshio.read(files / "sphere.vtu")
     # The same sphere: the point data x still is each node's x, the cell data "id" a
     # permutation whose cells are the original ones, and the normals are those of the
     # renumbered mesh.
@@ -114,13 +107,10 @@ def test_renumber_moves_the_data_with_the_nodes_and_elements(files, tmp_path):
     normals = surfkit.normals(after.points, after.cells[0].data)
     assert np.allclose(after.point_data["normals"], normals, atol=1e-12)
 
-
 @pytest.mark.parametrize("into, kinds", [("quads", [("quad", 15)]),
                                          ("triangles", [("triangle", 7)])])
 def test_split_gives_each_part_its_element_data(files, tmp_path, into, kinds):
-    code, _, err = run("split", files / "mixed.vtu", tmp_path / "s.vtu", "--into", into)
-    assert (code, err) == (0, "")
-    mesh = meshio.read(tmp_path / "s.vtu")
+    mesh = run_ok("split", files / "mixed.vtu", tmp_path / "s.vtu", "--into", into)
     assert [(b.type, len(b.data)) for b in mesh.cells] == kinds
     cells = mesh.cells[0].data
     assert surfkit.area(mesh.points[:, :2], cells) == pytest.approx(3 / 6 + 1 / 12)
@@ -130,7 +120,6 @@ def test_split_gives_each_part_its_element_data(files, tmp_path, into, kinds):
     centres = mesh.points[cells].mean(axis=1)
     triangle = (centres[:, 0] > 1 / 3) & (centres[:, 0] < 2 / 3) & (centres[:, 1] < 0.5)
     assert np.all(materials[triangle] == 7) and np.all(materials[~triangle] != 7)
-
 
 def test_reorient_then_info_and_info_of_a_fan(files, tmp_path):
     points, cells = icosphere(2)
@@ -148,16 +137,13 @@ def test_reorient_then_info_and_info_of_a_fan(files, tmp_path):
     code, out, _ = run("info", files / "fan.vtu")
     assert code == 0 and "6 edges" in out and "non-manifold 1 edge" in out
 
-
 @pytest.mark.parametrize("method", ["fitted", "normal-cycle"])
 def test_curvature_of_a_cylinder(tmp_path, method):
     radius = 2.0
     points, cells = cylinder(radius)
     meshio.write(tmp_path / "cylinder.vtu", meshio.Mesh(points, [("triangle", cells)]))
-    code, _, err = run("curvature", tmp_path / "cylinder.vtu", tmp_path / "k.vtu",
-                       "--method", method)
-    assert (code, err) == (0, "")
-    data = meshio.read(tmp_path / "k.vtu").point_data
+    data = run_ok("curvature", tmp_path / "cylinder.vtu", tmp_path / "k.vtu", "--method",
+                  method).point_data
     assert {"k1", "k2", "dir_k1", "dir_k2", "mean_curvature", "gaussian_curvature"} <= set(data)
     assert np.all(data["k1"] >= data["k2"])
     middle = np.abs(points[:, 2] - 3.0) < 1.1  # away from the open ends
@@ -174,23 +160,17 @@ def test_curvature_of_a_cylinder(tmp_path, method):
     else:
         assert np.all((k2 < -0.5 / radius) & (k2 > -1.1 / radius))
 
-
 def test_extrude_carries_point_data_to_the_copies(files, tmp_path):
-    code, _, err = run("extrude", files / "line.vtu", tmp_path / "band.vtu",
-                       "--translate", "0", "1", "--layers", "4")
-    assert (code, err) == (0, "")
-    mesh = meshio.read(tmp_path / "band.vtu")
+    mesh = run_ok("extrude", files / "line.vtu", tmp_path / "band.vtu", "--translate", "0", "1",
+                  "--layers", "4")
     assert len(mesh.cells[0].data) == 3 * 4
     assert surfkit.area(mesh.points[:, :2], mesh.cells[0].data) == pytest.approx(1.0)
     assert np.allclose(mesh.point_data["x"], mesh.points[:, 0])
     # --axis is a direction only: 90 degrees about (0, 0, 5) is a quarter turn.
-    code, _, err = run("extrude", files / "line.vtu", tmp_path / "turn.vtu", "--angle", "90",
-                       "--axis", "0", "0", "5", "--layers", "6")
-    assert (code, err) == (0, "")
-    turned = meshio.read(tmp_path / "turn.vtu").points[-4:]
+    turned = run_ok("extrude", files / "line.vtu", tmp_path / "turn.vtu", "--angle", "90",
+                    "--axis", "0", "0", "5", "--layers", "6").points[-4:]
     assert np.allclose(turned[:, 0], 0, atol=1e-12)
     assert np.allclose(turned[:, 1], [0, 1 / 3, 2 / 3, 1])
-
 
 # (arguments, exit code, words of the one stderr line); {f} is the files folder, {out}
 # the output file, which must not be written.
@@ -233,7 +213,6 @@ ERRORS = [
     (["curvature", "{f}/q8.vtu", "{out}"], 1, "quad8"),
 ]
 
-
 @pytest.mark.parametrize("args, code, words", ERRORS, ids=[" ".join(e[0][:1] + e[0][3:])
                                                          for e in ERRORS])
 def test_errors(files, tmp_path, args, code, words):
@@ -246,7 +225,6 @@ def test_errors(files, tmp_path, args, code, words):
     for leak in ("code -", "rejected (", "Traceback", "mesh_reorient", "neighbours"):
         assert leak not in lines[0], lines[0]
     assert not out.exists()
-
 
 # (operation and options, input, output suffix, cell kinds the format cannot hold)
 FORMATS = [
@@ -261,7 +239,6 @@ FORMATS = [
     (["split", "--into", "quads"], "sphere.vtu", ".stl", "quad"),
 ]
 
-
 @pytest.mark.parametrize("args, source, suffix, kind", FORMATS,
                          ids=["%s-%s" % (f[0][0], f[2]) for f in FORMATS])
 def test_formats_that_cannot_hold_the_result(files, tmp_path, args, source, suffix, kind):
@@ -270,7 +247,6 @@ def test_formats_that_cannot_hold_the_result(files, tmp_path, args, source, suff
     assert code == 1
     assert "nothing written" in err and kind in err and "out" + suffix in err
     assert not out.exists()
-
 
 @pytest.mark.parametrize("args, source", [(["normals"], "t6.vtu"), (["reorient"], "t6.vtu"),
                                           (["curvature"], "t6.vtu"), (["info"], "q8.vtu"),
@@ -293,12 +269,10 @@ def test_quadratic_input_is_handled(files, tmp_path, args, source):
         mean = mesh.point_data["mean_curvature"]
         assert np.all(mean < 0) and abs(np.median(mean) + 1) < 0.15
 
-
 def test_data_a_format_cannot_hold_is_named_in_one_warning(files, tmp_path):
     code, _, err = run("normals", files / "sphere.vtu", tmp_path / "n.stl")
     assert code == 0
     assert err.count("\n") == 1 and "warning" in err and "normals" in err and "'id'" in err
-
 
 def test_the_module_runs_as_a_command(files, tmp_path):
     env = dict(os.environ, PYTHONPATH=os.pathsep.join(p for p in sys.path if p))
@@ -306,7 +280,6 @@ def test_the_module_runs_as_a_command(files, tmp_path):
                         str(tmp_path / "x.vtu"), "--start", "999"], capture_output=True,
                        text=True, env=env)
     assert r.returncode == 2 and r.stderr.startswith("surfkit: error: --start 999")
-
 
 @pytest.mark.parametrize("bad", [-1, 4294967295, 2 ** 40, 12])
 def test_cell_ids_outside_the_points_are_refused(tmp_path, bad):

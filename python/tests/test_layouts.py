@@ -16,7 +16,6 @@ for array in READ_ONLY:
     array.flags.writeable = False
 P32 = POINTS.astype(np.float32)
 
-
 @pytest.mark.parametrize("points, cells, reference", [
     (np.asfortranarray(POINTS), CELLS, POINTS),
     (np.repeat(POINTS, 2, axis=1)[:, ::2], CELLS, POINTS),
@@ -33,7 +32,6 @@ P32 = POINTS.astype(np.float32)
 def test_layouts_give_the_reference_result(points, cells, reference):
     assert np.array_equal(surfkit.normals(points, cells), surfkit.normals(reference, CELLS))
 
-
 @pytest.mark.parametrize("points, cells, detail, code, parameter", [
     (POINTS, CELLS.astype(np.float64), "integer", -2, "connectivity"),
     (POINTS, CELLS.astype(np.int64) - 1, "fit", -2, "connectivity"),
@@ -49,7 +47,6 @@ def test_inputs_the_binding_rejects(points, cells, detail, code, parameter):
     with pytest.raises(surfkit.ArgumentError, match=detail) as info:
         surfkit.normals(points, cells)
     assert (info.value.code, info.value.parameter) == (code, parameter)
-
 
 def test_results_are_new_writable_arrays_that_outlive_the_inputs():
     points, cells = POINTS.copy(), CELLS.copy()

@@ -28,12 +28,10 @@ CALLS = {
     "metrics_gen_aniso3d": lambda: surfkit.metrics_gen_aniso3d(P3, S3, -0.5),
 }
 
-
 def same(a, b):
     if isinstance(a, tuple):
         return all(same(x, y) for x, y in zip(a, b))
     return np.array_equal(a, b)
-
 
 @pytest.mark.parametrize("name", sorted(CALLS))
 def test_refusal_sweep(name):
@@ -57,7 +55,6 @@ def test_refusal_sweep(name):
     assert refusals >= 1
     for before, now in zip(inputs, (P3, S3, P2, T3)):
         assert np.array_equal(before, now)
-
 
 def test_refusal_is_per_thread():
     import threading

@@ -7,7 +7,6 @@ import os
 
 import surfkit
 
-
 def test_every_function_and_named_result_as_the_package_has_it():
     with open(os.path.join(os.path.dirname(surfkit.__file__), "__init__.pyi")) as f:
         stubs = {node.name: node for node in ast.parse(f.read()).body

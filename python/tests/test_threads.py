@@ -11,7 +11,6 @@ import numpy as np
 import surfkit
 from meshes import icosphere, torus
 
-
 def count_until(event, seconds=math.inf):
     """Turns of an empty loop until `event` is set or `seconds` have passed."""
     count, end = 0, time.perf_counter() + seconds
@@ -20,7 +19,6 @@ def count_until(event, seconds=math.inf):
         if count % 1024 == 0 and time.perf_counter() > end:
             break
     return count
-
 
 def share_of_time_during(call):
     """The share of its time the main thread spends looping while `call` runs in another
@@ -51,14 +49,12 @@ def share_of_time_during(call):
         sys.setswitchinterval(interval)
     return count / (rate * span[0]), span[0]
 
-
 def test_the_main_thread_runs_during_one_long_call():
     points, cells = torus(600, 300)  # 360 000 triangles: about half a second at least
     share, seconds = share_of_time_during(
         lambda: surfkit.principal_curvatures(points, cells, radius=0.15))
     assert seconds > 0.2
     assert share > 0.15, (share, seconds)
-
 
 def test_the_measure_sees_a_call_that_holds_the_gil():
     # The same measure on a C call known to keep the GIL (sorting a list of ints never
@@ -67,7 +63,6 @@ def test_the_measure_sees_a_call_that_holds_the_gil():
     share, seconds = share_of_time_during(lambda: sorted(values))
     assert seconds > 0.2
     assert share < 0.15, (share, seconds)
-
 
 def test_threads_give_the_sequential_results():
     meshes = [icosphere(3, radius=r) for r in (1.0, 2.0, 3.0, 4.0)]
