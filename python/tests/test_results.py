@@ -147,7 +147,7 @@ def test_fitted_curvatures_of_a_sphere_and_a_torus(fine_torus):
     assert abs(k.dir_k2[outer, 2]) == pytest.approx(1.0, abs=0.02)
     assert abs(k.dir_k1[outer, 1]) == pytest.approx(1.0, abs=0.02)
 
-def _sphere_gap(points, cells, first_new):
+def _sphere_gap(points, first_new):
     """Largest distance of the added nodes from the unit sphere."""
     return np.abs(np.linalg.norm(points[first_new:], axis=1) - 1).max()
 
@@ -159,7 +159,7 @@ def test_curved_conversion_puts_added_nodes_on_the_sphere():
     assert np.array_equal(curved.connectivity, straight.connectivity)
     assert np.array_equal(curved.coordinates[:len(points)], points)  # vertices stay
     n = len(points)
-    assert _sphere_gap(*curved, n) < _sphere_gap(*straight, n) / 50
+    assert _sphere_gap(curved.coordinates, n) < _sphere_gap(straight.coordinates, n) / 50
     # The conversion's keyword and the export on the straight mesh agree.
     again = surfkit.curve_quadratic(*straight)
     assert again.straightened == 0
@@ -183,20 +183,17 @@ def test_curved_conversion_of_a_mixed_sphere():
             xyz.append(p)
     xyz = np.concatenate(xyz)
     xyz /= np.linalg.norm(xyz, axis=1)[:, None]
-    quads = np.concatenate(faces)
     # Merge the nodes the faces share along the cube's edges.
     _, first, inverse = np.unique(np.round(xyz, 12), axis=0, return_index=True,
                                   return_inverse=True)
-    xyz, quads = xyz[first], inverse.ravel()[quads].astype(np.uint32)
-    triangles = np.concatenate([quads[:8][:, [0, 1, 2]], quads[:8][:, [0, 2, 3]]])
-    quads = quads[8:]
+    xyz, quads = xyz[first], inverse.ravel()[np.concatenate(faces)].astype(np.uint32)
+    triangles, quads = np.concatenate([quads[:8][:, [0, 1, 2]], quads[:8][:, [0, 2, 3]]]), quads[8:]
     for q in (0, 1):
         straight = surfkit.convert_mixed(xyz, quads, triangles, 1, q, 0)
         curved = surfkit.convert_mixed(xyz, quads, triangles, 1, q, 0, curved=True)
-        n = len(xyz)
-        assert _sphere_gap(curved.coordinates, None, n) < _sphere_gap(straight.coordinates,
-                                                                      None, n) / 4
-        assert np.array_equal(curved.coordinates[:n], xyz)
+        gaps = [_sphere_gap(r.coordinates, len(xyz)) for r in (curved, straight)]
+        assert gaps[0] < gaps[1] / 4, (q, gaps)
+        assert np.array_equal(curved.coordinates[:len(xyz)], xyz)
 
 def test_renumber_and_permute_map_results_between_numberings():
     # A torus numbered at random: results computed on its renumbered copy come back through
