@@ -83,15 +83,13 @@ def test_quadratic_interpolates_point_data_onto_the_new_nodes(files, tmp_path):
     assert np.allclose(mesh.point_data["x"], mesh.points[:, 0])
     assert [a.tolist() for a in mesh.cell_data["material"]] == [[7], [1, 2, 3]]
 
-@pytest.mark.parametrize("options", [[], ["--feature-angle", "45"]])
-def test_quadratic_curved_puts_the_new_nodes_on_the_sphere(files, tmp_path, options):
-    gaps = []
-    for curved in ([], ["--curved"]):
-        mesh = run_ok("quadratic", files / "sphere.vtu", tmp_path / "q.vtu", *curved,
-                      *(options if curved else []))
+def test_quadratic_curved_puts_the_new_nodes_on_the_sphere(files, tmp_path):
+    gaps = []  # straight, curved, curved with a feature angle
+    for options in ([], ["--curved"], ["--curved", "--feature-angle", "45"]):
+        mesh = run_ok("quadratic", files / "sphere.vtu", tmp_path / "q.vtu", *options)
         mid = np.unique(mesh.cells[0].data[:, 3:])
         gaps.append(np.abs(np.linalg.norm(mesh.points[mid], axis=1) - 1).max())
-    assert gaps[1] < gaps[0] / 20, gaps
+    assert max(gaps[1:]) < gaps[0] / 20, gaps
 
 def test_renumber_moves_the_data_with_the_nodes_and_elements(files, tmp_path):
     after = run_ok("normals", files / "sphere.vtu", tmp_path / "n.vtu", "--renumber")
@@ -290,9 +288,8 @@ def test_cell_ids_outside_the_points_are_refused(tmp_path, bad):
     meshio.write(tmp_path / "bad.vtu", meshio.Mesh(points, [("quad", quads)]))
     for op in (["normals"], ["split", "--into", "triangles"], ["quadratic"]):
         code, _, err = run(op[0], tmp_path / "bad.vtu", tmp_path / "out.vtu", *op[1:])
-        assert code == 1, (op, err)
         message = err.strip()
-        assert len(message.splitlines()) == 1
-        assert "bad.vtu" in message and "cell block 0" in message and "row 1" in message
-        assert str(bad) in message
+        assert code == 1 and len(message.splitlines()) == 1, (op, err)
+        for words in ("bad.vtu", "cell block 0", "row 1", str(bad)):
+            assert words in message, (op, message)
         assert not (tmp_path / "out.vtu").exists()
