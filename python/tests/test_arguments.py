@@ -1,9 +1,13 @@
 """Every rejected argument raises ArgumentError (a ValueError) or, for a value of the wrong
 Python type, TypeError; the message names the function and the parameter as the caller
-wrote it, no binding-layer text leaks, and every input stays as it was."""
+wrote it, no binding-layer text leaks, and every input stays as it was. The type stubs
+list every public function with its parameters, and every named result's fields."""
 
+import ast
 import copy
+import inspect
 import math
+import os
 
 import numpy as np
 import pytest
@@ -276,3 +280,22 @@ def test_old_positional_forms_fail_loudly():
         s.interpolate(P2, T3, NB, HOME, np.ones(9), [0])
     with pytest.raises(T, match="angle"):
         s.extrude_rotate_Q4(P2, LINE, O3, Z, 4)
+
+def test_every_function_and_named_result_as_the_package_has_it():
+    with open(os.path.join(os.path.dirname(s.__file__), "__init__.pyi")) as f:
+        stubs = {node.name: node for node in ast.parse(f.read()).body
+                 if isinstance(node, (ast.ClassDef, ast.FunctionDef))}
+    for name in s.__all__:
+        value = getattr(s, name)
+        if isinstance(value, type) and issubclass(value, tuple) and hasattr(value, "_fields"):
+            assert isinstance(stubs.get(name), ast.ClassDef), name
+            fields = [n.target.id for n in stubs[name].body if isinstance(n, ast.AnnAssign)]
+            assert fields == list(value._fields), name
+        elif inspect.isfunction(value):
+            assert isinstance(stubs.get(name), ast.FunctionDef), name
+            params = inspect.signature(value).parameters.values()
+            stub = stubs[name].args
+            assert [a.arg for a in stub.args] == [p.name for p in params
+                                                  if p.kind == p.POSITIONAL_OR_KEYWORD], name
+            assert [a.arg for a in stub.kwonlyargs] == [p.name for p in params
+                                                        if p.kind == p.KEYWORD_ONLY], name
