@@ -17,8 +17,6 @@ pytestmark = pytest.mark.skipif(not ORACLE, reason="SURFKIT_ORACLE names the C++
 def write_array(path, array):
     """The library's rows x cols array of a C-order (cols, rows) NumPy array."""
     array = np.ascontiguousarray(array)
-    if array.ndim == 1:
-        array = array[:, None]
     with open(path, "wb") as f:
         np.array([array.shape[1], array.shape[0]], dtype="<u8").tofile(f)
         array.tofile(f)
@@ -43,10 +41,8 @@ def same_curvatures(named, raw, fitted):
     normal-cycle tensor's columns 0-2 the other curvature's."""
     for i, row in enumerate(raw):
         dirs = (row[0:3], row[3:6]) if fitted else (row[3:6], row[0:3])
-        pairs = sorted([(row[6], 0), (row[7], 1)], key=lambda p: -p[0])
-        if row[6] == row[7]:
-            pairs = [(row[6], 0), (row[7], 1)]
-        (k1, a), (k2, b) = pairs
+        # Largest first; equal values keep their columns' order (sorted is stable).
+        (k1, a), (k2, b) = sorted([(row[6], 0), (row[7], 1)], key=lambda p: -p[0])
         if not (named.k1[i] == k1 and named.k2[i] == k2 and same_bits(named.dir_k1[i], dirs[a])
                 and same_bits(named.dir_k2[i], dirs[b])):
             return False
