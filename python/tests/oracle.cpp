@@ -31,39 +31,28 @@ int fail(const char* what) {
 int main(int argc, char** argv) {
   if (argc != 2) return fail("usage: surfkit_py_oracle DIR");
   const std::string dir = std::string(argv[1]) + "/";
-  orvo::dense2D<double> xyz;
-  orvo::dense2D<unsigned int> cells, neighbours;
+  orvo::dense2D<double> xyz, normals, curvatures, fitted, aniso, t6_points, q4_points;
+  orvo::dense2D<unsigned int> cells, neighbours, t6_cells, q4_cells, mixed, mixed_neighbours;
   if (!read(dir + "points.bin", xyz) || !read(dir + "cells.bin", cells) ||
       !read(dir + "neighbours.bin", neighbours))
     return fail("cannot read the input arrays");
 
-  orvo::dense2D<double> normals;
   if (sk::normals(xyz, cells, 1.0, true, normals) != 0) return fail("normals");
   double total = 0;
   if (sk::area(xyz, cells, total) != 0) return fail("area");
   orvo::dense1D<double, 8> smallest, largest;
   if (sk::angles(xyz, cells, true, smallest, largest) != 0) return fail("angles");
-  orvo::dense2D<double> curvatures;
   if (sk::principal_curvatures(xyz, cells, neighbours, 0.0, M_PI, UINT_MAX, {}, curvatures) != 0)
     return fail("principal_curvatures");
-  orvo::dense2D<double> fitted;
   if (sk::fitted_curvatures(xyz, cells, neighbours, 2, fitted) < 0)
     return fail("fitted_curvatures");
-  orvo::dense2D<double> aniso;
   if (sk::metrics_gen_aniso3d(xyz, cells, -0.1, aniso) != 0) return fail("metrics_gen_aniso3d");
 
-  orvo::dense2D<double> t6_points;
-  orvo::dense2D<unsigned int> t6_cells;
-  if (!t6_points.copy(xyz) || !t6_cells.copy(cells)) return fail("copy");
+  if (!t6_points.copy(xyz) || !t6_cells.copy(cells) || !q4_points.copy(xyz)) return fail("copy");
   if (sk::convert_T3(t6_points, t6_cells, 1, 0) != 0) return fail("convert_T3");
-
-  orvo::dense2D<double> q4_points;
-  orvo::dense2D<unsigned int> q4_cells;
-  if (!q4_points.copy(xyz)) return fail("copy");
   if (sk::split_into_Q4(q4_points, {}, cells, {}, q4_cells) != 0) return fail("split_into_Q4");
 
   // Every other triangle reversed, then made consistent again from element 0.
-  orvo::dense2D<unsigned int> mixed, mixed_neighbours;
   if (!mixed.copy(cells) || !mixed_neighbours.copy(neighbours)) return fail("copy");
   for (std::size_t e = 1; e < mixed.cols(); e += 2) {
     std::swap(mixed(0, e), mixed(2, e));
