@@ -44,24 +44,22 @@ def cylinder(radius, n=64, m=24, length=6.0):
 def files(tmp_path_factory):
     folder = tmp_path_factory.mktemp("cli")
     points, cells = icosphere(2)
-    meshio.write(folder / "sphere.vtu", meshio.Mesh(
-        points, [("triangle", cells)], point_data={"t": points[:, 0]},
-        cell_data={"id": [np.arange(len(cells))]}))
     p2, quads = grid(3, 2, triangles=False)
     p2 = np.column_stack([p2, np.zeros(len(p2))])
-    mixed = [("triangle", np.array([[1, 2, 5]])), ("quad", quads[[0, 2, 3]])]
-    meshio.write(folder / "mixed.vtu", meshio.Mesh(
-        p2, mixed, point_data={"x": p2[:, 0]},
-        cell_data={"material": [np.array([7]), np.array([1, 2, 3])]}))
-    meshio.write(folder / "line.vtu", meshio.Mesh(
-        p2[:4], [("line", np.array([[0, 1], [1, 2], [2, 3]]))], point_data={"x": p2[:4, 0]}))
-    t6_points, t6 = surfkit.convert_T3(points, cells)
-    meshio.write(folder / "t6.vtu", surfkit.to_meshio(t6_points, t6))
-    meshio.write(folder / "q8.vtu", surfkit.to_meshio(*surfkit.convert_Q4(p2, quads)))
-    meshio.write(folder / "fan.vtu", meshio.Mesh(
-        np.random.default_rng(0).uniform(size=(5, 3)),
-        [("triangle", np.array([[0, 1, 2], [1, 0, 3], [0, 1, 4]]))]))
-    meshio.write(folder / "line3.vtu", meshio.Mesh(p2[:3], [("line3", np.array([[0, 2, 1]]))]))
+    for name, mesh in [
+        ("sphere", meshio.Mesh(points, [("triangle", cells)], point_data={"t": points[:, 0]},
+                               cell_data={"id": [np.arange(len(cells))]})),
+        ("mixed", meshio.Mesh(p2, [("triangle", [[1, 2, 5]]), ("quad", quads[[0, 2, 3]])],
+                              point_data={"x": p2[:, 0]},
+                              cell_data={"material": [np.array([7]), np.array([1, 2, 3])]})),
+        ("line", meshio.Mesh(p2[:4], [("line", [[0, 1], [1, 2], [2, 3]])],
+                             point_data={"x": p2[:4, 0]})),
+        ("t6", surfkit.to_meshio(*surfkit.convert_T3(points, cells))),
+        ("q8", surfkit.to_meshio(*surfkit.convert_Q4(p2, quads))),
+        ("fan", meshio.Mesh(np.random.default_rng(0).uniform(size=(5, 3)),
+                            [("triangle", [[0, 1, 2], [1, 0, 3], [0, 1, 4]])])),
+        ("line3", meshio.Mesh(p2[:3], [("line3", [[0, 2, 1]])]))]:
+        meshio.write(folder / (name + ".vtu"), mesh)
     (folder / "notamesh.vtu").write_text("not a mesh")
     (folder / "empty.stl").write_text("solid \nendsolid\n")
     return folder
