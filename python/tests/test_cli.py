@@ -168,52 +168,46 @@ def test_extrude_carries_point_data_to_the_copies(files, tmp_path):
     assert np.allclose(turned[:, 0], 0, atol=1e-12)
     assert np.allclose(turned[:, 1], [0, 1 / 3, 2 / 3, 1])
 
-# (arguments, exit code, words of the one stderr line); {f} is the files folder, {out}
+# (command line, exit code, words of the one stderr line); {f} is the files folder, {out}
 # the output file, which must not be written.
 ERRORS = [
-    (["reorient", "{f}/sphere.vtu", "{out}", "--start", "320"], 2, "--start 320: the mesh has 320"),
-    (["reorient", "{f}/sphere.vtu", "{out}", "--start", "-1"], 2, "--start -1"),
-    (["curvature", "{f}/sphere.vtu", "{out}", "--rings", "4"], 2, "--rings 4"),
-    (["curvature", "{f}/sphere.vtu", "{out}", "--radius", "-1"], 2, "--radius -1"),
-    (["normals", "{f}/sphere.vtu", "{out}", "--exponent", "x"], 2, "--exponent"),
-    (["normals", "{f}/sphere.vtu", "{out}", "--exponent", "nan"], 2, "--exponent nan"),
-    (["split", "{f}/mixed.vtu", "{out}", "--into", "triangles", "--criterion", "best"], 2,
-     "--criterion best"),
-    (["split", "{f}/mixed.vtu", "{out}"], 2, "--into"),
-    (["quadratic", "{f}/sphere.vtu", "{out}", "--feature-angle", "10"], 2, "--curved"),
-    (["quadratic", "{f}/sphere.vtu", "{out}", "--curved", "--feature-angle", "nan"], 2,
-     "--feature-angle nan"),
-    (["extrude", "{f}/line.vtu", "{out}", "--axis", "0", "0", "90"], 2, "--axis 0 0 90"),
-    (["extrude", "{f}/line.vtu", "{out}", "--angle", "30", "--axis", "0", "0", "0"], 2,
-     "--axis 0 0 0"),
-    (["extrude", "{f}/line.vtu", "{out}", "--translate", "1", "0", "--sizes", "0", "1"], 2,
-     "--sizes 0 1"),
-    (["extrude", "{f}/line.vtu", "{out}", "--translate", "1", "0", "--layers", "-1"], 2,
-     "--layers -1"),
-    (["extrude", "{f}/line.vtu", "{out}", "--translate", "1", "0", "1", "1"], 2, "--translate"),
-    (["extrude", "{f}/line.vtu", "{out}", "--translate", "1", "0", "--triangles", "--pattern",
-      "zigzag"], 2, "--pattern zigzag"),
-    (["extrude", "{f}/line.vtu", "{out}", "--translate", "1", "0", "--even"], 2, "--even"),
-    (["extrude", "{f}/line.vtu", "{out}", "--angle", "30", "--screw", "0", "0", "0", "--axis",
-      "0", "0", "1"], 2, "--screw 0 0 0"),
-    (["extrude", "{f}/line.vtu", "{out}"], 2, "--translate"),
-    (["frobnicate", "{f}/sphere.vtu", "{out}"], 2, "frobnicate"),
-    (["normals", "{f}/no-such-file.vtu", "{out}"], 1, "no-such-file.vtu: no such file"),
-    (["normals", "{f}/notamesh.vtu", "{out}"], 1, "notamesh.vtu: cannot read"),
-    (["normals", "{f}/line.vtu", "{out}"], 1, "line.vtu: normals needs triangles"),
-    (["info", "{f}/empty.stl"], 1, "empty.stl: the mesh has no points"),
-    (["extrude", "{f}/sphere.vtu", "{out}", "--translate", "1", "0"], 1, "needs a line mesh"),
-    (["extrude", "{f}/line3.vtu", "{out}", "--translate", "1", "0"], 1, "line3"),
-    (["quadratic", "{f}/t6.vtu", "{out}"], 1, "triangle6"),
-    (["split", "{f}/q8.vtu", "{out}", "--into", "quads"], 1, "quad8"),
-    (["curvature", "{f}/q8.vtu", "{out}"], 1, "quad8"),
+    ("reorient {f}/sphere.vtu {out} --start 320", 2, "--start 320: the mesh has 320"),
+    ("reorient {f}/sphere.vtu {out} --start -1", 2, "--start -1"),
+    ("curvature {f}/sphere.vtu {out} --rings 4", 2, "--rings 4"),
+    ("curvature {f}/sphere.vtu {out} --radius -1", 2, "--radius -1"),
+    ("normals {f}/sphere.vtu {out} --exponent x", 2, "--exponent"),
+    ("normals {f}/sphere.vtu {out} --exponent nan", 2, "--exponent nan"),
+    ("split {f}/mixed.vtu {out} --into triangles --criterion best", 2, "--criterion best"),
+    ("split {f}/mixed.vtu {out}", 2, "--into"),
+    ("quadratic {f}/sphere.vtu {out} --feature-angle 10", 2, "--curved"),
+    ("quadratic {f}/sphere.vtu {out} --curved --feature-angle nan", 2, "--feature-angle nan"),
+    ("extrude {f}/line.vtu {out} --axis 0 0 90", 2, "--axis 0 0 90"),
+    ("extrude {f}/line.vtu {out} --angle 30 --axis 0 0 0", 2, "--axis 0 0 0"),
+    ("extrude {f}/line.vtu {out} --translate 1 0 --sizes 0 1", 2, "--sizes 0 1"),
+    ("extrude {f}/line.vtu {out} --translate 1 0 --layers -1", 2, "--layers -1"),
+    ("extrude {f}/line.vtu {out} --translate 1 0 1 1", 2, "--translate"),
+    ("extrude {f}/line.vtu {out} --translate 1 0 --triangles --pattern zigzag",
+     2, "--pattern zigzag"),
+    ("extrude {f}/line.vtu {out} --translate 1 0 --even", 2, "--even"),
+    ("extrude {f}/line.vtu {out} --angle 30 --screw 0 0 0 --axis 0 0 1", 2, "--screw 0 0 0"),
+    ("extrude {f}/line.vtu {out}", 2, "--translate"),
+    ("frobnicate {f}/sphere.vtu {out}", 2, "frobnicate"),
+    ("normals {f}/no-such-file.vtu {out}", 1, "no-such-file.vtu: no such file"),
+    ("normals {f}/notamesh.vtu {out}", 1, "notamesh.vtu: cannot read"),
+    ("normals {f}/line.vtu {out}", 1, "line.vtu: normals needs triangles"),
+    ("info {f}/empty.stl", 1, "empty.stl: the mesh has no points"),
+    ("extrude {f}/sphere.vtu {out} --translate 1 0", 1, "needs a line mesh"),
+    ("extrude {f}/line3.vtu {out} --translate 1 0", 1, "line3"),
+    ("quadratic {f}/t6.vtu {out}", 1, "triangle6"),
+    ("split {f}/q8.vtu {out} --into quads", 1, "quad8"),
+    ("curvature {f}/q8.vtu {out}", 1, "quad8"),
 ]
 
-@pytest.mark.parametrize("args, code, words", ERRORS, ids=[" ".join(e[0][:1] + e[0][3:])
-                                                         for e in ERRORS])
+@pytest.mark.parametrize("args, code, words", ERRORS,
+                         ids=[" ".join(e[0].split()[:1] + e[0].split()[3:]) for e in ERRORS])
 def test_errors(files, tmp_path, args, code, words):
     out = tmp_path / "out.vtu"
-    got, _, err = run(*[a.format(f=files, out=out) for a in args])
+    got, _, err = run(*[a.format(f=files, out=out) for a in args.split()])
     assert got == code, err
     lines = err.strip().splitlines()
     assert len(lines) == 1 and lines[0].startswith("surfkit: error: "), err
