@@ -4,6 +4,7 @@ import numpy as np
 
 NONE = 0xFFFFFFFF
 
+
 def icosphere(subdivisions=2, radius=1.0):
     """Geodesic sphere: an icosahedron with each triangle cut into four, `subdivisions`
     times, nodes pushed onto the sphere. Outward counter-clockwise triangles."""
@@ -31,6 +32,7 @@ def icosphere(subdivisions=2, radius=1.0):
         faces = new_faces
     return radius * np.array(points), np.array(faces, dtype=np.uint32)
 
+
 def grid(nx, ny, triangles=True):
     """Unit square split into nx by ny cells (counter-clockwise), plane points (n, 2)."""
     x, y = np.meshgrid(np.linspace(0, 1, nx + 1), np.linspace(0, 1, ny + 1))
@@ -43,6 +45,7 @@ def grid(nx, ny, triangles=True):
     else:
         cells = np.column_stack([a, b, c, d])
     return points, cells.astype(np.uint32)
+
 
 def torus(n_major=24, n_minor=12, major=3.0, minor=1.0):
     u, v = np.meshgrid(np.linspace(0, 2 * np.pi, n_major, endpoint=False),
@@ -57,6 +60,7 @@ def torus(n_major=24, n_minor=12, major=3.0, minor=1.0):
     d = (i * n_minor + (j + 1) % n_minor).ravel()
     cells = np.concatenate([np.column_stack([a, b, c]), np.column_stack([a, c, d])])
     return points, cells.astype(np.uint32)
+
 
 def triangle_neighbours(cells):
     """Neighbour matrix of a triangle mesh by brute-force edge matching: entry (e, j) is

@@ -224,6 +224,7 @@ PYTHON = [
     (s.permute, (T3, None), {"inverse": 1}, T, "inverse"),
 ]
 
+
 def _check(call, args, kwargs, exception, parameter):
     # Pickles compare every byte of the arrays, NaN included.
     before = [pickle.dumps(v) for v in args + tuple(kwargs.values())]
@@ -236,29 +237,38 @@ def _check(call, args, kwargs, exception, parameter):
     assert [pickle.dumps(v) for v in args + tuple(kwargs.values())] == before, "input changed"
     return info.value
 
+
 @pytest.mark.parametrize("call, args, kwargs, parameter", LIBRARY,
                          ids=["%s-%s" % (c[0].__name__, c[-1]) for c in LIBRARY])
+
+
 def test_library_rejections_name_the_parameter(call, args, kwargs, parameter):
     error = _check(call, args, kwargs, A, parameter)
     assert isinstance(error, ValueError) and error.parameter == parameter
     assert call.__name__ == "probe" or error.code is not None and error.code < 0
 
+
 @pytest.mark.parametrize("call, args, kwargs, exception, parameter", PYTHON,
                          ids=["%s-%s" % (c[0].__name__, c[-1]) for c in PYTHON])
+
+
 def test_python_rejections_name_the_parameter(call, args, kwargs, exception, parameter):
     error = _check(call, args, kwargs, exception, parameter)
     assert not isinstance(error, RuntimeError)
     if exception is A:
         assert error.parameter == parameter and error.code is None
 
+
 def test_every_function_is_covered():
     tested = {case[0].__name__ for case in LIBRARY + PYTHON}
     public = {name for name in s.__all__ if callable(getattr(s, name)) and name[0].islower()}
     assert public - tested == {"version", "element_type"}
 
+
 def test_a_too_small_node_count_is_named_with_the_largest_id():
     with pytest.raises(A, match="node_count 3 is not above the largest ID 5"):
         s.neighbours([[0, 1, 5]], node_count=3)
+
 
 def test_old_positional_forms_fail_loudly():
     # Calls of the first version that would now mean something else raise TypeError
@@ -269,6 +279,7 @@ def test_old_positional_forms_fail_loudly():
         s.interpolate(P2, T3, NB, HOME, np.ones(9), [0])
     with pytest.raises(T, match="angle"):
         s.extrude_rotate_Q4(P2, LINE, O3, Z, 4)
+
 
 def test_every_function_and_named_result_as_the_package_has_it():
     with open(os.path.join(os.path.dirname(s.__file__), "__init__.pyi")) as f:

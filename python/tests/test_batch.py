@@ -12,6 +12,7 @@ from surfkit import _batch, cli
 
 distributed = pytest.importorskip("surfkit.distributed")
 
+
 @pytest.mark.parametrize("operation, inputs, options, said", [
     ("quadratic", ["a/x.vtu", "b/x.obj"], {}, "would both write x.vtu"),
     ("quadratic", ["out/x.vtu"], {}, "replaced by its own output"),
@@ -22,11 +23,14 @@ distributed = pytest.importorskip("surfkit.distributed")
     ("transmogrify", ["x.vtu"], {}, "unknown operation 'transmogrify'"),
     ("batch", ["x.vtu"], {}, "unknown operation 'batch'"),
 ] + [("normals", ["x.vtu"], {"suffix": suffix}, "suffix") for suffix in ("", "vtu", ".", "./x")])
+
+
 def test_refused_before_anything_runs(tmp_path, operation, inputs, options, said):
     out = tmp_path / "out"
     with pytest.raises(distributed.BatchError, match=said):
         distributed.map_files(operation, [tmp_path / p for p in inputs], out, **options)
     assert not out.exists(), "a refused batch created its output folder"
+
 
 def test_options_are_canonical():
     # Given, given differently or left at the default: the same options, which is what a
@@ -40,6 +44,7 @@ def test_options_are_canonical():
                                               "shape_threshold": 0.5})[0] == given
     flags, argv = _batch.canonical_options("normals", {"no_unit": True, "exponent": 0})
     assert argv == ["--exponent", "0", "--no-unit"] and flags["no_unit"] is True
+
 
 def test_folder_lock(tmp_path):
     mine = _batch.FolderLock(str(tmp_path))
@@ -61,6 +66,7 @@ def test_folder_lock(tmp_path):
     assert json.load(open(taker.path))["pid"] == os.getpid()
     taker.release()
 
+
 @pytest.mark.parametrize("args, said", [
     (["quadratic", "x.vtu"], "--output-dir"),
     (["quadratic", "x.vtu", "--output-dir", "o", "--quad", "Q7"], "invalid choice"),
@@ -70,12 +76,15 @@ def test_folder_lock(tmp_path):
      "no.json: no such file"),
     (["shrink", "x.vtu", "--output-dir", "o"], "unknown operation 'shrink'"),
 ])
+
+
 def test_command_line_refusals(tmp_path, capsys, monkeypatch, args, said):
     monkeypatch.chdir(tmp_path)
     assert cli.main(["batch"] + args) == 2
     err = capsys.readouterr().err
     assert said in err and err.count("\n") == 1, err
     assert not (tmp_path / "o").exists()
+
 
 def test_package_works_without_dask():
     # Only surfkit.distributed needs Dask: the package and the command line import without

@@ -16,6 +16,7 @@ import surfkit
 from meshes import grid, icosphere
 from surfkit import cli
 
+
 def run(*args):
     """The command line in this process: (exit code, stdout, stderr)."""
     out, err = io.StringIO(), io.StringIO()
@@ -23,11 +24,13 @@ def run(*args):
         code = cli.main([str(a) for a in args])
     return code, out.getvalue(), err.getvalue()
 
+
 def run_ok(*args):
     """A run that must succeed without a word on stderr: the mesh it wrote (args[2])."""
     code, _, err = run(*args)
     assert (code, err) == (0, ""), err
     return meshio.read(args[2])
+
 
 def cylinder(radius, n=64, m=24, length=6.0):
     """An open tube about the z axis, triangles counter-clockwise seen from outside."""
@@ -39,6 +42,7 @@ def cylinder(radius, n=64, m=24, length=6.0):
     b = (((i + 1) % n) * (m + 1) + j).ravel()
     cells = np.concatenate([np.column_stack([a, b, b + 1]), np.column_stack([a, b + 1, a + 1])])
     return points, cells
+
 
 @pytest.fixture(scope="module")
 def files(tmp_path_factory):
@@ -64,12 +68,14 @@ def files(tmp_path_factory):
     (folder / "empty.stl").write_text("solid \nendsolid\n")
     return folder
 
+
 def test_normals_keep_the_data(files, tmp_path):
     mesh = run_ok("normals", files / "sphere.vtu", tmp_path / "n.vtu")
     expected = surfkit.normals(mesh.points, mesh.cells[0].data)
     assert np.array_equal(mesh.point_data["normals"], expected)
     assert np.array_equal(mesh.point_data["t"], mesh.points[:, 0])
     assert np.array_equal(mesh.cell_data["id"][0], np.arange(len(mesh.cells[0].data)))
+
 
 def test_quadratic_interpolates_point_data_onto_the_new_nodes(files, tmp_path):
     mesh = run_ok("quadratic", files / "mixed.vtu", tmp_path / "q.vtu", "--quad", "Q9")
@@ -81,6 +87,7 @@ def test_quadratic_interpolates_point_data_onto_the_new_nodes(files, tmp_path):
     assert np.allclose(mesh.point_data["x"], mesh.points[:, 0])
     assert [a.tolist() for a in mesh.cell_data["material"]] == [[7], [1, 2, 3]]
 
+
 def test_quadratic_curved_puts_the_new_nodes_on_the_sphere(files, tmp_path):
     gaps = []  # straight, curved, curved with a feature angle
     for options in ([], ["--curved"], ["--curved", "--feature-angle", "45"]):
@@ -88,6 +95,7 @@ def test_quadratic_curved_puts_the_new_nodes_on_the_sphere(files, tmp_path):
         mid = np.unique(mesh.cells[0].data[:, 3:])
         gaps.append(np.abs(np.linalg.norm(mesh.points[mid], axis=1) - 1).max())
     assert max(gaps[1:]) < gaps[0] / 20, gaps
+
 
 def test_renumber_moves_the_data_with_the_nodes_and_elements(files, tmp_path):
     after = run_ok("normals", files / "sphere.vtu", tmp_path / "n.vtu", "--renumber")
@@ -103,8 +111,11 @@ def test_renumber_moves_the_data_with_the_nodes_and_elements(files, tmp_path):
     normals = surfkit.normals(after.points, after.cells[0].data)
     assert np.allclose(after.point_data["normals"], normals, atol=1e-12)
 
+
 @pytest.mark.parametrize("into, kinds", [("quads", [("quad", 15)]),
                                          ("triangles", [("triangle", 7)])])
+
+
 def test_split_gives_each_part_its_element_data(files, tmp_path, into, kinds):
     mesh = run_ok("split", files / "mixed.vtu", tmp_path / "s.vtu", "--into", into)
     assert [(b.type, len(b.data)) for b in mesh.cells] == kinds
@@ -116,6 +127,7 @@ def test_split_gives_each_part_its_element_data(files, tmp_path, into, kinds):
     centres = mesh.points[cells].mean(axis=1)
     triangle = (centres[:, 0] > 1 / 3) & (centres[:, 0] < 2 / 3) & (centres[:, 1] < 0.5)
     assert np.all(materials[triangle] == 7) and np.all(materials[~triangle] != 7)
+
 
 def test_reorient_then_info_and_info_of_a_fan(files, tmp_path):
     points, cells = icosphere(2)
@@ -132,6 +144,7 @@ def test_reorient_then_info_and_info_of_a_fan(files, tmp_path):
     # Three triangles on one edge: that edge is non-manifold, the six others boundary.
     code, out, _ = run("info", files / "fan.vtu")
     assert code == 0 and "6 edges" in out and "non-manifold 1 edge" in out
+
 
 @pytest.mark.parametrize("method", ["fitted", "normal-cycle"])
 def test_curvature_of_a_cylinder(tmp_path, method):
@@ -155,6 +168,7 @@ def test_curvature_of_a_cylinder(tmp_path, method):
         assert np.allclose(data["mean_curvature"][middle], -1 / (2 * radius), rtol=0.02)
     else:
         assert np.all((k2 < -0.5 / radius) & (k2 > -1.1 / radius))
+
 
 def test_extrude_carries_point_data_to_the_copies(files, tmp_path):
     mesh = run_ok("extrude", files / "line.vtu", tmp_path / "band.vtu", "--translate", "0", "1",
@@ -203,8 +217,11 @@ ERRORS = [
     ("curvature {f}/q8.vtu {out}", 1, "quad8"),
 ]
 
+
 @pytest.mark.parametrize("args, code, words", ERRORS,
                          ids=[" ".join(e[0].split()[:1] + e[0].split()[3:]) for e in ERRORS])
+
+
 def test_errors(files, tmp_path, args, code, words):
     out = tmp_path / "out.vtu"
     got, _, err = run(*[a.format(f=files, out=out) for a in args.split()])
@@ -229,8 +246,11 @@ FORMATS = [
     (["split", "--into", "quads"], "sphere.vtu", ".stl", "quad"),
 ]
 
+
 @pytest.mark.parametrize("args, source, suffix, kind", FORMATS,
                          ids=["%s-%s" % (f[0][0], f[2]) for f in FORMATS])
+
+
 def test_formats_that_cannot_hold_the_result(files, tmp_path, args, source, suffix, kind):
     out = tmp_path / ("out" + suffix)
     code, _, err = run(args[0], files / source, out, *args[1:])
@@ -238,9 +258,12 @@ def test_formats_that_cannot_hold_the_result(files, tmp_path, args, source, suff
     assert "nothing written" in err and kind in err and "out" + suffix in err
     assert not out.exists()
 
+
 @pytest.mark.parametrize("args, source", [(["normals"], "t6.vtu"), (["reorient"], "t6.vtu"),
                                           (["curvature"], "t6.vtu"), (["info"], "q8.vtu"),
                                           (["normals"], "q8.vtu"), (["reorient"], "q8.vtu")])
+
+
 def test_quadratic_input_is_handled(files, tmp_path, args, source):
     out = tmp_path / "out.vtu"
     code, text, err = run(args[0], files / source, *([] if args[0] == "info" else [out]))
@@ -259,10 +282,12 @@ def test_quadratic_input_is_handled(files, tmp_path, args, source):
         mean = mesh.point_data["mean_curvature"]
         assert np.all(mean < 0) and abs(np.median(mean) + 1) < 0.15
 
+
 def test_data_a_format_cannot_hold_is_named_in_one_warning(files, tmp_path):
     code, _, err = run("normals", files / "sphere.vtu", tmp_path / "n.stl")
     assert code == 0
     assert err.count("\n") == 1 and "warning" in err and "normals" in err and "'id'" in err
+
 
 def test_the_module_runs_as_a_command(files, tmp_path):
     env = dict(os.environ, PYTHONPATH=os.pathsep.join(p for p in sys.path if p))
@@ -270,6 +295,7 @@ def test_the_module_runs_as_a_command(files, tmp_path):
                         str(tmp_path / "x.vtu"), "--start", "999"], capture_output=True,
                        text=True, env=env)
     assert r.returncode == 2 and r.stderr.startswith("surfkit: error: --start 999")
+
 
 @pytest.mark.parametrize("bad", [-1, 4294967295, 2 ** 40, 12])
 def test_cell_ids_outside_the_points_are_refused(tmp_path, bad):

@@ -74,6 +74,7 @@ FORMS = [
      lambda: s.split_Q4_into_T3(*grid(2, 2, False), criterion="angle"), "same"),
 ]
 
+
 def _equal(a, b, compare):
     if compare == "layers":
         return a.connectivity.shape == b.connectivity.shape
@@ -89,10 +90,12 @@ def _equal(a, b, compare):
             return False
     return True
 
+
 @pytest.mark.parametrize("name, call, reference, compare", FORMS, ids=[f[0] for f in FORMS])
 def test_forms(name, call, reference, compare):
     got, want = call(), reference()
     assert type(got) is type(want) and _equal(got, want, compare)
+
 
 def test_one_result_type_per_function():
     points, quads = grid(2, 2, False)

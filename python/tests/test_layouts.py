@@ -19,6 +19,7 @@ for array in READ_ONLY:
     array.flags.writeable = False
 P32 = POINTS.astype(np.float32)
 
+
 @pytest.mark.parametrize("points, cells, reference", [
     (np.asfortranarray(POINTS), CELLS, POINTS),
     (np.repeat(POINTS, 2, axis=1)[:, ::2], CELLS, POINTS),
@@ -32,8 +33,11 @@ P32 = POINTS.astype(np.float32)
     (P32, CELLS, P32.astype(float)),  # float32 points are converted once
 ], ids=["fortran points", "strided points", "read-only", "int64 cells", "int32 fortran cells",
         "uint16 cells", "strided cells", "lists", "big-endian", "float32 points"])
+
+
 def test_layouts_give_the_reference_result(points, cells, reference):
     assert np.array_equal(surfkit.normals(points, cells), surfkit.normals(reference, CELLS))
+
 
 @pytest.mark.parametrize("points, cells, detail, code, parameter", [
     (POINTS, CELLS.astype(np.float64), "integer", -2, "connectivity"),
@@ -46,10 +50,13 @@ def test_layouts_give_the_reference_result(points, cells, reference):
     (POINTS.astype(complex), CELLS, "", -1, "coordinates"),
     ([["a", "b", "c"]], CELLS, "", -1, "coordinates"),
 ])
+
+
 def test_inputs_the_binding_rejects(points, cells, detail, code, parameter):
     with pytest.raises(surfkit.ArgumentError, match=detail) as info:
         surfkit.normals(points, cells)
     assert (info.value.code, info.value.parameter) == (code, parameter)
+
 
 def test_results_are_new_writable_arrays_that_outlive_the_inputs():
     points, cells = POINTS.copy(), CELLS.copy()
@@ -87,10 +94,12 @@ CALLS = {
     "metrics_gen_aniso3d": lambda: surfkit.metrics_gen_aniso3d(P3, S3, -0.5),
 }
 
+
 def same(a, b):
     if isinstance(a, tuple):
         return all(same(x, y) for x, y in zip(a, b))
     return np.array_equal(a, b)
+
 
 @pytest.mark.parametrize("name", sorted(CALLS))
 def test_refusal_sweep(name):
@@ -114,6 +123,7 @@ def test_refusal_sweep(name):
     assert refusals >= 1
     for before, now in zip(inputs, (P3, S3, P2, T3)):
         assert np.array_equal(before, now)
+
 
 def test_refusal_is_per_thread():
     refuse(1)

@@ -25,6 +25,7 @@ KINDS = [
                          ("triangle6", [[0, 1, 2, 3, 4, 5]])], "FACE_MIX", 9),
 ]
 
+
 @pytest.mark.parametrize("name, blocks, kind, width", KINDS, ids=[k[0] for k in KINDS])
 def test_face_kinds_and_back(name, blocks, kind, width):
     points = np.random.default_rng(0).uniform(size=(9, 3))
@@ -63,6 +64,7 @@ def test_face_kinds_and_back(name, blocks, kind, width):
     flipped = surfkit.flip(arrays.connectivity, arrays.kind)
     assert np.array_equal(surfkit.flip(flipped, arrays.kind), arrays.connectivity)
 
+
 @pytest.mark.parametrize("quad", [0, 1], ids=["quad8", "quad9"])
 def test_quadratic_arrays_of_the_library_write_and_read(tmp_path, quad):
     points, quads = grid(2, 1, triangles=False)
@@ -79,6 +81,7 @@ def test_quadratic_arrays_of_the_library_write_and_read(tmp_path, quad):
     t6 = [b for b in mesh.cells if b.type == "triangle6"][0].data[0]
     assert np.allclose(mesh.points[t6[3], :2], (xy[t6[0]] + xy[t6[1]]) / 2)
 
+
 def test_rows_of_a_mixed_array_keep_their_order_within_each_kind():
     cells = np.array([[0, 1, 2, NONE], [0, 1, 2, 3], [1, 2, 3, NONE], [3, 2, 1, 0]],
                      dtype=np.uint32)
@@ -87,6 +90,7 @@ def test_rows_of_a_mixed_array_keep_their_order_within_each_kind():
     assert [a.tolist() for a in mesh.cell_data["row"]] == [[0, 2], [1, 3]]
     assert mesh.points.shape == (4, 3)
 
+
 @pytest.mark.parametrize("blocks, words", [
     ([("triangle", [[0, 1, 2]]), ("triangle6", [[0, 1, 2, 3, 4, 5]])], "linear and quadratic"),
     ([("quad8", [[0, 1, 2, 3, 4, 5, 6, 7]]), ("quad9", [[0, 1, 2, 3, 4, 5, 6, 7, 8]])],
@@ -94,11 +98,14 @@ def test_rows_of_a_mixed_array_keep_their_order_within_each_kind():
     ([("quad", [[0, 1, 2, -1]])], "ID -1"),
     ([("quad", [[0, 1, 2, 9]])], "ID 9"),
 ])
+
+
 def test_meshes_the_arrays_cannot_hold(blocks, words):
     mesh = meshio.Mesh(np.zeros((9, 3)), [(t, np.array(d)) for t, d in blocks])
     with pytest.raises(surfkit.ArgumentError, match=words) as info:
         surfkit.from_meshio(mesh)
     assert info.value.parameter == "mesh"
+
 
 def test_a_mesh_without_faces():
     arrays = surfkit.from_meshio(meshio.Mesh(np.zeros((3, 3)), [("line", [[0, 1], [1, 2]])]))
@@ -107,6 +114,7 @@ def test_a_mesh_without_faces():
     lines = surfkit.to_meshio(arrays.coordinates, arrays.connectivity,
                               edge_nodes=arrays.edge_nodes)
     assert [b.type for b in lines.cells] == ["line"]
+
 
 def test_probe_reproduces_linear_fields_and_copies_the_nearest_node_outside():
     points, cells = grid(6, 5)
@@ -128,6 +136,7 @@ def test_probe_reproduces_linear_fields_and_copies_the_nearest_node_outside():
     assert surfkit.probe(points, cells, scalar, []).shape == (0,)
     assert np.array_equal(vector, before)
 
+
 @pytest.mark.parametrize("components", [None, 1, 3])
 def test_a_locator_gives_the_one_call_probes_values(components):
     rng = np.random.default_rng(components or 0)
@@ -143,6 +152,7 @@ def test_a_locator_gives_the_one_call_probes_values(components):
         assert got.shape == (count,) + shape[1:]
         assert np.array_equal(got, surfkit.probe(points, cells, field, queries))
 
+
 @pytest.mark.parametrize("call, named", [
     (lambda p, c, f, q: surfkit.build_locator(p, c[:, :2]), "connectivity"),
     (lambda p, c, f, q: surfkit.build_locator(np.hstack([p, p]), c), "coordinates"),
@@ -152,6 +162,8 @@ def test_a_locator_gives_the_one_call_probes_values(components):
     (lambda p, c, f, q: surfkit.build_locator(p, c).probe(f, np.full((2, 2), np.nan)),
      "points"),
 ])
+
+
 def test_locator_rejections_are_named(call, named):
     points, cells = grid(3, 3)
     with pytest.raises(surfkit.ArgumentError, match=named):

@@ -14,6 +14,7 @@ from meshes import icosphere, triangle_neighbours
 ORACLE = os.environ.get("SURFKIT_ORACLE")
 pytestmark = pytest.mark.skipif(not ORACLE, reason="SURFKIT_ORACLE names the C++ program")
 
+
 def write_array(path, array):
     """The library's rows x cols array of a C-order (cols, rows) NumPy array."""
     array = np.ascontiguousarray(array)
@@ -21,19 +22,23 @@ def write_array(path, array):
         np.array([array.shape[1], array.shape[0]], dtype="<u8").tofile(f)
         array.tofile(f)
 
+
 def read_array(path, dtype):
     with open(path, "rb") as f:
         rows, cols = np.fromfile(f, dtype="<u8", count=2)
         data = np.fromfile(f, dtype=dtype)
     return data.reshape(int(cols), int(rows))
 
+
 def same_bits(a, b):
     a, b = np.ascontiguousarray(a), np.ascontiguousarray(b)
     return a.shape == b.shape and a.dtype == b.dtype and a.tobytes() == b.tobytes()
 
+
 def same_output(folder, name, got):
     want = read_array(folder / (name + ".out"), "<u4" if got.dtype == np.uint32 else "<f8")
     return same_bits(got, want)
+
 
 def same_curvatures(named, raw, fitted):
     """The named fields against the C++ (n, 8) rows, node by node: k1 and k2 are columns 6
@@ -48,6 +53,7 @@ def same_curvatures(named, raw, fitted):
             return False
     return True
 
+
 @pytest.fixture(scope="module")
 def results(tmp_path_factory):
     # A bumpy sphere: curvatures and normals vary from node to node.
@@ -60,6 +66,7 @@ def results(tmp_path_factory):
     write_array(folder / "neighbours.bin", neighbours)
     subprocess.run([ORACLE, str(folder)], check=True)
     return points, cells, neighbours, folder
+
 
 def test_geometry_matches_cpp(results):
     points, cells, neighbours, folder = results
@@ -75,12 +82,14 @@ def test_geometry_matches_cpp(results):
     assert same_curvatures(fitted, read_array(folder / "fitted.out", "<f8"), fitted=True)
     assert same_output(folder, "aniso", surfkit.metrics_gen_aniso3d(points, cells, -0.1))
 
+
 def test_conversion_matches_cpp(results):
     points, cells, _, folder = results
     for kind, (new_points, new_cells) in (("t6", surfkit.convert_T3(points, cells)),
                                           ("q4", surfkit.split_into_Q4(points, None, cells))):
         assert same_output(folder, kind + "_points", new_points), kind
         assert same_output(folder, kind + "_cells", new_cells), kind
+
 
 def test_reorientation_matches_cpp(results):
     _, cells, neighbours, folder = results

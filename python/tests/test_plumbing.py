@@ -12,14 +12,18 @@ NONE = surfkit.NONE
 # Three triangles on one edge: that edge is non-manifold, so no one's neighbour there.
 FAN = np.array([[0, 1, 2], [1, 0, 3], [0, 1, 4]], dtype=np.uint32)
 
+
 @pytest.mark.parametrize("cells, non_manifold", [(icosphere(3)[1], 0), (grid(7, 4)[1], 0),
                                                  (FAN, 1)], ids=["sphere", "grid", "fan"])
+
+
 def test_neighbours_match_a_brute_force_matcher(cells, non_manifold):
     nb, count = surfkit.neighbours(cells, node_count=int(cells.max()) + 1)
     assert count == non_manifold
     assert np.array_equal(nb, triangle_neighbours(cells))
     # The node count defaults to the largest ID + 1, and meshio's int64 cells work.
     assert np.array_equal(surfkit.neighbours(cells.astype(np.int64))[0], nb)
+
 
 def test_neighbours_feed_the_exports():
     points, cells = icosphere(2)
@@ -36,6 +40,7 @@ def test_neighbours_feed_the_exports():
     assert reversed_count == len(cells) // 2
     assert np.array_equal(tidy, cells[:, ::-1])
 
+
 def test_home_elements_and_targets():
     points, cells = grid(2, 2)
     home = surfkit.home_elements(cells, node_count=len(points) + 3)
@@ -44,6 +49,7 @@ def test_home_elements_and_targets():
     for node, element in enumerate(home[:len(points)]):
         assert node in cells[element]
         assert not np.any(cells[:element] == node)
+
 
 def test_boundary_loops_of_an_annulus():
     # A ring of quadrangles: the outer loop counter-clockwise, the inner clockwise.
@@ -62,6 +68,7 @@ def test_boundary_loops_of_an_annulus():
         signed = 0.5 * np.sum(ring[:, 0] * np.roll(ring[:, 1], -1)
                               - np.roll(ring[:, 0], -1) * ring[:, 1])
         assert (signed > 0) == (loop[0] >= n)  # outer (nodes n..2n-1) counter-clockwise
+
 
 def test_feature_edges_of_a_cube():
     corners = np.array([[x, y, z] for z in (0, 1) for y in (0, 1) for x in (0, 1)], float)

@@ -11,10 +11,13 @@ from meshes import grid, icosphere, torus, triangle_neighbours
 
 NONE = surfkit.NONE
 
+
 @pytest.mark.parametrize("kind, flipped", [
     ("T3", [2, 1, 0]), ("Q4", [2, 1, 0, 3]), ("T6", [2, 1, 0, 5, 4, 3]),
     ("Q8", [2, 1, 0, 3, 5, 4, 7, 6]), ("Q9", [2, 1, 0, 3, 5, 4, 7, 6, 8]),
 ])
+
+
 def test_flip_with_or_without_a_kind_keeps_mid_nodes_on_their_edges(kind, flipped):
     assert surfkit.ElementType.T6 == 8 and surfkit.ElementType.HEXA27 == 22
     # Reversing the vertices alone would leave the mid-edge nodes facing other vertices.
@@ -30,6 +33,7 @@ def test_flip_with_or_without_a_kind_keeps_mid_nodes_on_their_edges(kind, flippe
         if len(flipped) > 4:
             assert mixed[1].tolist()[3:6] == [5, 4, 3]
 
+
 def test_areas_are_exact_on_a_grid_and_converge_on_a_sphere():
     points, cells = grid(7, 5)
     assert surfkit.area(points, cells) == pytest.approx(1.0, abs=1e-14)
@@ -38,6 +42,7 @@ def test_areas_are_exact_on_a_grid_and_converge_on_a_sphere():
     errors = [abs(surfkit.area(*icosphere(k)) - 4 * math.pi) for k in (2, 3, 4)]
     assert errors[0] > 3.5 * errors[1] > 3.5 ** 2 * errors[2]  # second order
 
+
 def test_angles_of_a_right_triangle_grid():
     points, cells = grid(3, 3)
     smallest, largest = surfkit.angles(points, cells)
@@ -45,10 +50,12 @@ def test_angles_of_a_right_triangle_grid():
     smallest, largest = surfkit.angles(points, cells, normalised=True)
     assert np.allclose(largest, 1.5)  # a right angle in a triangle reads 3/pi * pi/2
 
+
 @pytest.fixture(scope="module")
 def fine_torus():
     points, quads = torus(96, 48)
     return points, surfkit.split_Q4_into_T3(points, quads).connectivity
+
 
 def test_torus_normals_and_curvatures(fine_torus):
     points, triangles = fine_torus
@@ -68,6 +75,7 @@ def test_torus_normals_and_curvatures(fine_torus):
     assert np.all(curv.k1 >= curv.k2)
     assert np.allclose(curv.mean, (curv.k1 + curv.k2) / 2)
     assert np.allclose(curv.gaussian, curv.k1 * curv.k2)
+
 
 def test_interpolation_reproduces_a_linear_field():
     points, cells = grid(6, 6)
@@ -91,6 +99,7 @@ def test_interpolation_reproduces_a_linear_field():
                                         np.where(np.arange(len(xy)) < len(points), 0.1, 0.0))
     assert np.allclose(sizes[len(points):], 0.1)
 
+
 def test_structured_grid_in_a_square_rebuilds_the_grid():
     points, cells = grid(4, 3, triangles=False)
     boundary = np.array([0, 1, 2, 3, 4, 9, 14, 19, 18, 17, 16, 15, 10, 5, 0], dtype=np.uint32)
@@ -107,6 +116,7 @@ def test_structured_grid_in_a_square_rebuilds_the_grid():
     sizes = surfkit.metrics_struct(loop, 3, np.full(len(corners), 0.25))
     assert np.allclose(sizes, 0.25) and len(sizes) == len(xy)
 
+
 def test_extrusion_counts_and_band_area():
     line = np.array([[0, 1], [1, 2]], dtype=np.uint32)
     points = np.array([[0.0, 0.0], [1.0, 0.0], [3.0, 0.0]])
@@ -115,6 +125,7 @@ def test_extrusion_counts_and_band_area():
     assert surfkit.area(xy, band) == pytest.approx(6.0)  # the line runs +x, the band +y: ccw
     xyz, ring = surfkit.extrude_rotate_Q4(points[:2], line[:1], [0, 0], 2 * math.pi, 64)
     assert surfkit.area(xyz, ring) == pytest.approx(math.pi, rel=2e-3)
+
 
 def test_conversion_and_splitting_keep_the_area():
     points, quads = grid(3, 2, triangles=False)
@@ -132,6 +143,7 @@ def test_conversion_and_splitting_keep_the_area():
     fixed, changed = surfkit.convert_degenerated_Q4(degenerate)
     assert changed == 1 and fixed[0].tolist() == [0, 1, 5, NONE]
 
+
 def test_fitted_curvatures_of_a_sphere_and_a_torus(fine_torus):
     points, cells = icosphere(4, radius=2.0)
     k = surfkit.fitted_curvatures(points, cells)
@@ -147,9 +159,11 @@ def test_fitted_curvatures_of_a_sphere_and_a_torus(fine_torus):
     assert abs(k.dir_k2[outer, 2]) == pytest.approx(1.0, abs=0.02)
     assert abs(k.dir_k1[outer, 1]) == pytest.approx(1.0, abs=0.02)
 
+
 def _sphere_gap(points, first_new):
     """Largest distance of the added nodes from the unit sphere."""
     return np.abs(np.linalg.norm(points[first_new:], axis=1) - 1).max()
+
 
 def test_curved_conversion_puts_added_nodes_on_the_sphere():
     points, cells = icosphere(3)
@@ -166,6 +180,7 @@ def test_curved_conversion_puts_added_nodes_on_the_sphere():
     assert np.array_equal(again.coordinates, curved.coordinates)
     mixed = surfkit.convert_mixed(points, None, cells, curved=True)
     assert np.array_equal(mixed.coordinates, curved.coordinates)
+
 
 def test_curved_conversion_of_a_mixed_sphere():
     # A cube's faces split into quadrangles, pushed onto the sphere, with one face's
@@ -194,6 +209,7 @@ def test_curved_conversion_of_a_mixed_sphere():
         gaps = [_sphere_gap(r.coordinates, len(xyz)) for r in (curved, straight)]
         assert gaps[0] < gaps[1] / 4, (q, gaps)
         assert np.array_equal(curved.coordinates[:len(xyz)], xyz)
+
 
 def test_renumber_and_permute_map_results_between_numberings():
     # A torus numbered at random: results computed on its renumbered copy come back through

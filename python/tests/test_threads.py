@@ -12,6 +12,7 @@ import pytest
 import surfkit
 from meshes import icosphere, torus
 
+
 def count_until(event, seconds=math.inf):
     """Turns of an empty loop until `event` is set or `seconds` have passed."""
     count, end = 0, time.perf_counter() + seconds
@@ -20,6 +21,7 @@ def count_until(event, seconds=math.inf):
         if count % 1024 == 0 and time.perf_counter() > end:
             break
     return count
+
 
 def share_of_time_during(call):
     """The share of its time the main thread spends looping while `call` runs in another
@@ -50,6 +52,7 @@ def share_of_time_during(call):
         sys.setswitchinterval(interval)
     return count / (rate * span[0]), span[0]
 
+
 @pytest.mark.parametrize("releases", [True, False], ids=["surfkit", "sorted holds the GIL"])
 def test_the_main_thread_runs_during_one_long_call(releases):
     if releases:
@@ -62,6 +65,7 @@ def test_the_main_thread_runs_during_one_long_call(releases):
         call = lambda: sorted(values)
     share, seconds = share_of_time_during(call)
     assert seconds > 0.2 and (share > 0.15) == releases, (share, seconds)
+
 
 def test_threads_give_the_sequential_results():
     meshes = [icosphere(3, radius=r) for r in (1.0, 2.0, 3.0, 4.0)]
