@@ -23,10 +23,19 @@ using ids = dense1D<unsigned, 8>;
 
 namespace {
 
-std::vector<std::vector<unsigned>> split_loops(const ids& nodes, const ids& starts) {
+// The boundary loops of `conn` (its neighbour matrix made here), one vector per loop; their
+// count must be `count`, and `starts` must end at the end of the node list.
+std::vector<std::vector<unsigned>> loops_of(const dense2D<unsigned>& conn, unsigned nodes,
+                                            int count) {
+  dense2D<unsigned> nb;
+  EXPECT_EQ(orvo::basekit::neighbours(conn, nodes, nb), 0);
+  ids loop, starts;
+  EXPECT_EQ(orvo::basekit::boundary_loops(conn, nb, loop, starts), count);
+  EXPECT_EQ(starts.size(), count + 1u);
+  EXPECT_TRUE(starts.size() && starts[starts.size() - 1] == loop.size());
   std::vector<std::vector<unsigned>> out;
   for (std::size_t l = 0; l + 1 < starts.size(); ++l)
-    out.emplace_back(nodes.begin() + starts[l], nodes.begin() + starts[l + 1]);
+    out.emplace_back(loop.begin() + starts[l], loop.begin() + starts[l + 1]);
   return out;
 }
 
@@ -63,13 +72,8 @@ grids::mesh annulus(unsigned nr, unsigned nt) {
 
 TEST(BoundaryLoops, AnnulusGivesAnOuterCounterClockwiseAndAnInnerClockwiseLoop) {
   const grids::mesh m = annulus(3, 16);
-  dense2D<unsigned> nb;
-  ASSERT_EQ(orvo::basekit::neighbours(m.conn, static_cast<unsigned>(m.coords.cols()), nb), 0);
-  ids nodes, starts;
-  ASSERT_EQ(orvo::basekit::boundary_loops(m.conn, nb, nodes, starts), 2);
-  ASSERT_EQ(starts.size(), 3u);
-  EXPECT_EQ(starts[2], nodes.size());
-  const auto loops = split_loops(nodes, starts);
+  const auto loops = loops_of(m.conn, 64, 2);
+  ASSERT_EQ(loops.size(), 2u);
   // Inner ring (nodes 0-15) first: it holds the smallest ID.
   for (unsigned l = 0; l < 2; ++l) {
     ASSERT_EQ(loops[l].size(), 17u) << "loop " << l;
@@ -91,35 +95,29 @@ TEST(BoundaryLoops, PinchNodePairsEdgesWithinTheirFanAndMixedDirectionsGiveOpenL
   // Column 0 and 2 form a fan (0, 1, 2), (0, 2, 5) about node 0; column 1, (0, 3, 4),
   // touches it only at node 0. Pairing by column order alone would send 5 -> 0 on to 3.
   const auto pinch = dense2D<unsigned>::from_columns({{0, 2, 5}, {0, 3, 4}, {0, 1, 2}});
-  dense2D<unsigned> nb;
-  ASSERT_EQ(orvo::basekit::neighbours(pinch, 6, nb), 0);
-  ids nodes, starts;
-  ASSERT_EQ(orvo::basekit::boundary_loops(pinch, nb, nodes, starts), 2);
-  const auto loops = split_loops(nodes, starts);
+  const auto loops = loops_of(pinch, 6, 2);
+  ASSERT_EQ(loops.size(), 2u);
   EXPECT_EQ(loops[0], (std::vector<unsigned>{0, 3, 4, 0}));
   EXPECT_EQ(loops[1], (std::vector<unsigned>{0, 1, 2, 5, 0}));
 
   // (0, 1, 2) and (2, 3, 1) run the same way along their shared edge (1, 2): the boundary
   // leaves node 2 twice and ends twice at node 1.
-  const auto mixed = dense2D<unsigned>::from_columns({{0, 1, 2}, {2, 3, 1}});
-  ASSERT_EQ(orvo::basekit::neighbours(mixed, 4, nb), 0);
-  ASSERT_EQ(orvo::basekit::boundary_loops(mixed, nb, nodes, starts), 2);
-  const auto open = split_loops(nodes, starts);
+  const auto open = loops_of(dense2D<unsigned>::from_columns({{0, 1, 2}, {2, 3, 1}}), 4, 2);
+  ASSERT_EQ(open.size(), 2u);
   EXPECT_EQ(open[0], (std::vector<unsigned>{2, 0, 1}));
   EXPECT_EQ(open[1], (std::vector<unsigned>{2, 3, 1}));
 }
 
 TEST(BoundaryLoops, JitteredMixedGridsHaveOneCounterClockwiseLoopAroundTheirArea) {
   for (unsigned seed : {1u, 2u, 3u}) {
+    SCOPED_TRACE(seed);
     const grids::mesh g = grids::grid(9, 6, 5, seed, 0.3, true);
-    dense2D<unsigned> nb;
-    ASSERT_EQ(orvo::basekit::neighbours(g.conn, 70, nb), 0);
-    ids loop, starts;
-    ASSERT_EQ(orvo::basekit::boundary_loops(g.conn, nb, loop, starts), 1) << "seed " << seed;
-    const std::vector<unsigned> l(loop.begin(), loop.end());
+    const auto loops = loops_of(g.conn, 70, 1);
+    ASSERT_EQ(loops.size(), 1u);
+    const std::vector<unsigned>& l = loops[0];
     ASSERT_EQ(l.size(), 2 * (9 + 6) + 1u);
     EXPECT_EQ(l.front(), *std::min_element(l.begin(), l.end()));
-    EXPECT_NEAR(loop_area(g.coords, l), 54.0, 1e-12) << "seed " << seed;
+    EXPECT_NEAR(loop_area(g.coords, l), 54.0, 1e-12);
   }
 }
 
@@ -157,18 +155,10 @@ grids::mesh cube() {
   m.coords.resize(3, 8);
   for (unsigned i = 0; i < 8; ++i)
     for (unsigned d = 0; d < 3; ++d) m.coords(d, i) = (i >> d) & 1;
-  m.conn = dense2D<unsigned>::from_columns({{0, 2, 3},
-                                            {0, 3, 1},
-                                            {4, 5, 7},
-                                            {4, 7, 6},
-                                            {0, 1, 5},
-                                            {0, 5, 4},
-                                            {2, 6, 7},
-                                            {2, 7, 3},
-                                            {0, 4, 6},
-                                            {0, 6, 2},
-                                            {1, 3, 7},
-                                            {1, 7, 5}});
+  // clang-format off
+  m.conn = dense2D<unsigned>::from_columns({{0, 2, 3}, {0, 3, 1}, {4, 5, 7}, {4, 7, 6}, {0, 1, 5},
+      {0, 5, 4}, {2, 6, 7}, {2, 7, 3}, {0, 4, 6}, {0, 6, 2}, {1, 3, 7}, {1, 7, 5}});
+  // clang-format on
   return m;
 }
 

@@ -1,5 +1,5 @@
-// Neighbour matrix and home elements: against a brute-force matcher on structured, jittered
-// and mixed meshes with shuffled node IDs, and through their argument checks and refusals.
+// Neighbour matrix and home elements: large buckets, non-manifold fans, argument checks and
+// refusals (the grids, spheres and shuffled meshes against references: test_renumber.cpp).
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -8,7 +8,6 @@
 
 #include "orvo/basekit.hpp"
 #include "support/grids.hpp"
-#include "support/surfaces.hpp"
 #include "support/testing.hpp"
 
 using orvo::dense2D;
@@ -24,26 +23,6 @@ unsigned node_count(const grids::mesh& m) {
 }
 
 }  // namespace
-
-TEST(Neighbours, AgreeWithBruteForceOnGridsJitteredAndMixedMeshes) {
-  const surfaces::mesh s = surfaces::geodesic_sphere(4);
-  const grids::mesh cases[] = {grid(12, 9, 3),
-                               grid(14, 11, 3, 7, 0.3, true),    // random diagonals
-                               grid(13, 10, 4, 3, 0.2, true),    // quadrangles
-                               grid(15, 12, 5, 11, 0.25, true),  // mixed T3/Q4
-                               grid(1, 1, 3),
-                               {s.coords, s.conn}};  // closed
-  for (const grids::mesh& m : cases) {
-    int crowded = -1;
-    const dense2D<unsigned> expected = brute_neighbours(m.conn, &crowded);
-    dense2D<unsigned> nb;
-    EXPECT_EQ(orvo::basekit::neighbours(m.conn, node_count(m), nb), 0) << m.conn.cols();
-    EXPECT_EQ(crowded, 0);
-    EXPECT_TRUE(same(nb, expected)) << m.conn.cols() << " elements";
-  }
-  // The geometry tests' own matcher agrees on the sphere.
-  EXPECT_TRUE(same(brute_neighbours(s.conn), surfaces::neighbours(s.conn)));
-}
 
 TEST(Neighbours, LargeBucketsAreMatchedLikeSmallOnes) {
   // A fan of 40 triangles about node 0 (every edge's smaller node): one bucket of 80

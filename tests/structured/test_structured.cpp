@@ -1,12 +1,9 @@
 // Structured grids of four-sided loops and their size fields.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <climits>
-#include <cmath>
 #include <functional>
 #include <map>
-#include <random>
 #include <tuple>
 #include <vector>
 

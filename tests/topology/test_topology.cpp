@@ -56,6 +56,18 @@ X spoilt_nodes(std::size_t dim) {
   return x;
 }
 
+// A strip of m quadrangles closed with a half twist (twist) or without.
+U strip(unsigned m, bool twist) {
+  U c(4, m);
+  for (unsigned i = 0; i < m; ++i) {
+    const bool last = i + 1 == m;
+    const unsigned col[4] = {i, m + i, last ? (twist ? 0 : m) : m + i + 1,
+                             last ? (twist ? m : 0) : i + 1};
+    for (unsigned r = 0; r < 4; ++r) c(r, i) = col[r];
+  }
+  return c;
+}
+
 }  // namespace
 
 TEST(ConvertDegeneratedQ4, RemovesTheFirstAdjacentRepetitionOnly) {
@@ -225,12 +237,8 @@ TEST(QualitySplit, ThresholdsCriteriaAndListsPartitioningTheElements) {
         for (std::size_t i = 0; i < s.size(); ++i) {
           const V c = column(conn, s[i]), a = column(out, 1 + k.size() + 2 * i),
                   b = column(out, 2 + k.size() + 2 * i);
-          // Over its nodes, sharing a diagonal.
-          EXPECT_TRUE(c[3] != N);
-          EXPECT_TRUE(a[3] == N);
-          EXPECT_TRUE(b[3] == N);
-          EXPECT_TRUE(a[2] == b[0]);
-          EXPECT_TRUE(a[0] == b[2]);
+          // A quadrangle cut into two triangles over its nodes, sharing a diagonal.
+          EXPECT_EQ((V{c[3] != N, a[3], b[3], a[2], a[0]}), (V{1, N, N, b[0], b[2]}));
           EXPECT_EQ(std::multiset<unsigned>({a[0], a[1], a[2], b[1]}),
                     std::multiset<unsigned>(c.begin(), c.end()));
         }
@@ -329,12 +337,7 @@ TEST(MeshReorient, AMoebiusStripIsWalkedWithOneEdgeLeftInConflict) {
   // reached ones on their shared edges and reverses none of them a second time, so
   // exactly one shared edge is left run the same way by both of its elements.
   const unsigned m = 8;
-  U c(4, m);
-  for (unsigned i = 0; i < m; ++i) {
-    const bool last = i + 1 == m;
-    const unsigned col[4] = {i, m + i, last ? 0 : m + i + 1, last ? m : i + 1};
-    for (unsigned r = 0; r < 4; ++r) c(r, i) = col[r];
-  }
+  U c = strip(m, true);
   for (unsigned e = 1; e < m; e += 3) std::swap(c(0, e), c(2, e));
   U nb = grids::brute_neighbours(c);
   ASSERT_GE(mesh_reorient(c, nb, 0, 0), 0);
@@ -409,18 +412,6 @@ U side_by_side(const std::vector<U>& parts) {
     offset += top;
   }
   return out;
-}
-
-// A strip of m quadrangles closed with a half twist (twist) or without.
-U strip(unsigned m, bool twist) {
-  U c(4, m);
-  for (unsigned i = 0; i < m; ++i) {
-    const bool last = i + 1 == m;
-    const unsigned col[4] = {i, m + i, last ? (twist ? 0 : m) : m + i + 1,
-                             last ? (twist ? m : 0) : i + 1};
-    for (unsigned r = 0; r < 4; ++r) c(r, i) = col[r];
-  }
-  return c;
 }
 
 }  // namespace
