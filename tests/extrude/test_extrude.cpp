@@ -236,12 +236,9 @@ TEST(ExtrudeGeometry, WorkedNumberingAndClosedForms) {
   S q;
   EXPECT_EQ(sk::extrude_spiral_T3(x, edge01, p, z, o, 4u, 1, q), -6);
   EXPECT_EQ(sk::extrude_spiral_Q4(x, edge01, p, z, o, 0.5, 0.5, false, q), 0);
-  EXPECT_TRUE(same(x, C{{1.5, 2.5}, {-1, -1}}));
-  EXPECT_TRUE(q.cols() == 0);
+  EXPECT_TRUE(same(x, C{{1.5, 2.5}, {-1, -1}}) && q.cols() == 0);
   ASSERT_EQ(sk::extrude_spiral_Q4(x, edge01, p, V3{{0, 0, 2 * M_PI}}, z, 4u, q), 0);
-  ASSERT_TRUE(x.rows() == 3);
-  ASSERT_TRUE(x.cols() == 10);
-  ASSERT_TRUE(x(2, 0) == 0.0);  // old nodes at z = 0
+  ASSERT_TRUE(x.rows() == 3 && x.cols() == 10 && x(2, 0) == 0.0);  // old nodes at z = 0
   for (std::size_t m = 2; m < 10; ++m) {
     const double rad = m % 2 ? 2 : 1, phi = 2 * M_PI * double(m / 2) / 4;
     EXPECT_NEAR(x(0, m), p[0] + rad * std::cos(phi), 1e-14);

@@ -88,7 +88,6 @@ void check_pair(const M& a, const M& b, double t) {
     for (const M3& w : {z, intersect(a, M3{}), intersect(M3{}, a)}) EXPECT_EQ(max_diff(w, a), 0.0);
   }
 }
-}  // namespace
 
 TEST(MetricAlgebra, RandomPairsRebuildFromTheirReductionAndInterpolateSymmetrically) {
   std::mt19937 g(13);
@@ -159,8 +158,6 @@ TEST(MinimumMetric, DiagonalPairsGiveTheEntrywiseMaximumAndNaNGivesNaN) {
   for (double v : intersect(M3{{1, 0, 1, 0, 0, qnan}}, M3{{1, 0, 4, 0, 0, 0.01}}).entries)
     EXPECT_TRUE(std::isnan(v));
 }
-
-namespace {
 
 // Frobenius norm of a - b relative to that of b (off-diagonal entries count twice).
 double relative_frobenius(const M3& a, const M3& b) {
