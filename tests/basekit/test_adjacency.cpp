@@ -87,7 +87,7 @@ TEST(Neighbours, LargeBucketsAreMatchedLikeSmallOnes) {
   dense2D<unsigned> c(3, cols.size() / 3);
   for (std::size_t k = 0; k < cols.size(); ++k) c(k % 3, k / 3) = cols[k];
   int crowded = -1;
-  const dense2D<unsigned> expected = grids::brute_neighbours(c, &crowded);
+  const dense2D<unsigned> expected = grids::map_neighbours(c, &crowded);
   ASSERT_EQ(crowded, 1);
   dense2D<unsigned> nb;
   EXPECT_EQ(orvo::basekit::neighbours(c, 100, nb), 1);
@@ -107,7 +107,7 @@ TEST(Neighbours, NonManifoldFanAndFourRowTriangles) {
   }
   EXPECT_EQ(nb(0, 0), 3u);  // (1, 2) of triangle 0 is (2, 1) of the quadrangle
   EXPECT_EQ(nb(0, 3), 0u);
-  EXPECT_TRUE(same(nb, grids::brute_neighbours(fan)));
+  EXPECT_TRUE(same(nb, grids::map_neighbours(fan)));
 }
 
 TEST(Neighbours, ArgumentChecksAndRefusalsLeaveTheOutputAsItCame) {
