@@ -220,8 +220,7 @@ TEST(BoundaryLoops, ArgumentChecksAndRefusalsLeaveBothOutputsAsTheyCame) {
   EXPECT_EQ(orvo::basekit::boundary_loops(dense2D<unsigned>(2, 4), nb, nodes, starts), -1);
   EXPECT_EQ(orvo::basekit::boundary_loops(m.conn, bad_nb, nodes, starts), -2);
   EXPECT_EQ(orvo::basekit::boundary_loops(m.conn, short_nb, nodes, starts), -2);
-  EXPECT_TRUE(same(nodes, n0));
-  EXPECT_TRUE(same(starts, s0));
+  EXPECT_TRUE(same(std::tie(nodes, starts), std::tie(n0, s0)));
   EXPECT_EQ(orvo::basekit::boundary_loops(dense2D<unsigned>(3, 0), dense2D<unsigned>(3, 0), nodes,
                                           starts),
             0);

@@ -115,9 +115,7 @@ TEST(ExtrudeCalls, EverySignature) {
       const C x0 = snapshot(x);
       const S l0 = snapshot(line), s0 = snapshot(surface);
       EXPECT_EQ(s.call(x, line, surface, g), code) << what;
-      EXPECT_TRUE(same(x, x0)) << what;
-      EXPECT_TRUE(same(line, l0)) << what;
-      EXPECT_TRUE(same(surface, s0)) << what;
+      EXPECT_TRUE(same(std::tie(x, line, surface), std::tie(x0, l0, s0))) << what;
     };
     const args bad{2, -1, -1, 3};
     if (s.count) rejected(0, "N = 0", args{0, -1, -1, 3}, nodes(4), S{{99}});
