@@ -31,11 +31,9 @@ namespace sk = orvo::surfkit;
 namespace {
 
 id_list random_order(std::size_t n, unsigned seed) {
-  std::vector<unsigned> v(n);
-  for (std::size_t i = 0; i < n; ++i) v[i] = static_cast<unsigned>(i);
-  std::shuffle(v.begin(), v.end(), std::mt19937(seed));
   id_list o(n);
-  for (std::size_t i = 0; i < n; ++i) o[i] = v[i];
+  for (std::size_t i = 0; i < n; ++i) o[i] = static_cast<unsigned>(i);
+  std::shuffle(o.begin(), o.end(), std::mt19937(seed));
   return o;
 }
 

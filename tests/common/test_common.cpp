@@ -73,7 +73,7 @@ TEST(AreaForms, SignedInThePlaneAndTheLargerSplitOfAWarpedQuadrangle) {
   EXPECT_NEAR(sd::doubled_area_space_Q4(s0, s1, w2, s3), 2 * std::sqrt(2.0), 1e-14);
 }
 
-TEST(UnitVectors, ScaledFormKeepsTinyAndHugeDirections) {
+TEST(UnitVectors, ScaledFormKeepsTinyAndHugeDirectionsAndLeavesZeroAndNonFiniteOnes) {
   for (double scale : {1e-300, 1.0, 1e300}) {
     sd::vec3 v = {3 * scale, 0, 4 * scale};
     ASSERT_TRUE(sd::make_unit(v)) << scale;
@@ -82,9 +82,7 @@ TEST(UnitVectors, ScaledFormKeepsTinyAndHugeDirections) {
   }
   EXPECT_EQ(sd::normalised({0, 3, 4})[1], 3.0 / 5.0);
   EXPECT_EQ(sd::smallest_axis({2, -1, 1}), 1u);  // the first on a tie
-}
-
-TEST(UnitVectors, ZeroAndNonFiniteVectorsAreLeftAsTheyAre) {
+  // Zero and non-finite vectors are left as they are.
   sd::vec3 zero = {0, 0, 0}, inf = {HUGE_VAL, 1, 0};
   EXPECT_FALSE(sd::make_unit(zero));
   EXPECT_FALSE(sd::make_unit(inf));

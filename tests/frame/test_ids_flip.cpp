@@ -19,7 +19,7 @@ using U = dense2D<unsigned>;
 using V = std::vector<unsigned>;
 constexpr unsigned NONE = UINT_MAX;
 
-TEST(CheckIDs, ConnectivityAgainstTypeAndNodeCount) {
+TEST(CheckIDs, ConnectivityAgainstTypeAndNodeCountIdMatricesAndVectors) {
   const U t3 = U::from_columns({{0, 1, 2}, {2, 1, 3}}),
           with_none = U::from_columns({{0, 1, 2, UINT_MAX}, {0, 1, 2, 3}}),
           none_elsewhere = U::from_columns({{0, UINT_MAX, 2, 3}});
@@ -39,9 +39,7 @@ TEST(CheckIDs, ConnectivityAgainstTypeAndNodeCount) {
   for (const auto& k : cases)
     EXPECT_EQ(check_IDs(k.c, static_cast<orvo::element_type>(k.type), k.nodes), k.ok)
         << k.c.rows() << " rows, type " << k.type << ", " << k.nodes << " nodes";
-}
-
-TEST(CheckIDs, IdMatricesAndVectors) {
+  // ID matrices and vectors.
   const auto edges = U::from_columns({{0, 1, UINT_MAX}, {3, 2, 5}});
   EXPECT_TRUE(check_IDs(edges, 6u));
   EXPECT_FALSE(check_IDs(edges, 5u));

@@ -235,7 +235,7 @@ TEST(MetricIntersection, ClosedFormMatchesDecompositionOnNearlyEqualPairs) {
   EXPECT_GT(compared, 45000);
 }
 
-TEST(MetricIntersection, ClosedFormDeclinesSingularSums) {
+TEST(MetricIntersection, ClosedFormDeclinesSingularSumsAndNaN) {
   M3 out;
   out[0] = 42;
   // Neither metric constrains the third axis.
@@ -249,6 +249,16 @@ TEST(MetricIntersection, ClosedFormDeclinesSingularSums) {
   EXPECT_TRUE(intersect_closed_form(M3{{1, 0, 1, 0, 0, 1}}, M3{{4, 0, 1, 0, 0, 9}}, out));
   const M3 expected{{4, 0, 1, 0, 0, 9}};
   EXPECT_LE(relative_frobenius(out, expected), 1e-15);
+  // NaN in any entry of either metric: declined, the output left alone.
+  const M3 a{{2, 0.5, 3, 0.25, 0.125, 4}}, b{{4, -1, 1, 0.5, 0, 2}};
+  for (std::size_t i = 0; i < 6; ++i)
+    for (const bool first : {true, false}) {
+      M3 x = a, y = b;
+      (first ? x : y)[i] = std::numeric_limits<double>::quiet_NaN();
+      out[0] = 42;
+      EXPECT_FALSE(intersect_closed_form(x, y, out)) << "NaN in entry " << i;
+      EXPECT_EQ(out[0], 42) << "NaN in entry " << i;
+    }
 }
 
 // Pairs diagonal in one common basis, where the intersection is known exactly: the larger
@@ -297,18 +307,6 @@ TEST(MetricIntersection, ClosedFormScalesExactlyWithEvenPowersOfTwo) {
   }
 }
 
-TEST(MetricIntersection, ClosedFormDeclinesNaN) {
-  const M3 a{{2, 0.5, 3, 0.25, 0.125, 4}}, b{{4, -1, 1, 0.5, 0, 2}};
-  for (std::size_t i = 0; i < 6; ++i)
-    for (const bool first : {true, false}) {
-      M3 x = a, y = b, out;
-      (first ? x : y)[i] = std::numeric_limits<double>::quiet_NaN();
-      out[0] = 42;
-      EXPECT_FALSE(intersect_closed_form(x, y, out)) << "NaN in entry " << i;
-      EXPECT_EQ(out[0], 42) << "NaN in entry " << i;
-    }
-}
-
 double quadratic_form(const M3& m, const double x[3]) {
   double q = 0;
   for (std::size_t i = 0; i < 3; ++i)
@@ -345,18 +343,14 @@ void expect_finite_and_dominating(const M3& a, const M3& b, std::mt19937& g,
 // elements in a flat region, where A - B is zero or nearly a multiple of the identity in the
 // reduced frame and the isolated eigenvector of the closed form is not resolved.
 TEST(MetricIntersection, RepeatedEigenvaluesUnderNearlySharedRotationsStayFinite) {
+  // clang-format off
   const double spectra[][2][3] = {
-      {{248, 248, 100}, {248, 248, 100}},
-      {{248, 248, 100}, {248, 248, 100 * (1 + 1e-15)}},
-      {{1, 1, 4}, {1 + 1e-16, 1 + 1e-16, 4}},
-      {{1, 1, 1}, {1, 1, 1 + 1e-12}},
-      {{0, 0, 5}, {3, 3, 0}},
-      {{1e-12, 1e-12, 1e12}, {1e12, 1e12, 1e-12}},
-      {{2, 2, 0}, {2, 2, 1e-300}},
-      {{1e-150, 1e-150, 1}, {1e-150, 1e-150, 2}},
-      {{7, 7, 7}, {7, 7, 7}},
-      {{133, 133, 21835}, {133, 133, 21835}},
-  };
+      {{248, 248, 100}, {248, 248, 100}}, {{248, 248, 100}, {248, 248, 100 * (1 + 1e-15)}},
+      {{1, 1, 4}, {1 + 1e-16, 1 + 1e-16, 4}}, {{1, 1, 1}, {1, 1, 1 + 1e-12}},
+      {{0, 0, 5}, {3, 3, 0}}, {{1e-12, 1e-12, 1e12}, {1e12, 1e12, 1e-12}},
+      {{2, 2, 0}, {2, 2, 1e-300}}, {{1e-150, 1e-150, 1}, {1e-150, 1e-150, 2}},
+      {{7, 7, 7}, {7, 7, 7}}, {{133, 133, 21835}, {133, 133, 21835}}};
+  // clang-format on
   std::mt19937 g(29);
   std::normal_distribution<double> n;
   for (const auto& spectrum : spectra)
