@@ -1,18 +1,23 @@
 // The 20 extrusion signatures from one table (codes, band invariants, refusals), the sweeps
-// against worked numbering and closed forms, and their parts: layer counts, rotation matrix.
+// against worked numbering and closed forms, and their parts: layer counts, rotation matrix,
+// and the vector placement of screw-motion layers against the motion's own place() (same
+// bits for every count, tails shorter than a block included, and for awkward values).
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <map>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "extrude/grading.hpp"
 #include "extrude/rotation.hpp"
+#include "extrude/transforms.hpp"
 #include "orvo/surfkit/extrude.hpp"
 #include "support/testing.hpp"
 
@@ -110,9 +115,7 @@ TEST(ExtrudeCalls, EverySignature) {
       const C x0 = snapshot(x);
       const S l0 = snapshot(line), s0 = snapshot(surface);
       EXPECT_EQ(s.call(x, line, surface, g), code) << what;
-      EXPECT_TRUE(same(x, x0)) << what;
-      EXPECT_TRUE(same(line, l0)) << what;
-      EXPECT_TRUE(same(surface, s0)) << what;
+      EXPECT_TRUE(same(std::tie(x, line, surface), std::tie(x0, l0, s0))) << what;
     };
     const args bad{2, -1, -1, 3};
     if (s.count) rejected(0, "N = 0", args{0, -1, -1, 3}, nodes(4), S{{99}});
@@ -231,12 +234,9 @@ TEST(ExtrudeGeometry, WorkedNumberingAndClosedForms) {
   S q;
   EXPECT_EQ(sk::extrude_spiral_T3(x, edge01, p, z, o, 4u, 1, q), -6);
   EXPECT_EQ(sk::extrude_spiral_Q4(x, edge01, p, z, o, 0.5, 0.5, false, q), 0);
-  EXPECT_TRUE(same(x, C{{1.5, 2.5}, {-1, -1}}));
-  EXPECT_TRUE(q.cols() == 0);
+  EXPECT_TRUE(same(x, C{{1.5, 2.5}, {-1, -1}}) && q.cols() == 0);
   ASSERT_EQ(sk::extrude_spiral_Q4(x, edge01, p, V3{{0, 0, 2 * M_PI}}, z, 4u, q), 0);
-  ASSERT_TRUE(x.rows() == 3);
-  ASSERT_TRUE(x.cols() == 10);
-  ASSERT_TRUE(x(2, 0) == 0.0);  // old nodes at z = 0
+  ASSERT_TRUE(x.rows() == 3 && x.cols() == 10 && x(2, 0) == 0.0);  // old nodes at z = 0
   for (std::size_t m = 2; m < 10; ++m) {
     const double rad = m % 2 ? 2 : 1, phi = 2 * M_PI * double(m / 2) / 4;
     EXPECT_NEAR(x(0, m), p[0] + rad * std::cos(phi), 1e-14);
@@ -313,6 +313,28 @@ TEST(ExtrudeParts, RotationMatrixMatchesRodriguesAcrossItsSeriesSwitch) {
   const double wb[3] = {0.48 * b, -0.6 * b, 0.64 * b}, wa[3] = {0.48 * a, -0.6 * a, 0.64 * a};
   const matrix3 rb = rotation_matrix(wb), ra = rotation_matrix(wa);
   for (int k = 0; k < 9; ++k) EXPECT_NEAR(rb[k], ra[k], 4e-16);
+}
+
+TEST(ScrewLayer, LeadingNodesMatchPlaceBitForBit) {
+  std::mt19937 rng(9);
+  std::normal_distribution<double> value(0, 3);
+  const double p[3] = {0.5, -1, 2}, v[3] = {0.3, 2.0, -0.7}, t[3] = {1, 0, 4};
+  for (const double fraction : {0.0, 0.37, 1.0}) {
+    screw_motion motion(p, v, t, true);
+    motion.set_fraction(fraction);
+    for (std::size_t count : {0, 1, 3, 4, 5, 7, 8, 9, 1001}) {
+      std::vector<double> in(3 * count);
+      for (double& x : in) x = value(rng);
+      if (count > 5) in[4] = NAN, in[7] = 1e300, in[9] = -0.0, in[11] = 5e-324;
+      std::vector<double> plain(3 * count), fast(3 * count, 7.0);
+      for (std::size_t k = 0; k < count; ++k) motion.place(&in[3 * k], &plain[3 * k]);
+      const std::size_t lead = motion.place_leading(in.data(), count, fast.data());
+      ASSERT_LE(lead, count);
+      for (std::size_t k = lead; k < count; ++k) motion.place(&in[3 * k], &fast[3 * k]);
+      EXPECT_TRUE(count == 0 || std::memcmp(plain.data(), fast.data(), 8 * plain.size()) == 0)
+          << count << " nodes at fraction " << fraction << ", " << lead << " in vector form";
+    }
+  }
 }
 
 }  // namespace

@@ -1,13 +1,19 @@
 // Metric algebra (reduction, interpolation of two metrics, 2 x 2 eigenvalues) and the
-// intersection of two metrics, on random and worked metrics.
+// intersection of two metrics, on random and worked metrics; the closed-form intersection of
+// two 3 x 3 metrics against the eigen-decomposition path it replaces where the sum of the
+// metrics is regular.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <random>
+#include <string>
 
 #include "metric/metric_algebra.hpp"
+#include "metric/metric_intersection.hpp"
 #include "orvo/basekit.hpp"
+#include "support/metrics.hpp"
 
 using namespace orvo::surfkit::detail;
 using orvo::basekit::minimum_metric;
@@ -26,15 +32,19 @@ M from_eigen(const double* R, const double* ev) {
       for (int k = 0; k < D; ++k) m(i, j) += ev[k] * R[i + D * k] * R[j + D * k];
   return m;
 }
-// Eigenvalues exp(-3 .. 3) along the axes of a random reflection I - 2 v v' / v'v.
+// Q diag(d) Q' for Q the reflection I - 2 u u' / u'u.
+M3 along_reflection(const double u[3], const double d[3]) {
+  const double uu = u[0] * u[0] + u[1] * u[1] + u[2] * u[2];
+  double R[9];
+  for (int k = 0; k < 9; ++k) R[k] = (k % 4 == 0) - 2 * u[k % 3] * u[k / 3] / uu;
+  return from_eigen<M3, 3>(R, d);
+}
+// Eigenvalues exp(-3 .. 3) along the axes of a random reflection.
 M3 random_metric3(std::mt19937& g) {
   std::normal_distribution<double> n(0.0, 1.0);
   std::uniform_real_distribution<double> e(-3, 3);
-  const double v[3] = {n(g), n(g), n(g)}, vv = v[0] * v[0] + v[1] * v[1] + v[2] * v[2];
-  double R[9];
-  for (int k = 0; k < 9; ++k) R[k] = (k % 4 == 0) - 2 * v[k % 3] * v[k / 3] / vv;
-  const double ev[3] = {std::exp(e(g)), std::exp(e(g)), std::exp(e(g))};
-  return from_eigen<M3, 3>(R, ev);
+  const double v[3] = {n(g), n(g), n(g)}, ev[3] = {std::exp(e(g)), std::exp(e(g)), std::exp(e(g))};
+  return along_reflection(v, ev);
 }
 // Largest entry of |a - b|; with b = 0 the scale of a.
 template <class M>
@@ -78,7 +88,6 @@ void check_pair(const M& a, const M& b, double t) {
     for (const M3& w : {z, intersect(a, M3{}), intersect(M3{}, a)}) EXPECT_EQ(max_diff(w, a), 0.0);
   }
 }
-}  // namespace
 
 TEST(MetricAlgebra, RandomPairsRebuildFromTheirReductionAndInterpolateSymmetrically) {
   std::mt19937 g(13);
@@ -149,3 +158,251 @@ TEST(MinimumMetric, DiagonalPairsGiveTheEntrywiseMaximumAndNaNGivesNaN) {
   for (double v : intersect(M3{{1, 0, 1, 0, 0, qnan}}, M3{{1, 0, 4, 0, 0, 0.01}}).entries)
     EXPECT_TRUE(std::isnan(v));
 }
+
+// Frobenius norm of a - b relative to that of b (off-diagonal entries count twice).
+double relative_frobenius(const M3& a, const M3& b) {
+  double d = 0, n = 0;
+  for (std::size_t e = 0; e < 6; ++e) {
+    const double w = (e == 1 || e == 3 || e == 4) ? 2 : 1;
+    d += w * (a[e] - b[e]) * (a[e] - b[e]);
+    n += w * b[e] * b[e];
+  }
+  return std::sqrt(d / n);
+}
+
+// Sum of `rank` outer products of random vectors, scaled by exp(6 u): positive
+// semi-definite, eigenvalues spread over many orders of magnitude.
+M3 random_metric(std::mt19937& g, int rank) {
+  std::uniform_real_distribution<double> u(-1, 1);
+  const double s = std::exp(6 * u(g));
+  M3 m{};
+  for (int k = 0; k < rank; ++k) {
+    const double v[3] = {u(g), u(g), u(g)};
+    for (std::size_t j = 0; j < 3; ++j)
+      for (std::size_t i = 0; i <= j; ++i) m(i, j) += s * v[i] * v[j];
+  }
+  return m;
+}
+
+// The metric of the anisotropic surface metrics: size h in the plane normal to n, size
+// h / ratio along n.
+M3 surface_metric(const double n[3], double h, double ratio) {
+  const double len = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+  const double ct = 1 / (h * h), cn = ct * ratio * ratio;
+  M3 m{};
+  for (std::size_t j = 0; j < 3; ++j)
+    for (std::size_t i = 0; i <= j; ++i)
+      m(i, j) = (i == j ? ct : 0.0) + (cn - ct) * n[i] * n[j] / (len * len);
+  return m;
+}
+
+void expect_agreement(const M3& a, const M3& b, int& compared) {
+  M3 fast;
+  if (!intersect_closed_form(a, b, fast)) return;
+  ++compared;
+  const M3 reference = intersect_by_decomposition(a, b);
+  EXPECT_LE(relative_frobenius(fast, reference), 1e-12)
+      << "a = (" << a[0] << ", " << a[1] << ", " << a[2] << ", " << a[3] << ", " << a[4] << ", "
+      << a[5] << "), b = (" << b[0] << ", " << b[1] << ", " << b[2] << ", " << b[3] << ", " << b[4]
+      << ", " << b[5] << ")";
+}
+
+TEST(MetricIntersection, ClosedFormMatchesDecompositionOnRandomPairs) {
+  std::mt19937 g(17);
+  int compared = 0;
+  for (int k = 0; k < 200000; ++k) {
+    const M3 a = random_metric(g, k % 5 ? 3 : 2), b = random_metric(g, k % 7 ? 3 : 1);
+    expect_agreement(a, b, compared);
+  }
+  // Most pairs have a regular sum and take the closed form.
+  EXPECT_GT(compared, 190000);
+}
+
+TEST(MetricIntersection, ClosedFormMatchesDecompositionOnNearlyEqualPairs) {
+  // Neighbouring elements of a smooth surface: normals a small angle apart, sizes close,
+  // so that A - B is tiny and its eigenvalues straddle zero.
+  std::mt19937 g(3);
+  std::uniform_real_distribution<double> u(-1, 1);
+  int compared = 0;
+  for (int k = 0; k < 50000; ++k) {
+    const double n[3] = {u(g), u(g), u(g)};
+    const double angle = std::pow(10.0, -8 * (u(g) + 1) / 2);  // 1 down to 1e-8
+    const double m[3] = {n[0] + angle * u(g), n[1] + angle * u(g), n[2] + angle * u(g)};
+    const double h = std::exp(3 * u(g)), ratio = std::exp(4 * u(g));
+    const M3 a = surface_metric(n, h, ratio), b = surface_metric(m, h * (1 + angle * u(g)), ratio);
+    expect_agreement(a, b, compared);
+  }
+  EXPECT_GT(compared, 45000);
+}
+
+TEST(MetricIntersection, ClosedFormDeclinesSingularSumsAndNaN) {
+  M3 out;
+  out[0] = 42;
+  // Neither metric constrains the third axis.
+  EXPECT_FALSE(intersect_closed_form(M3{{1, 0, 2, 0, 0, 0}}, M3{{3, 1, 2, 0, 0, 0}}, out));
+  // Both are the same rank-1 metric: the sum has rank 1.
+  EXPECT_FALSE(intersect_closed_form(M3{{1, 1, 1, 1, 1, 1}}, M3{{2, 2, 2, 2, 2, 2}}, out));
+  // A nearly singular sum: equilibrated determinant about 1e-8.
+  EXPECT_FALSE(intersect_closed_form(M3{{1, 0, 1, 0, 1 - 1e-8, 1}}, M3{{1, 0, 1, 0, 1, 1}}, out));
+  EXPECT_EQ(out[0], 42) << "a declined intersection leaves its output alone";
+  // A regular sum is taken.
+  EXPECT_TRUE(intersect_closed_form(M3{{1, 0, 1, 0, 0, 1}}, M3{{4, 0, 1, 0, 0, 9}}, out));
+  const M3 expected{{4, 0, 1, 0, 0, 9}};
+  EXPECT_LE(relative_frobenius(out, expected), 1e-15);
+  // NaN in any entry of either metric: declined, the output left alone.
+  const M3 a{{2, 0.5, 3, 0.25, 0.125, 4}}, b{{4, -1, 1, 0.5, 0, 2}};
+  for (std::size_t i = 0; i < 6; ++i)
+    for (const bool first : {true, false}) {
+      M3 x = a, y = b;
+      (first ? x : y)[i] = std::numeric_limits<double>::quiet_NaN();
+      out[0] = 42;
+      EXPECT_FALSE(intersect_closed_form(x, y, out)) << "NaN in entry " << i;
+      EXPECT_EQ(out[0], 42) << "NaN in entry " << i;
+    }
+}
+
+// Pairs diagonal in one common basis, where the intersection is known exactly: the larger
+// eigenvalue along each axis. Chosen so that C = A' - I / 2, with eigenvalues (a - b) / (2 (a +
+// b)) per axis, takes the shapes its eigenvalue formula treats apart: a repeated pair under or
+// over the isolated eigenvalue, a nearly repeated pair, a zero between opposite ones (the tie
+// of the two extremes) and a multiple of the identity.
+TEST(MetricIntersection, ClosedFormIsExactOnCoaxialPairsOfEveryEigenvalueShape) {
+  const double shapes[][2][3] = {
+      {{1, 1, 4}, {4, 4, 1}},        {{4, 4, 1}, {1, 1, 4}},   {{1, 1 + 1e-9, 4}, {4, 4, 1}},
+      {{4, 4 - 1e-9, 1}, {1, 1, 4}}, {{1, 2, 3}, {3, 2, 1}},   {{2, 4, 6}, {1, 2, 3}},
+      {{0.1, 1, 10}, {0.2, 3, 5}},   {{5, 7, 11}, {5, 7, 12}},
+  };
+  std::mt19937 g(11);
+  std::uniform_real_distribution<double> u(-1, 1);
+  for (const auto& shape : shapes)
+    for (int k = 0; k < 50; ++k) {
+      const double axis[3] = {u(g), u(g), u(g)};
+      const double big[3] = {std::max(shape[0][0], shape[1][0]), std::max(shape[0][1], shape[1][1]),
+                             std::max(shape[0][2], shape[1][2])};
+      const M3 a = along_reflection(axis, shape[0]), b = along_reflection(axis, shape[1]);
+      M3 out;
+      ASSERT_TRUE(intersect_closed_form(a, b, out)) << "a regular sum is taken";
+      EXPECT_LE(relative_frobenius(out, along_reflection(axis, big)), 1e-12)
+          << "eigenvalues (" << shape[0][0] << ", " << shape[0][1] << ", " << shape[0][2]
+          << ") and (" << shape[1][0] << ", " << shape[1][1] << ", " << shape[1][2] << ")";
+      int compared = 0;
+      expect_agreement(a, b, compared);
+    }
+}
+
+TEST(MetricIntersection, ClosedFormScalesExactlyWithEvenPowersOfTwo) {
+  // Every step is homogeneous: equilibration takes the scale out and the result puts it
+  // back, so metrics of sizes near 1e-75 or 1e75 are intersected as accurately as any.
+  std::mt19937 g(23);
+  for (int k = 0; k < 1000; ++k) {
+    const M3 a = random_metric(g, 3), b = random_metric(g, 3);
+    M3 unit;
+    if (!intersect_closed_form(a, b, unit)) continue;
+    for (const int e : {-500, 500}) {
+      M3 sa, sb, scaled;
+      for (std::size_t i = 0; i < 6; ++i) sa[i] = std::ldexp(a[i], e), sb[i] = std::ldexp(b[i], e);
+      ASSERT_TRUE(intersect_closed_form(sa, sb, scaled));
+      for (std::size_t i = 0; i < 6; ++i) EXPECT_EQ(scaled[i], std::ldexp(unit[i], e));
+    }
+  }
+}
+
+double quadratic_form(const M3& m, const double x[3]) {
+  double q = 0;
+  for (std::size_t i = 0; i < 3; ++i)
+    for (std::size_t j = 0; j < 3; ++j) q += x[i] * m(i, j) * x[j];
+  return q;
+}
+
+// Every intersection of finite metrics is finite and dominates both arguments: x' out x >=
+// max(x' a x, x' b x) up to 1e-10 of their largest entry, for random unit x.
+void expect_finite_and_dominating(const M3& a, const M3& b, std::mt19937& g,
+                                  const std::string& what, double tolerance = 1e-10) {
+  M3 out;
+  ASSERT_TRUE(orvo::basekit::minimum_metric(a, b, out));
+  double s = 0;
+  for (std::size_t i = 0; i < 6; ++i) {
+    ASSERT_TRUE(std::isfinite(out[i]))
+        << what << ": entry " << i << " of the intersection of (" << a[0] << ", " << a[1] << ", "
+        << a[2] << ", " << a[3] << ", " << a[4] << ", " << a[5] << ") and (" << b[0] << ", " << b[1]
+        << ", " << b[2] << ", " << b[3] << ", " << b[4] << ", " << b[5] << ")";
+    s = std::max({s, std::fabs(a[i]), std::fabs(b[i])});
+  }
+  std::normal_distribution<double> n;
+  for (int k = 0; k < 20; ++k) {
+    double x[3] = {n(g), n(g), n(g)};
+    const double len = std::sqrt(x[0] * x[0] + x[1] * x[1] + x[2] * x[2]);
+    for (double& c : x) c /= len;
+    EXPECT_GE(quadratic_form(out, x),
+              std::max(quadratic_form(a, x), quadratic_form(b, x)) - tolerance * s)
+        << what;
+  }
+}
+
+// Pairs that share their eigenvectors, or nearly: the surface metrics of neighbouring
+// elements in a flat region, where A - B is zero or nearly a multiple of the identity in the
+// reduced frame and the isolated eigenvector of the closed form is not resolved.
+TEST(MetricIntersection, RepeatedEigenvaluesUnderNearlySharedRotationsStayFinite) {
+  // clang-format off
+  const double spectra[][2][3] = {
+      {{248, 248, 100}, {248, 248, 100}}, {{248, 248, 100}, {248, 248, 100 * (1 + 1e-15)}},
+      {{1, 1, 4}, {1 + 1e-16, 1 + 1e-16, 4}}, {{1, 1, 1}, {1, 1, 1 + 1e-12}},
+      {{0, 0, 5}, {3, 3, 0}}, {{1e-12, 1e-12, 1e12}, {1e12, 1e12, 1e-12}},
+      {{2, 2, 0}, {2, 2, 1e-300}}, {{1e-150, 1e-150, 1}, {1e-150, 1e-150, 2}},
+      {{7, 7, 7}, {7, 7, 7}}, {{133, 133, 21835}, {133, 133, 21835}}};
+  // clang-format on
+  std::mt19937 g(29);
+  std::normal_distribution<double> n;
+  for (const auto& spectrum : spectra)
+    for (const double perturbation : {0.0, 1e-12, 1e-9, 1e-5})
+      for (int k = 0; k < 40; ++k) {
+        double q[4] = {n(g), n(g), n(g), n(g)}, p[4];
+        const double ql = std::sqrt(q[0] * q[0] + q[1] * q[1] + q[2] * q[2] + q[3] * q[3]);
+        for (double& c : q) c /= ql;
+        for (int i = 0; i < 4; ++i) p[i] = q[i] + perturbation * n(g);
+        const double pl = std::sqrt(p[0] * p[0] + p[1] * p[1] + p[2] * p[2] + p[3] * p[3]);
+        for (double& c : p) c /= pl;
+        // Axis-aligned rotations too (k = 0): exact zeros off the diagonal.
+        if (k == 0) q[0] = p[0] = 1, q[1] = q[2] = q[3] = p[1] = p[2] = p[3] = 0;
+        // Metrics that both leave one axis (nearly) free: their sum is singular but for the
+        // perturbation, whose direction counts as unconstrained below 1e-13 (as declared).
+        bool singular = false;
+        for (int i = 0; i < 3; ++i) singular |= spectrum[0][i] < 1e-100 && spectrum[1][i] < 1e-100;
+        expect_finite_and_dominating(
+            spectra::metric_from_spectrum(q, spectrum[0]),
+            spectra::metric_from_spectrum(p, spectrum[1]), g,
+            "spectra (" + std::to_string(spectrum[0][0]) + ", " + std::to_string(spectrum[0][2]) +
+                ") and (" + std::to_string(spectrum[1][0]) + ", " + std::to_string(spectrum[1][2]) +
+                "), rotations " + std::to_string(perturbation) + " apart",
+            singular ? 1e-6 : 1e-10);
+      }
+}
+
+// Pairs met on a CAD mesh (a flat region of a fan disk) that made the closed form divide by
+// a null vector of zero length: equal metrics but for the last bit of their diagonals, and
+// equal metrics but for an off-diagonal entry of 2^-264, whose difference is so small that
+// its null vector's length underflows.
+TEST(MetricIntersection, PairsFromAFlatRegionOfACadMeshStayFinite) {
+  const double pairs[][12] = {
+      {0x1.0a6b250babb96p+7, -0x1p-264, 0x1.0a6b250babb96p+7, 0, 0, 0x1.552d244189ebbp+14,
+       0x1.0a6b250babb96p+7, 0, 0x1.0a6b250babb96p+7, 0, 0, 0x1.552d244189ebbp+14},
+      {0x1.51abf9e44da34p+7, 0, 0x1.51abf9e44da34p+7, 0, 0, 0x1.51abf9e44da32p+9,
+       0x1.51abf9e44da35p+7, 0, 0x1.51abf9e44da35p+7, 0, 0, 0x1.51abf9e44da33p+9},
+      {0x1.ce2aa1c0be336p+9, 0, 0x1.ce2aa1c0be337p+7, 0, 0, 0x1.ce2aa1c0be337p+7,
+       0x1.ce2aa1c0be337p+9, 0, 0x1.ce2aa1c0be338p+7, 0, 0, 0x1.ce2aa1c0be338p+7},
+  };
+  std::mt19937 g(31);
+  for (const auto& pair : pairs) {
+    M3 a, b;
+    for (std::size_t i = 0; i < 6; ++i) a[i] = pair[i], b[i] = pair[6 + i];
+    expect_finite_and_dominating(a, b, g, "fan disk pair");
+    expect_finite_and_dominating(b, a, g, "fan disk pair, swapped");
+    // The larger diagonal along each axis: the pairs are coaxial up to 2^-264.
+    M3 out;
+    orvo::basekit::minimum_metric(a, b, out);
+    for (const std::size_t d : {0, 2, 5})
+      EXPECT_NEAR(out[d], std::max(a[d], b[d]), 1e-12 * std::max(a[d], b[d]));
+  }
+}
+
+}  // namespace

@@ -1,12 +1,9 @@
 // Structured grids of four-sided loops and their size fields.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <climits>
-#include <cmath>
 #include <functional>
 #include <map>
-#include <random>
 #include <tuple>
 #include <vector>
 
@@ -104,8 +101,7 @@ TEST(StructuredGrids, BilinearPatchesAndFieldsAreReproduced) {
                   0);
         ASSERT_EQ(coords.cols(), s + (m - 1) * (n - 1));
         ASSERT_EQ(conn.cols(), 1 + (pattern < 0 ? 1 : 2) * m * n);
-        EXPECT_TRUE(conn(0, 0) == 0);
-        EXPECT_TRUE(conn(2, 0) == 2);
+        EXPECT_TRUE(conn(0, 0) == 0 && conn(2, 0) == 2) << "the existing element first";
         // Sizes 1 + x on the loop (bilinear in the grid) and isotropic metrics 1 / h^2:
         // metrics_struct keeps them and fills the interior as numbered above.
         dense1D<double, 8> h(s);
@@ -165,10 +161,10 @@ TEST(StructuredGrids, BadArgumentsGiveTheirCodesAndChangeNothing) {
   dense1D<double, 8> h = {1, 2, 3, 4, 5, 6, 7, 8};
   const Loop flat = {0, 1, 2, 3, 2, 1, 0}, odd = {0, 1, 2, 3, 4, 5, 6, 7, 1, 0};  // m = 0; s even
   // Short, open, with ID 8 of 8 nodes, with UINT_MAX.
-  const Loop bad[4] = {{0, 1, 0},
-                       {0, 1, 2, 3, 4, 5, 6, 7, 1},
-                       {0, 1, 2, 3, 4, 5, 6, 8, 0},
+  // clang-format off
+  const Loop bad[4] = {{0, 1, 0}, {0, 1, 2, 3, 4, 5, 6, 7, 1}, {0, 1, 2, 3, 4, 5, 6, 8, 0},
                        {0, 1, 2, UINT_MAX, 4, 5, 6, 7, 0}};
+  // clang-format on
   std::vector<std::pair<int, std::function<int()>>> calls = {
       {-1, [&] { return mesh_struct_Q4(one_row, square, 2, quads); }},
       {-1, [&] { return mesh_struct_T3(none, square, 2, 0, tris); }},
@@ -211,11 +207,8 @@ TEST(StructuredGrids, RefusedStorageLeavesEveryArrayAsOnEntry) {
     // A 0 x 2 connectivity keeps its two columns, as cells of UINT_MAX, before the 8 new.
     const int rc = mesh_struct_T3(c, square, 2, 2, k);
     if (rc != 0) return rc;
-    EXPECT_EQ(c.cols(), 9u);
-    EXPECT_EQ(k.rows(), 3u);
-    EXPECT_EQ(k.cols(), 10u);
-    EXPECT_EQ(k(0, 1), UINT_MAX);
-    EXPECT_EQ(k(2, 1), UINT_MAX);
+    EXPECT_EQ((std::vector<std::size_t>{c.cols(), k.rows(), k.cols(), k(0, 1), k(2, 1)}),
+              (std::vector<std::size_t>{9, 3, 10, UINT_MAX, UINT_MAX}));
     EXPECT_NE(k(0, 2), UINT_MAX);
     return rc;
   };

@@ -1,5 +1,5 @@
 // Plane meshes for the plumbing tests: structured and jittered grids of triangles,
-// quadrangles or both, node IDs optionally shuffled, and a brute-force edge matcher.
+// quadrangles or both, node IDs optionally shuffled, and a reference edge matcher.
 #pragma once
 
 #include <algorithm>
@@ -77,37 +77,9 @@ inline unsigned corners(const orvo::dense2D<unsigned>& c, std::size_t e) {
   return c.rows() == 3 || c(3, e) == UINT_MAX ? 3 : 4;
 }
 
-// The neighbour matrix by comparing every local edge with every other: an edge held by
-// exactly two local edges links them, anything else is UINT_MAX. `non_manifold` counts the
-// edges held three times or more.
-inline orvo::dense2D<unsigned> brute_neighbours(const orvo::dense2D<unsigned>& c,
-                                                int* non_manifold = nullptr) {
-  orvo::dense2D<unsigned> nb(c.rows(), c.cols(), UINT_MAX);
-  int crowded = 0;
-  for (std::size_t e = 0; e < c.cols(); ++e)
-    for (unsigned j = 0; j < corners(c, e); ++j) {
-      const auto [a, b] = edge(c, e, j);
-      if (a == b) continue;
-      std::size_t holders = 0, other = 0, first_e = e;
-      unsigned first_j = j;
-      for (std::size_t f = 0; f < c.cols(); ++f)
-        for (unsigned i = 0; i < corners(c, f); ++i) {
-          const auto [u, v] = edge(c, f, i);
-          if (std::minmax(u, v) != std::minmax(a, b)) continue;
-          ++holders;
-          if (f != e || i != j) other = f;
-          if (f < first_e || (f == first_e && i < first_j)) first_e = f, first_j = i;
-        }
-      if (holders == 2) nb(j, e) = static_cast<unsigned>(other);
-      if (holders > 2 && first_e == e && first_j == j) ++crowded;
-    }
-  if (non_manifold) *non_manifold = crowded;
-  return nb;
-}
-
-// The neighbour matrix by a std::map from each edge (as its sorted node pair) to the
-// local edges holding it, in O(n log n): the reference for meshes too large for
-// brute_neighbours. Same rules: two holders link, more leave UINT_MAX and count once.
+// The neighbour matrix by a std::map from each edge (as its sorted node pair) to the local
+// edges holding it: an edge held by exactly two local edges links them, anything else is
+// UINT_MAX; `non_manifold` counts the edges held three times or more.
 inline orvo::dense2D<unsigned> map_neighbours(const orvo::dense2D<unsigned>& c,
                                               int* non_manifold = nullptr) {
   std::map<std::pair<unsigned, unsigned>, std::vector<std::pair<std::size_t, unsigned>>> holders;

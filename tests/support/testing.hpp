@@ -70,15 +70,17 @@ template <class T, std::size_t A>
   return ::testing::AssertionSuccess();
 }
 
-// Arrays of two tuples alike one by one; a failure names the first that differs.
-template <class Tuple, std::size_t... I>
-::testing::AssertionResult same_at(const Tuple& a, const Tuple& b, std::index_sequence<I...>) {
+// Arrays of two tuples (of arrays or references, std::tie) alike one by one; a failure names
+// the first that differs.
+template <class A, class B, std::size_t... I>
+::testing::AssertionResult same_at(const A& a, const B& b, std::index_sequence<I...>) {
   ::testing::AssertionResult r = ::testing::AssertionSuccess();
   ((r = r ? same(std::get<I>(a), std::get<I>(b)) << " (array " << I << ")" : r), ...);
   return r;
 }
-template <class... T>
-::testing::AssertionResult same(const std::tuple<T...>& a, const std::tuple<T...>& b) {
+template <class... T, class... U>
+::testing::AssertionResult same(const std::tuple<T...>& a, const std::tuple<U...>& b) {
+  static_assert(sizeof...(T) == sizeof...(U));
   return same_at(a, b, std::index_sequence_for<T...>{});
 }
 

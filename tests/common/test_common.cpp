@@ -1,0 +1,118 @@
+// The pieces every export is built from: argument checks and the roll-back guard; the
+// shared area and vector forms where the exports' exact areas do not reach them (warped and
+// collinear elements, tiny, huge, zero and non-finite vectors); the LAPACK eigen-solver
+// wrapper.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cmath>
+#include <cstdint>
+
+#include "common/checks.hpp"
+#include "common/forms.hpp"
+#include "common/lapack.hpp"
+#include "common/vectors.hpp"
+
+using orvo::dense2D;
+namespace sd = orvo::surfkit::detail;
+
+TEST(ArgumentChecks, InputConnectivityWithColumnsNeedsItsRows) {
+  EXPECT_TRUE(sd::input_connectivity_ok(dense2D<unsigned>(), orvo::T3, 0));
+  EXPECT_FALSE(sd::input_connectivity_ok(dense2D<unsigned>(0, 3), orvo::T3, 10));
+  EXPECT_FALSE(sd::input_connectivity_ok(dense2D<unsigned>(0, 3), orvo::NO_ELEMENT, 10));
+  auto t3 = dense2D<unsigned>::from_columns({{0, 1, 2}});
+  EXPECT_TRUE(sd::input_connectivity_ok(t3, orvo::FACE_MIX, 3));
+  EXPECT_FALSE(sd::input_connectivity_ok(t3, 4, orvo::FACE_MIX, 3));
+  EXPECT_TRUE(sd::output_rows_ok(dense2D<unsigned>(0, 7), 4));
+  EXPECT_FALSE(sd::output_rows_ok(dense2D<unsigned>(3, 1), 4));
+}
+
+// The guards' refusal paths are swept through every export; here only what those sweeps
+// cannot tell: where appending starts, a dismissed guard, and counts too large to hold.
+TEST(ArgumentChecks, AppendedColumnsGoBackUnlessTheGuardIsDismissed) {
+  dense2D<unsigned> out(0, 3);  // no entries: appending starts at column 0
+  {
+    sd::extent_guard<dense2D<unsigned>> guard(out);
+    ASSERT_TRUE(sd::append_columns(out, 4, 2));
+    EXPECT_EQ(out.cols(), 2u);
+  }
+  EXPECT_EQ(out.rows(), 0u);
+  EXPECT_EQ(out.cols(), 3u);
+  auto conn = dense2D<unsigned>::from_columns({{1, 2, 3}});
+  {
+    sd::extent_guard<dense2D<unsigned>> guard(conn);
+    ASSERT_TRUE(sd::append_columns(conn, 3, 5));
+    guard.dismiss();
+  }
+  EXPECT_EQ(conn.cols(), 6u);
+  EXPECT_FALSE(sd::append_columns(conn, 3, UINT64_MAX));
+  EXPECT_EQ(conn.cols(), 6u);
+}
+
+TEST(ArgumentChecks, NeighbourMatrixNeedsAColumnPerElementAndKnownEntries) {
+  const auto nb = dense2D<unsigned>::from_columns({{1, UINT_MAX, UINT_MAX}, {0, UINT_MAX, 1}});
+  EXPECT_TRUE(sd::neighbours_ok(nb, 2));
+  EXPECT_FALSE(sd::neighbours_ok(nb, 3));  // a column missing
+  EXPECT_FALSE(sd::neighbours_ok(nb, 1));  // entry 1 names no element
+  EXPECT_FALSE(sd::neighbours_ok(dense2D<unsigned>(2, 2, UINT_MAX), 2));
+  // Rows past the third are not read.
+  const auto four = dense2D<unsigned>::from_columns({{UINT_MAX, UINT_MAX, UINT_MAX, 7}});
+  EXPECT_TRUE(sd::neighbours_ok(four, 1));
+  EXPECT_TRUE(sd::neighbours_ok(dense2D<unsigned>(3, 0), 0));
+}
+
+TEST(AreaForms, SignedInThePlaneAndTheLargerSplitOfAWarpedQuadrangle) {
+  const double a[2] = {0, 0}, b[2] = {4, 0}, c[2] = {0, 3};
+  EXPECT_DOUBLE_EQ(sd::doubled_area_plane_T3(b, c, a), 12.0);  // every rotation
+  EXPECT_DOUBLE_EQ(sd::doubled_area_plane_T3(c, a, b), 12.0);
+  EXPECT_DOUBLE_EQ(sd::doubled_area_plane_T3(a, c, b), -12.0);
+  const double A[3] = {0, 0, 1}, B[3] = {4, 0, 1}, D[3] = {8, 0, 1};
+  EXPECT_EQ(sd::doubled_area_space_T3(A, B, D), 0.0);  // collinear: clamped, not NaN
+  // Diagonal 0-2 cuts two right triangles of legs 1 and sqrt 2, diagonal 1-3 gives 1 + sqrt 3.
+  const double s0[3] = {0, 0, 0}, s1[3] = {1, 0, 0}, w2[3] = {1, 1, 1}, s3[3] = {0, 1, 0};
+  EXPECT_NEAR(sd::doubled_area_space_Q4(s0, s1, w2, s3), 2 * std::sqrt(2.0), 1e-14);
+}
+
+TEST(UnitVectors, ScaledFormKeepsTinyAndHugeDirectionsAndLeavesZeroAndNonFiniteOnes) {
+  for (double scale : {1e-300, 1.0, 1e300}) {
+    sd::vec3 v = {3 * scale, 0, 4 * scale};
+    ASSERT_TRUE(sd::make_unit(v)) << scale;
+    EXPECT_DOUBLE_EQ(v[0], 0.6) << scale;
+    EXPECT_DOUBLE_EQ(v[2], 0.8) << scale;
+  }
+  EXPECT_EQ(sd::normalised({0, 3, 4})[1], 3.0 / 5.0);
+  EXPECT_EQ(sd::smallest_axis({2, -1, 1}), 1u);  // the first on a tie
+  // Zero and non-finite vectors are left as they are.
+  sd::vec3 zero = {0, 0, 0}, inf = {HUGE_VAL, 1, 0};
+  EXPECT_FALSE(sd::make_unit(zero));
+  EXPECT_FALSE(sd::make_unit(inf));
+  EXPECT_TRUE(sd::is_zero(sd::unit_or_zero(zero)));
+  EXPECT_TRUE(sd::is_zero(sd::normalised(zero)));
+  EXPECT_TRUE(sd::is_zero(sd::divided_or_zero({1, 2, 3}, 0.0)));
+  EXPECT_EQ(sd::unit_or_zero(inf)[0], HUGE_VAL);
+}
+
+TEST(Lapack, EigenpairsOfASymmetricMatrixReconstructIt) {
+  // A = diag(1, 2, 4) rotated: eigenvalues must come back ascending and A v = l v.
+  const double ap[6] = {2.5, 1.5, 2.5, 0.0, 0.0, 2.0};  // A's upper triangle, packed
+  const double a[3][3] = {{2.5, 1.5, 0}, {1.5, 2.5, 0}, {0, 0, 2}}, l[3] = {1, 2, 4};
+  double w[3], z[9];
+  ASSERT_EQ(sd::dspev(3, ap, w, z), 0);
+  for (int k = 0; k < 3; ++k) {
+    EXPECT_NEAR(w[k], l[k], 1e-14);
+    const double* v = z + 3 * k;
+    for (int i = 0; i < 3; ++i)
+      EXPECT_NEAR(a[i][0] * v[0] + a[i][1] * v[1] + a[i][2] * v[2], w[k] * v[i], 1e-13);
+    EXPECT_NEAR(v[0] * v[0] + v[1] * v[1] + v[2] * v[2], 1.0, 1e-14);
+  }
+  // A full matrix, which LAPACK must reduce, is left as the caller gave it.
+  const double full[6] = {4, 1, 3, 2, 0.5, 5}, given[6] = {4, 1, 3, 2, 0.5, 5};
+  ASSERT_EQ(sd::dspev(3, full, w, nullptr), 0);  // eigenvalues only
+  EXPECT_NEAR(w[0] + w[1] + w[2], 12.0, 1e-13);
+  for (int k = 0; k < 6; ++k) EXPECT_EQ(full[k], given[k]);
+  const double ap2[3] = {2.0, 1.0, 2.0};
+  ASSERT_EQ(sd::dspev(2, ap2, w, nullptr), 0);
+  EXPECT_NEAR(w[0], 1.0, 1e-14);
+  EXPECT_NEAR(w[1], 3.0, 1e-14);
+  EXPECT_EQ(sd::dspev(4, ap, w, z), -2);
+}
