@@ -208,12 +208,7 @@ TEST(FittedCurvatures, RingFallbackZeroColumnsAndTheirCount) {
   const surfaces::mesh g =
       surfaces::graph(6, true, [](double x, double y) { return x * x + 0.3 * x * y; });
   const D one = fitted(g, 1), two = fitted(g, 2);
-  std::size_t same_columns = 0;
-  for (unsigned j : {0u, 6u, 42u, 48u}) {
-    EXPECT_EQ(column(one, j), column(two, j)) << j;
-    same_columns += column(one, j) == column(two, j);
-  }
-  EXPECT_EQ(same_columns, 4u);
+  for (unsigned j : {0u, 6u, 42u, 48u}) EXPECT_EQ(column(one, j), column(two, j)) << j;
   EXPECT_NE(column(one, 24), column(two, 24));
   // Beside a sphere: a node no element holds (zeros, not counted), a lone triangle whose
   // nodes have 2 neighbours even over 3 rings, and a triangle doubled back on itself
