@@ -238,9 +238,7 @@ TEST(Convert, GivenEdgesAreReusedNotMoved) {
   auto tris = M::from_columns({{0, 1, 2}, {2, 1, 3}});
   ASSERT_EQ(convert_T3(x, tris, 1, 0, M::from_columns({{2, 1, 4}, {0, 3, 1}})), 0);
   EXPECT_TRUE(same(tris, M::from_columns({{0, 1, 2, 4, 6, 5}, {2, 1, 3, 7, 8, 4}})));
-  EXPECT_TRUE(x.cols() == 5 + 4);
-  EXPECT_TRUE(x(0, 4) == 5.0);
-  EXPECT_TRUE(x(1, 4) == 5.0);
+  EXPECT_TRUE(x.cols() == 5 + 4 && x(0, 4) == 5.0 && x(1, 4) == 5.0);  // node 4 not moved
   // On x's 9 nodes: a repeated pair keeps its first orientation (1 -> 0), the last IDs (6, 7).
   auto quads = M::from_columns({{0, 1, 2, 3}, {1, 0, 3, 2}});
   ASSERT_EQ(convert_Q4(x, quads, 2, 0, M::from_columns({{1, 0, 4, 5}, {0, 1, 6, 7}})), 0);
@@ -265,9 +263,7 @@ TEST(Convert, EdgesOfThreeElementsAndDegenerateEdgesAreNumberedOnce) {
   auto quad = M::from_columns({{0, 1, 2, 2}});
   ASSERT_EQ(convert_mixed(x, quad, tris, 1, 0, 0), 0);
   EXPECT_EQ((V{tris(5, 0), tris(5, 1), tris(5, 2), quad(4, 0)}), (V{5, 5, 5, 5}));
-  EXPECT_TRUE(x.cols() == 5 + 8);
-  EXPECT_TRUE(x(0, quad(6, 0)) == 2);
-  EXPECT_TRUE(x(1, quad(6, 0)) == 2);
+  EXPECT_TRUE(x.cols() == 5 + 8 && x(0, quad(6, 0)) == 2 && x(1, quad(6, 0)) == 2);
 }
 
 TEST(SplitIntoQ4, ChildrenTileTheirParentWithItsOrientation) {

@@ -69,9 +69,7 @@ TEST(AreaAngles, EveryFailureResetsTheOutputs) {
     a = 7, lo = d1(3, 1.0), hi = d1(3, 1.0);
     EXPECT_EQ(sk::area(c, conn, a), code);
     EXPECT_EQ(sk::angles(c, conn, true, lo, hi), code);
-    EXPECT_TRUE(a == 0);
-    EXPECT_TRUE(lo.empty());
-    EXPECT_TRUE(hi.empty());
+    EXPECT_TRUE(a == 0 && lo.empty() && hi.empty()) << code;
   }
   auto run = [&](d1& out) {
     d1 h;  // fresh, as the output swept

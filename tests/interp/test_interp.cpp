@@ -602,9 +602,7 @@ TEST(InterpolationOrder, ATargetThatIsACornerIsReadWithItsValueAtThatPointOfTheL
   for (unsigned id = 0; id < b.nodes; ++id) start[id] = b.at(id)[0] * b.at(id)[0];
   start[c] = 5.0;  // far from the blend of its neighbours
   for (const bool corner_first : {true, false}) {
-    ids order;
-    order.push_back(corner_first ? c : inner);
-    order.push_back(corner_first ? inner : c);
+    const ids order = {corner_first ? c : inner, corner_first ? inner : c};
     dense1D<double, 8> g = snapshot(start);
     ASSERT_EQ(interpolate(b.xy, b.conn, b.nb, b.home, g, order), 0);
     // Recomputed by hand in list order.
