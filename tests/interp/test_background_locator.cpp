@@ -7,6 +7,7 @@
 #include <cmath>
 #include <random>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "orvo/basekit.hpp"
@@ -141,39 +142,31 @@ TEST(BackgroundLocator, ArgumentCodesInOrderWithNothingChanged) {
   dense2D<unsigned> quads(4, m.conn.cols(), 0u), beyond = snapshot(m.conn), bad_nb = snapshot(m.nb);
   beyond(1, 2) = static_cast<unsigned>(m.xy.cols());
   bad_nb(0, 0) = static_cast<unsigned>(m.conn.cols());
-  struct build_case {
-    const dense2D<double>& xy;
-    const dense2D<unsigned>& conn;
-    const dense2D<unsigned>& nb;
-    int code;
-  };
-  const dense2D<unsigned> none;
+  using D = dense2D<double>;
+  using C = dense2D<unsigned>;
+  const C none;
   background_locator kept;
   ASSERT_EQ(build_locator(m.xy, m.conn, m.nb, kept), 0);
-  for (const build_case& c :
-       {build_case{space, m.conn, m.nb, -1}, build_case{m.xy, none, m.nb, -2},
-        build_case{m.xy, quads, m.nb, -2}, build_case{m.xy, beyond, m.nb, -2},
-        build_case{m.xy, m.conn, quads, -3}, build_case{m.xy, m.conn, bad_nb, -3}}) {
-    EXPECT_EQ(build_locator(c.xy, c.conn, c.nb, kept), c.code);
-    EXPECT_EQ(kept.node_count(), m.xy.cols()) << "code " << c.code << " changed the locator";
+  const std::tuple<D, C, C, int> builds[] = {{space, m.conn, m.nb, -1}, {m.xy, none, m.nb, -2},
+                                             {m.xy, quads, m.nb, -2},   {m.xy, beyond, m.nb, -2},
+                                             {m.xy, m.conn, quads, -3}, {m.xy, m.conn, bad_nb, -3}};
+  for (const auto& [xy, conn, nb, code] : builds) {
+    EXPECT_EQ(build_locator(xy, conn, nb, kept), code);
+    EXPECT_EQ(kept.node_count(), m.xy.cols()) << "code " << code << " changed the locator";
   }
-  const dense2D<double> field = random_field(2, m.xy.cols(), 6), short_field(2, 3, 0.0);
-  dense2D<double> nan_point = snapshot(p), three_rows(3, 4, 0.0);
+  const D field = random_field(2, m.xy.cols(), 6), short_field(2, 3, 0.0);
+  D nan_point = snapshot(p), three_rows(3, 4, 0.0);
   nan_point(1, 3) = NAN;
-  const dense2D<double> before = random_field(1, 2, 9);
-  struct probe_case {
-    const background_locator& locator;
-    const dense2D<double>& field;
-    const dense2D<double>& points;
-    int code;
-  };
+  const D before = random_field(1, 2, 9);
   const background_locator empty;
-  for (const probe_case& c :
-       {probe_case{empty, field, p, -1}, probe_case{kept, short_field, p, -2},
-        probe_case{kept, field, three_rows, -3}, probe_case{kept, field, nan_point, -3}}) {
-    dense2D<double> values = snapshot(before);
-    EXPECT_EQ(probe(c.locator, c.field, c.points, values), c.code);
-    EXPECT_TRUE(same(values, before)) << "code " << c.code;
+  const std::tuple<const background_locator*, D, D, int> probes[] = {{&empty, field, p, -1},
+                                                                     {&kept, short_field, p, -2},
+                                                                     {&kept, field, three_rows, -3},
+                                                                     {&kept, field, nan_point, -3}};
+  for (const auto& [locator, f, points, code] : probes) {
+    D values = snapshot(before);
+    EXPECT_EQ(probe(*locator, f, points, values), code);
+    EXPECT_TRUE(same(values, before)) << "code " << code;
   }
   dense2D<double> nothing = snapshot(before);
   EXPECT_EQ(probe(kept, field, dense2D<double>(2, 0), nothing), 0);
