@@ -286,101 +286,90 @@ TEST(PointLocator, LocatesPointsLikeBruteForceInConvexAndCombMeshes) {
 }
 
 TEST(InterpolationExports, AffineInsideAndTheNearestNodeCopiedOutside) {
-  // Inside, affine fields, sizes and isotropic metrics of affine size are reproduced, constant
-  // metrics kept and rotated ones blended positive definite; outside, the nearest node with
-  // a triangle for home is copied exactly. Metrics run with keep_valid: for sizes and isotropic
-  // ones odd targets hold valid values (size 0.5), kept; even ones a zero, a negative or a NaN.
-  background b = grid(16, 0.25, 1000);
-  for (unsigned id = 0; id < b.nodes; id += 5) b.home[id] = 999 + id;  // not triangles
-  b.home[b.targets[0]] = 0;  // a listed target with a home is left alone
-  const unsigned n = b.xy.cols();
+  // Inside, affine fields, sizes and isotropic metrics of affine size are reproduced;
+  // outside, the nearest node with a triangle for home is copied exactly. On the jittered
+  // grid, also: constant metrics kept and rotated ones blended positive definite; metrics
+  // run with keep_valid, odd targets holding valid sizes (0.5), kept, even ones a zero, a
+  // negative or a NaN. On a checkerboard the walks cross edges only and cannot pass from one
+  // cell to the next: a target near a corner whose nearest node has its home in the other
+  // cell is found among the triangles holding that node (on a regular grid the nearest node
+  // of a point in a cell is a corner of that cell); there the list-free overload and refused
+  // storage are tried too.
+  struct row {
+    const char* name;
+    unsigned cells_across, extra;
+    bool full;  // the jittered grid, else a checkerboard
+    unsigned min_inside;
+  };
   auto affine = [](int r, const double* p) { return (r + 1) * p[0] - (2 - r) * p[1] + r; };
   auto size_at = [](const double* p) { return 0.05 + 0.2 * p[0] + 0.1 * p[1]; };
   const double C[6] = {4.0, 1.0, 9.0, 0.5, -0.25, 2.0};  // positive definite in 2 and 3 D
-  dense2D<double> f(3, n, -777.0), c3(3, n, 0.0), c6(6, n, 0.0), i3(3, n, 0.0), i6(6, n, 0.0),
-      a3(3, n, 0.0);
-  dense1D<double, 8> g(n, -777.0), h(n, -777.0);
-  for (unsigned id = 0; id < b.nodes; ++id) {
-    for (int r = 0; r < 6; ++r) c6(r, id) = C[r], c3(r % 3, id) = C[r % 3];
-    for (int r = 0; r < 3; ++r) f(r, id) = affine(r, b.at(id)), g[id] = affine(1, b.at(id));
-    set_iso(i3, id, size_at(b.at(id))), set_iso(i6, id, size_at(b.at(id)));
-    set_aniso(a3, id, 0.1 * id, 0.1, 0.2 + 0.01 * id), h[id] = size_at(b.at(id));
-  }
-  for (unsigned id = b.nodes; id < n; ++id) {
-    set_iso(i3, id, 0.5), set_iso(i6, id, 0.5), h[id] = 0.5;
-    if (id % 2 == 0) i3(0, id) = i6(0, id) = h[id] = id % 3 ? (id % 3 == 1 ? -1.0 : NAN) : 0.0;
-  }
-  dense2D<double> again = snapshot(f);
-  ASSERT_EQ(interpolate(b.xy, b.conn, b.nb, b.home, f, b.targets), 0);
-  ASSERT_EQ(interpolate(b.xy, b.conn, b.nb, b.home, g, b.targets), 0);
-  ASSERT_EQ(interpolate(b.xy, b.conn, b.nb, b.home, again, b.targets), 0);
-  for (dense2D<double>* m : {&c3, &c6, &i3, &i6, &a3})
-    ASSERT_EQ(interpolate_metrics(b.xy, b.conn, b.nb, b.home, *m, b.targets, true), 0);
-  ASSERT_EQ(interpolate_metrics(b.xy, b.conn, b.nb, b.home, h, b.targets, true), 0);
-  EXPECT_TRUE(same(f, again));    // the same call twice gives the same bits
-  dense2D<double> no_rows(0, n);  // every target located, nothing read or written
-  EXPECT_EQ(interpolate(b.xy, b.conn, b.nb, b.home, no_rows, b.targets), 0);
-  EXPECT_TRUE(no_rows.rows() == 0 && no_rows.cols() == n);
-  EXPECT_EQ(f(0, b.targets[0]), -777.0);
-  b.home[b.targets[0]] = UINT_MAX;  // not a source either
-  for (unsigned id = b.targets[1]; id < n; ++id) {
-    EXPECT_EQ(g[id], f(1, id));  // both overloads agree
-    const long long m = brute_nearest(b.xy, b.home, b.conn.cols(), b.at(id));
-    const bool in = inside(b, no_id, b.at(id), 0);  // else an exact copy
-    for (int r = 0; r < 3; ++r)
-      EXPECT_NEAR(f(r, id), in ? affine(r, b.at(id)) : f(r, m), in ? 1e-12 : 0.0) << id;
-    const bool kept = id % 2, fit = in && !kept;  // else an exact value
-    EXPECT_NEAR(h[id], kept ? 0.5 : in ? size_at(b.at(id)) : h[m], fit ? 1e-12 : 0.0) << id;
-    EXPECT_TRUE(a3(0, id) > 0) << id;
-    EXPECT_TRUE(a3(0, id) * a3(2, id) - a3(1, id) * a3(1, id) > 0) << id;
-    const double v = std::pow(size_at(b.at(id)), -2);
-    for (const dense2D<double>* iso : {&i3, &i6})
-      for (std::size_t r = 0; r < iso->rows(); ++r) {
-        const double diag = r == 0 || r == 2 || r == 5;
-        const double want = kept ? 4 * diag : in ? v * diag : (*iso)(r, m);
-        EXPECT_NEAR((*iso)(r, id), want, fit ? 1e-11 * v : 0.0) << id;
-        EXPECT_NEAR((iso == &i3 ? c3 : c6)(r, id), C[r], 1e-12 * 9) << id;
-      }
-  }
-}
-
-TEST(InterpolationExports, TargetsInPartsTouchingOnlyAtCornersGetTheirBarycentricValue) {
-  // On a checkerboard the walks cross edges only and cannot pass from one cell to the next:
-  // a target near a corner whose nearest node has its home in the other cell is found
-  // among the triangles holding that node (on a regular grid the nearest node of a point
-  // in a cell is a corner of that cell). Linear fields and sizes, and isotropic metrics of
-  // linear size, are reproduced inside; a target in a hole copies its nearest node.
-  auto affine = [](int r, const double* p) { return (r + 1) * p[0] - (2 - r) * p[1] + r; };
-  auto size_at = [](const double* p) { return 0.05 + 0.2 * p[0] + 0.1 * p[1]; };
-  for (const unsigned cells_across : {14u, 9u}) {
-    background b = grid(cells_across, 0.0, 4000, cells::checkerboard);
+  for (const row& c :
+       {row{"jittered grid", 16, 1000, true, 300}, row{"checkerboard of 14", 14, 4000, false, 600},
+        row{"checkerboard of 9", 9, 4000, false, 600}}) {
+    SCOPED_TRACE(c.name);
+    background b = grid(c.cells_across, c.full ? 0.25 : 0.0, c.extra,
+                        c.full ? cells::all : cells::checkerboard);
+    for (unsigned id = 0; c.full && id < b.nodes; id += 5) b.home[id] = 999 + id;  // no triangle
+    b.home[b.targets[0]] = 0;  // a listed target with a home is left alone
     const unsigned n = b.xy.cols();
-    dense2D<double> f(2, n, 0.0), i6(6, n, 0.0);
-    dense1D<double, 8> g(n, 0.0), h(n, 0.0);
+    dense2D<double> f(3, n, -777.0), c3(3, n, 0.0), c6(6, n, 0.0), i3(3, n, 0.0), i6(6, n, 0.0),
+        a3(3, n, 0.0);
+    dense1D<double, 8> g(n, -777.0), h(n, -777.0);
     for (unsigned id = 0; id < b.nodes; ++id) {
-      for (int r = 0; r < 2; ++r) f(r, id) = affine(r, b.at(id));
-      g[id] = affine(1, b.at(id)), h[id] = size_at(b.at(id));
-      set_iso(i6, id, size_at(b.at(id)));
+      for (int r = 0; r < 6; ++r) c6(r, id) = C[r], c3(r % 3, id) = C[r % 3];
+      for (int r = 0; r < 3; ++r) f(r, id) = affine(r, b.at(id)), g[id] = affine(1, b.at(id));
+      set_iso(i3, id, size_at(b.at(id))), set_iso(i6, id, size_at(b.at(id)));
+      set_aniso(a3, id, 0.1 * id, 0.1, 0.2 + 0.01 * id), h[id] = size_at(b.at(id));
+    }
+    for (unsigned id = b.nodes; c.full && id < n; ++id) {
+      set_iso(i3, id, 0.5), set_iso(i6, id, 0.5), h[id] = 0.5;
+      if (id % 2 == 0) i3(0, id) = i6(0, id) = h[id] = id % 3 ? (id % 3 == 1 ? -1.0 : NAN) : 0.0;
     }
     const dense1D<double, 8> g0 = snapshot(g), h0 = snapshot(h);
+    dense2D<double> again = snapshot(f), no_rows(0, n);
     ASSERT_EQ(interpolate(b.xy, b.conn, b.nb, b.home, f, b.targets), 0);
     ASSERT_EQ(interpolate(b.xy, b.conn, b.nb, b.home, g, b.targets), 0);
-    ASSERT_EQ(interpolate_metrics(b.xy, b.conn, b.nb, b.home, h, b.targets, false), 0);
-    ASSERT_EQ(interpolate_metrics(b.xy, b.conn, b.nb, b.home, i6, false), 0);
-    unsigned inside_count = 0;
-    for (unsigned id = b.nodes; id < n; ++id) {
-      const bool in = inside(b, no_id, b.at(id), 0);
-      const long long m = brute_nearest(b.xy, b.home, b.conn.cols(), b.at(id));
-      inside_count += in;
-      for (int r = 0; r < 2; ++r)
-        EXPECT_NEAR(f(r, id), in ? affine(r, b.at(id)) : f(r, m), in ? 1e-12 : 0.0) << id;
-      EXPECT_EQ(g[id], f(1, id)) << id;
-      EXPECT_NEAR(h[id], in ? size_at(b.at(id)) : h[m], in ? 1e-12 : 0.0) << id;
-      const double v = std::pow(size_at(b.at(id)), -2);
-      EXPECT_NEAR(i6(0, id), in ? v : i6(0, m), in ? 1e-11 * v : 0.0) << id;
-      EXPECT_NEAR(i6(1, id), in ? 0.0 : i6(1, m), in ? 1e-11 * v : 0.0) << id;
+    ASSERT_EQ(interpolate_metrics(b.xy, b.conn, b.nb, b.home, h, b.targets, c.full), 0);
+    ASSERT_EQ(interpolate_metrics(b.xy, b.conn, b.nb, b.home, i3, b.targets, c.full), 0);
+    ASSERT_EQ(c.full ? interpolate_metrics(b.xy, b.conn, b.nb, b.home, i6, b.targets, true)
+                     : interpolate_metrics(b.xy, b.conn, b.nb, b.home, i6, false),
+              0);
+    if (c.full) {
+      ASSERT_EQ(interpolate(b.xy, b.conn, b.nb, b.home, again, b.targets), 0);
+      for (dense2D<double>* m : {&c3, &c6, &a3})
+        ASSERT_EQ(interpolate_metrics(b.xy, b.conn, b.nb, b.home, *m, b.targets, true), 0);
+      EXPECT_TRUE(same(f, again));  // the same call twice gives the same bits
+      // Every target located, nothing read or written.
+      EXPECT_EQ(interpolate(b.xy, b.conn, b.nb, b.home, no_rows, b.targets), 0);
+      EXPECT_TRUE(no_rows.rows() == 0 && no_rows.cols() == n);
     }
-    EXPECT_GT(inside_count, 600u);
+    EXPECT_EQ(f(0, b.targets[0]), -777.0);
+    b.home[b.targets[0]] = UINT_MAX;  // not a source either
+    unsigned inside_count = 0;
+    for (unsigned id = b.targets[1]; id < n; ++id) {
+      EXPECT_EQ(g[id], f(1, id));  // both overloads agree
+      const long long m = brute_nearest(b.xy, b.home, b.conn.cols(), b.at(id));
+      const bool in = inside(b, no_id, b.at(id), 0);  // else an exact copy
+      inside_count += in;
+      for (int r = 0; r < 3; ++r)
+        EXPECT_NEAR(f(r, id), in ? affine(r, b.at(id)) : f(r, m), in ? 1e-12 : 0.0) << id;
+      const bool kept = c.full && id % 2, fit = in && !kept;  // else an exact value
+      EXPECT_NEAR(h[id], kept ? 0.5 : in ? size_at(b.at(id)) : h[m], fit ? 1e-12 : 0.0) << id;
+      const double v = std::pow(size_at(b.at(id)), -2);
+      for (const dense2D<double>* iso : {&i3, &i6})
+        for (std::size_t r = 0; r < iso->rows(); ++r) {
+          const double diag = r == 0 || r == 2 || r == 5;
+          const double want = kept ? 4 * diag : in ? v * diag : (*iso)(r, m);
+          EXPECT_NEAR((*iso)(r, id), want, fit ? 1e-11 * v : 0.0) << id;
+          EXPECT_TRUE(!c.full || std::fabs((iso == &i3 ? c3 : c6)(r, id) - C[r]) <= 9e-12) << id;
+        }
+      if (!c.full) continue;
+      EXPECT_TRUE(a3(0, id) > 0) << id;
+      EXPECT_TRUE(a3(0, id) * a3(2, id) - a3(1, id) * a3(1, id) > 0) << id;
+    }
+    EXPECT_GT(inside_count, c.min_inside);
+    if (c.full) continue;
     // Storage refused at any request: -199, the field as it came.
     auto field = [&](dense1D<double, 8>& v) {
       return interpolate(b.xy, b.conn, b.nb, b.home, v, b.targets);
