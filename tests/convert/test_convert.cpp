@@ -7,6 +7,7 @@
 #include <climits>
 #include <cmath>
 #include <map>
+#include <tuple>
 #include <vector>
 
 #include "orvo/surfkit/convert.hpp"
@@ -25,6 +26,7 @@ struct mesh {
   dense2D<double> x;
   M quads, tris;
   mesh deep() const { return {snapshot(x), snapshot(quads), snapshot(tris)}; }
+  auto arrays() const { return std::tie(x, quads, tris); }
 };
 
 // nx by ny counter-clockwise cells, node (i, j) at (2i, 4j, small integer z): midpoints and
@@ -49,14 +51,11 @@ mesh grid(unsigned nx, unsigned ny) {
 // (0, 1), (1, 2), (2, 0), storing edge j facing vertex j), then the interiors, kind by kind.
 void check_conversion(const mesh& in, const mesh& out, unsigned e, unsigned q, unsigned t) {
   const std::size_t n = in.x.cols(), d = in.x.rows(), nq = in.quads.cols(), nt = in.tris.cols();
-  ASSERT_TRUE(out.x.rows() == d);
-  ASSERT_TRUE(out.x.cols() >= n + q * nq + t * nt);
-  ASSERT_TRUE(out.quads.cols() == nq);
-  ASSERT_TRUE(nq == 0 || out.quads.rows() == 4 + 4 * e + q);
-  ASSERT_TRUE(out.tris.cols() == nt);
-  ASSERT_TRUE(nt == 0 || out.tris.rows() == 3 + 3 * e + t);
-  std::map<std::pair<unsigned, unsigned>, std::array<std::size_t, 3>>
-      edges;  // rank, end first met, uses
+  ASSERT_TRUE(out.x.rows() == d && out.x.cols() >= n + q * nq + t * nt) << "coordinates";
+  ASSERT_TRUE(out.quads.cols() == nq && (nq == 0 || out.quads.rows() == 4 + 4 * e + q));
+  ASSERT_TRUE(out.tris.cols() == nt && (nt == 0 || out.tris.rows() == 3 + 3 * e + t));
+  // Edge -> rank, end first met, uses.
+  std::map<std::pair<unsigned, unsigned>, std::array<std::size_t, 3>> edges;
   std::vector<std::size_t> uses(out.x.cols(), 0);
   const unsigned m = static_cast<unsigned>(std::max(1L, std::lround(std::sqrt(q))));
   const double tri[4][3] = {{1.0 / 6, 1.0 / 6, 2.0 / 3},
@@ -129,9 +128,7 @@ TEST(Convert, AgainstAnIndependentNumbering) {
               : kinds == 2 ? convert_T3(out.x, out.tris, e, t)
                            : convert_mixed(out.x, out.quads, out.tris, e, q, t),
               0);
-    EXPECT_TRUE(same(in.x, fresh.x));
-    EXPECT_TRUE(same(in.quads, fresh.quads));
-    EXPECT_TRUE(same(in.tris, fresh.tris));
+    EXPECT_TRUE(same(in.arrays(), fresh.arrays()));
     check_conversion(in, out, e, q, t);
   }
 }
@@ -154,9 +151,7 @@ TEST(Convert, ColumnsWithRoomGiveTheSameResultAsPackedOnes) {
     mesh roomy{snapshot(in.x), M::wrap(qbuf.data(), 4, in.quads.cols(), qld),
                M::wrap(tbuf.data(), 3, in.tris.cols(), tld)};
     ASSERT_EQ(convert_mixed(roomy.x, roomy.quads, roomy.tris, e, 1, 1), 0);
-    EXPECT_TRUE(same(roomy.quads, packed.quads));
-    EXPECT_TRUE(same(roomy.tris, packed.tris));
-    EXPECT_TRUE(same(roomy.x, packed.x));
+    EXPECT_TRUE(same(roomy.arrays(), packed.arrays()));
   }
 }
 
@@ -198,9 +193,7 @@ TEST(ConvertAndSplit, ArgumentChecksInOrder) {
     const int got = split ? split_into_Q4(a.x, a.quads, a.tris, given, out)
                           : convert_mixed(a.x, a.quads, a.tris, e, q, t, given);
     EXPECT_EQ(got, code) << "row " << row++;
-    EXPECT_TRUE(same(a.x, x0));
-    EXPECT_TRUE(same(a.quads, q0));
-    EXPECT_TRUE(same(a.tris, t0));
+    EXPECT_TRUE(same(a.arrays(), std::tie(x0, q0, t0))) << "row " << row - 1;
     EXPECT_TRUE(same(out, out0));
   };
   check(-1, false, x4, none, none, 1, 0, 0, none, none);       // coordinates first, then 0 for
@@ -245,9 +238,7 @@ TEST(Convert, GivenEdgesAreReusedNotMoved) {
   auto tris = M::from_columns({{0, 1, 2}, {2, 1, 3}});
   ASSERT_EQ(convert_T3(x, tris, 1, 0, M::from_columns({{2, 1, 4}, {0, 3, 1}})), 0);
   EXPECT_TRUE(same(tris, M::from_columns({{0, 1, 2, 4, 6, 5}, {2, 1, 3, 7, 8, 4}})));
-  EXPECT_TRUE(x.cols() == 5 + 4);
-  EXPECT_TRUE(x(0, 4) == 5.0);
-  EXPECT_TRUE(x(1, 4) == 5.0);
+  EXPECT_TRUE(x.cols() == 5 + 4 && x(0, 4) == 5.0 && x(1, 4) == 5.0);  // node 4 not moved
   // On x's 9 nodes: a repeated pair keeps its first orientation (1 -> 0), the last IDs (6, 7).
   auto quads = M::from_columns({{0, 1, 2, 3}, {1, 0, 3, 2}});
   ASSERT_EQ(convert_Q4(x, quads, 2, 0, M::from_columns({{1, 0, 4, 5}, {0, 1, 6, 7}})), 0);
@@ -272,9 +263,7 @@ TEST(Convert, EdgesOfThreeElementsAndDegenerateEdgesAreNumberedOnce) {
   auto quad = M::from_columns({{0, 1, 2, 2}});
   ASSERT_EQ(convert_mixed(x, quad, tris, 1, 0, 0), 0);
   EXPECT_EQ((V{tris(5, 0), tris(5, 1), tris(5, 2), quad(4, 0)}), (V{5, 5, 5, 5}));
-  EXPECT_TRUE(x.cols() == 5 + 8);
-  EXPECT_TRUE(x(0, quad(6, 0)) == 2);
-  EXPECT_TRUE(x(1, quad(6, 0)) == 2);
+  EXPECT_TRUE(x.cols() == 5 + 8 && x(0, quad(6, 0)) == 2 && x(1, quad(6, 0)) == 2);
 }
 
 TEST(SplitIntoQ4, ChildrenTileTheirParentWithItsOrientation) {

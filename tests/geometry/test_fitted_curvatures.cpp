@@ -208,12 +208,7 @@ TEST(FittedCurvatures, RingFallbackZeroColumnsAndTheirCount) {
   const surfaces::mesh g =
       surfaces::graph(6, true, [](double x, double y) { return x * x + 0.3 * x * y; });
   const D one = fitted(g, 1), two = fitted(g, 2);
-  std::size_t same_columns = 0;
-  for (unsigned j : {0u, 6u, 42u, 48u}) {
-    EXPECT_EQ(column(one, j), column(two, j)) << j;
-    same_columns += column(one, j) == column(two, j);
-  }
-  EXPECT_EQ(same_columns, 4u);
+  for (unsigned j : {0u, 6u, 42u, 48u}) EXPECT_EQ(column(one, j), column(two, j)) << j;
   EXPECT_NE(column(one, 24), column(two, 24));
   // Beside a sphere: a node no element holds (zeros, not counted), a lone triangle whose
   // nodes have 2 neighbours even over 3 rings, and a triangle doubled back on itself
@@ -236,14 +231,12 @@ TEST(FittedCurvatures, ArgumentChecksAndRefusalsLeaveTheOutputAsItCame) {
   cols far = snapshot(nb), wide(3, elements + 1, none), gap = snapshot(k);
   far(2, 5) = static_cast<unsigned>(elements);  // neither an element nor UINT_MAX
   gap(1, 7) = static_cast<unsigned>(nodes);
-  const std::tuple<D, cols, cols, unsigned, int> table[] = {{D(2, nodes), k, nb, 2, -1},
-                                                            {x, gap, nb, 2, -2},
-                                                            {x, cols(4, 2, 0), cols(3, 2), 2, -2},
-                                                            {x, k, wide, 2, -3},
-                                                            {x, k, cols(2, elements, none), 2, -3},
-                                                            {x, k, far, 2, -3},
-                                                            {x, k, nb, 0, -4},
-                                                            {x, k, nb, 4, -4}};
+  // clang-format off
+  const std::tuple<D, cols, cols, unsigned, int> table[] = {
+      {D(2, nodes), k, nb, 2, -1}, {x, gap, nb, 2, -2}, {x, cols(4, 2, 0), cols(3, 2), 2, -2},
+      {x, k, wide, 2, -3}, {x, k, cols(2, elements, none), 2, -3}, {x, k, far, 2, -3},
+      {x, k, nb, 0, -4}, {x, k, nb, 4, -4}};
+  // clang-format on
   for (const auto& [c, conn, n, rings, code] : table) {
     D out = snapshot(prior);
     EXPECT_EQ(sk::fitted_curvatures(c, conn, n, rings, out), code) << code;

@@ -69,9 +69,7 @@ TEST(AreaAngles, EveryFailureResetsTheOutputs) {
     a = 7, lo = d1(3, 1.0), hi = d1(3, 1.0);
     EXPECT_EQ(sk::area(c, conn, a), code);
     EXPECT_EQ(sk::angles(c, conn, true, lo, hi), code);
-    EXPECT_TRUE(a == 0);
-    EXPECT_TRUE(lo.empty());
-    EXPECT_TRUE(hi.empty());
+    EXPECT_TRUE(a == 0 && lo.empty() && hi.empty()) << code;
   }
   auto run = [&](d1& out) {
     d1 h;  // fresh, as the output swept
@@ -109,30 +107,30 @@ TEST(Normals, ExtremeAndWeightedModesAtAnyScale) {
 TEST(Normals, EveryFailureEmptiesTheOutput) {
   const D& c = fan;
   const cols far = cols::from_columns({{0, 1, 5}}), gap = cols::from_columns({{none, 1, 2, 3}});
+  // Area-weighted normals of triangles check each element's IDs just before summing it: an
+  // ID past the nodes in the last element must still leave the output empty.
+  const cols late_bad = cols::from_columns({{0, 1, 2}, {0, 3, 4}, {0, 1, 5}});
   // clang-format off
   const std::tuple<D, cols, int> table[] = {
       {D(), large_first, 0}, {D(2, 5), cols(5, 0), 0}, {D(2, 5), large_first, -1},
-      {c, cols(5, 2), -2}, {c, far, -2}, {c, gap, -2}};
+      {c, cols(5, 2), -2}, {c, far, -2}, {c, gap, -2}, {c, late_bad, -2}};
   // clang-format on
-  for (const auto& [x, conn, code] : table) {
-    D n(3, 4, 9.0);
-    EXPECT_EQ(sk::normals(x, conn, 1.0, true, n), code);
-    EXPECT_EQ(n.rows() + n.cols(), 0u);
-  }
+  for (bool unit : {false, true})
+    for (const auto& [x, conn, code] : table) {
+      D n(3, 4, 9.0);
+      EXPECT_EQ(sk::normals(x, conn, 1.0, unit, n), code) << unit;
+      EXPECT_EQ(n.rows() + n.cols(), 0u) << unit;
+    }
   auto run = [&](D& n) { return sk::normals(c, large_first, 2.0, false, n); };
   EXPECT_GE(sweep_output(D(2, 2, 5.0), D(), 0, run), 1);
 }
 
 TEST(Normals, AreaWeightedTrianglesCheckIDsWhileSumming) {
-  // Area-weighted normals of triangles check each element's IDs just before summing it:
-  // an ID past the nodes in the last element must still leave the output empty, and it
-  // outranks storage refused before any element is read.
+  // An ID past the nodes in the last element outranks storage refused before any element
+  // is read.
   const cols late_bad = cols::from_columns({{0, 1, 2}, {0, 3, 4}, {0, 1, 5}});
   for (bool unit : {false, true}) {
-    D n(3, 4, 9.0);
-    EXPECT_EQ(sk::normals(fan, late_bad, 1.0, unit, n), -2) << unit;
-    EXPECT_EQ(n.rows() + n.cols(), 0u) << unit;
-    n = D();  // no storage left to reuse: the first request is the output's
+    D n;  // no storage to reuse: the first request is the output's
     const refusal_point first(1);
     first.arm();
     EXPECT_EQ(sk::normals(fan, late_bad, 1.0, unit, n), -2) << unit;
@@ -185,16 +183,10 @@ TEST(MetricsGenAniso3d, ExactOnAPlaneAndBoundedByEachElement) {
       }
     }
   }
-}
-
-TEST(MetricsGenAniso3d, AnArrayWithoutRowsKeepsItsColumns) {
-  const surfaces::mesh g = surfaces::graph(4, false);
-  D wide(0, 30);
+  D wide(0, 30);  // an array without rows keeps its columns, zeros beyond the nodes
   ASSERT_EQ(sk::metrics_gen_aniso3d(g.coords, g.conn, 0.0, wide), 0);
-  EXPECT_TRUE(wide.rows() == 6);
-  EXPECT_TRUE(wide.cols() == 30);
-  EXPECT_TRUE(wide(0, 29) == 0.0);
-  EXPECT_TRUE(wide(0, 6) > 0);
+  EXPECT_TRUE(wide.rows() == 6 && wide.cols() == 30) << wide.rows() << " x " << wide.cols();
+  EXPECT_TRUE(wide(0, 29) == 0.0 && wide(0, 6) > 0);
 }
 
 TEST(MetricsGenAniso3d, EveryFailureChangesNothing) {
