@@ -1,5 +1,4 @@
-// The conversion against an independent numbering, argument checks, given edges, odd meshes;
-// split_into_Q4's area, orientation and sharing; refused storage.
+// The conversions against an independent numbering; split_into_Q4's tiling.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -29,8 +28,7 @@ struct mesh {
   auto arrays() const { return std::tie(x, quads, tris); }
 };
 
-// nx by ny counter-clockwise cells, node (i, j) at (2i, 4j, small integer z): midpoints and
-// quarter points are exact. Cells with (i + j) % 3 == 0 are two triangles, others quadrangles.
+// Cells at (2i, 4j, integer z), exact midpoints; (i + j) % 3 == 0 two triangles, else a quad.
 mesh grid(unsigned nx, unsigned ny) {
   std::vector<unsigned> q, t;
   for (unsigned j = 0; j < ny; ++j)
@@ -46,9 +44,7 @@ mesh grid(unsigned nx, unsigned ny) {
   return g;
 }
 
-// Checks `out`, converted from `in`, against a numbering made here: edges ranked in order of
-// first meeting (quadrangles first; a quadrangle meets edge j as j -> j + 1, a triangle meets
-// (0, 1), (1, 2), (2, 0), storing edge j facing vertex j), then the interiors, kind by kind.
+// `out` against edges ranked by first meeting (quads first, j -> j + 1), then interiors.
 void check_conversion(const mesh& in, const mesh& out, unsigned e, unsigned q, unsigned t) {
   const std::size_t n = in.x.cols(), d = in.x.rows(), nq = in.quads.cols(), nt = in.tris.cols();
   ASSERT_TRUE(out.x.rows() == d && out.x.cols() >= n + q * nq + t * nt) << "coordinates";
@@ -66,7 +62,7 @@ void check_conversion(const mesh& in, const mesh& out, unsigned e, unsigned q, u
     const M &I = k ? in.tris : in.quads, &O = k ? out.tris : out.quads;
     const unsigned nv = 4 - k, per = k ? t : q;
     for (std::size_t c = 0; c < I.cols(); ++c) {
-      // Node id at weights w on the element's vertices: exact where they are dyadic.
+      // Node id at weights w on the vertices (exact if dyadic).
       auto expect_at = [&](unsigned id, const std::vector<double>& w, bool exact) {
         for (std::size_t r = 0; r < d; ++r) {
           double p = 0;
@@ -76,8 +72,7 @@ void check_conversion(const mesh& in, const mesh& out, unsigned e, unsigned q, u
       };
       for (unsigned i = 0; i < nv; ++i) {
         ASSERT_EQ(O(i, c), I(i, c));
-        // Node l of edge a -> b (stored as edge j): the l-th from a in the orientation
-        // first met, at (l + 1) / (e + 1) from a to b.
+        // Node l of edge a -> b (stored as j): l-th in the first orientation met.
         const unsigned j = k ? (i + 2) % 3 : i, a = i, b = (a + 1) % nv, u = I(a, c), v = I(b, c);
         auto& [rank, first, elements] = edges[std::minmax(u, v)];
         if (elements++ == 0) rank = edges.size() - 1, first = u;
@@ -91,7 +86,7 @@ void check_conversion(const mesh& in, const mesh& out, unsigned e, unsigned q, u
           expect_at(id, w, e == 1 || e == 3);
         }
       }
-      // Interiors: the m by m bilinear grid row by row; tri's centroid (t = 1) or first three.
+      // Interiors: an m by m bilinear grid; a triangle's centroid (t = 1) or first three.
       for (unsigned l = 0; l < per; ++l) {
         const unsigned id = O(nv + nv * e + l, c);
         ASSERT_EQ(id, out.x.cols() - t * nt - (k ? 0 : q * nq) + c * per + l);
@@ -103,7 +98,7 @@ void check_conversion(const mesh& in, const mesh& out, unsigned e, unsigned q, u
     }
   }
   EXPECT_EQ(out.x.cols(), n + e * edges.size() + q * nq + t * nt);
-  // Every edge node is used by each element of its edge (two at most on these grids).
+  // Each edge node used by each element of its edge (two at most).
   for (const auto& [key, info] : edges)
     for (unsigned l = 0; l < e; ++l) {
       EXPECT_TRUE(info[2] <= 2) << key.first << " " << key.second;
@@ -133,15 +128,14 @@ TEST(Convert, AgainstAnIndependentNumbering) {
   }
 }
 
-// Element arrays whose columns already have room for the new rows grow in place; packed
-// ones are rebuilt by the numbering pass. Both give the same arrays, entry for entry.
+// Columns with room grow in place, packed ones are rebuilt: the same arrays either way.
 TEST(Convert, ColumnsWithRoomGiveTheSameResultAsPackedOnes) {
   for (unsigned e : {1u, 3u}) {
     SCOPED_TRACE(testing::Message() << "e " << e);
     const mesh in = grid(12, 9);
     mesh packed = in.deep();
     ASSERT_EQ(convert_mixed(packed.x, packed.quads, packed.tris, e, 1, 1), 0);
-    // Columns padded to the final row count and beyond.
+    // Padded beyond the final row count.
     const std::size_t qld = 4 + 4 * e + 1 + 2, tld = 3 + 3 * e + 1 + 2;
     std::vector<unsigned> qbuf(qld * in.quads.cols(), NONE), tbuf(tld * in.tris.cols(), NONE);
     for (std::size_t c = 0; c < in.quads.cols(); ++c)
@@ -155,10 +149,7 @@ TEST(Convert, ColumnsWithRoomGiveTheSameResultAsPackedOnes) {
   }
 }
 
-// Open fans of k triangles round node 0, which is the smaller end of every spoke: below,
-// at and far above the run length where the edge table stops scanning and starts hashing.
-// Every other triangle runs the other way round, so spokes are met in both orientations,
-// and the rim IDs are scrambled so that the spokes' far ends are not consecutive.
+// Fans round node 0 about the table's scan/hash run length; spokes both ways, rims scrambled.
 TEST(Convert, FansRoundOneNodeAgainstAnIndependentNumbering) {
   for (unsigned k : {7u, 8u, 9u, 3000u})
     for (unsigned e : {1u, 2u}) {
@@ -166,7 +157,6 @@ TEST(Convert, FansRoundOneNodeAgainstAnIndependentNumbering) {
       mesh in{dense2D<double>(2, k + 2), M(4, 0), M(3, k)};
       std::vector<unsigned> rim(k + 1);
       for (unsigned i = 0; i <= k; ++i) rim[i] = 1 + (i * 7919u) % (k + 1);
-      // Integer rim coordinates, so that midpoints are exact.
       for (unsigned i = 0; i <= k; ++i) in.x(0, rim[i]) = i, in.x(1, rim[i]) = 4.0 + i % 3;
       for (unsigned i = 0; i < k; ++i) {
         in.tris(0, i) = 0;
@@ -233,13 +223,13 @@ TEST(ConvertAndSplit, ArgumentChecksInOrder) {
 }
 
 TEST(Convert, GivenEdgesAreReusedNotMoved) {
-  // Reused, not moved (node 4 is off edge (1, 2) on purpose); an unused one changes nothing.
+  // Reused, not moved (node 4 is off edge (1, 2)); an unused one changes nothing.
   dense2D<double> x = {{0, 2, 0, 2, 5}, {0, 0, 2, 2, 5}};
   auto tris = M::from_columns({{0, 1, 2}, {2, 1, 3}});
   ASSERT_EQ(convert_T3(x, tris, 1, 0, M::from_columns({{2, 1, 4}, {0, 3, 1}})), 0);
   EXPECT_TRUE(same(tris, M::from_columns({{0, 1, 2, 4, 6, 5}, {2, 1, 3, 7, 8, 4}})));
   EXPECT_TRUE(x.cols() == 5 + 4 && x(0, 4) == 5.0 && x(1, 4) == 5.0);  // node 4 not moved
-  // On x's 9 nodes: a repeated pair keeps its first orientation (1 -> 0), the last IDs (6, 7).
+  // A repeated pair keeps its first orientation (1 -> 0) and its last IDs (6, 7).
   auto quads = M::from_columns({{0, 1, 2, 3}, {1, 0, 3, 2}});
   ASSERT_EQ(convert_Q4(x, quads, 2, 0, M::from_columns({{1, 0, 4, 5}, {0, 1, 6, 7}})), 0);
   EXPECT_EQ((V{quads(4, 0), quads(5, 0), quads(4, 1), quads(5, 1), unsigned(x.cols())}),
@@ -248,7 +238,7 @@ TEST(Convert, GivenEdgesAreReusedNotMoved) {
   auto tri = M::from_columns({{0, 1, 2}});
   ASSERT_EQ(convert_T3(x, tri, 3, 0, M::from_columns({{0, 1, 1, NONE, NONE}})), 0);
   EXPECT_EQ((V{tri(9, 0), tri(10, 0), tri(11, 0)}), (V{1, 2, 3}));
-  // The connectivity as its own given edges (edge (0, 1): inner nodes 2, 3) is read first.
+  // The connectivity as its own given edges is read first.
   auto z = dense2D<double>{{0, 2, 0, 2}, {0, 0, 2, 2}};
   auto quad = M::from_columns({{0, 1, 2, 3}});
   ASSERT_EQ(convert_Q4(z, quad, 2, 0, quad), 0);
@@ -281,10 +271,9 @@ TEST(SplitIntoQ4, ChildrenTileTheirParentWithItsOrientation) {
   const std::size_t nq = quads6.cols(), nt = tris6.cols();
   ASSERT_TRUE(out.rows() == 4);
   ASSERT_TRUE(out.cols() == 4 * nq + 3 * nt);
-  // Midpoints on the 6 * 6 + 7 * 5 grid edges and nt / 2 diagonals, then a centre each.
+  // Midpoints of grid edges and diagonals, then a centre each.
   EXPECT_EQ(x.cols(), 42 + 6 * 6 + 7 * 5 + nt / 2 + nq + nt);
-  // The area 12 by 20 kept, every child of a convex parent counter-clockwise, and a conforming
-  // mesh: each directed edge once, each edge from a midpoint to a centre also reversed.
+  // Area 12 x 20, children counter-clockwise, conforming (inner edges met both ways).
   const unsigned centres = static_cast<unsigned>(x.cols() - nq - nt);
   std::map<std::pair<unsigned, unsigned>, int> directed;
   double area = 0;
@@ -308,7 +297,6 @@ TEST(SplitIntoQ4, ChildrenTileTheirParentWithItsOrientation) {
   }
 }
 
-// A refused request leaves every argument as it was: the conversion, then split_into_Q4.
 TEST(ConvertAndSplit, RefusedStorageRollsBack) {
   const mesh g = grid(3, 2);
   const M given = M::from_columns({{0, 1, 0}}), out0 = M::from_columns({{1, 2, 3, 0}});

@@ -1,8 +1,4 @@
-// curve_quadratic against analytic surfaces: distances of the added nodes to spheres, tori
-// and a bumpy sphere (and their fall under refinement), planes left alone, a cube's
-// features and a cylinder's open ends kept, quadrangle and mixed meshes, independence of
-// the element order, Jacobians of curved meshes with features and boundaries, and the
-// argument checks.
+// curve_quadratic against analytic surfaces, features, boundaries and element Jacobians.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -33,8 +29,7 @@ double sphere_distance(const point& p) {
   return std::fabs(std::hypot(p[0], p[1], p[2]) - 1.0);
 }
 
-// Radial deviation from the bumpy sphere, a stand-in for the distance that differs from it
-// by a bounded factor.
+// Radial deviation from the bumpy sphere (within a bounded factor of the distance).
 double bump_distance(const point& p) {
   const double l = std::hypot(p[0], p[1], p[2]);
   return std::fabs(l - curved::bump_radius({p[0] / l, p[1] / l, p[2] / l}));
@@ -93,8 +88,7 @@ linear_mesh quadratic(linear_mesh m, unsigned q = 0) {
   return m;
 }
 
-// (dx/ds x dx/dt) . n at reference (s, t) by central differences of the shape functions, n
-// the straight element's normal.
+// (dx/ds x dx/dt) . n at (s, t) by central differences, n the straight element's normal.
 double jacobian(const dense2D<double>& x, const unsigned* ids, unsigned count, double s, double t) {
   const auto cross = [](const point& a, const point& b) {
     return point{a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
@@ -136,11 +130,8 @@ std::size_t folded(const dense2D<double>& x, const dense2D<unsigned int>& conn) 
   return bad;
 }
 
-// --- Smooth closed surfaces: distances to the surface and their fall under refinement ---
-
 TEST(CurveQuadratic, SpheresAddedNodesFarCloserThanStraight) {
-  // An icosphere of 10 242 vertices in T6, and cube spheres of quadrangles or of both kinds
-  // in Q8 or Q9: the added nodes' largest and median distances fall by the factors given.
+  // Icosphere in T6, cube spheres in Q8/Q9: the added nodes' distances fall by these factors.
   struct sphere_case {
     std::string name;
     linear_mesh mesh;
@@ -191,11 +182,8 @@ TEST(CurveQuadratic, ErrorFallsAtLeastSixfoldPerHalving) {
   }
 }
 
-// --- Flat pieces and features ---
-
 TEST(CurveQuadratic, PlanesUnchanged) {
-  // A graph of z = 0 with its inner nodes jittered in the plane (the square's sides stay
-  // straight lines): as it is, tilted and shifted, and in 2 rows.
+  // z = 0, inner nodes jittered in the plane: as it is, tilted and shifted, and in 2 rows.
   const linear_mesh grid = curved::from(surfaces::graph(12, true));
   linear_mesh jittered = grid;
   jittered.coords = curved::deep(grid.coords);
@@ -229,8 +217,7 @@ TEST(CurveQuadratic, CubeEdgesStayOnTheirLinesAndFacesFlat) {
     const dense2D<double> x = curved_copy(m);
     for (unsigned id : added_nodes(m)) {
       const point p = at(x, id), s = at(m.coords, id);
-      // On the same face(s) as the straight node: every coordinate at +-1 stays there, and
-      // the others inside.
+      // On the straight node's face(s): coordinates at +-1 stay, the others inside.
       for (unsigned r = 0; r < 3; ++r) {
         if (std::fabs(s[r]) == 1.0)
           EXPECT_NEAR(p[r], s[r], 1e-12) << "node " << id << " left its face or edge";
@@ -242,9 +229,7 @@ TEST(CurveQuadratic, CubeEdgesStayOnTheirLinesAndFacesFlat) {
 }
 
 TEST(CurveQuadratic, CylinderRimsCurveAlongTheirCirclesAndEndsStayFlat) {
-  // Open ends are boundaries; closed ends are flat discs whose rims are feature edges (the
-  // surface turns by 90 degrees there). Either way the edge nodes on an end plane stay on it
-  // and those on the rims and the side come close to the circles.
+  // Open ends are boundaries, closed ends' rims features: end nodes stay flat, rims circular.
   const double h = 1.5;
   for (bool closed : {false, true}) {
     const char* what = closed ? "closed" : "open";
@@ -273,8 +258,6 @@ TEST(CurveQuadratic, CylinderRimsCurveAlongTheirCirclesAndEndsStayFlat) {
   }
 }
 
-// --- Independence of the element order ---
-
 TEST(CurveQuadratic, SameResultWhicheverElementComesFirst) {
   for (bool quads : {false, true}) {
     const linear_mesh m =
@@ -299,8 +282,6 @@ TEST(CurveQuadratic, SameResultWhicheverElementComesFirst) {
         ASSERT_NEAR(x(r, i), y(r, i), 1e-14) << (quads ? "mixed" : "T6") << " node " << i;
   }
 }
-
-// --- Meshes with sharp features and open boundaries ---
 
 TEST(CurveQuadratic, FeatureAndBoundaryMeshesHavePositiveJacobians) {
   struct real_case {
@@ -345,15 +326,13 @@ TEST(CurveQuadratic, FoldingEdgesAreStraightenedOnBothSides) {
   const int count = curve_quadratic(x, m.conn);
   EXPECT_GT(count, 0);
   EXPECT_EQ(folded(x, m.conn), 0u);
-  // The sliver's edges are back on their midpoints, in its neighbours too.
+  // The sliver's edges back on their midpoints, in its neighbours too.
   for (unsigned j = 0; j < 3; ++j) {
     const unsigned p = m.conn((j + 1) % 3, 0), q = m.conn((j + 2) % 3, 0), mid = m.conn(3 + j, 0);
     for (unsigned r = 0; r < 3; ++r)
       EXPECT_NEAR(x(r, mid), 0.5 * (squashed(r, p) + squashed(r, q)), 1e-15) << "edge " << j;
   }
 }
-
-// --- Arguments ---
 
 TEST(CurveQuadratic, ArgumentsRejectedWithNothingChanged) {
   const linear_mesh t6 = quadratic(curved::from(surfaces::geodesic_sphere(2)));
@@ -381,7 +360,6 @@ TEST(CurveQuadratic, ArgumentsRejectedWithNothingChanged) {
       {"vertex as an edge node", t6.coords, with([&](auto& c) { c(3, 5) = v0; }), 0.5, -2},
       {"edge node on two edges", t6.coords, with([&](auto& c) { c(4, 0) = mid0; }), 0.5, -2},
       {"neighbours disagree on an edge node", t6.coords, with([&](auto& c) {
-         // Element 0's node on edge (1, 2) becomes a fresh one the neighbour does not name.
          c(3, 0) = n - 1 == mid0 ? n - 2 : n - 1;
          for (std::size_t e = 0; e < c.cols(); ++e)
            for (unsigned r = 3; r < 6; ++r)
@@ -395,13 +373,12 @@ TEST(CurveQuadratic, ArgumentsRejectedWithNothingChanged) {
     EXPECT_EQ(curve_quadratic(x, c.conn, c.angle), c.code) << c.what;
     EXPECT_TRUE(surfkit_testing::same(x, c.coords)) << c.what;
   }
-  // No elements: nothing to do, but the coordinates are still checked.
+  // No elements: only the coordinates are checked.
   dense2D<double> x = curved::deep(t6.coords);
   EXPECT_EQ(curve_quadratic(x, dense2D<unsigned int>(6, 0)), 0);
   EXPECT_EQ(curve_quadratic(x, dense2D<unsigned int>(0, 0)), 0);
   dense2D<double> bad(5, 3, 0.0);
   EXPECT_EQ(curve_quadratic(bad, dense2D<unsigned int>(6, 0)), -1);
-  // Refused storage at every request leaves the coordinates as they came.
   auto call = [&](dense2D<double>& y) { return curve_quadratic(y, t6.conn); };
   EXPECT_GE(surfkit_testing::sweep_output(t6.coords, t6.coords, 0, call), 10);
 }

@@ -1,5 +1,4 @@
-// The conversion's edge table: its sorted form, taken for meshes numbered out of their
-// elements' order, against its probing form on the same occurrences, answer by answer.
+// The conversion's edge table: its sorted form against its probing form, answer by answer.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -21,9 +20,7 @@ struct occurrences {
   dense2D<unsigned> given, quads, tris;
 };
 
-// Random elements over few or many nodes: repeated nodes (degenerate edges), edges met
-// once, twice either way round or more (fans, non-manifold), and given edges that repeat
-// a pair with another ID or coincide with element edges either way round.
+// Random elements (degenerate, fans, non-manifold); given edges repeated or met reversed.
 occurrences random_case(unsigned seed, std::size_t nodes, std::size_t nq, std::size_t nt,
                         std::size_t ng, unsigned e) {
   std::mt19937 rng(seed);
@@ -46,8 +43,7 @@ occurrences random_case(unsigned seed, std::size_t nodes, std::size_t nq, std::s
 
 using answer = std::tuple<unsigned, bool, bool>;
 
-// Every answer of the table for the occurrences met in the conversion's order, and the new
-// pairs listed; `sorted` takes prepare_sorted instead of count, reserve and assign.
+// Every answer in the conversion's order and the new pairs; `sorted`: prepare_sorted.
 std::pair<std::vector<answer>, std::vector<std::uint64_t>> run(const occurrences& o, unsigned e,
                                                                bool sorted) {
   const std::size_t g = o.given.cols();
@@ -87,7 +83,8 @@ TEST(EdgeTable, SortedFormAnswersAsTheProbingForm) {
   struct size_case {
     std::size_t nodes, quads, tris, given;
   };
-  // Few nodes: long runs (fans, hashed runs); many: several node blocks and answer blocks.
+  // Few nodes: long (hashed) runs; many: several node and answer blocks.
+
   const size_case sizes[] = {{6, 5, 9, 4}, {40, 60, 200, 30}, {20000, 3000, 30000, 500}};
   unsigned seed = 1;
   for (const size_case& s : sizes)

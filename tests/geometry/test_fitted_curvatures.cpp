@@ -1,5 +1,4 @@
-// fitted_curvatures against analytic surfaces (spheres, torus, saddle, planes), its ring
-// fallback and zero columns, argument checks and refusals; the node rings it walks.
+// fitted_curvatures against analytic surfaces; its ring fallback; the node rings it walks.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -61,7 +60,6 @@ std::vector<double> sphere_errors(const D& k, std::vector<std::size_t> skip = {}
 }
 
 TEST(FittedCurvatures, UnitSpheresWithinOnePercentOnTheSideOfTheNormalCycleSign) {
-  // Icosphere of 10 242 nodes (valences 5 and 6, uneven triangles).
   const surfaces::mesh ico = surfaces::geodesic_sphere(32);
   const D k = fitted(ico);
   const std::vector<double> e = sphere_errors(k);
@@ -69,8 +67,7 @@ TEST(FittedCurvatures, UnitSpheresWithinOnePercentOnTheSideOfTheNormalCycleSign)
   EXPECT_LE(largest(e), 0.03);
   for (std::size_t j = 0; j < k.cols(); j += 97)
     expect_tangent_frame(k, j, {ico.coords(0, j), ico.coords(1, j), ico.coords(2, j)});
-  // The normal-cycle estimate has the same sign (convex outward: negative); flipping the
-  // elements flips the fitted curvatures and nothing else.
+  // The normal-cycle estimate's sign; flipping the elements flips the curvatures.
   D ring;
   ASSERT_EQ(sk::principal_curvatures(ico.coords, ico.conn, surfaces::neighbours(ico.conn), 0.0,
                                      M_PI, 1, {}, ring),
@@ -84,16 +81,14 @@ TEST(FittedCurvatures, UnitSpheresWithinOnePercentOnTheSideOfTheNormalCycleSign)
     EXPECT_NEAR(kf(6, j), -k(6, j), 1e-12) << j;
     EXPECT_NEAR(kf(7, j), -k(7, j), 1e-12) << j;
   }
-  // UV sphere of 8 066 nodes, its triangles stretched towards the poles and fanned at
-  // them: every node but the two poles themselves.
+  // UV sphere, stretched and fanned at the poles: every node but the poles.
   const surfaces::mesh uv = surfaces::uv_sphere(128, 64);
   const std::vector<double> eu = sphere_errors(fitted(uv), {0, uv.coords.cols() - 1});
   EXPECT_LE(median(eu), 0.01);
   EXPECT_LE(largest(eu), 0.03);
 }
 
-// Torus R = 3, r = 1 at node i + nu j (angle u = 2 pi i / nu about the axis, phi = 2 pi j
-// / nv about the tube): -1 across the tube, -cos phi / (3 + cos phi) along it.
+// Torus (3, 1): -1 across the tube, -cos phi / (3 + cos phi) along it.
 struct torus_errors {
   double across, along, across_direction, along_direction;  // largest over all nodes
 };
@@ -107,7 +102,6 @@ torus_errors torus_fit(unsigned nu, unsigned nv) {
       const double u = 2 * M_PI * i / nu, phi = 2 * M_PI * j / nv;
       const double exact = -std::cos(phi) / (3 + std::cos(phi));
       e.across = std::max(e.across, std::fabs(k(6, p) + 1.0));
-      // Relative to the curvature, or to 0.05 where it passes through 0.
       e.along = std::max(e.along, std::fabs(k(7, p) - exact) / std::max(std::fabs(exact), 0.05));
       const std::array<double, 3> across = {-std::sin(phi) * std::cos(u),
                                             -std::sin(phi) * std::sin(u), std::cos(phi)},
@@ -119,14 +113,12 @@ torus_errors torus_fit(unsigned nu, unsigned nv) {
 }
 
 TEST(FittedCurvatures, TorusCurvaturesAndDirectionsWithinTwoPercentConvergingUnderRefinement) {
-  // 12 288 nodes: rows 0-2 across the tube (the larger bending), rows 3-5 along it. A
-  // direction error of 2 % is an angle of about 0.02, 1 - cos of 2e-4.
+  // Rows 0-2 across the tube, 3-5 along it; 2e-4 is 1 - cos of a 2 % angle.
   const torus_errors fine = torus_fit(192, 64);
   EXPECT_LE(fine.across, 0.02);
   EXPECT_LE(fine.along, 0.02);
   EXPECT_LE(fine.across_direction, 2e-4);
   EXPECT_LE(fine.along_direction, 2e-4);
-  // Halving the edges at least halves the error (it falls like h^2 here).
   const torus_errors coarse = torus_fit(48, 16), middle = torus_fit(96, 32);
   EXPECT_LE(middle.across, coarse.across / 2);
   EXPECT_LE(fine.across, middle.across / 2);
@@ -135,8 +127,7 @@ TEST(FittedCurvatures, TorusCurvaturesAndDirectionsWithinTwoPercentConvergingUnd
 }
 
 TEST(FittedCurvatures, SaddleAtItsCentreAndPlanesAtEveryNode) {
-  // z = (x^2 - y^2) / 2 is its own jet at the origin, where the mesh's normal is exact:
-  // +1 along x, -1 along y, with either diagonal pattern, from one ring or two.
+  // z = (x^2 - y^2) / 2 is its own jet at the origin: +1 along x, -1 along y.
   for (bool alternate : {false, true})
     for (unsigned rings : {1u, 2u}) {
       const unsigned m = 16, c = (m / 2) * (m + 1) + m / 2;
@@ -152,7 +143,6 @@ TEST(FittedCurvatures, SaddleAtItsCentreAndPlanesAtEveryNode) {
   // A tilted, shifted plane (boundary and corners included): curvatures below 1e-12 / h.
   for (unsigned m : {8u, 32u}) {
     surfaces::mesh g = surfaces::graph(m, true);
-    // Orthonormal tangents a, b and the normal a x b.
     const std::array<double, 3> a = {0.6, 0.0, 0.8}, b = {-0.64, 0.6, 0.48},
                                 n = {-0.48, -0.8, 0.36};
     for (std::size_t j = 0; j < g.coords.cols(); ++j) {
@@ -172,10 +162,7 @@ TEST(FittedCurvatures, SaddleAtItsCentreAndPlanesAtEveryNode) {
 }
 
 TEST(FittedCurvatures, TiltedFrameCorrectedByTheFirstFundamentalForm) {
-  // The paraboloid z = (x^2 + y^2) / 2 at (0.5, 0), fitted in a frame tilted by 0.3 rad
-  // from its normal: the jet then has a gradient, and only the first fundamental form
-  // brings the curvatures back to those of the surface: 1.25^-1.5 along the meridian (x),
-  // 1.25^-0.5 along the parallel (y), with the normal upwards.
+  // z = (x^2 + y^2) / 2 at (0.5, 0) in a frame tilted 0.3 rad: the jet has a gradient.
   const surfaces::mesh g =
       surfaces::graph(64, false, [](double x, double y) { return (x * x + y * y) / 2; });
   const unsigned c = 32 * 65 + 48;  // (0.5, 0)
@@ -186,7 +173,6 @@ TEST(FittedCurvatures, TiltedFrameCorrectedByTheFirstFundamentalForm) {
   ASSERT_TRUE(adjacency.build(g.conn, g.coords.cols()) && rings.init(g.coords.cols()));
   rings.start(c);
   ASSERT_TRUE(rings.grow(adjacency) && rings.grow(adjacency));
-  // Tilted towards a tangent between the meridian (1, 0, 0.5) / s and the parallel (0, 1, 0).
   const double s = std::sqrt(1.25), t = 0.3, c1 = std::cos(1.0), s1 = std::sin(1.0);
   const sk::detail::vec3 normal = {-0.5 / s, 0.0, 1.0 / s}, tangent = {s1 / s, c1, 0.5 * s1 / s};
   sk::detail::vec3 tilted;
@@ -202,17 +188,13 @@ TEST(FittedCurvatures, TiltedFrameCorrectedByTheFirstFundamentalForm) {
 }
 
 TEST(FittedCurvatures, RingFallbackZeroColumnsAndTheirCount) {
-  // Nodes 0-3 of the alternating grid's corners hold 2 or 3 neighbours: from ring 1 they
-  // take ring 2 and match the rings = 2 result bit for bit; every other node keeps its
-  // own ring-1 fit.
+  // Corners with 2 or 3 neighbours take ring 2 (bit for bit); the others keep ring 1.
   const surfaces::mesh g =
       surfaces::graph(6, true, [](double x, double y) { return x * x + 0.3 * x * y; });
   const D one = fitted(g, 1), two = fitted(g, 2);
   for (unsigned j : {0u, 6u, 42u, 48u}) EXPECT_EQ(column(one, j), column(two, j)) << j;
   EXPECT_NE(column(one, 24), column(two, 24));
-  // Beside a sphere: a node no element holds (zeros, not counted), a lone triangle whose
-  // nodes have 2 neighbours even over 3 rings, and a triangle doubled back on itself
-  // whose normals cancel (zeros, counted: 3 + 3). The sphere is untouched by them.
+  // Beside a sphere: a lone node (zeros), a lone triangle and a doubled-back one (counted).
   const surfaces::mesh s = surfaces::geodesic_sphere(4);
   const unsigned n = static_cast<unsigned>(s.coords.cols());
   const surfaces::mesh x = surfaces::extended(
@@ -242,20 +224,17 @@ TEST(FittedCurvatures, ArgumentChecksAndRefusalsLeaveTheOutputAsItCame) {
     EXPECT_EQ(sk::fitted_curvatures(c, conn, n, rings, out), code) << code;
     EXPECT_TRUE(same(out, prior)) << code;
   }
-  // No elements: every node is one no element holds.
   D out = snapshot(prior);
   EXPECT_EQ(sk::fitted_curvatures(x, cols(3, 0), cols(), 1, out), 0);
   EXPECT_TRUE(same(out, D(8, nodes, 0.0)));
-  // A refused call leaves the output as it came; the first one not refused gives the bits
-  // of an unarmed call.
   const int refused =
       sweep_output(prior, prior, 0, [&](D& o) { return sk::fitted_curvatures(x, k, nb, 3, o); });
   EXPECT_GE(refused, 6);  // output, normals, flags, two adjacency arrays, stamps, ring growth
 }
 
 TEST(FittedCurvatures, NodeRingsOfAnIcosphere) {
-  // Valence-5 vertices of the icosahedron and valence-6 nodes elsewhere: rings of 5, 15
-  // (then 30) and 6, 18, 36 nodes on a fine enough sphere.
+  // Valence-5 vertices: rings of 5, 15 and 30 nodes.
+
   const surfaces::mesh s = surfaces::geodesic_sphere(8);
   orvo::surfkit::detail::node_adjacency adjacency;
   orvo::surfkit::detail::node_rings rings;

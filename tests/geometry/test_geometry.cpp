@@ -19,14 +19,12 @@ using cols = orvo::dense2D<unsigned>;
 using d1 = orvo::dense1D<double>;
 constexpr unsigned none = UINT_MAX;
 const D square = {{0, 1, 1, 0}, {0, 0, 1, 1}};
-// Node 0 on a large element (doubled area 16, normal +z), a small one (1, -y) and a
-// degenerate one; nodes 2 and 3 on one element each.
+// Node 0 on a large element (doubled area 16, +z), a small one (1, -y) and a degenerate one.
 const D fan = {{0, 4, 0, 1, 0}, {0, 0, 4, 0, 0}, {0, 0, 0, 0, 1}};
 const cols large_first = cols::from_columns({{0, 1, 2}, {0, 3, 4}, {0, 1, 1}});
 
 TEST(AreaAngles, ExactAndSignedInThePlaneUnsignedInSpace) {
-  // Plane, signed: the unit square as a triangle and a clockwise quadrangle (FACE_MIX) has
-  // area 1/2 - 1, angles times 3/pi (3/4, 3/2) and 2/pi (-1); flipping negates both.
+  // Plane, signed: triangle and clockwise quad of the unit square; flipping negates both.
   cols mix = cols::from_columns({{0, 1, 3, none}, {0, 3, 2, 1}});
   double a = 7;
   d1 lo, hi;
@@ -40,8 +38,7 @@ TEST(AreaAngles, ExactAndSignedInThePlaneUnsignedInSpace) {
   }
   EXPECT_TRUE(sk::area(square, cols::from_columns({{0, 1, 2}, {0, 2, 3}}), a) == 0);
   EXPECT_TRUE(a == 1);
-  // Space, unsigned: a square of side 5 out of the coordinate planes and half of it have
-  // area 25 + 12.5 either way, and corners of pi/2, the half also pi/4.
+  // Space, unsigned: a tilted square of side 5 and half of it, either way round.
   const D tilted = {{0, 5, 5, 0}, {0, 0, 3, 3}, {0, 0, 4, 4}};
   cols faces = cols::from_columns({{0, 1, 2, 3}, {0, 1, 2, none}});
   for (int pass = 0; pass < 2; ++pass, sk::flip(faces, orvo::FACE_MIX)) {
@@ -56,7 +53,6 @@ TEST(AreaAngles, ExactAndSignedInThePlaneUnsignedInSpace) {
 }
 
 TEST(AreaAngles, EveryFailureResetsTheOutputs) {
-  // Without columns the coordinates are not looked at; the row count comes first.
   double a = 7;
   d1 lo, hi;
   const D c1(1, 4), c4(4, 4);
@@ -79,9 +75,7 @@ TEST(AreaAngles, EveryFailureResetsTheOutputs) {
 }
 
 TEST(Normals, ExtremeAndWeightedModesAtAnyScale) {
-  // The fan's elements in either order; the degenerate one weighs 1 for p = 0, else 0, and
-  // is never the smallest. Rows: p, then z and y at node 0 (unit normals: scaled to length
-  // 1), at any scale although 16^400 overflows.
+  // Rows: p, then z and y at node 0 (the degenerate element weighs only for p = 0).
   // clang-format off
   const double cases[][3] = {{DBL_MAX, 1, 0}, {-DBL_MAX, 0, -1}, {400, 1, 0}, {-400, 0, -1},
                              {0, 1. / 3, -1. / 3}, {1, 16. / 17, -1. / 17},
@@ -107,45 +101,35 @@ TEST(Normals, ExtremeAndWeightedModesAtAnyScale) {
 TEST(Normals, EveryFailureEmptiesTheOutput) {
   const D& c = fan;
   const cols far = cols::from_columns({{0, 1, 5}}), gap = cols::from_columns({{none, 1, 2, 3}});
-  // Area-weighted normals of triangles check each element's IDs just before summing it: an
-  // ID past the nodes in the last element must still leave the output empty.
+  // Regression: an ID past the nodes in the last element, checked while summing.
   const cols late_bad = cols::from_columns({{0, 1, 2}, {0, 3, 4}, {0, 1, 5}});
   // clang-format off
   const std::tuple<D, cols, int> table[] = {
       {D(), large_first, 0}, {D(2, 5), cols(5, 0), 0}, {D(2, 5), large_first, -1},
       {c, cols(5, 2), -2}, {c, far, -2}, {c, gap, -2}, {c, late_bad, -2}};
   // clang-format on
-  for (bool unit : {false, true})
+  for (bool unit : {false, true}) {
     for (const auto& [x, conn, code] : table) {
       D n(3, 4, 9.0);
       EXPECT_EQ(sk::normals(x, conn, 1.0, unit, n), code) << unit;
       EXPECT_EQ(n.rows() + n.cols(), 0u) << unit;
     }
-  auto run = [&](D& n) { return sk::normals(c, large_first, 2.0, false, n); };
-  EXPECT_GE(sweep_output(D(2, 2, 5.0), D(), 0, run), 1);
-}
-
-TEST(Normals, AreaWeightedTrianglesCheckIDsWhileSumming) {
-  // An ID past the nodes in the last element outranks storage refused before any element
-  // is read.
-  const cols late_bad = cols::from_columns({{0, 1, 2}, {0, 3, 4}, {0, 1, 5}});
-  for (bool unit : {false, true}) {
-    D n;  // no storage to reuse: the first request is the output's
+    D n;  // late_bad outranks storage refused at the first request, the output's
     const refusal_point first(1);
     first.arm();
     EXPECT_EQ(sk::normals(fan, late_bad, 1.0, unit, n), -2) << unit;
     EXPECT_TRUE(first.fired()) << unit;
     EXPECT_EQ(n.rows() + n.cols(), 0u) << unit;
-    auto run = [&](D& out) { return sk::normals(fan, large_first, 1.0, unit, out); };
-    EXPECT_GE(sweep_output(D(2, 2, 5.0), D(), 0, run), 1) << unit;
+    for (double p : {1.0, 2.0}) {
+      auto run = [&](D& out) { return sk::normals(fan, large_first, p, unit, out); };
+      EXPECT_GE(sweep_output(D(2, 2, 5.0), D(), 0, run), 1) << unit << p;
+    }
   }
 }
 
 TEST(MetricsGenAniso3d, ExactOnAPlaneAndBoundedByEachElement) {
-  // z = 0 in right isosceles triangles of legs 0.5: at an interior node ct = 1 / h^2 in the
-  // plane (h its mean edge length, 8 legs and 4 diagonals), cn along z. On the icosahedron
-  // (edges a, ct = 1 / a^2) each node's metric is definite, at least its entry metric and
-  // each element's ct I + (cn - ct) n n' (n along the face's centroid; differences PSD).
+  // Plane: 1 / h^2 (h the mean edge) in it, cn along z. Icosahedron: each node's metric at
+  // least its entry and each element's ct I + (cn - ct) n n' (differences PSD).
   const surfaces::mesh g = surfaces::graph(4, false), t = surfaces::geodesic_sphere(1);
   const double h = 0.5 * (2 + std::sqrt(2.0)) / 3, cg = 1 / (h * h),
                ct = (10 + 2 * std::sqrt(5.0)) / 16;
@@ -190,7 +174,6 @@ TEST(MetricsGenAniso3d, ExactOnAPlaneAndBoundedByEachElement) {
 }
 
 TEST(MetricsGenAniso3d, EveryFailureChangesNothing) {
-  // hn = 1e-160 either way overflows its factor.
   const surfaces::mesh t = surfaces::geodesic_sphere(1);
   const D p(6, 4, 2.0), &x = t.coords, q(3, 5, 1.0);
   const cols &k = t.conn, far = cols::from_columns({{0, 1, 12}});
@@ -209,9 +192,8 @@ TEST(MetricsGenAniso3d, EveryFailureChangesNothing) {
   EXPECT_GE(sweep_output(p, p, 0, run), 1);
 }
 
-// A wavy graph over [-1, 1]^2 (6 by 6 cells; node 24 at the origin, its normal not along
-// z), then extra nodes from 49 on: a collinear triple, a node of NaN coordinates, and two
-// nodes 1e-160 from the origin along x and y.
+// A wavy 6 x 6 graph (node 24 at the origin), then from 49 a collinear triple, a NaN node
+// and two nodes 1e-160 from the origin along x and y.
 surfaces::mesh wavy_with_extra_nodes() {
   surfaces::mesh g =
       surfaces::graph(6, true, [](double x, double y) { return 0.3 * std::sin(2 * x + y); });
@@ -231,9 +213,7 @@ cols with_columns(const cols& conn, std::size_t at,
 }
 
 TEST(MetricsGenAniso3d, DegenerateElementsAddNothingAndLeaveTheOthersBitForBit) {
-  // Elements with a repeated node, three collinear nodes or a NaN node, put between the
-  // elements of a surface, change no bit of its metrics: they neither constrain a node nor
-  // turn the direction carried from element to element. Their own nodes keep the entry zero.
+  // Repeated, collinear or NaN nodes change no bit of the others' metrics; their own stay 0.
   const surfaces::mesh g = wavy_with_extra_nodes();
   const cols base = with_columns(g.conn, 0, {});
   for (const double hn : {0.1, -0.5, 0.0}) {
@@ -250,8 +230,7 @@ TEST(MetricsGenAniso3d, DegenerateElementsAddNothingAndLeaveTheOthersBitForBit) 
           EXPECT_EQ(m(r, j), j < 49 ? plain(r, j) : 0.0) << "node " << j << " row " << r;
     }
   }
-  // A right triangle on the plane z = 0 and the degenerate (0, 3, 3) in two rotations:
-  // node 0 keeps the planar metric (hn = 0.1 along z), nothing along x.
+  // A right triangle and the degenerate (0, 3, 3) either way: node 0 keeps the planar metric.
   const D x = {{0, 1, 0, 0.5}, {0, 0, 1, 0}, {0, 0, 0, 0}};
   for (const cols& k :
        {cols::from_columns({{0, 1, 2}, {0, 3, 3}}), cols::from_columns({{0, 1, 2}, {3, 3, 0}})}) {
@@ -265,9 +244,7 @@ TEST(MetricsGenAniso3d, DegenerateElementsAddNothingAndLeaveTheOthersBitForBit) 
 }
 
 TEST(MetricsGenAniso3d, NoColumnRotationChangesAResult) {
-  // Every rotation of every column, also of the degenerate elements and of the tiny
-  // element (24, 53, 54), whose nodes 53 and 54 have sizes whose 1 / h^2 overflows: node 24
-  // still gets that element's metric, normal along z (found although |N|^2 underflows).
+  // Also the tiny element (24, 53, 54): 1 / h^2 overflows, |N|^2 underflows, normal along z.
   const surfaces::mesh g = wavy_with_extra_nodes();
   const cols k = with_columns(g.conn, 30, {{49, 50, 51}, {50, 50, 49}, {51, 52, 49}, {24, 53, 54}});
   for (const double hn : {0.1, -0.5}) {
@@ -305,9 +282,7 @@ D curvatures(const surfaces::mesh& m, double R, const cols& features = {}, doubl
 }
 
 TEST(PrincipalCurvatures, ExactRingOnACylinderConvergingOnASaddle) {
-  // Cylinder of radius 1.5 in 12 sectors: ring 1 sees 2/3 of the limit, signed by the
-  // orientation, curved one way only (D1 along the axis, D2 around it); a feature edge
-  // drops its bend, so marking one of a node's two axial spokes halves it.
+  // Cylinder: ring 1 sees 2/3 of the limit, signed; a feature spoke halves a node's bend.
   const double limit = -(M_PI / 12) / std::sin(M_PI / 12) / 1.5;
   surfaces::mesh c = surfaces::structured(
       [](double s, double t) {
@@ -326,9 +301,7 @@ TEST(PrincipalCurvatures, ExactRingOnACylinderConvergingOnASaddle) {
     }
     sk::flip(c.conn);
   }
-  // Saddle z = (x^2 - y^2) / 2, at the origin +1 (eigenvector along y) and -1: patch radii
-  // ~ h^(1/3) make the boundary loss (~ h / R) and the tangent planes' spread (~ R^2) vanish,
-  // while ring 1 alone stays near 2/3.
+  // Saddle z = (x^2 - y^2) / 2: +1 along y, -1 along x, converging with radii ~ h^(1/3).
   double saddle = 1e9;
   for (unsigned m : {16u, 32u}) {
     const unsigned c = (m / 2) * (m + 1) + m / 2;
@@ -347,10 +320,7 @@ TEST(PrincipalCurvatures, ExactRingOnACylinderConvergingOnASaddle) {
 }
 
 TEST(PrincipalCurvatures, TheLargestCurvaturesEigenvectorLiesAlongTheLeastBending) {
-  // Torus R = 3, r = 1, outward, patches of radius 0.7, at the outer equator (4, 0, 0): the
-  // curvature of largest absolute value is the one across the tube (-1 / r), yet rows 0-2,
-  // the normal-cycle tensor's eigenvector for it, run along the tube (y), where it bends least;
-  // rows 3-5 run across the tube (z), row 7 is the smaller curvature along the tube.
+  // Torus (3, 1) at (4, 0, 0): the largest curvature is across the tube, its vector along it.
   const D k = curvatures(surfaces::torus(60, 24, 3.0, 1.0), 0.7);
   EXPECT_NEAR(k(6, 0), -0.87, 0.02);  // most of -1 / r
   EXPECT_LT(k(7, 0), 0.0);            // the same sign, and smaller
@@ -360,8 +330,7 @@ TEST(PrincipalCurvatures, TheLargestCurvaturesEigenvectorLiesAlongTheLeastBendin
 }
 
 TEST(PrincipalCurvatures, PatchLimitsStopGrowthAtRingOne) {
-  // On a sphere every element's normal turns from its neighbours', and ring 1 is never cut:
-  // a tiny angle limit and an element budget of 0 or 1 leave ring 1 alone, like R = 0.
+  // A tiny angle limit or a budget of 0 or 1 element leaves ring 1 alone, like R = 0.
   const surfaces::mesh s = surfaces::geodesic_sphere(3);
   const D ring = curvatures(s, 0.0), wide = curvatures(s, 2.0),
           some = curvatures(s, 2.0, {}, M_PI, 12);
@@ -371,8 +340,7 @@ TEST(PrincipalCurvatures, PatchLimitsStopGrowthAtRingOne) {
   EXPECT_TRUE(same(curvatures(s, -2.0), wide));
   EXPECT_TRUE(same(curvatures(s, 2.0, {}, 1e-6), ring));
   for (unsigned most : {0u, 1u}) EXPECT_TRUE(same(curvatures(s, 2.0, {}, M_PI, most), ring));
-  // Argument checks and refusals leave the output alone; the swept patches outgrow the
-  // list's first room.
+  // Argument checks and refusals leave the output alone.
   const cols nb = surfaces::neighbours(s.conn), no, &k = s.conn;
   const cols f = cols::from_columns({{0, 1}, {1, 2}}), gap = cols::from_columns({{0, 1, 92}}),
              bad = cols::from_columns({{0, 92}});
@@ -392,8 +360,8 @@ TEST(PrincipalCurvatures, PatchLimitsStopGrowthAtRingOne) {
 }
 
 TEST(ParametricCurvatures, ExactOnQuadraticSurfacesEitherOrientation) {
-  // On a jittered grid over [-1, 1]^2 (the boundary kept), with the tangents of S = (u, v,
-  // (a u^2 + 2 b uv + c v^2) / 2): exact at interior nodes, the same bit for bit either way.
+  // S = (u, v, (a u^2 + 2 b uv + c v^2) / 2) on a jittered grid: exact inside, either way.
+
   surfaces::mesh g = surfaces::graph(10, true);
   D uv(2, 121), tangents(6, 121), out, flipped;
   for (unsigned p = 0; p < 121; ++p) {

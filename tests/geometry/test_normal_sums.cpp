@@ -1,7 +1,4 @@
-// The vector passes behind area-weighted node normals against the plain loops they stand
-// in for: same bits on every input, including the awkward ones (tails shorter than a
-// block, padded leading dimensions, bad IDs inside a block, zero, tiny, huge and NaN
-// values). Where the processor lacks the vector unit both sides run the plain loop.
+// The vector passes behind area-weighted node normals: the plain loops' bits on any input.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -22,8 +19,7 @@ bool same_bits(const double* a, const double* b, std::size_t n) {
   return n == 0 || std::memcmp(a, b, n * sizeof(double)) == 0;
 }
 
-// A mesh of `count` triangles over shuffled nodes of a jittered sphere, with repeated
-// corners (zero area) and coordinates scaled over many decades.
+// `count` triangles of a jittered sphere, some degenerate, coordinates over many decades.
 surfaces::mesh awkward_mesh(std::size_t count, unsigned seed) {
   surfaces::mesh s = surfaces::geodesic_sphere(6);
   std::mt19937 rng(seed);
@@ -74,12 +70,8 @@ TEST(NormalSums, VectorSumsMatchThePlainLoopBitForBit) {
   }
   const surfaces::mesh big = surfaces::geodesic_sphere(40);
   expect_same(big.coords, big.conn, "sphere");
-}
-
-TEST(NormalSums, PaddedLeadingDimensionsAndBadIDs) {
   const surfaces::mesh m = awkward_mesh(103, 1);
-  // The same arrays with room for a fourth row: coordinates and connectivity read through
-  // their leading dimensions.
+  // The same arrays with room for a fourth row.
   std::vector<double> c4(4 * m.coords.cols(), 7.0);
   std::vector<unsigned> q4(4 * m.conn.cols(), 9u);
   for (std::size_t k = 0; k < m.coords.cols(); ++k)
@@ -100,8 +92,8 @@ TEST(NormalSums, PaddedLeadingDimensionsAndBadIDs) {
 }
 
 TEST(NormalSums, VectorUnitScalingMatchesThePlainLoop) {
-  // Columns of every kind: ordinary, zero (left as is), squares underflowing to a zero
-  // length (left as is), overflowing to an infinite one, and NaN; all tail lengths.
+  // Ordinary, zero, underflowing, overflowing and NaN columns; all tail lengths.
+
   const double values[] = {0.3, -2.0, 0.0, 1e-200, 1e200, NAN, -0.0, 5e-324, 7.0, 1e155};
   std::mt19937 rng(3);
   std::uniform_int_distribution<int> pick(0, 9);

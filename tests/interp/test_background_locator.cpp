@@ -1,6 +1,4 @@
-// build_locator and probe: the values of interpolate with the points appended as targets,
-// whatever is done to the caller's arrays or how many calls a locator answers; argument
-// codes in order with nothing changed; refused storage.
+// build_locator and probe: interpolate's values with the points appended as targets.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -31,8 +29,7 @@ struct case_mesh {
   dense2D<unsigned> conn, nb;
 };
 
-// A jittered n x n grid of triangles with shuffled node IDs; with `holes`, every third cell
-// left out (its nodes may then belong to no triangle, and parts touch only at corners).
+// A jittered, shuffled n x n grid of triangles; `holes` leaves every third cell out.
 case_mesh background(unsigned n, unsigned seed, bool holes) {
   const grids::mesh g = grids::grid(n, n, 3, seed, 0.3, true);
   case_mesh m;
@@ -116,8 +113,8 @@ TEST(BackgroundLocator, ProbeGivesInterpolatesValuesWithThePointsAppended) {
     ASSERT_EQ(probe(locator, scalar, p, values), 0);
     ASSERT_EQ(values.size(), p.cols());
     for (std::size_t i = 0; i < p.cols(); ++i) ASSERT_EQ(values[i], got(0, i)) << "point " << i;
-    // It keeps its own copies: with the caller's arrays changed or gone and the locator
-    // moved, calls from several threads at once give the same values again.
+    // Own copies: caller's arrays changed, locator moved, probed from four threads at once.
+
     for (std::size_t i = 0; i < m.xy.cols(); ++i) m.xy(0, i) = -m.xy(0, i);
     m.conn.clear(), m.nb.clear();
     background_locator moved = std::move(locator);
