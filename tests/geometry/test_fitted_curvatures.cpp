@@ -77,10 +77,8 @@ TEST(FittedCurvatures, UnitSpheresWithinOnePercentOnTheSideOfTheNormalCycleSign)
   ASSERT_TRUE(flipped.conn.copy(ico.conn));
   ASSERT_EQ(sk::flip(flipped.conn), 0);
   const D kf = fitted(flipped);
-  for (std::size_t j = 0; j < k.cols(); j += 7) {
-    EXPECT_NEAR(kf(6, j), -k(6, j), 1e-12) << j;
-    EXPECT_NEAR(kf(7, j), -k(7, j), 1e-12) << j;
-  }
+  for (std::size_t j = 0; j < k.cols(); j += 7)
+    for (unsigned r : {6u, 7u}) EXPECT_NEAR(kf(r, j), -k(r, j), 1e-12) << j;
   // UV sphere, stretched and fanned at the poles: every node but the poles.
   const surfaces::mesh uv = surfaces::uv_sphere(128, 64);
   const std::vector<double> eu = sphere_errors(fitted(uv), {0, uv.coords.cols() - 1});
@@ -234,7 +232,6 @@ TEST(FittedCurvatures, ArgumentChecksAndRefusalsLeaveTheOutputAsItCame) {
 
 TEST(FittedCurvatures, NodeRingsOfAnIcosphere) {
   // Valence-5 vertices: rings of 5, 15 and 30 nodes.
-
   const surfaces::mesh s = surfaces::geodesic_sphere(8);
   orvo::surfkit::detail::node_adjacency adjacency;
   orvo::surfkit::detail::node_rings rings;
@@ -247,14 +244,10 @@ TEST(FittedCurvatures, NodeRingsOfAnIcosphere) {
     if (valence == 6) continue;
     ++valence5;
     rings.start(v);
-    std::size_t sizes[3];
-    for (auto& z : sizes) {
+    for (const std::size_t size : {5u, 15u, 30u}) {
       ASSERT_TRUE(rings.grow(adjacency));
-      z = rings.size();
+      EXPECT_EQ(rings.size(), size) << v;
     }
-    EXPECT_EQ(sizes[0], 5u);
-    EXPECT_EQ(sizes[1], 15u);
-    EXPECT_EQ(sizes[2], 30u);
     EXPECT_EQ(rings.count(), 3u);
     EXPECT_EQ(std::count(rings.nodes(), rings.nodes() + rings.size(), v), 0);
   }

@@ -263,9 +263,10 @@ TEST(PointLocator, LocatesPointsLikeBruteForceInConvexAndCombMeshes) {
 }
 
 TEST(InterpolationExports, AffineInsideAndTheNearestNodeCopiedOutside) {
-  // Affine inside, nearest node (homed in a triangle) copied outside. Jittered grid: also
-  // constant and rotated metrics, keep_valid (odd targets valid). Checkerboard: walks cannot
-  // cross corners, so a target is found via its nearest node's triangles; list-free overload.
+  // Affine inside (row 3 not: a triangle holding it), nearest homed node copied outside.
+  // Jittered grid: also constant and rotated metrics, keep_valid (odd targets valid).
+  // Checkerboard: walks cannot cross corners, so a target is found via its nearest node's
+  // triangles; the list-free overload.
   struct row {
     const char* name;
     unsigned cells_across, extra;
@@ -284,12 +285,13 @@ TEST(InterpolationExports, AffineInsideAndTheNearestNodeCopiedOutside) {
     for (unsigned id = 0; c.full && id < b.nodes; id += 5) b.home[id] = 999 + id;  // no triangle
     b.home[b.targets[0]] = 0;  // a listed target with a home is left alone
     const unsigned n = b.xy.cols();
-    dense2D<double> f(3, n, -777.0), c3(3, n, 0.0), c6(6, n, 0.0), i3(3, n, 0.0), i6(6, n, 0.0),
+    dense2D<double> f(4, n, -777.0), c3(3, n, 0.0), c6(6, n, 0.0), i3(3, n, 0.0), i6(6, n, 0.0),
         a3(3, n, 0.0);
     dense1D<double, 8> g(n, -777.0), h(n, -777.0);
     for (unsigned id = 0; id < b.nodes; ++id) {
       for (int r = 0; r < 6; ++r) c6(r, id) = C[r], c3(r % 3, id) = C[r % 3];
       for (int r = 0; r < 3; ++r) f(r, id) = affine(r, b.at(id)), g[id] = affine(1, b.at(id));
+      f(3, id) = std::sin(9 * b.at(id)[0]) * std::cos(7 * b.at(id)[1]);  // not affine
       set_iso(i3, id, size_at(b.at(id))), set_iso(i6, id, size_at(b.at(id)));
       set_aniso(a3, id, 0.1 * id, 0.1, 0.2 + 0.01 * id), h[id] = size_at(b.at(id));
     }
@@ -326,6 +328,13 @@ TEST(InterpolationExports, AffineInsideAndTheNearestNodeCopiedOutside) {
       inside_count += in;
       for (int r = 0; r < 3; ++r)
         EXPECT_NEAR(f(r, id), in ? affine(r, b.at(id)) : f(r, m), in ? 1e-12 : 0.0) << id;
+      double off = in ? INFINITY : std::fabs(f(3, id) - f(3, m));  // row 3: any triangle holding it
+      for (unsigned t = 0; in && t < b.conn.cols(); ++t)
+        if (inside(b, t, b.at(id), 1e-6))
+          off = std::fmin(off, std::fabs(blend(
+                                             b, t, [&](unsigned i) { return f(3, i); }, b.at(id)) -
+                                         f(3, id)));
+      EXPECT_LT(off, 1e-12) << id;
       const bool kept = c.full && id % 2, fit = in && !kept;  // else an exact value
       EXPECT_NEAR(h[id], kept ? 0.5 : in ? size_at(b.at(id)) : h[m], fit ? 1e-12 : 0.0) << id;
       const double v = std::pow(size_at(b.at(id)), -2);
@@ -476,30 +485,6 @@ TEST(InterpolationOrder, SpatialOrderIsTheZOrderOfTheCells) {
       ASSERT_TRUE(before < now || order[k - 1].position < order[k].position) << n << " at " << k;
     }
   }
-}
-
-TEST(InterpolationOrder, EveryTargetInsideTakesTheBlendOfATriangleHoldingIt) {
-  // A non-affine field: each target inside takes the blend of a triangle holding it.
-  background b = grid(12, 0.2, 3000);
-  const unsigned n = b.xy.cols();
-  dense2D<double> f(1, n, 0.0);
-  auto value = [](const double* p) { return std::sin(9 * p[0]) * std::cos(7 * p[1]); };
-  for (unsigned id = 0; id < b.nodes; ++id) f(0, id) = value(b.at(id));
-  ASSERT_EQ(interpolate(b.xy, b.conn, b.nb, b.home, f, b.targets), 0);
-  unsigned checked = 0;
-  for (unsigned id = b.nodes; id < n; ++id) {
-    if (!inside(b, no_id, b.at(id), 0)) continue;
-    ++checked;
-    double closest = INFINITY;
-    for (unsigned t = 0; t < b.conn.cols(); ++t) {
-      if (!inside(b, t, b.at(id), 1e-6)) continue;
-      const double v = blend(
-          b, t, [&](unsigned i) { return f(0, i); }, b.at(id));
-      closest = std::fmin(closest, std::fabs(v - f(0, id)));
-    }
-    EXPECT_LT(closest, 1e-12) << "target " << id;
-  }
-  EXPECT_GT(checked, 1000u);
 }
 
 TEST(InterpolationOrder, ATargetThatIsACornerIsReadWithItsValueAtThatPointOfTheList) {
