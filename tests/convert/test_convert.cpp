@@ -108,15 +108,38 @@ void check_conversion(const mesh& in, const mesh& out, unsigned e, unsigned q, u
     for (std::size_t r = 0; r < d; ++r) EXPECT_EQ(out.x(r, id), in.x(r, id));
 }
 
+// Open fans of k triangles round node 0 (the smaller end of every spoke), every other one
+// reversed, rim IDs scrambled: about the edge table's scan/hash run length.
+mesh fan(unsigned k) {
+  mesh f{dense2D<double>(2, k + 2), M(4, 0), M(3, k)};
+  std::vector<unsigned> rim(k + 1);
+  for (unsigned i = 0; i <= k; ++i) rim[i] = 1 + (i * 7919u) % (k + 1);
+  for (unsigned i = 0; i <= k; ++i) f.x(0, rim[i]) = i, f.x(1, rim[i]) = 4.0 + i % 3;
+  for (unsigned i = 0; i < k; ++i) {
+    f.tris(0, i) = 0;
+    f.tris(1, i) = rim[i + (i % 2)];
+    f.tris(2, i) = rim[i + 1 - (i % 2)];
+  }
+  return f;
+}
+
 }  // namespace
 
 TEST(Convert, AgainstAnIndependentNumbering) {
-  // {e, q, t, kinds}: kinds 0 mixed, 1 quadrangles (convert_Q4), 2 triangles (convert_T3).
-  for (auto [e, q, t, kinds] : std::vector<std::array<unsigned, 4>>{
-           {1, 1, 1, 0}, {2, 4, 3, 0}, {0, 9, 1, 0}, {3, 0, 0, 1}, {2, 0, 3, 2}}) {
-    SCOPED_TRACE(testing::Message() << "e " << e << " q " << q << " t " << t);
-    mesh in = grid(40, 30);
-    if (kinds) (kinds == 1 ? in.tris : in.quads).clear();  // a mesh with holes
+  // {e, q, t, kinds, fan}: kinds 0 mixed, 1 quadrangles (convert_Q4), 2 triangles
+  // (convert_T3); a fan of that many triangles, else a grid.
+  for (auto [e, q, t, kinds, k] : std::vector<std::array<unsigned, 5>>{{1, 1, 1, 0, 0},
+                                                                       {3, 4, 3, 0, 0},
+                                                                       {0, 9, 1, 0, 0},
+                                                                       {3, 0, 0, 1, 0},
+                                                                       {2, 0, 3, 2, 0},
+                                                                       {1, 0, 0, 2, 7},
+                                                                       {2, 0, 0, 2, 8},
+                                                                       {1, 0, 0, 2, 9},
+                                                                       {2, 0, 0, 2, 3000}}) {
+    SCOPED_TRACE(testing::Message() << "e " << e << " q " << q << " t " << t << " fan " << k);
+    mesh in = k ? fan(k) : grid(40, 30);
+    if (kinds && !k) (kinds == 1 ? in.tris : in.quads).clear();  // a mesh with holes
     const mesh fresh = in.deep();
     mesh out = in;  // shares storage: the conversion must not write through
     ASSERT_EQ(kinds == 1   ? convert_Q4(out.x, out.quads, e, q)
@@ -125,18 +148,9 @@ TEST(Convert, AgainstAnIndependentNumbering) {
               0);
     EXPECT_TRUE(same(in.arrays(), fresh.arrays()));
     check_conversion(in, out, e, q, t);
-  }
-}
-
-// Columns with room grow in place, packed ones are rebuilt: the same arrays either way.
-TEST(Convert, ColumnsWithRoomGiveTheSameResultAsPackedOnes) {
-  for (unsigned e : {1u, 3u}) {
-    SCOPED_TRACE(testing::Message() << "e " << e);
-    const mesh in = grid(12, 9);
-    mesh packed = in.deep();
-    ASSERT_EQ(convert_mixed(packed.x, packed.quads, packed.tris, e, 1, 1), 0);
-    // Padded beyond the final row count.
-    const std::size_t qld = 4 + 4 * e + 1 + 2, tld = 3 + 3 * e + 1 + 2;
+    if (kinds) continue;
+    // Columns with room for the new rows and more grow in place: the same arrays.
+    const std::size_t qld = 4 + 4 * e + q + 2, tld = 3 + 3 * e + t + 2;
     std::vector<unsigned> qbuf(qld * in.quads.cols(), NONE), tbuf(tld * in.tris.cols(), NONE);
     for (std::size_t c = 0; c < in.quads.cols(); ++c)
       for (std::size_t r = 0; r < 4; ++r) qbuf[c * qld + r] = in.quads(r, c);
@@ -144,29 +158,9 @@ TEST(Convert, ColumnsWithRoomGiveTheSameResultAsPackedOnes) {
       for (std::size_t r = 0; r < 3; ++r) tbuf[c * tld + r] = in.tris(r, c);
     mesh roomy{snapshot(in.x), M::wrap(qbuf.data(), 4, in.quads.cols(), qld),
                M::wrap(tbuf.data(), 3, in.tris.cols(), tld)};
-    ASSERT_EQ(convert_mixed(roomy.x, roomy.quads, roomy.tris, e, 1, 1), 0);
-    EXPECT_TRUE(same(roomy.arrays(), packed.arrays()));
+    ASSERT_EQ(convert_mixed(roomy.x, roomy.quads, roomy.tris, e, q, t), 0);
+    EXPECT_TRUE(same(roomy.arrays(), out.arrays()));
   }
-}
-
-// Fans round node 0 about the table's scan/hash run length; spokes both ways, rims scrambled.
-TEST(Convert, FansRoundOneNodeAgainstAnIndependentNumbering) {
-  for (unsigned k : {7u, 8u, 9u, 3000u})
-    for (unsigned e : {1u, 2u}) {
-      SCOPED_TRACE(testing::Message() << k << " triangles, e " << e);
-      mesh in{dense2D<double>(2, k + 2), M(4, 0), M(3, k)};
-      std::vector<unsigned> rim(k + 1);
-      for (unsigned i = 0; i <= k; ++i) rim[i] = 1 + (i * 7919u) % (k + 1);
-      for (unsigned i = 0; i <= k; ++i) in.x(0, rim[i]) = i, in.x(1, rim[i]) = 4.0 + i % 3;
-      for (unsigned i = 0; i < k; ++i) {
-        in.tris(0, i) = 0;
-        in.tris(1, i) = rim[i + (i % 2)];
-        in.tris(2, i) = rim[i + 1 - (i % 2)];
-      }
-      mesh out = in.deep();
-      ASSERT_EQ(convert_T3(out.x, out.tris, e, 0), 0);
-      check_conversion(in, out, e, 0, 0);
-    }
 }
 
 // One call per check, every argument left unchanged; split_into_Q4 rows carry e = q = t = 1.
@@ -222,7 +216,7 @@ TEST(ConvertAndSplit, ArgumentChecksInOrder) {
   EXPECT_TRUE(same(t3, tri));
 }
 
-TEST(Convert, GivenEdgesAreReusedNotMoved) {
+TEST(Convert, GivenEdgesReusedEdgesOfThreeElementsAndDegenerateOnesNumberedOnce) {
   // Reused, not moved (node 4 is off edge (1, 2)); an unused one changes nothing.
   dense2D<double> x = {{0, 2, 0, 2, 5}, {0, 0, 2, 2, 5}};
   auto tris = M::from_columns({{0, 1, 2}, {2, 1, 3}});
@@ -244,16 +238,13 @@ TEST(Convert, GivenEdgesAreReusedNotMoved) {
   ASSERT_EQ(convert_Q4(z, quad, 2, 0, quad), 0);
   EXPECT_EQ(column(quad, 0), (V{0, 1, 2, 3, 2, 3, 4, 5, 6, 7, 8, 9}));
   EXPECT_EQ(z.cols(), 4u + 6);
-}
-
-TEST(Convert, EdgesOfThreeElementsAndDegenerateEdgesAreNumberedOnce) {
   // An edge of three triangles is numbered once; a degenerate edge (2, 2) has its node at 2.
-  dense2D<double> x = {{0, 4, 2, 2, 6}, {0, 0, 2, -2, 2}};
-  auto tris = M::from_columns({{0, 1, 2}, {1, 0, 3}, {0, 1, 4}});
-  auto quad = M::from_columns({{0, 1, 2, 2}});
-  ASSERT_EQ(convert_mixed(x, quad, tris, 1, 0, 0), 0);
-  EXPECT_EQ((V{tris(5, 0), tris(5, 1), tris(5, 2), quad(4, 0)}), (V{5, 5, 5, 5}));
-  EXPECT_TRUE(x.cols() == 5 + 8 && x(0, quad(6, 0)) == 2 && x(1, quad(6, 0)) == 2);
+  dense2D<double> y = {{0, 4, 2, 2, 6}, {0, 0, 2, -2, 2}};
+  auto three = M::from_columns({{0, 1, 2}, {1, 0, 3}, {0, 1, 4}}),
+       flat = M::from_columns({{0, 1, 2, 2}});
+  ASSERT_EQ(convert_mixed(y, flat, three, 1, 0, 0), 0);
+  EXPECT_EQ((V{three(5, 0), three(5, 1), three(5, 2), flat(4, 0)}), (V{5, 5, 5, 5}));
+  EXPECT_TRUE(y.cols() == 5 + 8 && y(0, flat(6, 0)) == 2 && y(1, flat(6, 0)) == 2);
 }
 
 TEST(SplitIntoQ4, ChildrenTileTheirParentWithItsOrientation) {
