@@ -6,6 +6,7 @@
 #include <functional>
 #include <numeric>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "common/vectors.hpp"
@@ -270,15 +271,11 @@ TEST(CurveQuadratic, SameResultWhicheverElementComesFirst) {
 }
 
 TEST(CurveQuadratic, FeatureAndBoundaryMeshesHavePositiveJacobians) {
-  struct real_case {
-    const char* name;
-    linear_mesh mesh;
-  };
   auto rough = [](linear_mesh m, double amount, unsigned seed) {
     curved::jitter(m, amount, seed);
     return m;
   };
-  const real_case cases[] = {
+  const std::pair<const char*, linear_mesh> cases[] = {
       {"jittered cube", rough(curved::cube(5, true), 0.06, 3)},
       {"jittered bumpy sphere", rough(curved::bumpy_sphere(5), 0.05, 11)},
       {"half cylinder", curved::from(surfaces::structured(
@@ -292,12 +289,11 @@ TEST(CurveQuadratic, FeatureAndBoundaryMeshesHavePositiveJacobians) {
        curved::from(surfaces::graph(
            10, true, [](double x, double y) { return std::fabs(x) + 0.3 * y * y; }))},
       {"cube of quadrangles", curved::cube(3, false, true)}};
-  for (const real_case& c : cases) {
-    const linear_mesh m = quadratic(c.mesh);
+  for (const auto& [name, linear] : cases) {
+    const linear_mesh m = quadratic(linear);
     dense2D<double> x = curved::deep(m.coords);
-    const int straightened = curve_quadratic(x, m.conn);
-    EXPECT_GE(straightened, 0) << c.name;
-    EXPECT_EQ(folded(x, m.conn), 0u) << c.name;
+    EXPECT_GE(curve_quadratic(x, m.conn), 0) << name;
+    EXPECT_EQ(folded(x, m.conn), 0u) << name;
   }
 }
 
@@ -329,14 +325,7 @@ TEST(CurveQuadratic, ArgumentsRejectedWithNothingChanged) {
   };
   const unsigned n = static_cast<unsigned>(t6.coords.cols());
   const unsigned mid0 = t6.conn(3, 0), v0 = t6.conn(0, 0);
-  struct arg_case {
-    const char* what;
-    dense2D<double> coords;
-    dense2D<unsigned int> conn;
-    double angle;
-    int code;
-  };
-  std::vector<arg_case> cases = {
+  const std::tuple<const char*, dense2D<double>, dense2D<unsigned int>, double, int> cases[] = {
       {"one coordinate row", dense2D<double>(1, n, 0.0), t6.conn, 0.5, -1},
       {"four coordinate rows", dense2D<double>(4, n, 0.0), t6.conn, 0.5, -1},
       {"seven rows", t6.coords, dense2D<unsigned int>(7, 3, 0u), 0.5, -2},
@@ -353,18 +342,16 @@ TEST(CurveQuadratic, ArgumentsRejectedWithNothingChanged) {
        }),
        0.5, -2},
       {"NaN angle", t6.coords, t6.conn, std::nan(""), -3},
+      {"no elements", t6.coords, dense2D<unsigned int>(6, 0), 0.5, 0},
+      {"no rows", t6.coords, dense2D<unsigned int>(0, 0), 0.5, 0},
+      {"no elements, five coordinate rows", dense2D<double>(5, 3, 0.0), dense2D<unsigned int>(6, 0),
+       0.5, -1},
   };
-  for (arg_case& c : cases) {
-    dense2D<double> x = curved::deep(c.coords);
-    EXPECT_EQ(curve_quadratic(x, c.conn, c.angle), c.code) << c.what;
-    EXPECT_TRUE(surfkit_testing::same(x, c.coords)) << c.what;
+  for (const auto& [what, coords, conn, angle, code] : cases) {
+    dense2D<double> x = curved::deep(coords);
+    EXPECT_EQ(curve_quadratic(x, conn, angle), code) << what;
+    EXPECT_TRUE(surfkit_testing::same(x, coords)) << what;
   }
-  // No elements: only the coordinates are checked.
-  dense2D<double> x = curved::deep(t6.coords);
-  EXPECT_EQ(curve_quadratic(x, dense2D<unsigned int>(6, 0)), 0);
-  EXPECT_EQ(curve_quadratic(x, dense2D<unsigned int>(0, 0)), 0);
-  dense2D<double> bad(5, 3, 0.0);
-  EXPECT_EQ(curve_quadratic(bad, dense2D<unsigned int>(6, 0)), -1);
   auto call = [&](dense2D<double>& y) { return curve_quadratic(y, t6.conn); };
   EXPECT_GE(surfkit_testing::sweep_output(t6.coords, t6.coords, 0, call), 10);
 }

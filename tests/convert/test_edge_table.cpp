@@ -80,24 +80,19 @@ std::pair<std::vector<answer>, std::vector<std::uint64_t>> run(const occurrences
 }  // namespace
 
 TEST(EdgeTable, SortedFormAnswersAsTheProbingForm) {
-  struct size_case {
-    std::size_t nodes, quads, tris, given;
-  };
-  // Few nodes: long (hashed) runs; many: several node and answer blocks.
-
-  const size_case sizes[] = {{6, 5, 9, 4}, {40, 60, 200, 30}, {20000, 3000, 30000, 500}};
+  // {nodes, quads, tris, given}; few nodes: long (hashed) runs; many: several blocks.
+  const std::size_t sizes[][4] = {{6, 5, 9, 4}, {40, 60, 200, 30}, {20000, 3000, 30000, 500}};
   unsigned seed = 1;
-  for (const size_case& s : sizes)
+  for (const auto& s : sizes)
     for (unsigned e : {1u, 2u, 3u})
       for (bool with_given : {false, true}) {
-        const occurrences o =
-            random_case(seed++, s.nodes, s.quads, s.tris, with_given ? s.given : 0, e);
+        const occurrences o = random_case(seed++, s[0], s[1], s[2], with_given ? s[3] : 0, e);
         const auto probing = run(o, e, false), sorted = run(o, e, true);
         ASSERT_EQ(sorted.first.size(), probing.first.size());
         for (std::size_t i = 0; i < probing.first.size(); ++i)
           ASSERT_EQ(sorted.first[i], probing.first[i])
-              << "occurrence " << i << " (first ID, along, new) of " << s.nodes
-              << " nodes, e = " << e << (with_given ? ", given edges" : "");
-        EXPECT_EQ(sorted.second, probing.second) << s.nodes << " nodes, e = " << e;
+              << "occurrence " << i << " (first ID, along, new) of " << s[0] << " nodes, e = " << e
+              << (with_given ? ", given edges" : "");
+        EXPECT_EQ(sorted.second, probing.second) << s[0] << " nodes, e = " << e;
       }
 }

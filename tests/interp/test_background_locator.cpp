@@ -91,16 +91,14 @@ dense2D<double> random_field(std::size_t rows, std::size_t n, unsigned seed) {
 }  // namespace
 
 TEST(BackgroundLocator, ProbeGivesInterpolatesValuesWithThePointsAppended) {
-  struct row {
-    unsigned n, seed, count, components;
-    bool holes;
-  };
-  for (const row& c : {row{6, 1, 300, 1, false}, row{20, 2, 2000, 3, true},
-                       row{40, 3, 5000, 2, false}, row{3, 4, 1, 1, true}}) {
-    SCOPED_TRACE("grid " + std::to_string(c.n) + (c.holes ? " with holes" : ""));
-    case_mesh m = background(c.n, c.seed, c.holes);
-    const dense2D<double> p = points(c.n, c.count, c.seed, m);
-    const dense2D<double> field = random_field(c.components, m.xy.cols(), c.seed);
+  // {cells across, seed, points, field rows, holes}
+  const std::tuple<unsigned, unsigned, unsigned, unsigned, bool> rows[] = {
+      {6, 1, 300, 1, false}, {20, 2, 2000, 3, true}, {40, 3, 5000, 2, false}, {3, 4, 1, 1, true}};
+  for (const auto& [n, seed, count, components, holes] : rows) {
+    SCOPED_TRACE("grid " + std::to_string(n) + (holes ? " with holes" : ""));
+    case_mesh m = background(n, seed, holes);
+    const dense2D<double> p = points(n, count, seed, m);
+    const dense2D<double> field = random_field(components, m.xy.cols(), seed);
     const dense2D<double> expected = appended(m, field, p);
     background_locator locator;
     ASSERT_EQ(build_locator(m.xy, m.conn, m.nb, locator), 0);

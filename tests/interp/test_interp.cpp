@@ -267,22 +267,18 @@ TEST(InterpolationExports, AffineInsideAndTheNearestNodeCopiedOutside) {
   // Jittered grid: also constant and rotated metrics, keep_valid (odd targets valid).
   // Checkerboard: walks cannot cross corners, so a target is found via its nearest node's
   // triangles; the list-free overload.
-  struct row {
-    const char* name;
-    unsigned cells_across, extra;
-    bool full;  // the jittered grid, else a checkerboard
-    unsigned min_inside;
-  };
   auto affine = [](int r, const double* p) { return (r + 1) * p[0] - (2 - r) * p[1] + r; };
   auto size_at = [](const double* p) { return 0.05 + 0.2 * p[0] + 0.1 * p[1]; };
   const double C[6] = {4.0, 1.0, 9.0, 0.5, -0.25, 2.0};  // positive definite in 2 and 3 D
-  for (const row& c :
-       {row{"jittered grid", 16, 1000, true, 300}, row{"checkerboard of 14", 14, 4000, false, 600},
-        row{"checkerboard of 9", 9, 4000, false, 600}}) {
-    SCOPED_TRACE(c.name);
-    background b = grid(c.cells_across, c.full ? 0.25 : 0.0, c.extra,
-                        c.full ? cells::all : cells::checkerboard);
-    for (unsigned id = 0; c.full && id < b.nodes; id += 5) b.home[id] = 999 + id;  // no triangle
+  // {name, cells across, targets, the jittered grid (else a checkerboard), inside at least}
+  const std::tuple<const char*, unsigned, unsigned, bool, unsigned> rows[] = {
+      {"jittered grid", 16, 1000, true, 300},
+      {"checkerboard of 14", 14, 4000, false, 600},
+      {"checkerboard of 9", 9, 4000, false, 600}};
+  for (const auto& [name, across, extra, full, min_inside] : rows) {
+    SCOPED_TRACE(name);
+    background b = grid(across, full ? 0.25 : 0.0, extra, full ? cells::all : cells::checkerboard);
+    for (unsigned id = 0; full && id < b.nodes; id += 5) b.home[id] = 999 + id;  // no triangle
     b.home[b.targets[0]] = 0;  // a listed target with a home is left alone
     const unsigned n = b.xy.cols();
     dense2D<double> f(4, n, -777.0), c3(3, n, 0.0), c6(6, n, 0.0), i3(3, n, 0.0), i6(6, n, 0.0),
@@ -295,7 +291,7 @@ TEST(InterpolationExports, AffineInsideAndTheNearestNodeCopiedOutside) {
       set_iso(i3, id, size_at(b.at(id))), set_iso(i6, id, size_at(b.at(id)));
       set_aniso(a3, id, 0.1 * id, 0.1, 0.2 + 0.01 * id), h[id] = size_at(b.at(id));
     }
-    for (unsigned id = b.nodes; c.full && id < n; ++id) {
+    for (unsigned id = b.nodes; full && id < n; ++id) {
       set_iso(i3, id, 0.5), set_iso(i6, id, 0.5), h[id] = 0.5;
       if (id % 2 == 0) i3(0, id) = i6(0, id) = h[id] = id % 3 ? (id % 3 == 1 ? -1.0 : NAN) : 0.0;
     }
@@ -304,12 +300,12 @@ TEST(InterpolationExports, AffineInsideAndTheNearestNodeCopiedOutside) {
     dense2D<double> again = snapshot(f), no_rows(0, n);
     ASSERT_EQ(interpolate(b.xy, b.conn, b.nb, b.home, f, b.targets), 0);
     ASSERT_EQ(interpolate(b.xy, b.conn, b.nb, b.home, g, b.targets), 0);
-    ASSERT_EQ(interpolate_metrics(b.xy, b.conn, b.nb, b.home, h, b.targets, c.full), 0);
-    ASSERT_EQ(interpolate_metrics(b.xy, b.conn, b.nb, b.home, i3, b.targets, c.full), 0);
-    ASSERT_EQ(c.full ? interpolate_metrics(b.xy, b.conn, b.nb, b.home, i6, b.targets, true)
-                     : interpolate_metrics(b.xy, b.conn, b.nb, b.home, i6, false),
+    ASSERT_EQ(interpolate_metrics(b.xy, b.conn, b.nb, b.home, h, b.targets, full), 0);
+    ASSERT_EQ(interpolate_metrics(b.xy, b.conn, b.nb, b.home, i3, b.targets, full), 0);
+    ASSERT_EQ(full ? interpolate_metrics(b.xy, b.conn, b.nb, b.home, i6, b.targets, true)
+                   : interpolate_metrics(b.xy, b.conn, b.nb, b.home, i6, false),
               0);
-    if (c.full) {
+    if (full) {
       ASSERT_EQ(interpolate(b.xy, b.conn, b.nb, b.home, again, b.targets), 0);
       for (dense2D<double>* m : {&c3, &c6, &a3})
         ASSERT_EQ(interpolate_metrics(b.xy, b.conn, b.nb, b.home, *m, b.targets, true), 0);
@@ -335,7 +331,7 @@ TEST(InterpolationExports, AffineInsideAndTheNearestNodeCopiedOutside) {
                                              b, t, [&](unsigned i) { return f(3, i); }, b.at(id)) -
                                          f(3, id)));
       EXPECT_LT(off, 1e-12) << id;
-      const bool kept = c.full && id % 2, fit = in && !kept;  // else an exact value
+      const bool kept = full && id % 2, fit = in && !kept;  // else an exact value
       EXPECT_NEAR(h[id], kept ? 0.5 : in ? size_at(b.at(id)) : h[m], fit ? 1e-12 : 0.0) << id;
       const double v = std::pow(size_at(b.at(id)), -2);
       for (const dense2D<double>* iso : {&i3, &i6})
@@ -343,14 +339,14 @@ TEST(InterpolationExports, AffineInsideAndTheNearestNodeCopiedOutside) {
           const double diag = r == 0 || r == 2 || r == 5;
           const double want = kept ? 4 * diag : in ? v * diag : (*iso)(r, m);
           EXPECT_NEAR((*iso)(r, id), want, fit ? 1e-11 * v : 0.0) << id;
-          EXPECT_TRUE(!c.full || std::fabs((iso == &i3 ? c3 : c6)(r, id) - C[r]) <= 9e-12) << id;
+          EXPECT_TRUE(!full || std::fabs((iso == &i3 ? c3 : c6)(r, id) - C[r]) <= 9e-12) << id;
         }
-      if (!c.full) continue;
+      if (!full) continue;
       EXPECT_TRUE(a3(0, id) > 0) << id;
       EXPECT_TRUE(a3(0, id) * a3(2, id) - a3(1, id) * a3(1, id) > 0) << id;
     }
-    EXPECT_GT(inside_count, c.min_inside);
-    if (c.full) continue;
+    EXPECT_GT(inside_count, min_inside);
+    if (full) continue;
     // Storage refused at any request: -199, the field as it came.
     auto field = [&](dense1D<double, 8>& v) {
       return interpolate(b.xy, b.conn, b.nb, b.home, v, b.targets);
