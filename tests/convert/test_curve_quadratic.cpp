@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
-#include <numeric>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -44,19 +43,15 @@ distance_fn torus_distance(double R, double r) {
 
 // The nodes of a quadratic mesh that are not vertices.
 std::vector<unsigned> added_nodes(const linear_mesh& m) {
-  std::vector<char> is_vertex(m.coords.cols(), 0), seen(m.coords.cols(), 0);
+  std::vector<char> kind(m.coords.cols(), 0);  // bit 0: a vertex, bit 1: an added node
+  for (std::size_t e = 0; e < m.conn.cols(); ++e) {
+    const unsigned corners = m.conn.rows() == 6 || m.conn(6, e) == UINT_MAX ? 3 : 4;
+    for (unsigned r = 0; r < (corners == 3 ? 6 : m.conn.rows()); ++r)
+      kind[m.conn(r, e)] |= r < corners ? 1 : 2;
+  }
   std::vector<unsigned> out;
-  for (std::size_t e = 0; e < m.conn.cols(); ++e) {
-    const bool tri = m.conn.rows() == 6 || m.conn(6, e) == UINT_MAX;
-    for (unsigned r = 0; r < (tri ? 3u : 4u); ++r) is_vertex[m.conn(r, e)] = 1;
-  }
-  for (std::size_t e = 0; e < m.conn.cols(); ++e) {
-    const bool tri = m.conn.rows() == 6 || m.conn(6, e) == UINT_MAX;
-    for (unsigned r = tri ? 3 : 4; r < (tri ? 6 : m.conn.rows()); ++r) {
-      const unsigned id = m.conn(r, e);
-      if (!is_vertex[id] && !seen[id]) out.push_back(id), seen[id] = 1;
-    }
-  }
+  for (unsigned id = 0; id < kind.size(); ++id)
+    if (kind[id] == 2) out.push_back(id);
   return out;
 }
 

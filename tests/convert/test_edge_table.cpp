@@ -1,7 +1,6 @@
 // The conversion's edge table: its sorted form against its probing form, answer by answer.
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <cstdint>
 #include <random>
 #include <tuple>

@@ -93,7 +93,6 @@ TEST(NormalSums, VectorSumsMatchThePlainLoopBitForBit) {
 
 TEST(NormalSums, VectorUnitScalingMatchesThePlainLoop) {
   // Ordinary, zero, underflowing, overflowing and NaN columns; all tail lengths.
-
   const double values[] = {0.3, -2.0, 0.0, 1e-200, 1e200, NAN, -0.0, 5e-324, 7.0, 1e155};
   std::mt19937 rng(3);
   std::uniform_int_distribution<int> pick(0, 9);

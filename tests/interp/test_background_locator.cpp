@@ -112,7 +112,6 @@ TEST(BackgroundLocator, ProbeGivesInterpolatesValuesWithThePointsAppended) {
     ASSERT_EQ(values.size(), p.cols());
     for (std::size_t i = 0; i < p.cols(); ++i) ASSERT_EQ(values[i], got(0, i)) << "point " << i;
     // Own copies: caller's arrays changed, locator moved, probed from four threads at once.
-
     for (std::size_t i = 0; i < m.xy.cols(); ++i) m.xy(0, i) = -m.xy(0, i);
     m.conn.clear(), m.nb.clear();
     background_locator moved = std::move(locator);

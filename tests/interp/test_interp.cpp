@@ -107,18 +107,6 @@ void set_aniso(dense2D<double>& m, std::size_t id, double angle, double h1, doub
   m(1, id) = (l1 - l2) * c * s;
 }
 
-// How often each listed target is visited; every visit must name the node listed there.
-std::vector<int> visits(const dense1D<orvo::surfkit::detail::visit, 8>& order, const ids& targets) {
-  std::vector<int> seen(targets.size(), 0);
-  for (std::size_t k = 0; k < order.size(); ++k) {
-    EXPECT_LT(order[k].position, targets.size()) << "at " << k;
-    if (order[k].position >= targets.size()) continue;
-    ++seen[order[k].position];
-    EXPECT_EQ(order[k].node, targets[order[k].position]) << "at " << k;
-  }
-  return seen;
-}
-
 // The blend over triangle t at p of the node values f(node).
 template <class F>
 double blend(const background& b, unsigned t, const F& f, const double* p) {
@@ -317,6 +305,7 @@ TEST(InterpolationExports, AffineInsideAndTheNearestNodeCopiedOutside) {
     EXPECT_EQ(f(0, b.targets[0]), -777.0);
     b.home[b.targets[0]] = UINT_MAX;  // not a source either
     unsigned inside_count = 0;
+    auto row3 = [&](unsigned i) { return f(3, i); };
     for (unsigned id = b.targets[1]; id < n; ++id) {
       EXPECT_EQ(g[id], f(1, id));  // both overloads agree
       const long long m = brute_nearest(b.xy, b.home, b.conn.cols(), b.at(id));
@@ -324,12 +313,10 @@ TEST(InterpolationExports, AffineInsideAndTheNearestNodeCopiedOutside) {
       inside_count += in;
       for (int r = 0; r < 3; ++r)
         EXPECT_NEAR(f(r, id), in ? affine(r, b.at(id)) : f(r, m), in ? 1e-12 : 0.0) << id;
-      double off = in ? INFINITY : std::fabs(f(3, id) - f(3, m));  // row 3: any triangle holding it
+      double off = in ? INFINITY : std::fabs(f(3, id) - f(3, m));  // row 3: a triangle holding it
       for (unsigned t = 0; in && t < b.conn.cols(); ++t)
         if (inside(b, t, b.at(id), 1e-6))
-          off = std::fmin(off, std::fabs(blend(
-                                             b, t, [&](unsigned i) { return f(3, i); }, b.at(id)) -
-                                         f(3, id)));
+          off = std::fmin(off, std::fabs(blend(b, t, row3, b.at(id)) - f(3, id)));
       EXPECT_LT(off, 1e-12) << id;
       const bool kept = full && id % 2, fit = in && !kept;  // else an exact value
       EXPECT_NEAR(h[id], kept ? 0.5 : in ? size_at(b.at(id)) : h[m], fit ? 1e-12 : 0.0) << id;
@@ -472,14 +459,18 @@ TEST(InterpolationOrder, SpatialOrderIsTheZOrderOfTheCells) {
       }
       return key;
     };
-    std::vector<int> once(targets.size(), 1);
+    std::vector<int> seen(targets.size(), 0), once(targets.size(), 1);
     once[7] = 0;
-    EXPECT_EQ(visits(order, targets), once) << n;
-    for (std::size_t k = 2; k < order.size(); ++k) {  // order[0] is the non-finite point
-      const auto before = cell_key(order[k - 1]), now = cell_key(order[k]);
+    for (std::size_t k = 0; k < order.size(); ++k) {
+      const auto& v = order[k];
+      ASSERT_TRUE(v.position < targets.size() && v.node == targets[v.position]) << n << " at " << k;
+      ++seen[v.position];
+      if (k < 2) continue;  // order[0] is the non-finite point
+      const auto before = cell_key(order[k - 1]), now = cell_key(v);
       ASSERT_LE(before, now) << n << " at " << k;
-      ASSERT_TRUE(before < now || order[k - 1].position < order[k].position) << n << " at " << k;
+      ASSERT_TRUE(before < now || order[k - 1].position < v.position) << n << " at " << k;
     }
+    EXPECT_EQ(seen, once) << n;
   }
 }
 
@@ -489,7 +480,6 @@ TEST(InterpolationOrder, ATargetThatIsACornerIsReadWithItsValueAtThatPointOfTheL
   const unsigned c = 6, inner = b.nodes;  // node 6 is (0.25, 0.25), an interior node
   b.xy(0, inner) = 0.27, b.xy(1, inner) = 0.26;
   b.home[c] = UINT_MAX;
-  b.xy(0, c) = 0.25, b.xy(1, c) = 0.25;
   dense1D<double, 8> start(b.xy.cols(), 0.0);
   for (unsigned id = 0; id < b.nodes; ++id) start[id] = b.at(id)[0] * b.at(id)[0];
   start[c] = 5.0;  // far from the blend of its neighbours
@@ -498,13 +488,13 @@ TEST(InterpolationOrder, ATargetThatIsACornerIsReadWithItsValueAtThatPointOfTheL
     dense1D<double, 8> g = snapshot(start);
     ASSERT_EQ(interpolate(b.xy, b.conn, b.nb, b.home, g, order), 0);
     dense1D<double, 8> want = snapshot(start);  // recomputed in list order
+    auto value = [&](unsigned i) { return want[i]; };
     for (unsigned target : {order[0], order[1]}) {
       unsigned tri = no_id;  // any triangle holding the target
       for (unsigned t = 0; t < b.conn.cols() && tri == no_id; ++t)
         if (inside(b, t, b.at(target), 0)) tri = t;
       ASSERT_NE(tri, no_id);
-      want[target] = blend(
-          b, tri, [&](unsigned i) { return want[i]; }, b.at(target));
+      want[target] = blend(b, tri, value, b.at(target));
     }
     for (unsigned id : {inner, c}) EXPECT_NEAR(g[id], want[id], 1e-12) << corner_first << id;
   }
@@ -571,7 +561,6 @@ TEST(InterpolateMetrics, LookingUpTheStartsFirstGivesTheValuesOfTheListOrderDefi
   background comb = grid(24, 0.2, 3000, cells::comb);  // walks leave the mesh and retry
   expect_list_order_values(comb, 2400);
   // 2^19 triangles for the trial walks; few targets, as those far out cost a wide search.
-
   background large = grid(512, 0.2, 600);
   expect_list_order_values(large, 480);
 }
