@@ -74,10 +74,9 @@ TEST(NormalSums, VectorSumsMatchThePlainLoopBitForBit) {
   // The same arrays with room for a fourth row.
   std::vector<double> c4(4 * m.coords.cols(), 7.0);
   std::vector<unsigned> q4(4 * m.conn.cols(), 9u);
-  for (std::size_t k = 0; k < m.coords.cols(); ++k)
-    for (unsigned r = 0; r < 3; ++r) c4[4 * k + r] = m.coords(r, k);
-  for (std::size_t e = 0; e < m.conn.cols(); ++e)
-    for (unsigned r = 0; r < 3; ++r) q4[4 * e + r] = m.conn(r, e);
+  for (std::size_t i = 0; i < 3 * m.coords.cols(); ++i)
+    c4[i / 3 * 4 + i % 3] = m.coords(i % 3, i / 3);
+  for (std::size_t i = 0; i < 3 * m.conn.cols(); ++i) q4[i / 3 * 4 + i % 3] = m.conn(i % 3, i / 3);
   const D coords = D::wrap(c4.data(), 3, m.coords.cols(), 4);
   const cols conn = cols::wrap(q4.data(), 3, m.conn.cols(), 4);
   expect_same(coords, conn, "padded");
