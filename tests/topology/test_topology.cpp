@@ -39,18 +39,6 @@ double oracle_quality(const double* p0, const double* p1, const double* p2, std:
   return lp > 0 ? std::clamp(2 * std::sqrt(3.0) * area / lp / (l0 + l1 + l2), -1.0, 1.0) : 0;
 }
 
-// Jittered nodes of a 6 x 5 grid, wavy in space, around non-convex node 8 and far node 20.
-X spoilt_nodes(std::size_t dim) {
-  X x(dim, 42);
-  for (unsigned p = 0; p < 42; ++p) {
-    x(0, p) = p % 7 + 0.1 * std::sin(3.7 * p), x(1, p) = p / 7 + 0.1 * std::cos(5.3 * p);
-    if (dim == 3) x(2, p) = 0.3 * std::sin(0.7 * (p % 7)) * std::cos(0.5 * (p / 7));
-  }
-  x(0, 8) += 0.8, x(1, 8) += 0.7, x(0, 20) -= 0.5;
-  if (dim == 3) x(2, 30) += 1.5;
-  return x;
-}
-
 // A strip of m quadrangles closed with a half twist (twist) or without.
 U strip(unsigned m, bool twist) {
   U c(4, m);
@@ -179,10 +167,15 @@ TEST(SplitQ4, BetterDiagonalFromAnyStartAndAreasConserved) {
 }
 
 TEST(QualitySplit, ThresholdsCriteriaAndListsPartitioningTheElements) {
+  // Entries already in lists and output, some naming no element, are left and not read
+  // (the partition of the elements and the columns made: fuzz_quality_split).
   auto cut = [](const X& x, const U& c, double shape, double angle, int criterion) {
-    List kept, split;
-    U out;
-    return std::pair(split_Q4_into_T3(x, c, shape, angle, criterion, kept, split, out), out);
+    List kept = {99999, N}, split = {N - 1};
+    U out = U::from_columns({{5, 6, 7, 8}});
+    const int n = split_Q4_into_T3(x, c, shape, angle, criterion, kept, split, out);
+    EXPECT_EQ((V{kept[0], kept[1], split[0], out(0, 0), out(3, 0)}), (V{99999, N, N - 1, 5, 8}));
+    EXPECT_EQ(kept.size() + split.size(), 3 + c.cols());
+    return std::pair(n, out);
   };
   // Thresholds just above a 2 x 1 rectangle's shape quality or a 60/120 degree rhombus's
   // angle quality 2/3 cut it; just below, keep it.
@@ -196,37 +189,9 @@ TEST(QualitySplit, ThresholdsCriteriaAndListsPartitioningTheElements) {
   // Kite: criteria 1, 2 cut along the short diagonal 1-3; 3 to 7 and unknown ones along 0-2.
   const X kite = {{0, 1, 4, 1}, {0, -0.2, 0, 0.2}};
   for (int criterion : {1, 2, 3, 4, 5, 6, 7, 0, -3})
-    EXPECT_EQ(cut(kite, U::from_columns({{1, 2, 3, 0}}), 2, 2, criterion).second(0, 0),
+    EXPECT_EQ(cut(kite, U::from_columns({{1, 2, 3, 0}}), 2, 2, criterion).second(0, 1),
               criterion == 1 || criterion == 2)
         << criterion;
-  const U conn = grids::grid(6, 5, 5).conn;
-  for (std::size_t dim : {2u, 3u})
-    for (int criterion = 1; criterion <= 7; ++criterion)
-      for (double threshold : {-1.0, 0.0, 0.5, 0.8, 0.9, 0.95, 1.0, 1.1}) {
-        // Entries already in lists and output, some naming no element: left, not read.
-        List kept = {99999, N}, split = {N - 1};
-        U out = U::from_columns({{5, 6, 7, 8}});
-        const int cut = split_Q4_into_T3(spoilt_nodes(dim), conn, threshold, threshold, criterion,
-                                         kept, split, out);
-        EXPECT_EQ((V{kept[0], kept[1], split[0]}), (V{99999, N, N - 1})) << "entries on entry";
-        const V k(kept.begin() + 2, kept.end()), s(split.begin() + 1, split.end());
-        ASSERT_EQ(cut, int(s.size()));
-        std::set<unsigned> all(k.begin(), k.end());  // each element once
-        all.insert(s.begin(), s.end());
-        EXPECT_TRUE(k.size() + s.size() == conn.cols());
-        EXPECT_TRUE(all.size() == conn.cols());
-        ASSERT_EQ(out.cols(), 1 + k.size() + 2 * s.size());
-        EXPECT_EQ(column(out, 0), (V{5, 6, 7, 8}));
-        for (std::size_t i = 0; i < k.size(); ++i)
-          EXPECT_EQ(column(out, 1 + i), column(conn, k[i]));
-        for (std::size_t i = 0; i < s.size(); ++i) {
-          const V c = column(conn, s[i]), a = column(out, 1 + k.size() + 2 * i),
-                  b = column(out, 2 + k.size() + 2 * i);
-          EXPECT_EQ((V{c[3] != N, a[3], b[3], a[2], a[0]}), (V{1, N, N, b[0], b[2]}));
-          EXPECT_EQ(std::multiset<unsigned>({a[0], a[1], a[2], b[1]}),
-                    std::multiset<unsigned>(c.begin(), c.end()));
-        }
-      }
 }
 
 TEST(MeshReorient, BadArgumentsGiveTheirCodesAndChangeNothing) {
