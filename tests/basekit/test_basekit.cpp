@@ -200,37 +200,31 @@ TEST(Renumber, OrderFreeResultsMapBackToTheOriginals) {
       ASSERT_NEAR(back[e], (*orig)[e], tol * M_PI) << "angles of element " << e;
   }
 
-  // Per-node results: computed in the new numbering, moved back, compared.
-  struct node_case {
-    const char* name;
-    int axial;  // first row of directions (sign free), or -1
-    int (*run)(const dense2D<double>&, const dense2D<unsigned>&, const dense2D<unsigned>&,
-               dense2D<double>&);
-  };
-  // clang-format off
-#define NODE_CASE(name, axial, call)                                                   \
-  node_case{name, axial, [](const auto& x, const auto& c, [[maybe_unused]] const auto& n, \
-                            auto& o) { return call; }}
-  const node_case cases[] = {
-      NODE_CASE("normals p = 1 unit", -1, sk::normals(x, c, 1, true, o)),
-      NODE_CASE("normals p = 0.5 mean", -1, sk::normals(x, c, 0.5, false, o)),
-      NODE_CASE("normals p = 0 unit", -1, sk::normals(x, c, 0, true, o)),
-      NODE_CASE("normals p = -2 mean", -1, sk::normals(x, c, -2, false, o)),
-      NODE_CASE("fitted_curvatures 1 ring", 0, sk::fitted_curvatures(x, c, n, 1, o)),
-      NODE_CASE("fitted_curvatures 2 rings", 0, sk::fitted_curvatures(x, c, n, 2, o)),
-      NODE_CASE("principal_curvatures ring", 0,
-                sk::principal_curvatures(x, c, n, 0, M_PI, UINT_MAX, dense2D<unsigned>(), o)),
-      NODE_CASE("principal_curvatures R = 0.5", 0,
-                sk::principal_curvatures(x, c, n, 0.5, 1.0, UINT_MAX, dense2D<unsigned>(), o))};
-#undef NODE_CASE
-  // clang-format on
-  for (const node_case& k : cases) {
+  // Per-node results: computed in the new numbering, moved back, compared (directions from
+  // row `axial` on up to their sign).
+  const auto per_node = [&](const std::string& name, int axial, auto run) {
     dense2D<double> out, out_r, moved;
-    ASSERT_EQ(k.run(m.coords, m.conn, nb, out), 0) << k.name;
-    ASSERT_EQ(k.run(r.coords, r.conn, nb_r, out_r), 0) << k.name;
-    ASSERT_EQ(bk::permute(out_r, r.nodes, true, moved), 0);
-    EXPECT_LE(relative_gap(out, moved, k.axial), tol) << k.name;
+    ASSERT_EQ(run(m.coords, m.conn, nb, out), 0) << name;
+    ASSERT_EQ(run(r.coords, r.conn, nb_r, out_r), 0) << name;
+    ASSERT_EQ(bk::permute(out_r, r.nodes, true, moved), 0) << name;
+    EXPECT_LE(relative_gap(out, moved, axial), tol) << name;
+  };
+  for (double p : {1.0, 0.5, 0.0, -2.0}) {  // unit and mean normals in turn
+    const bool unit = p == 1.0 || p == 0.0;
+    per_node("normals p = " + std::to_string(p), -1,
+             [&](auto& x, auto& c, auto&, auto& o) { return sk::normals(x, c, p, unit, o); });
   }
+  for (unsigned rings : {1u, 2u})
+    per_node("fitted_curvatures rings " + std::to_string(rings), 0,
+             [&](auto& x, auto& c, auto& n, auto& o) {
+               return sk::fitted_curvatures(x, c, n, rings, o);
+             });
+  for (double radius : {0.0, 0.5})  // the first ring, or a ball of radius 0.5 (angle 1)
+    per_node("principal_curvatures R = " + std::to_string(radius), 0,
+             [&](auto& x, auto& c, auto& n, auto& o) {
+               return sk::principal_curvatures(x, c, n, radius, radius > 0 ? 1.0 : M_PI, UINT_MAX,
+                                               dense2D<unsigned>(), o);
+             });
 
   // Conversion: the same edge and interior points per element, whatever their IDs.
   for (const auto& [e, t] : {std::pair(1u, 0u), std::pair(2u, 1u), std::pair(3u, 3u)}) {
@@ -465,24 +459,17 @@ double loop_area(const dense2D<double>& x, const std::vector<unsigned>& loop) {
   return a / 2;
 }
 
-// nr x nt quadrangles between radii 1 and 2, counter-clockwise; node (ring r, angle t) is
-// r nt + t.
+// nr x nt counter-clockwise quadrangles between radii 1 and 2: a grid's last row of nodes
+// wrapped onto its first.
 grids::mesh annulus(unsigned nr, unsigned nt) {
-  grids::mesh m;
-  m.coords.resize(2, (nr + 1) * nt);
-  for (unsigned r = 0; r <= nr; ++r)
-    for (unsigned t = 0; t < nt; ++t) {
-      const double rho = 1 + double(r) / nr, phi = 2 * M_PI * t / nt;
-      m.coords(0, r * nt + t) = rho * std::cos(phi);
-      m.coords(1, r * nt + t) = rho * std::sin(phi);
-    }
-  m.conn.resize(4, nr * nt);
-  for (unsigned r = 0; r < nr; ++r)
-    for (unsigned t = 0; t < nt; ++t) {
-      const unsigned a = r * nt + t, b = r * nt + (t + 1) % nt;
-      const unsigned k[4] = {a, a + nt, b + nt, b};
-      for (unsigned i = 0; i < 4; ++i) m.conn(i, r * nt + t) = k[i];
-    }
+  grids::mesh m = grids::grid(nr, nt, 4);
+  for (std::size_t p = 0; p < m.coords.cols(); ++p) {
+    const double rho = 1 + m.coords(0, p) / nr, phi = 2 * M_PI * m.coords(1, p) / nt;
+    m.coords(0, p) = rho * std::cos(phi);
+    m.coords(1, p) = rho * std::sin(phi);
+  }
+  for (std::size_t i = 0; i < 4 * m.conn.cols(); ++i)
+    if (unsigned& v = m.conn(i % 4, i / 4); v >= nt * (nr + 1)) v -= nt * (nr + 1);
   return m;
 }
 

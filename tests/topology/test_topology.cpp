@@ -6,7 +6,6 @@
 #include <cmath>
 #include <numeric>
 #include <random>
-#include <set>
 #include <tuple>
 #include <utility>
 #include <vector>
