@@ -22,6 +22,7 @@ using X = orvo::dense2D<double>;
 using List = orvo::dense1D<unsigned, 8>;
 using V = std::vector<unsigned>;
 constexpr unsigned N = UINT_MAX;
+const X square = {{0, 1, 1, 0, 2}, {0, 0, 1, 1, 0}};  // and a fifth node
 
 namespace {
 
@@ -66,14 +67,13 @@ TEST(ConvertDegeneratedQ4, RemovesTheFirstAdjacentRepetitionOnly) {
 }
 
 TEST(SplitQ4, BadArgumentsGiveTheirCodesAndChangeNothing) {
-  const X x = {{0, 1, 1, 0, 2}, {0, 0, 1, 1, 0}};
   const U q = U::from_columns({{0, 1, 2, 3}}), four = U::from_columns({{1, 2, 3, 4}});
   // Without coordinate rows the call is the fixed-diagonal one; `four`, 4 rows, is no output.
   // clang-format off
   const std::tuple<int, X, U> table[] = {
       {-1, X(), U(2, 1)}, {-2, X(), q}, {0, X(), U(2, 0)},
-      {-1, X(4, 4), q}, {-2, x, U(5, 1)}, {-2, x, U(4, 1, 5)},
-      {-2, x, U::from_columns({{0, 1, N, 3}})}, {-3, x, q}, {0, X(7, 0), U()}};
+      {-1, X(4, 4), q}, {-2, square, U(5, 1)}, {-2, square, U(4, 1, 5)},
+      {-2, square, U::from_columns({{0, 1, N, 3}})}, {-3, square, q}, {0, X(7, 0), U()}};
   // clang-format on
   for (const auto& [code, coords, conn] : table) {
     U out = snapshot(four);
@@ -88,9 +88,9 @@ TEST(SplitQ4, BadArgumentsGiveTheirCodesAndChangeNothing) {
   const U o0 = snapshot(out);
   // clang-format off
   const std::tuple<int, X, U, List*> table8[] = {
-      {0, X(5, 0), U(7, 0), &split}, {-1, X(1, 4), q, &split}, {-2, x, U(3, 1), &split},
-      {-2, x, U(4, 1, 5), &split}, {-2, x, U::from_columns({{0, N, 2, 3}}), &split},
-      {-7, x, q, &kept}, {-8, x, q, &split}};
+      {0, X(5, 0), U(7, 0), &split}, {-1, X(1, 4), q, &split}, {-2, square, U(3, 1), &split},
+      {-2, square, U(4, 1, 5), &split}, {-2, square, U::from_columns({{0, N, 2, 3}}), &split},
+      {-7, square, q, &kept}, {-8, square, q, &split}};
   // clang-format on
   for (const auto& [code, coords, conn, second] : table8) {
     EXPECT_EQ(split_Q4_into_T3(coords, conn, 2, 2, 1, kept, *second, out), code);
@@ -99,30 +99,29 @@ TEST(SplitQ4, BadArgumentsGiveTheirCodesAndChangeNothing) {
 }
 
 TEST(SplitQ4, TrianglesAreAppendedBehindTheOutputsColumnsAndRefusalsLeaveThemAsOnEntry) {
-  const X x = {{0, 1, 1, 0, 2}, {0, 0, 1, 1, 0}};
   List kept, split;
   // Cut along k0-k2, or (a square is a tie) from the smallest ID; inputs may be outputs.
   const U c = U::from_columns({{2, 3, 0, 1}, {1, 4, 2, N}});
   U fixed = U::from_columns({{7, 8, 9}}), better = fixed, t = U::from_columns({{0, 1, 2}});
   EXPECT_TRUE(split_Q4_into_T3(c, fixed) == 1);
-  EXPECT_TRUE(split_Q4_into_T3(x, c, better) == 1);
+  EXPECT_TRUE(split_Q4_into_T3(square, c, better) == 1);
   EXPECT_TRUE(same(fixed, U::from_columns({{7, 8, 9}, {2, 3, 0}, {0, 1, 2}, {1, 4, 2}})));
   EXPECT_TRUE(same(better, U::from_columns({{7, 8, 9}, {0, 1, 2}, {2, 3, 0}, {1, 4, 2}})));
   EXPECT_TRUE(split_Q4_into_T3(t, t) == 0);
   EXPECT_TRUE(same(t, U::from_columns({{0, 1, 2}, {0, 1, 2}})));
   U self = U::from_columns({{0, 1, 2, 3}, {2, 3, 0, N}});
-  EXPECT_EQ(split_Q4_into_T3(x, self, 2, 2, 1, kept = {}, split = {}, self), 1);
+  EXPECT_EQ(split_Q4_into_T3(square, self, 2, 2, 1, kept = {}, split = {}, self), 1);
   EXPECT_TRUE(same(
       self,
       U::from_columns({{0, 1, 2, 3}, {2, 3, 0, N}, {2, 3, 0, N}, {0, 1, 2, N}, {2, 3, 0, N}})));
   // Refusals: output and lists as on entry (fixed and better diagonal share one core).
   const List k = {1, 2, 3}, s = {N};
   auto quality = [&](List& kept, List& split, U& o) {
-    return split_Q4_into_T3(x, c, 2, 2, 6, kept, split, o);
+    return split_Q4_into_T3(square, c, 2, 2, 6, kept, split, o);
   };
   EXPECT_GE(sweep_restores(1, quality, k, s, U(4, 1, 9)), 1);
   EXPECT_GE(sweep_restores(
-                1, [&](U& o) { return split_Q4_into_T3(x, c, o); }, U(3, 1, 9)),
+                1, [&](U& o) { return split_Q4_into_T3(square, c, o); }, U(3, 1, 9)),
             1);
 }
 
