@@ -14,7 +14,7 @@
 using orvo::dense2D;
 namespace sd = orvo::surfkit::detail;
 
-TEST(ArgumentChecks, InputConnectivityWithColumnsNeedsItsRows) {
+TEST(ArgumentChecks, ConnectivityNeedsItsRowsAndNeighboursAColumnPerElement) {
   EXPECT_TRUE(sd::input_connectivity_ok(dense2D<unsigned>(), orvo::T3, 0));
   EXPECT_FALSE(sd::input_connectivity_ok(dense2D<unsigned>(0, 3), orvo::T3, 10));
   EXPECT_FALSE(sd::input_connectivity_ok(dense2D<unsigned>(0, 3), orvo::NO_ELEMENT, 10));
@@ -23,6 +23,15 @@ TEST(ArgumentChecks, InputConnectivityWithColumnsNeedsItsRows) {
   EXPECT_FALSE(sd::input_connectivity_ok(t3, 4, orvo::FACE_MIX, 3));
   EXPECT_TRUE(sd::output_rows_ok(dense2D<unsigned>(0, 7), 4));
   EXPECT_FALSE(sd::output_rows_ok(dense2D<unsigned>(3, 1), 4));
+  // Neighbour matrices: a column per element, entries naming an element or UINT_MAX.
+  const auto nb = dense2D<unsigned>::from_columns({{1, UINT_MAX, UINT_MAX}, {0, UINT_MAX, 1}});
+  EXPECT_TRUE(sd::neighbours_ok(nb, 2));
+  EXPECT_FALSE(sd::neighbours_ok(nb, 3));  // a column missing
+  EXPECT_FALSE(sd::neighbours_ok(nb, 1));  // entry 1 names no element
+  EXPECT_FALSE(sd::neighbours_ok(dense2D<unsigned>(2, 2, UINT_MAX), 2));
+  const auto four = dense2D<unsigned>::from_columns({{UINT_MAX, UINT_MAX, UINT_MAX, 7}});
+  EXPECT_TRUE(sd::neighbours_ok(four, 1));  // rows past the third are not read
+  EXPECT_TRUE(sd::neighbours_ok(dense2D<unsigned>(3, 0), 0));
 }
 
 // What the exports' refusal sweeps cannot tell: where appending starts, a dismissed guard,
@@ -44,17 +53,6 @@ TEST(ArgumentChecks, AppendedColumnsGoBackUnlessTheGuardIsDismissed) {
   EXPECT_EQ(conn.cols(), 6u);
   EXPECT_FALSE(sd::append_columns(conn, 3, UINT64_MAX));
   EXPECT_EQ(conn.cols(), 6u);
-}
-
-TEST(ArgumentChecks, NeighbourMatrixNeedsAColumnPerElementAndKnownEntries) {
-  const auto nb = dense2D<unsigned>::from_columns({{1, UINT_MAX, UINT_MAX}, {0, UINT_MAX, 1}});
-  EXPECT_TRUE(sd::neighbours_ok(nb, 2));
-  EXPECT_FALSE(sd::neighbours_ok(nb, 3));  // a column missing
-  EXPECT_FALSE(sd::neighbours_ok(nb, 1));  // entry 1 names no element
-  EXPECT_FALSE(sd::neighbours_ok(dense2D<unsigned>(2, 2, UINT_MAX), 2));
-  const auto four = dense2D<unsigned>::from_columns({{UINT_MAX, UINT_MAX, UINT_MAX, 7}});
-  EXPECT_TRUE(sd::neighbours_ok(four, 1));  // rows past the third are not read
-  EXPECT_TRUE(sd::neighbours_ok(dense2D<unsigned>(3, 0), 0));
 }
 
 TEST(AreaForms, SignedInThePlaneAndTheLargerSplitOfAWarpedQuadrangle) {
