@@ -258,7 +258,7 @@ TEST(ExtrudeGeometry, WorkedNumberingAndClosedForms) {
 }
 
 // round_layers against brute force (the multiple of s nearest x in the geometric sense).
-TEST(ExtrudeParts, LayerCountsRoundAtTheGeometricMeanAndNeverWrap) {
+TEST(ExtrudeParts, LayerCountsRoundAtTheGeometricMeanNeverWrapAndGradeGeometrically) {
   for (unsigned s : {1u, 2u})
     for (double x = 0; x < 60; x += 0.0137) {
       const unsigned lo = s * static_cast<unsigned>(x / s);  // the multiple at or below x
@@ -272,9 +272,7 @@ TEST(ExtrudeParts, LayerCountsRoundAtTheGeometricMeanAndNeverWrap) {
   EXPECT_TRUE(n == 7);
   EXPECT_TRUE(layer_count(4294967295.0, 1, 1, false, true, n));
   EXPECT_TRUE(n == UINT_MAX);
-}
-
-TEST(ExtrudeParts, GradedFractionsFollowTheGeometricProgression) {
+  // Graded fractions follow the geometric progression, also about its series window.
   for (double q : {0.2, 0.9991, 1.0009, 3.0})
     for (double t = 0; t <= 1; t += 1.0 / 16)
       EXPECT_NEAR(progression_fraction(t, 1, q), std::expm1(t * std::log(q)) / (q - 1), 1e-12);

@@ -257,19 +257,12 @@ int breadth_first_oracle(U& c, U& nb, unsigned start, int all_components) {
         if (f >= n || visited[f]) continue;
         const auto [a, b] = grids::edge(c, e, j);
         const unsigned m = grids::corners(c, f);
-        unsigned pa = m, pb = m;
-        for (unsigned i = m; i-- > 0;) {
-          if (c(i, f) == a) pa = i;
-          if (c(i, f) == b) pb = i;
-        }
-        if (pb == (pa + 1) % m) {
+        bool same_way = false;  // f runs along a -> b as e does
+        for (unsigned i = 0; i < m; ++i) same_way |= c(i, f) == a && c((i + 1) % m, f) == b;
+        if (same_way) {  // reversed: rows 0 and 2 trade places, the edges with them
           std::swap(c(0, f), c(2, f));
-          if (m == 3) {
-            std::swap(nb(0, f), nb(2, f));
-          } else {
-            std::swap(nb(0, f), nb(1, f));
-            std::swap(nb(2, f), nb(3, f));
-          }
+          std::swap(nb(0, f), nb(m == 3 ? 2 : 1, f));
+          if (m == 4) std::swap(nb(2, f), nb(3, f));
           ++flips;
         }
         queue.push_back(f);
