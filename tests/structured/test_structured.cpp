@@ -138,17 +138,7 @@ TEST(StructuredGrids, BilinearPatchesAndFieldsAreReproduced) {
       }
 }
 
-TEST(StructuredGrids, AnInvalidBoundaryMetricGivesTheZeroMetric) {
-  // A boundary metric not positive definite: still 0.
-  for (std::size_t rows : {3u, 6u}) {
-    dense2D<double> C(rows, 8, 0.0);
-    for (std::size_t k = 0; k < 8; ++k) C(0, k) = C(2, k) = C(rows - 1, k) = k == 1 ? -1 : 1;
-    ASSERT_EQ(metrics_struct(square, 2, C), 0);
-    for (std::size_t r = 0; r < rows; ++r) EXPECT_EQ(C(r, 8), 0.0);
-  }
-}
-
-TEST(StructuredGrids, BadArgumentsGiveTheirCodesAndChangeNothing) {
+TEST(StructuredGrids, BadArgumentsAndRefusalsChangeNothingInvalidMetricsGiveZero) {
   dense2D<double> xy(2, 8, 0.5), one_row(1, 8), none, M(6, 8, 1.0), four(4, 8);
   auto quads = dense2D<unsigned>::from_columns({{0, 1, 2, 3}});
   auto tris = dense2D<unsigned>::from_columns({{0, 1, 2}});
@@ -190,12 +180,7 @@ TEST(StructuredGrids, BadArgumentsGiveTheirCodesAndChangeNothing) {
     calls.push_back({-2, [&, n] { return metrics_struct(square, n, M); }});
   }
   expect_codes(calls, xy, one_row, none, quads, tris, h, M, four);
-}
-
-TEST(StructuredGrids, RefusedStorageLeavesEveryArrayAsOnEntry) {
-  dense2D<double> xy(2, 8, 0.5), M(6, 8, 1.0);
-  dense1D<double, 8> h = {1, 2, 3, 4, 5, 6, 7, 8};
-  // Once per code path: both mesh exports share one core; sizes and metrics grow differently.
+  // Refusals, once per path (the mesh exports share a core; sizes and metrics grow apart).
   auto mesh = [](dense2D<double>& c, dense2D<unsigned>& k) {
     // A 0 x 2 connectivity keeps its two columns, as cells of UINT_MAX, before the 8 new.
     const int rc = mesh_struct_T3(c, square, 2, 2, k);
@@ -209,4 +194,11 @@ TEST(StructuredGrids, RefusedStorageLeavesEveryArrayAsOnEntry) {
   auto fill = [](auto& x) { return metrics_struct(square, 2, x); };
   EXPECT_GE(sweep_restores(0, fill, h), 1);
   EXPECT_GE(sweep_restores(0, fill, M), 1);
+  // A boundary metric not positive definite: 0, and the zero metric inside.
+  for (std::size_t rows : {3u, 6u}) {
+    dense2D<double> C(rows, 8, 0.0);
+    for (std::size_t k = 0; k < 8; ++k) C(0, k) = C(2, k) = C(rows - 1, k) = k == 1 ? -1 : 1;
+    ASSERT_EQ(metrics_struct(square, 2, C), 0);
+    for (std::size_t r = 0; r < rows; ++r) EXPECT_EQ(C(r, 8), 0.0);
+  }
 }
