@@ -58,7 +58,7 @@ TEST(Dense2D, ColumnMajorLayoutAndPackedSymmetricOrder) {
     for (int j = 0; j < 3; ++j) EXPECT_EQ(m(i, j), expect[i][j]);
 }
 
-TEST(Dense2D, ResizeAndReserveKeepEntriesAtTheirPlaceAndRequestOnlyWithoutRoom) {
+TEST(Dense2D, ResizeReserveAndResizeForOverwriteKeepEntriesAndRequestOnlyWithoutRoom) {
   dense2D<double> a = numbered(2, 3), c;
   ASSERT_TRUE(a.resize(3, 5));  // rows grow: the layout changes
   EXPECT_TRUE(keeps_numbering(a, 2, 3));
@@ -88,6 +88,27 @@ TEST(Dense2D, ResizeAndReserveKeepEntriesAtTheirPlaceAndRequestOnlyWithoutRoom) 
   EXPECT_EQ(b(2, 1), 6u);
   ASSERT_TRUE(b.resize(3, 200));
   EXPECT_EQ((V{b(0, 1), b(2, 1), b(2, 0)}), (V{4, 6, 3}));
+  // Resizing for overwrite: room for 4 columns stays, growing back into it is no request.
+  a = numbered(3, 4);
+  a.resize(3, 2);
+  st::refuse_nth_request(1);
+  EXPECT_TRUE(a.resize_for_overwrite(3, 4));
+  EXPECT_TRUE(st::refusal_pending()) << "served from the room already held";
+  st::refuse_nth_request(0);
+  EXPECT_TRUE(keeps_numbering(a, 3, 2));
+  EXPECT_TRUE(a.resize_for_overwrite(3, 1000));  // past the room: the old columns move
+  EXPECT_EQ(a.cols(), 1000u);
+  EXPECT_TRUE(keeps_numbering(a, 3, 2));
+  // Row counts that would expose old entries, and shrinking: refused, nothing changed.
+  EXPECT_FALSE(a.resize_for_overwrite(4, 1000));
+  EXPECT_FALSE(a.resize_for_overwrite(3, 10));
+  EXPECT_EQ(a.rows() * 10000 + a.cols(), 31000u);  // 3 x 1000
+  U o;                                             // without columns: any row count
+  EXPECT_TRUE(o.resize_for_overwrite(4, 5));
+  EXPECT_EQ(o.rows() * 10 + o.ld(), 44u);
+  st::refuse_nth_request(1);
+  EXPECT_FALSE(o.resize_for_overwrite(4, 50));
+  EXPECT_EQ(o.cols(), 5u);
 }
 
 TEST(Dense2D, SharedStorageOutlivesTheOriginalGrowthDetachesAndCopyIsDeep) {
@@ -175,33 +196,9 @@ TEST(Dense1D, AppendGrowsByDoublingSharesUntilWrittenAndCopiesDeep) {
   EXPECT_EQ(w[0], 2.5);
 }
 
-TEST(Dense2D, ResizeForOverwriteExposesOnlyNewColumnsAndKeepsTheOldOnes) {
-  dense2D<double> a = numbered(3, 4);
-  a.resize(3, 2);  // room for 4 columns stays: growing back makes no request
-  st::refuse_nth_request(1);
-  EXPECT_TRUE(a.resize_for_overwrite(3, 4));
-  EXPECT_TRUE(st::refusal_pending()) << "served from the room already held";
-  st::refuse_nth_request(0);
-  EXPECT_TRUE(keeps_numbering(a, 3, 2));
-  EXPECT_TRUE(a.resize_for_overwrite(3, 1000));  // past the room: the old columns move
-  EXPECT_EQ(a.cols(), 1000u);
-  EXPECT_TRUE(keeps_numbering(a, 3, 2));
-  // Row counts that would expose old entries, and shrinking: refused, nothing changed.
-  EXPECT_FALSE(a.resize_for_overwrite(4, 1000));
-  EXPECT_FALSE(a.resize_for_overwrite(3, 10));
-  EXPECT_EQ(a.rows() * 10000 + a.cols(), 31000u);  // 3 x 1000
-  U b;                                             // without columns: any row count
-  EXPECT_TRUE(b.resize_for_overwrite(4, 5));
-  EXPECT_EQ(b.rows() * 10 + b.ld(), 44u);
-  st::refuse_nth_request(1);
-  EXPECT_FALSE(b.resize_for_overwrite(4, 50));
-  EXPECT_EQ(b.cols(), 5u);
-}
-
 namespace {
 
-// The flags /proc/self/smaps lists for the mapping holding address p ("" when unknown).
-// Unused under AddressSanitizer, whose own mappings the check below leaves alone.
+// The flags /proc/self/smaps lists for the mapping holding p ("" if unknown; unused under ASan).
 [[maybe_unused]] std::string mapping_flags(const void* p) {
   std::ifstream smaps("/proc/self/smaps");
   const auto at = reinterpret_cast<std::uintptr_t>(p);
