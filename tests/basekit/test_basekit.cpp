@@ -44,8 +44,7 @@ id_list random_order(std::size_t n, unsigned seed) {
   return o;
 }
 
-// The mesh with its nodes and elements numbered at random (through permute itself, which
-// the round-trip test checks independently).
+// The mesh numbered at random (through permute, which the round trips check on their own).
 grids::mesh shuffled(const grids::mesh& m, unsigned seed) {
   const id_list nodes = random_order(m.coords.cols(), seed);
   const id_list elements = random_order(m.conn.cols(), seed + 1);
@@ -428,8 +427,7 @@ TEST(HomeElements, FirstHolderPerNodeAndNoneForNodesOutsideTheMesh) {
 
 namespace {
 
-// The boundary loops of `conn` (its neighbour matrix made here), one vector per loop; their
-// count must be `count`, and `starts` must end at the end of the node list.
+// The `count` boundary loops of `conn` (neighbours made here), one vector per loop.
 std::vector<std::vector<unsigned>> loops_of(const dense2D<unsigned>& conn, unsigned nodes,
                                             int count) {
   dense2D<unsigned> nb;
@@ -452,8 +450,7 @@ double loop_area(const dense2D<double>& x, const std::vector<unsigned>& loop) {
   return a / 2;
 }
 
-// nr x nt counter-clockwise quadrangles between radii 1 and 2: a grid's last row of nodes
-// wrapped onto its first.
+// nr x nt counter-clockwise quadrangles between radii 1 and 2 (a grid wrapped onto itself).
 grids::mesh annulus(unsigned nr, unsigned nt) {
   grids::mesh m = grids::grid(nr, nt, 4);
   for (std::size_t p = 0; p < m.coords.cols(); ++p) {

@@ -34,8 +34,7 @@ TEST(ArgumentChecks, ConnectivityNeedsItsRowsAndNeighboursAColumnPerElement) {
   EXPECT_TRUE(sd::neighbours_ok(dense2D<unsigned>(3, 0), 0));
 }
 
-// What the exports' refusal sweeps cannot tell: where appending starts, a dismissed guard,
-// counts too large to hold.
+// Beyond the exports' refusal sweeps: where appending starts, dismissal, counts too large.
 TEST(ArgumentChecks, AppendedColumnsGoBackUnlessTheGuardIsDismissed) {
   dense2D<unsigned> out(0, 3);  // no entries: appending starts at column 0
   {

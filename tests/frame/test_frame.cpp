@@ -372,9 +372,8 @@ TEST(CheckIDs, ConnectivityAgainstTypeAndNodeCountIdMatricesAndVectors) {
   EXPECT_FALSE(check_IDs(none, NONE));  // vectors do not know "none"
 }
 
-// Large arrays are checked a block at a time: one bad entry must be caught wherever it sits
-// (either side of a block boundary, every row), packed or padded, and the UINT_MAX FACE_MIX
-// allows in row 3 excused at every position.
+// Checked a block at a time: one bad entry caught anywhere (about block boundaries, every
+// row, packed or padded), FACE_MIX's UINT_MAX in row 3 excused anywhere.
 TEST(CheckIDs, OneBadEntryAnywhereInLargeArrays) {
   const std::size_t cols = 5000;
   for (std::size_t rows : {3u, 4u})

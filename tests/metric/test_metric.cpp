@@ -61,9 +61,8 @@ M3 intersect(const M3& a, const M3& b) {
   EXPECT_EQ(minimum_metric(a, b, out), finite);
   return out;
 }
-// A random pair: both metrics rebuilt from their reduction in one basis, interpolation
-// symmetric in its ends; in space the intersection is the larger metric along each
-// direction of that basis, free of argument order, aliasing allowed.
+// Both metrics rebuilt from their reduction in one basis, interpolation symmetric; in space the
+// intersection the larger along that basis, free of argument order, aliasing allowed.
 template <class M, int D>
 void check_pair(const M& a, const M& b, double t) {
   const double tol = D == 2 ? 1e-10 : 1e-9;
@@ -232,10 +231,9 @@ TEST(MetricIntersection, ClosedFormDeclinesSingularSumsAndNaN) {
   }
 }
 
-// Coaxial pairs, where the intersection is the larger eigenvalue along each axis, chosen so
-// that C = A' - I / 2 (eigenvalues (a - b) / (2 (a + b)) per axis) takes each shape its
-// eigenvalue formula treats apart: a repeated pair under or over the isolated eigenvalue, a
-// nearly repeated pair, a zero between opposite ones, a multiple of the identity.
+// Coaxial pairs (intersection: the larger eigenvalue per axis) giving C = A' - I / 2 each shape
+// its eigenvalue formula treats apart: a repeated pair under or over the isolated eigenvalue,
+// nearly repeated, a zero between opposite ones, a multiple of the identity.
 TEST(MetricIntersection, ClosedFormIsExactOnCoaxialPairsOfEveryEigenvalueShape) {
   const double shapes[][2][3] = {
       {{1, 1, 4}, {4, 4, 1}},        {{4, 4, 1}, {1, 1, 4}},   {{1, 1 + 1e-9, 4}, {4, 4, 1}},
