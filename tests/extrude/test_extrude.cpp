@@ -132,26 +132,24 @@ TEST(ExtrudeCalls, EverySignature) {
     // New node IDs past UINT_MAX (7 N + 10 > 2^32 - 1), or sizes giving no count.
     const args too_many = s.count ? args{613566756} : args{2, 1e-300, 1e-300, 0};
     rejected(-199, "too many layers", too_many, nodes(), test_line, old_surface(s.triangles));
-    C x;
-    S surface;
-    for (bool cells : {false, true}) {  // the band checked below: made with a cell on entry
-      const int refused = sweep_refusals([&](const auto& point) {
-        x = nodes(cells && !s.plane_only ? 3 : 2);
-        surface = cells ? old_surface(s.triangles) : S(0, 5);
-        const C x0 = snapshot(x);
-        const S s0 = snapshot(surface);
-        point.arm();
-        const int code = s.call(x, test_line, surface, args{3, 0.4, 0.9, 2});
-        const bool fired = point.fired();
-        EXPECT_EQ(code, fired ? -199 : 0) << "refusal " << point.n();
-        if (fired) {  // a surface without entries may keep the band's rows, not a column
-          EXPECT_TRUE(same(x, x0) && (cells ? same(surface, s0) : surface.cols() == 5))
-              << "refusal " << point.n();
-        }
-        return fired;
-      });
-      EXPECT_GE(refused, 1);
-    }
+    // Refusals roll back; a surface without entries may keep the band's rows, not a column.
+    const auto call = [&](C& x, S& f) { return s.call(x, test_line, f, args{3, 0.4, 0.9, 2}); };
+    EXPECT_GE(sweep_restores(0, call, nodes(s.plane_only ? 2 : 3), old_surface(s.triangles)), 1);
+    EXPECT_GE(sweep_refusals([&](const auto& point) {
+                C x = nodes();
+                S f(0, 5);
+                point.arm();
+                const int code = call(x, f);
+                const bool fired = point.fired();
+                EXPECT_EQ(code, fired ? -199 : 0) << "refusal " << point.n();
+                EXPECT_TRUE(!fired || (same(x, nodes()) && f.cols() == 5))
+                    << "refusal " << point.n();
+                return fired;
+              }),
+              1);
+    C x = nodes(s.plane_only ? 2 : 3);  // the band checked below: made with a cell on entry
+    S surface = old_surface(s.triangles);
+    ASSERT_EQ(call(x, surface), 0);
     ASSERT_EQ((x.cols() - 10) % line_nodes, 0u);
     const std::size_t layers = (x.cols() - 10) / line_nodes, k = surface.rows();
     EXPECT_EQ(layers, s.count ? 3 : layers);
