@@ -13,8 +13,7 @@
 namespace surfkit_testing {
 
 // One run of a refusal sweep: arm() right before the call, fired() (which disarms) after.
-class refusal_point {
- public:
+struct refusal_point {
   explicit refusal_point(unsigned long n) : n_(n) {}
   unsigned long n() const { return n_; }
   void arm() const { orvo::storage_testing::refuse_nth_request(n_); }
@@ -23,8 +22,6 @@ class refusal_point {
     orvo::storage_testing::refuse_nth_request(0);
     return f;
   }
-
- private:
   unsigned long n_;
 };
 
