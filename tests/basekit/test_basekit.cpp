@@ -474,7 +474,9 @@ TEST(BoundaryLoops, EachLoopRunsWithTheBoundaryFromItsSmallestIdInThatOrder) {
       {grids::grid(9, 6, 5, 1, 0.3, true), {54}},
       {grids::grid(9, 6, 5, 2, 0.3, true), {54}},
       {grids::grid(9, 6, 5, 3, 0.3, true), {54}}};
-  for (const auto& [m, areas] : cases) {
+  for (std::size_t k = 0; k < std::size(cases); ++k) {
+    SCOPED_TRACE(k == 0 ? "annulus" : "jittered grid");
+    const auto& [m, areas] = cases[k];
     const auto loops = loops_of(m.conn, node_count(m), static_cast<int>(areas.size()));
     ASSERT_EQ(loops.size(), areas.size());
     std::set<std::pair<unsigned, unsigned>> seen;
