@@ -1,6 +1,5 @@
-// Built against an installed surfkit, by CMake (find_package) and by pkg-config: the
-// headers are found, the library links (with LAPACK, which a static install leaves to
-// its users) and the installed version header matches the library.
+// Built against an installed surfkit (CMake, pkg-config): headers found, the library linked
+// (with LAPACK, which a static install leaves to its users), the version header matching.
 #include <cstring>
 
 #include <orvo/surfkit.hpp>

@@ -1,7 +1,5 @@
-// The 20 extrusion signatures from one table (codes, band invariants, refusals), the sweeps
-// against worked numbering and closed forms, and their parts: layer counts, rotation matrix,
-// and the vector placement of screw-motion layers against the motion's own place() (same
-// bits for every count, tails shorter than a block included, and for awkward values).
+// The 20 extrusion signatures from one table (codes, band invariants, refusals), sweeps against
+// worked numbering and closed forms, and their parts: layer counts, rotation, screw layers.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -47,7 +45,6 @@ struct shape {
   std::function<int(C&, const S&, S&, const args&)> call;
 };
 
-// One row per signature: count form?, _T3?, plane coordinates only?, then its codes.
 // clang-format off
 #define SHAPE(count, tri, plane, h0c, patc, surfc, call) \
   shape{#call, count, tri, plane, h0c, patc, surfc,       \
@@ -81,12 +78,11 @@ std::vector<shape> all_shapes() {
   };
 }
 
-C nodes(std::size_t rows = 2) {  // 10 nodes in general position
+C nodes(std::size_t rows = 2) {  // 10 nodes in general position; a line 1-2-3-4, a loop 6-7-8
   C x(rows, 10);
   for (std::size_t i = 0; i < rows * 10; ++i) x(i % rows, i / rows) = std::sin(1.7 * i + rows);
   return x;
 }
-// An open polyline 1-2-3-4 and a closed loop 6-7-8, consistently oriented.
 const S test_line = S::from_columns({{1, 2}, {2, 3}, {3, 4}, {6, 7}, {7, 8}, {8, 6}});
 constexpr std::size_t line_nodes = 7, line_edges = 6, line_ends = 2;
 S old_surface(bool triangles) {  // a surface holding one element of that kind
@@ -102,9 +98,8 @@ double band_area(const C& x, const S& s, std::size_t first = 0) {
   return sum;
 }
 
-// Per signature: codes in check order, nothing changed (later arguments bad too); each refused
-// request rolled back (-199); the band's counts, new nodes used, edges in one or two cells and
-// crossed both ways when in two, the boundary; a plane translation covers Σ (b - a) x D.
+// Per signature: codes in check order, nothing changed; refusals rolled back (-199); the
+// band's counts and edges (once each way inside, once on the boundary); the swept area.
 TEST(ExtrudeCalls, EverySignature) {
   const C xy = nodes();  // the loop sweeps no area, the polyline (x4 - x1) x D
   const double swept = (xy(0, 4) - xy(0, 1)) * d2[1] - (xy(1, 4) - xy(1, 1)) * d2[0];
@@ -134,33 +129,27 @@ TEST(ExtrudeCalls, EverySignature) {
       rejected(s.pattern_code, "pattern", args{3, .4, .4, pattern});
     rejected(s.surface_code, "surface rows", args{});
     rejected(s.surface_code, "other kind", args{}, nodes(), test_line, old_surface(!s.triangles));
-    // New node IDs just past UINT_MAX (7 N + 10 > 2^32 - 1), or sizes giving no count.
+    // New node IDs past UINT_MAX (7 N + 10 > 2^32 - 1), or sizes giving no count.
     const args too_many = s.count ? args{613566756} : args{2, 1e-300, 1e-300, 0};
     rejected(-199, "too many layers", too_many, nodes(), test_line, old_surface(s.triangles));
-    C x;
-    S surface;
-    for (bool cells : {false, true}) {  // the band kept is the one made with a cell on entry
-      const int refused = sweep_refusals([&](const auto& point) {
-        x = nodes(cells && !s.plane_only ? 3 : 2);
-        surface = cells ? old_surface(s.triangles) : S(0, 5);
-        const C x0 = snapshot(x);
-        const S s0 = snapshot(surface);
-        point.arm();
-        const int code = s.call(x, test_line, surface, args{3, 0.4, 0.9, 2});
-        const bool fired = point.fired();
-        EXPECT_EQ(code, fired ? -199 : 0) << "refusal " << point.n();
-        // A surface without entries may keep the band's row count, never a column.
-        if (fired) {
-          EXPECT_TRUE(same(x, x0)) << "refusal " << point.n();
-          if (cells)
-            EXPECT_TRUE(same(surface, s0)) << "refusal " << point.n();
-          else
-            EXPECT_EQ(surface.cols(), 5u) << "refusal " << point.n();
-        }
-        return fired;
-      });
-      EXPECT_GE(refused, 1);
-    }
+    // Refusals roll back; a surface without entries may keep the band's rows, not a column.
+    const auto call = [&](C& x, S& f) { return s.call(x, test_line, f, args{3, 0.4, 0.9, 2}); };
+    EXPECT_GE(sweep_restores(0, call, nodes(s.plane_only ? 2 : 3), old_surface(s.triangles)), 1);
+    EXPECT_GE(sweep_refusals([&](const auto& point) {
+                C x = nodes();
+                S f(0, 5);
+                point.arm();
+                const int code = call(x, f);
+                const bool fired = point.fired();
+                EXPECT_EQ(code, fired ? -199 : 0) << "refusal " << point.n();
+                EXPECT_TRUE(!fired || (same(x, nodes()) && f.cols() == 5))
+                    << "refusal " << point.n();
+                return fired;
+              }),
+              1);
+    C x = nodes(s.plane_only ? 2 : 3);  // the band checked below: made with a cell on entry
+    S surface = old_surface(s.triangles);
+    ASSERT_EQ(call(x, surface), 0);
     ASSERT_EQ((x.cols() - 10) % line_nodes, 0u);
     const std::size_t layers = (x.cols() - 10) / line_nodes, k = surface.rows();
     EXPECT_EQ(layers, s.count ? 3 : layers);
@@ -187,10 +176,9 @@ TEST(ExtrudeCalls, EverySignature) {
   }
 }
 
-// Edges (5, 7), (7, 9) swept through 2 layers: copies of 5, 7, 9 in that order (node 7
-// once per layer); cells edge after edge, the edge's direction first: quadrangles, then
-// triangles cut c1-c3 (pattern 0), c0-c2 (1, also any other value where accepted) and the
-// checkerboard on edge column + layer (2); then sweeps against closed forms.
+// Edges (5, 7), (7, 9) through 2 layers: copies of 5, 7, 9 per layer; cells edge after edge,
+// quadrangles, then triangles cut c1-c3 (pattern 0), c0-c2 (1, or any other value accepted)
+// and the checkerboard (2); then sweeps against closed forms.
 TEST(ExtrudeGeometry, WorkedNumberingAndClosedForms) {
   const std::vector<unsigned> want[4] = {
       {5, 7, 11, 10, 10, 11, 14, 13, 7, 9, 12, 11, 11, 12, 15, 14},
@@ -214,8 +202,7 @@ TEST(ExtrudeGeometry, WorkedNumberingAndClosedForms) {
       EXPECT_EQ(x(2, n), n < 10 ? 0.0 : n < 13 ? 0.5 : 1.0) << n;
     }
   }
-  // An outward radial edge from r to R swept about the centre by A in N layers of size r·|A|/N:
-  // cells wind the way A turns; the band of chord trapezoids has area N·(R² - r²)·sin(A/N)/2.
+  // A radial edge from r to R turned by A in N layers: signed area N (R² - r²) sin(A/N) / 2.
   const V2 c{{0.3, -0.2}};
   const double r0 = 1.5, r1 = 2.5, phi0 = 0.4, n = 6;
   for (double a : {M_PI / 2, -M_PI / 2, 2 * M_PI, 7.0}) {
@@ -227,8 +214,8 @@ TEST(ExtrudeGeometry, WorkedNumberingAndClosedForms) {
     ASSERT_EQ(x.cols(), 2 + 2 * n);
     EXPECT_NEAR(band_area(x, q), n * (r1 * r1 - r0 * r0) * std::sin(a / n) / 2, 1e-13) << a;
   }
-  // A spiral about the axis through P along z: layer k of 4 is k quarter turns round and
-  // k/4 of T up. Without T, count forms reject it as h0 and sizing forms make no layer.
+  // A spiral about P along z: layer k of 4 is k quarter turns round and k/4 of T up; without
+  // T, count forms reject it as h0 and sizing forms make no layer.
   const V3 p{{0.5, -1.0, 0.25}};
   C x{{1.5, 2.5}, {-1, -1}};
   S q;
@@ -243,7 +230,7 @@ TEST(ExtrudeGeometry, WorkedNumberingAndClosedForms) {
     EXPECT_NEAR(x(1, m), p[1] + rad * std::sin(phi), 1e-14);
     EXPECT_NEAR(x(2, m), double(m / 2) / 4, 1e-15);
   }
-  // Sizing forms: |D| = 10, h0 = 1 to h1 = 4: 5 layers at (4^(k/5) - 1)/3 of D (even: 4 layers).
+  // Sizes 1 to 4 over |D| = 10: 5 layers at (4^(k/5) - 1)/3 of D (even: 4 layers).
   for (bool even : {false, true}) {
     C y{{0, 1}, {0, 0}};
     S band;
@@ -254,8 +241,7 @@ TEST(ExtrudeGeometry, WorkedNumberingAndClosedForms) {
       EXPECT_NEAR(y(1, 2 * k), 10 * (std::pow(4.0, double(k) / layers) - 1) / 3, 1e-13);
     EXPECT_EQ(y(1, 2 * layers), 10.0);  // the last layer at the full translation
   }
-  // Path lengths at the ends of the double range: |D|, |T| or the first node's arc about an
-  // axis (radius times angle) of 1e±200 in sizes of a tenth of it is 10 layers each.
+  // Paths of 1e±200 (|D|, |T|, an arc) in sizes of a seventh: 10 layers each.
   for (double big : {1e200, 1e-200}) {
     C y{{0, 1}, {0, 0}};
     S band;
@@ -269,9 +255,8 @@ TEST(ExtrudeGeometry, WorkedNumberingAndClosedForms) {
   }
 }
 
-// The sweep's parts. round_layers against brute force (the multiple of s nearest x in the
-// geometric sense); the layer count's guards; the progression of sizes about its series window.
-TEST(ExtrudeParts, LayerCountsRoundAtTheGeometricMeanAndNeverWrap) {
+// round_layers against brute force (the multiple of s nearest x in the geometric sense).
+TEST(ExtrudeParts, LayerCountsRoundAtTheGeometricMeanNeverWrapAndGradeGeometrically) {
   for (unsigned s : {1u, 2u})
     for (double x = 0; x < 60; x += 0.0137) {
       const unsigned lo = s * static_cast<unsigned>(x / s);  // the multiple at or below x
@@ -285,17 +270,14 @@ TEST(ExtrudeParts, LayerCountsRoundAtTheGeometricMeanAndNeverWrap) {
   EXPECT_TRUE(n == 7);
   EXPECT_TRUE(layer_count(4294967295.0, 1, 1, false, true, n));
   EXPECT_TRUE(n == UINT_MAX);
-}
-
-TEST(ExtrudeParts, GradedFractionsFollowTheGeometricProgression) {
+  // Graded fractions follow the geometric progression, also about its series window.
   for (double q : {0.2, 0.9991, 1.0009, 3.0})
     for (double t = 0; t <= 1; t += 1.0 / 16)
       EXPECT_NEAR(progression_fraction(t, 1, q), std::expm1(t * std::log(q)) / (q - 1), 1e-12);
 }
 
 TEST(ExtrudeParts, RotationMatrixMatchesRodriguesAcrossItsSeriesSwitch) {
-  // R(w) against Rodrigues' formula (written here independently) on both sides of its series
-  // switch at θ = 0.1, without a step there.
+  // Against Rodrigues' formula on both sides of the series switch at θ = 0.1, no step there.
   const double axes[3][3] = {{0.48, -0.6, 0.64}, {0, 0, 1}, {-0.6, 0, 0.8}};  // unit
   for (double theta : {1e-9, 1e-3, 0.0999, 0.1, 0.1001, 0.7, 3.14159, 100.0})
     for (const auto& axis : axes) {

@@ -42,22 +42,20 @@ void make_domain(unsigned m, unsigned n, dense2D<double>& coords, Loop& loop) {
     for (std::size_t r = 0; r < coords.rows(); ++r)
       coords(r, k) = patch(uw[k].first, uw[k].second)[r];
 }
-// Doubled signed area of the polygon c(:, id[0]), ..., c(:, id[count - 1]) in the xy-plane.
-double shoelace(const dense2D<double>& c, const unsigned* id, std::size_t count) {
-  double a = 0;
-  for (std::size_t k = 0; k < count; ++k) {
-    const unsigned p = id[k], q = id[(k + 1) % count];
-    a += c(0, p) * c(1, q) - c(0, q) * c(1, p);
-  }
-  return a;
-}
-// Every loop edge is used once in the loop's direction, every other edge twice in
-// opposite directions, and no directed edge twice.
-void expect_manifold(const dense2D<unsigned>& conn, std::size_t first, const Loop& loop) {
+// Cells from column 1 on turn as `turn` says (in the xy-plane); every loop edge is used once
+// in the loop's direction, every other edge twice in opposite directions.
+void expect_manifold(const dense2D<double>& x, const dense2D<unsigned>& conn, double turn,
+                     const Loop& loop) {
   std::map<std::pair<unsigned, unsigned>, int> directed, on_loop;
-  for (std::size_t e = first; e < conn.cols(); ++e)
-    for (std::size_t k = 0; k < conn.rows(); ++k)
-      ++directed[{conn(k, e), conn((k + 1) % conn.rows(), e)}];
+  for (std::size_t e = 1; e < conn.cols(); ++e) {
+    double area = 0;
+    for (std::size_t k = 0; k < conn.rows(); ++k) {
+      const unsigned p = conn(k, e), q = conn((k + 1) % conn.rows(), e);
+      ++directed[{p, q}];
+      area += x(0, p) * x(1, q) - x(0, q) * x(1, p);
+    }
+    EXPECT_GT(turn * area, 0.0) << "cell " << e;
+  }
   for (std::size_t k = 0; k + 1 < loop.size(); ++k) ++on_loop[{loop[k], loop[k + 1]}];
   for (const auto& [edge, count] : directed) {
     EXPECT_TRUE(count == 1) << edge.first << "-" << edge.second;
@@ -80,15 +78,16 @@ void expect_codes(const std::vector<std::pair<int, std::function<int()>>>& calls
 }  // namespace
 
 TEST(StructuredGrids, BilinearPatchesAndFieldsAreReproduced) {
-  // The patch (mirrored: clockwise) is reproduced at the interior nodes (i-major), cells
-  // keep the loop's turn and share edges with the loop as boundary, existing elements stay
-  // first; on the 2 x 2 grid, quadrangles and the checkerboard (pattern 2) number as below.
+  // The patch (mirrored: clockwise) at the interior nodes (i-major), existing elements first;
+  // on the 2 x 2 grid quadrangles and the checkerboard (pattern 2) number as below.
   const std::vector<unsigned> want[2] = {
       {0, 1, 8, 7, 7, 8, 5, 6, 1, 2, 3, 8, 8, 3, 4, 5},
       {0, 1, 8, 0, 8, 7, 7, 8, 6, 8, 5, 6, 1, 2, 8, 2, 3, 8, 8, 3, 4, 8, 4, 5}};
   for (double turn : {1.0, -1.0})
     for (auto [m, n] : {std::pair<unsigned, unsigned>{2, 2}, {4, 3}, {1, 4}, {4, 1}})
       for (int pattern = -1; pattern <= 2; ++pattern) {
+        SCOPED_TRACE(testing::Message()
+                     << m << " x " << n << ", pattern " << pattern << ", turn " << turn);
         dense2D<double> coords;
         Loop loop;
         make_domain(m, n, coords, loop);
@@ -102,8 +101,7 @@ TEST(StructuredGrids, BilinearPatchesAndFieldsAreReproduced) {
         ASSERT_EQ(coords.cols(), s + (m - 1) * (n - 1));
         ASSERT_EQ(conn.cols(), 1 + (pattern < 0 ? 1 : 2) * m * n);
         EXPECT_TRUE(conn(0, 0) == 0 && conn(2, 0) == 2) << "the existing element first";
-        // Sizes 1 + x on the loop (bilinear in the grid) and isotropic metrics 1 / h^2:
-        // metrics_struct keeps them and fills the interior as numbered above.
+        // Sizes 1 + x and metrics 1 / h^2 on the loop: kept, and the interior filled alike.
         dense1D<double, 8> h(s);
         dense2D<double> plane(3, s, 0.0), space(6, s, 0.0);
         for (std::size_t k = 0; k < s; ++k) {
@@ -131,30 +129,16 @@ TEST(StructuredGrids, BilinearPatchesAndFieldsAreReproduced) {
               EXPECT_NEAR(coords(r, k), p[r] * (r == 1 ? turn : 1), 1e-14);
             EXPECT_NEAR(h[k], 1 + p[0], 1e-13) << k;
           }
-        std::vector<unsigned> got;
-        for (std::size_t e = 1; e < conn.cols(); ++e) {
-          const unsigned* cell = conn.data() + e * conn.ld();
-          got.insert(got.end(), cell, cell + conn.rows());
-          EXPECT_GT(turn * shoelace(coords, cell, conn.rows()), 0.0) << pattern << " " << e;
-        }
-        expect_manifold(conn, 1, loop);
+        expect_manifold(coords, conn, turn, loop);
+        const std::vector<unsigned> got(conn.data() + conn.ld(),
+                                        conn.data() + conn.ld() * conn.cols());
         if (m == 2 && (pattern < 0 || pattern == 2)) {
           EXPECT_EQ(got, want[pattern > 0]) << "numbering, pattern " << pattern;
         }
       }
 }
 
-TEST(StructuredGrids, AnInvalidBoundaryMetricGivesTheZeroMetric) {
-  // A boundary metric not positive definite: the call still succeeds.
-  for (std::size_t rows : {3u, 6u}) {
-    dense2D<double> C(rows, 8, 0.0);
-    for (std::size_t k = 0; k < 8; ++k) C(0, k) = C(2, k) = C(rows - 1, k) = k == 1 ? -1 : 1;
-    ASSERT_EQ(metrics_struct(square, 2, C), 0);
-    for (std::size_t r = 0; r < rows; ++r) EXPECT_EQ(C(r, 8), 0.0);
-  }
-}
-
-TEST(StructuredGrids, BadArgumentsGiveTheirCodesAndChangeNothing) {
+TEST(StructuredGrids, BadArgumentsAndRefusalsChangeNothingInvalidMetricsGiveZero) {
   dense2D<double> xy(2, 8, 0.5), one_row(1, 8), none, M(6, 8, 1.0), four(4, 8);
   auto quads = dense2D<unsigned>::from_columns({{0, 1, 2, 3}});
   auto tris = dense2D<unsigned>::from_columns({{0, 1, 2}});
@@ -196,13 +180,7 @@ TEST(StructuredGrids, BadArgumentsGiveTheirCodesAndChangeNothing) {
     calls.push_back({-2, [&, n] { return metrics_struct(square, n, M); }});
   }
   expect_codes(calls, xy, one_row, none, quads, tris, h, M, four);
-}
-
-TEST(StructuredGrids, RefusedStorageLeavesEveryArrayAsOnEntry) {
-  dense2D<double> xy(2, 8, 0.5), M(6, 8, 1.0);
-  dense1D<double, 8> h = {1, 2, 3, 4, 5, 6, 7, 8};
-  // Refused storage: -199 with the arrays as on entry, once per code path (both mesh
-  // exports share one core; sizes and metrics grow their arrays differently).
+  // Refusals, once per path (the mesh exports share a core; sizes and metrics grow apart).
   auto mesh = [](dense2D<double>& c, dense2D<unsigned>& k) {
     // A 0 x 2 connectivity keeps its two columns, as cells of UINT_MAX, before the 8 new.
     const int rc = mesh_struct_T3(c, square, 2, 2, k);
@@ -216,4 +194,11 @@ TEST(StructuredGrids, RefusedStorageLeavesEveryArrayAsOnEntry) {
   auto fill = [](auto& x) { return metrics_struct(square, 2, x); };
   EXPECT_GE(sweep_restores(0, fill, h), 1);
   EXPECT_GE(sweep_restores(0, fill, M), 1);
+  // A boundary metric not positive definite: 0, and the zero metric inside.
+  for (std::size_t rows : {3u, 6u}) {
+    dense2D<double> C(rows, 8, 0.0);
+    for (std::size_t k = 0; k < 8; ++k) C(0, k) = C(2, k) = C(rows - 1, k) = k == 1 ? -1 : 1;
+    ASSERT_EQ(metrics_struct(square, 2, C), 0);
+    for (std::size_t r = 0; r < rows; ++r) EXPECT_EQ(C(r, 8), 0.0);
+  }
 }

@@ -1,6 +1,5 @@
-// Surfaces with sharp features, open boundaries and quadrangles for the curved
-// conversion's tests and fuzzing, the quadratic conversion of a linear mesh, and an
-// element Jacobian computed from the shape functions alone.
+// Surfaces with sharp features, open boundaries and quadrangles for the curved conversion's
+// tests and fuzzing, the straight quadratic conversion, and positions from shape functions.
 #pragma once
 
 #include <array>
@@ -15,8 +14,7 @@ namespace curved {
 
 using point = std::array<double, 3>;
 
-// A linear mesh of triangles (3 rows) or triangles and quadrangles (4 rows, UINT_MAX in
-// row 3 for a triangle).
+// Triangles (3 rows), or triangles and quadrangles (4 rows, UINT_MAX in a triangle's row 3).
 struct linear_mesh {
   orvo::dense2D<double> coords;
   orvo::dense2D<unsigned int> conn;
@@ -93,8 +91,7 @@ inline linear_mesh cube_sphere(unsigned n, bool mixed) {
   return m;
 }
 
-// Open cylinder of radius 1 about the z axis, z in [0, height], nu cells around and nz
-// along, split into triangles, outward.
+// Open cylinder of radius 1 about z, z in [0, height], nu by nz cells split, outward.
 inline linear_mesh cylinder(unsigned nu, unsigned nz, double height) {
   return from(surfaces::structured(
       [&](double s, double t) {
@@ -103,9 +100,8 @@ inline linear_mesh cylinder(unsigned nu, unsigned nz, double height) {
       nu, nz, true, true));
 }
 
-// A closed cylinder of radius 1 about the z axis, z in [0, height]: the side in nu by nz
-// cells split into triangles, each flat end in nr rings of nu triangle pairs about a
-// central fan, outward. Its two rims are feature lines (the surface turns by 90 degrees).
+// The cylinder closed by flat ends of nr rings of nu triangle pairs about a central fan,
+// outward; its two rims are feature lines (the surface turns by 90 degrees).
 inline linear_mesh closed_cylinder(unsigned nu, unsigned nz, unsigned nr, double height) {
   std::vector<point> pts;
   std::vector<std::array<unsigned, 4>> cells;

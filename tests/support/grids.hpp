@@ -20,11 +20,9 @@ struct mesh {
   orvo::dense2D<unsigned> conn;  // 3 or 4 by #elements
 };
 
-// nx x ny cells over [0, nx] x [0, ny], counter-clockwise. kind 3: two triangles per cell
-// (p, q, s), (p, s, r) (or the other diagonal where `rng` says so); kind 4: quadrangles;
-// kind 5: quadrangles and triangle pairs mixed in a 4-row FACE_MIX matrix. `jitter` moves
-// inner nodes; `shuffle` renumbers the nodes at random. Node (i, j) is j (nx + 1) + i
-// before the renumbering.
+// nx x ny counter-clockwise cells over [0, nx] x [0, ny]: kind 3 triangle pairs (p, q, s),
+// (p, s, r) (the other diagonal at random with a seed), 4 quadrangles, 5 both in FACE_MIX.
+// `jitter` moves inner nodes; `shuffle` renumbers node (i, j), else j (nx + 1) + i.
 inline mesh grid(unsigned nx, unsigned ny, int kind, unsigned seed = 0, double jitter = 0,
                  bool shuffle = false, unsigned dims = 2) {
   std::mt19937 rng(seed);
@@ -77,8 +75,7 @@ inline unsigned corners(const orvo::dense2D<unsigned>& c, std::size_t e) {
   return c.rows() == 3 || c(3, e) == UINT_MAX ? 3 : 4;
 }
 
-// The neighbour matrix by a std::map from each edge (as its sorted node pair) to the local
-// edges holding it: an edge held by exactly two local edges links them, anything else is
+// The neighbour matrix by a std::map from each edge to its holders: exactly two link, else
 // UINT_MAX; `non_manifold` counts the edges held three times or more.
 inline orvo::dense2D<unsigned> map_neighbours(const orvo::dense2D<unsigned>& c,
                                               int* non_manifold = nullptr) {

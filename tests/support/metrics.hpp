@@ -1,5 +1,4 @@
-// Metrics of a given spectrum and orientation, shared by the metric tests and the metrics
-// fuzz target.
+// Metrics of a given spectrum and orientation, for the metric tests and fuzz target.
 #pragma once
 
 #include <cmath>

@@ -128,8 +128,7 @@ inline mesh graph(unsigned n, bool alternate, double (*f)(double, double) = null
       n, n, false, alternate);
 }
 
-// Radius-r sphere about the origin by longitude and latitude: nu meridians, nv bands, one
-// node at each pole (0 the north pole, the last the south pole), outward triangles.
+// Radius-r sphere by nu meridians and nv bands, outward; node 0 the north pole, the last the south.
 inline mesh uv_sphere(unsigned nu, unsigned nv, double r = 1.0) {
   std::vector<std::array<double, 3>> pts = {{0, 0, r}};
   for (unsigned j = 1; j < nv; ++j)
@@ -152,9 +151,8 @@ inline mesh uv_sphere(unsigned nu, unsigned nv, double r = 1.0) {
   return make(pts, t);
 }
 
-// Torus about the z axis, tube centre radius R and tube radius r, in nu cells around the
-// axis and nv around the tube; node i + nu j at angles 2 pi i / nu around the axis and
-// phi = 2 pi j / nv around the tube (0 on the outer equator), outward triangles.
+// Torus about z (radii R, r), outward, node i + nu j at angle 2 pi i / nu about the axis and
+// 2 pi j / nv about the tube (0 on the outer equator).
 inline mesh torus(unsigned nu, unsigned nv, double R, double r) {
   std::vector<std::array<double, 3>> pts;
   for (unsigned j = 0; j < nv; ++j)

@@ -12,10 +12,8 @@
 
 namespace surfkit_testing {
 
-// One run of a refusal sweep: arm() right before the call under test, fired() right
-// after it (fired() also disarms).
-class refusal_point {
- public:
+// One run of a refusal sweep: arm() right before the call, fired() (which disarms) after.
+struct refusal_point {
   explicit refusal_point(unsigned long n) : n_(n) {}
   unsigned long n() const { return n_; }
   void arm() const { orvo::storage_testing::refuse_nth_request(n_); }
@@ -24,15 +22,12 @@ class refusal_point {
     orvo::storage_testing::refuse_nth_request(0);
     return f;
   }
-
- private:
   unsigned long n_;
 };
 
-// Calls run(refusal_point{n}) for n = 1, 2, ... until a run reports that its refusal did
-// not fire (the call made fewer than n requests and must have succeeded). `run` builds
-// fresh inputs, arms, calls, checks and returns point.fired(). Returns how many runs
-// were refused, so a test can also assert that the call makes requests at all.
+// Calls run(refusal_point{n}) for n = 1, 2, ... until a run's refusal does not fire (the call
+// made fewer than n requests). `run` builds fresh inputs, arms, calls, checks and returns
+// point.fired(). Returns how many runs were refused.
 template <class Run>
 int sweep_refusals(Run run, unsigned long limit = 100000) {
   int refused = 0;
@@ -70,8 +65,7 @@ template <class T, std::size_t A>
   return ::testing::AssertionSuccess();
 }
 
-// Arrays of two tuples (of arrays or references, std::tie) alike one by one; a failure names
-// the first that differs.
+// Tuples of arrays (or std::tie) alike one by one; a failure names the first that differs.
 template <class A, class B, std::size_t... I>
 ::testing::AssertionResult same_at(const A& a, const B& b, std::index_sequence<I...>) {
   ::testing::AssertionResult r = ::testing::AssertionSuccess();
@@ -101,11 +95,10 @@ std::vector<T> column(const orvo::dense2D<T>& a, std::size_t j) {
 }
 
 // Refusal sweep of call(copies...), on fresh copies of `entry` each run: a refused run
-// returns -199 and leaves every copy as it came; the first run not refused returns `code`
+// returns -199 and leaves the copies as `refused`; the first run not refused returns `code`
 // and leaves what an unarmed run leaves. Returns the number of runs refused.
-template <class Call, class... A>
-int sweep_restores(int code, Call call, const A&... entry) {
-  const auto start = std::make_tuple(snapshot(entry)...);
+template <class R, class Call, class... A>
+int sweep_to(const R& refused, int code, Call call, const A&... entry) {
   auto done = std::make_tuple(snapshot(entry)...);
   EXPECT_EQ(std::apply(call, done), code) << "unarmed";
   return sweep_refusals([&](const refusal_point& p) {
@@ -114,25 +107,21 @@ int sweep_restores(int code, Call call, const A&... entry) {
     const int got = std::apply(call, copies);
     const bool fired = p.fired();
     EXPECT_EQ(got, fired ? -199 : code) << "refusal " << p.n();
-    EXPECT_TRUE(same(copies, fired ? start : done)) << "refusal " << p.n();
+    EXPECT_TRUE(same(copies, fired ? refused : done)) << "refusal " << p.n();
     return fired;
   });
 }
 
-// The same for one output that a refused call leaves as `refused` (empty, say).
+// Refused runs leave every copy as it came.
+template <class Call, class... A>
+int sweep_restores(int code, Call call, const A&... entry) {
+  return sweep_to(std::make_tuple(snapshot(entry)...), code, call, entry...);
+}
+
+// One output, which a refused call leaves as `refused` (empty, say).
 template <class Out, class Call>
 int sweep_output(const Out& entry, const Out& refused, int code, Call call) {
-  Out done = snapshot(entry);
-  EXPECT_EQ(call(done), code) << "unarmed";
-  return sweep_refusals([&](const refusal_point& p) {
-    Out out = snapshot(entry);
-    p.arm();
-    const int got = call(out);
-    const bool fired = p.fired();
-    EXPECT_EQ(got, fired ? -199 : code) << "refusal " << p.n();
-    EXPECT_TRUE(same(out, fired ? refused : done)) << "refusal " << p.n();
-    return fired;
-  });
+  return sweep_to(std::make_tuple(snapshot(refused)), code, call, entry);
 }
 
 }  // namespace surfkit_testing

@@ -6,7 +6,6 @@
 #include <cmath>
 #include <numeric>
 #include <random>
-#include <set>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -23,6 +22,7 @@ using X = orvo::dense2D<double>;
 using List = orvo::dense1D<unsigned, 8>;
 using V = std::vector<unsigned>;
 constexpr unsigned N = UINT_MAX;
+const X square = {{0, 1, 1, 0, 2}, {0, 0, 1, 1, 0}};  // and a fifth node
 
 namespace {
 
@@ -37,23 +37,6 @@ double oracle_quality(const double* p0, const double* p1, const double* p2, std:
                l2 = std::hypot(w[0], w[1], w[2]);
   const double area = dim == 2 ? cz : std::hypot(cx, cy, cz), lp = std::max({l0, l1, l2});
   return lp > 0 ? std::clamp(2 * std::sqrt(3.0) * area / lp / (l0 + l1 + l2), -1.0, 1.0) : 0;
-}
-
-// Counter-clockwise cells: triangles (3 rows), or quadrangles and triangle pairs (4 rows).
-U grid(unsigned nx, unsigned ny, unsigned rows) {
-  return grids::grid(nx, ny, rows == 3 ? 3 : 5).conn;
-}
-
-// Jittered nodes of grid(6, 5, 4), wavy in space, around non-convex node 8 and far node 20.
-X spoilt_nodes(std::size_t dim) {
-  X x(dim, 42);
-  for (unsigned p = 0; p < 42; ++p) {
-    x(0, p) = p % 7 + 0.1 * std::sin(3.7 * p), x(1, p) = p / 7 + 0.1 * std::cos(5.3 * p);
-    if (dim == 3) x(2, p) = 0.3 * std::sin(0.7 * (p % 7)) * std::cos(0.5 * (p / 7));
-  }
-  x(0, 8) += 0.8, x(1, 8) += 0.7, x(0, 20) -= 0.5;
-  if (dim == 3) x(2, 30) += 1.5;
-  return x;
 }
 
 // A strip of m quadrangles closed with a half twist (twist) or without.
@@ -75,7 +58,7 @@ TEST(ConvertDegeneratedQ4, RemovesTheFirstAdjacentRepetitionOnly) {
   EXPECT_TRUE(convert_degenerated_Q4(empty) == -1);
   EXPECT_TRUE(convert_degenerated_Q4(three) == -1);
   EXPECT_TRUE(column(three, 0) == (V{5, 5, 7}));
-  // Across a diagonal: left; (5, 5, 5, 8) stays degenerate; UINT_MAX anywhere: left.
+  // Across a diagonal, UINT_MAX anywhere: left; (5, 5, 5, 8) stays degenerate.
   U c = U::from_columns({{5, 6, 6, 8}, {5, 6, 7, 5}, {5, 6, 5, 7}, {5, 5, 5, 8}, {N, 1, 1, 2}});
   EXPECT_EQ(convert_degenerated_Q4(c), 3);
   EXPECT_TRUE(same(
@@ -84,14 +67,13 @@ TEST(ConvertDegeneratedQ4, RemovesTheFirstAdjacentRepetitionOnly) {
 }
 
 TEST(SplitQ4, BadArgumentsGiveTheirCodesAndChangeNothing) {
-  const X x = {{0, 1, 1, 0, 2}, {0, 0, 1, 1, 0}};
   const U q = U::from_columns({{0, 1, 2, 3}}), four = U::from_columns({{1, 2, 3, 4}});
   // Without coordinate rows the call is the fixed-diagonal one; `four`, 4 rows, is no output.
   // clang-format off
   const std::tuple<int, X, U> table[] = {
       {-1, X(), U(2, 1)}, {-2, X(), q}, {0, X(), U(2, 0)},
-      {-1, X(4, 4), q}, {-2, x, U(5, 1)}, {-2, x, U(4, 1, 5)},
-      {-2, x, U::from_columns({{0, 1, N, 3}})}, {-3, x, q}, {0, X(7, 0), U()}};
+      {-1, X(4, 4), q}, {-2, square, U(5, 1)}, {-2, square, U(4, 1, 5)},
+      {-2, square, U::from_columns({{0, 1, N, 3}})}, {-3, square, q}, {0, X(7, 0), U()}};
   // clang-format on
   for (const auto& [code, coords, conn] : table) {
     U out = snapshot(four);
@@ -106,9 +88,9 @@ TEST(SplitQ4, BadArgumentsGiveTheirCodesAndChangeNothing) {
   const U o0 = snapshot(out);
   // clang-format off
   const std::tuple<int, X, U, List*> table8[] = {
-      {0, X(5, 0), U(7, 0), &split}, {-1, X(1, 4), q, &split}, {-2, x, U(3, 1), &split},
-      {-2, x, U(4, 1, 5), &split}, {-2, x, U::from_columns({{0, N, 2, 3}}), &split},
-      {-7, x, q, &kept}, {-8, x, q, &split}};
+      {0, X(5, 0), U(7, 0), &split}, {-1, X(1, 4), q, &split}, {-2, square, U(3, 1), &split},
+      {-2, square, U(4, 1, 5), &split}, {-2, square, U::from_columns({{0, N, 2, 3}}), &split},
+      {-7, square, q, &kept}, {-8, square, q, &split}};
   // clang-format on
   for (const auto& [code, coords, conn, second] : table8) {
     EXPECT_EQ(split_Q4_into_T3(coords, conn, 2, 2, 1, kept, *second, out), code);
@@ -117,32 +99,29 @@ TEST(SplitQ4, BadArgumentsGiveTheirCodesAndChangeNothing) {
 }
 
 TEST(SplitQ4, TrianglesAreAppendedBehindTheOutputsColumnsAndRefusalsLeaveThemAsOnEntry) {
-  const X x = {{0, 1, 1, 0, 2}, {0, 0, 1, 1, 0}};
   List kept, split;
-  // Behind the output's columns: cut along k0-k2, or, the square being a tie, along the
-  // diagonal from the smallest ID. Inputs may be outputs too.
+  // Cut along k0-k2, or (a square is a tie) from the smallest ID; inputs may be outputs.
   const U c = U::from_columns({{2, 3, 0, 1}, {1, 4, 2, N}});
   U fixed = U::from_columns({{7, 8, 9}}), better = fixed, t = U::from_columns({{0, 1, 2}});
   EXPECT_TRUE(split_Q4_into_T3(c, fixed) == 1);
-  EXPECT_TRUE(split_Q4_into_T3(x, c, better) == 1);
+  EXPECT_TRUE(split_Q4_into_T3(square, c, better) == 1);
   EXPECT_TRUE(same(fixed, U::from_columns({{7, 8, 9}, {2, 3, 0}, {0, 1, 2}, {1, 4, 2}})));
   EXPECT_TRUE(same(better, U::from_columns({{7, 8, 9}, {0, 1, 2}, {2, 3, 0}, {1, 4, 2}})));
   EXPECT_TRUE(split_Q4_into_T3(t, t) == 0);
   EXPECT_TRUE(same(t, U::from_columns({{0, 1, 2}, {0, 1, 2}})));
   U self = U::from_columns({{0, 1, 2, 3}, {2, 3, 0, N}});
-  EXPECT_EQ(split_Q4_into_T3(x, self, 2, 2, 1, kept = {}, split = {}, self), 1);
+  EXPECT_EQ(split_Q4_into_T3(square, self, 2, 2, 1, kept = {}, split = {}, self), 1);
   EXPECT_TRUE(same(
       self,
       U::from_columns({{0, 1, 2, 3}, {2, 3, 0, N}, {2, 3, 0, N}, {0, 1, 2, N}, {2, 3, 0, N}})));
-  // Refused storage leaves output and lists as on entry (the fixed and the better diagonal
-  // share one core).
+  // Refusals: output and lists as on entry (fixed and better diagonal share one core).
   const List k = {1, 2, 3}, s = {N};
   auto quality = [&](List& kept, List& split, U& o) {
-    return split_Q4_into_T3(x, c, 2, 2, 6, kept, split, o);
+    return split_Q4_into_T3(square, c, 2, 2, 6, kept, split, o);
   };
   EXPECT_GE(sweep_restores(1, quality, k, s, U(4, 1, 9)), 1);
   EXPECT_GE(sweep_restores(
-                1, [&](U& o) { return split_Q4_into_T3(x, c, o); }, U(3, 1, 9)),
+                1, [&](U& o) { return split_Q4_into_T3(square, c, o); }, U(3, 1, 9)),
             1);
 }
 
@@ -186,13 +165,18 @@ TEST(SplitQ4, BetterDiagonalFromAnyStartAndAreasConserved) {
 }
 
 TEST(QualitySplit, ThresholdsCriteriaAndListsPartitioningTheElements) {
+  // Entries already in lists and output, some naming no element, are left and not read
+  // (the partition of the elements and the columns made: fuzz_quality_split).
   auto cut = [](const X& x, const U& c, double shape, double angle, int criterion) {
-    List kept, split;
-    U out;
-    return std::pair(split_Q4_into_T3(x, c, shape, angle, criterion, kept, split, out), out);
+    List kept = {99999, N}, split = {N - 1};
+    U out = U::from_columns({{5, 6, 7, 8}});
+    const int n = split_Q4_into_T3(x, c, shape, angle, criterion, kept, split, out);
+    EXPECT_EQ((V{kept[0], kept[1], split[0], out(0, 0), out(3, 0)}), (V{99999, N, N - 1, 5, 8}));
+    EXPECT_EQ(kept.size() + split.size(), 3 + c.cols());
+    return std::pair(n, out);
   };
-  // Just above the 2 x 1 rectangle's shape quality 4 sqrt2 2 / (sqrt5 6), or the angle
-  // quality 2/3 of a rhombus of 60 and 120 degree corners, a threshold cuts; below, keeps.
+  // Thresholds just above a 2 x 1 rectangle's shape quality or a 60/120 degree rhombus's
+  // angle quality 2/3 cut it; just below, keep it.
   const double h = std::sqrt(3.0) / 2, rect = 4 * std::sqrt(2.0) * 2 / (std::sqrt(5.0) * 6);
   const X x = {{0, 2, 2, 0, 1, 1.5, 0.5}, {0, 0, 1, 1, 0, h, h}};
   const U r = U::from_columns({{0, 1, 2, 3}}), rh = U::from_columns({{0, 4, 5, 6}});
@@ -200,79 +184,20 @@ TEST(QualitySplit, ThresholdsCriteriaAndListsPartitioningTheElements) {
     EXPECT_TRUE(cut(x, r, rect + e, 1, 1).first == (e > 0));
     EXPECT_TRUE(cut(x, rh, -1, 2. / 3 + e, 1).first == (e > 0));
   }
-  // On this kite, criteria 1 and 2 cut along the short diagonal 1-3; 3 (smaller largest
-  // area), 4 (sums tie in the plane) and criteria that rate nothing along 0-2.
+  // Kite: criteria 1, 2 cut along the short diagonal 1-3; 3 to 7 and unknown ones along 0-2.
   const X kite = {{0, 1, 4, 1}, {0, -0.2, 0, 0.2}};
   for (int criterion : {1, 2, 3, 4, 5, 6, 7, 0, -3})
-    EXPECT_EQ(cut(kite, U::from_columns({{1, 2, 3, 0}}), 2, 2, criterion).second(0, 0),
+    EXPECT_EQ(cut(kite, U::from_columns({{1, 2, 3, 0}}), 2, 2, criterion).second(0, 1),
               criterion == 1 || criterion == 2)
         << criterion;
-  const U conn = grid(6, 5, 4);
-  for (std::size_t dim : {2u, 3u})
-    for (int criterion = 1; criterion <= 7; ++criterion)
-      for (double threshold : {-1.0, 0.0, 0.5, 0.8, 0.9, 0.95, 1.0, 1.1}) {
-        // Lists and output already holding entries, some naming no element: left, not read.
-        List kept = {99999, N}, split = {N - 1};
-        U out = U::from_columns({{5, 6, 7, 8}});
-        const int cut = split_Q4_into_T3(spoilt_nodes(dim), conn, threshold, threshold, criterion,
-                                         kept, split, out);
-        EXPECT_EQ((V{kept[0], kept[1], split[0]}), (V{99999, N, N - 1})) << "entries on entry";
-        const V k(kept.begin() + 2, kept.end()), s(split.begin() + 1, split.end());
-        ASSERT_EQ(cut, int(s.size()));
-        std::set<unsigned> all(k.begin(), k.end());  // each element once
-        all.insert(s.begin(), s.end());
-        EXPECT_TRUE(k.size() + s.size() == conn.cols());
-        EXPECT_TRUE(all.size() == conn.cols());
-        // Output: the old column, kept columns unchanged, then each cut quadrangle's two triangles.
-        ASSERT_EQ(out.cols(), 1 + k.size() + 2 * s.size());
-        EXPECT_EQ(column(out, 0), (V{5, 6, 7, 8}));
-        for (std::size_t i = 0; i < k.size(); ++i)
-          EXPECT_EQ(column(out, 1 + i), column(conn, k[i]));
-        for (std::size_t i = 0; i < s.size(); ++i) {
-          const V c = column(conn, s[i]), a = column(out, 1 + k.size() + 2 * i),
-                  b = column(out, 2 + k.size() + 2 * i);
-          // A quadrangle cut into two triangles over its nodes, sharing a diagonal.
-          EXPECT_EQ((V{c[3] != N, a[3], b[3], a[2], a[0]}), (V{1, N, N, b[0], b[2]}));
-          EXPECT_EQ(std::multiset<unsigned>({a[0], a[1], a[2], b[1]}),
-                    std::multiset<unsigned>(c.begin(), c.end()));
-        }
-      }
-}
-
-TEST(MeshReorient, ScrambledMeshesComeBackWithTheirNeighbourMatrix) {
-  for (unsigned rows : {3u, 4u}) {
-    const U original = rows == 3 ? grid(8, 6, 3) : grid(9, 7, 4);
-    const std::size_t n = original.cols();
-    // "No neighbour" as any value not below n; a triangle's row 3 names element 0: ignored.
-    auto marked = [&](U m) {
-      for (unsigned i = 0; i < rows * n; ++i)
-        if (unsigned& v = m(i % rows, i / rows); v == N)
-          v = i % rows == 3 && original(3, i / rows) == N ? 0 : n + i / rows % 5;
-      return m;
-    };
-    std::mt19937 rng(rows);
-    for (int trial = 0; trial < 20; ++trial) {
-      const unsigned start = rng() % n;
-      U c = snapshot(original);
-      int flipped = 0;
-      for (std::size_t e = 0; e < n; ++e)
-        if (e != start && rng() % 3 == 0) std::swap(c(0, e), c(2, e)), ++flipped;
-      U nb = marked(grids::map_neighbours(c));
-      ASSERT_EQ(mesh_reorient(c, nb, start, trial % 2), flipped);
-      // Back to the consistent original, the neighbour matrix kept in step.
-      EXPECT_TRUE(same(c, original));
-      EXPECT_TRUE(same(nb, marked(grids::map_neighbours(c))));
-    }
-  }
 }
 
 TEST(MeshReorient, BadArgumentsGiveTheirCodesAndChangeNothing) {
-  // Element 2 shares one node with element 1, met after element 1 is reversed: undone.
+  // -3 on element 2 (one node shared with 1) after element 1 is reversed: undone.
   U t = U::from_columns({{0, 1, 2}, {1, 2, 3}, {3, 4, 5}}), alias = t, empty,
     nb = U::from_columns({{1, N, N}, {2, N, 0}, {N, N, N}});
   U two_rows(2, 1), short_nb(3, 1, N), quad_nb(4, 1, N), gap = U::from_columns({{0, 0, N, 0}});
-  // Two triangles sharing edge (1, 2): the second names itself across that edge, or the
-  // first names itself across an edge it holds once.
+  // A pair sharing (1, 2): the second names itself across it, the first across its own edge.
   U pair = U::from_columns({{0, 1, 2}, {2, 1, 3}}), self1 = U::from_columns({{1, N, N}, {N, N, 1}}),
     self0 = U::from_columns({{1, N, 0}, {N, N, 0}});
   const std::tuple<int, U*, U*, unsigned> table[] = {
@@ -287,11 +212,9 @@ TEST(MeshReorient, BadArgumentsGiveTheirCodesAndChangeNothing) {
 }
 
 TEST(MeshReorient, AnEntryNamingAnElementWithoutThatEdgeGivesMinus2AlsoWhenReachedAlready) {
-  // Every entry the walk reads is checked, also one naming the start element or another one
-  // the walk has reached before: it must hold the edge, or the call returns -2 and leaves
-  // both arrays as they came.
+  // A fault once let entries naming the start or a reached element through unchecked.
   for (unsigned rows : {3u, 4u}) {
-    const U original = rows == 3 ? grid(6, 5, 3) : grid(7, 5, 4);
+    const U original = grids::grid(rows == 3 ? 6 : 7, 5, rows == 3 ? 3 : 5).conn;
     const unsigned n = static_cast<unsigned>(original.cols());
     std::mt19937 rng(11 + rows);
     int tried = 0;
@@ -301,11 +224,8 @@ TEST(MeshReorient, AnEntryNamingAnElementWithoutThatEdgeGivesMinus2AlsoWhenReach
         if (rng() % 3 == 0) std::swap(c(0, e), c(2, e));
       U nb = grids::map_neighbours(c);
       const unsigned start = rng() % n, e = rng() % n;
-      const unsigned corners = rows == 3 || c(3, e) == N ? 3 : 4, j = rng() % corners;
-      const unsigned a = c((j + (corners == 3)) % corners, e),
-                     b = c((j + (corners == 3) + 1) % corners, e);
-      // Half the trials name the start element, the others any element; either way one
-      // that does not hold edge (a, b).
+      const unsigned j = rng() % grids::corners(c, e);
+      const auto [a, b] = grids::edge(c, e, j);
       const unsigned g = trial % 2 ? start : rng() % n;
       const unsigned* k = c.data() + g * c.ld();
       if (std::count(k, k + rows, a) && std::count(k, k + rows, b)) continue;
@@ -319,30 +239,9 @@ TEST(MeshReorient, AnEntryNamingAnElementWithoutThatEdgeGivesMinus2AlsoWhenReach
   }
 }
 
-TEST(MeshReorient, AMoebiusStripIsWalkedWithOneEdgeLeftInConflict) {
-  // Eight quadrangles closed with a half twist: the walk reaches every element, meets
-  // reached ones on their shared edges and reverses none of them a second time, so
-  // exactly one shared edge is left run the same way by both of its elements.
-  const unsigned m = 8;
-  U c = strip(m, true);
-  for (unsigned e = 1; e < m; e += 3) std::swap(c(0, e), c(2, e));
-  U nb = grids::map_neighbours(c);
-  ASSERT_GE(mesh_reorient(c, nb, 0, 0), 0);
-  EXPECT_TRUE(same(nb, grids::map_neighbours(c)));  // kept in step
-  int conflicts = 0;
-  for (unsigned e = 0; e < m; ++e)
-    for (unsigned j = 0; j < 4; ++j) {
-      const unsigned f = nb(j, e), a = c(j, e), b = c((j + 1) % 4, e);
-      if (f == N) continue;
-      for (unsigned i = 0; i < 4; ++i) conflicts += c(i, f) == a && c((i + 1) % 4, f) == b;
-    }
-  EXPECT_EQ(conflicts, 2);  // one edge, seen from both sides
-}
-
 namespace {
 
-// The breadth-first walk exactly as defined, on a mesh whose matrix describes it: a
-// queue that takes an element again when it is met again, a visited flag, the edge rule.
+// The breadth-first walk as defined: a queue taking elements again, a visited flag, the edge rule.
 int breadth_first_oracle(U& c, U& nb, unsigned start, int all_components) {
   const unsigned n = static_cast<unsigned>(c.cols());
   std::vector<char> visited(n, 0);
@@ -358,19 +257,12 @@ int breadth_first_oracle(U& c, U& nb, unsigned start, int all_components) {
         if (f >= n || visited[f]) continue;
         const auto [a, b] = grids::edge(c, e, j);
         const unsigned m = grids::corners(c, f);
-        unsigned pa = m, pb = m;
-        for (unsigned i = m; i-- > 0;) {
-          if (c(i, f) == a) pa = i;
-          if (c(i, f) == b) pb = i;
-        }
-        if (pb == (pa + 1) % m) {
+        bool same_way = false;  // f runs along a -> b as e does
+        for (unsigned i = 0; i < m; ++i) same_way |= c(i, f) == a && c((i + 1) % m, f) == b;
+        if (same_way) {  // reversed: rows 0 and 2 trade places, the edges with them
           std::swap(c(0, f), c(2, f));
-          if (m == 3) {
-            std::swap(nb(0, f), nb(2, f));
-          } else {
-            std::swap(nb(0, f), nb(1, f));
-            std::swap(nb(2, f), nb(3, f));
-          }
+          std::swap(nb(0, f), nb(m == 3 ? 2 : 1, f));
+          if (m == 4) std::swap(nb(2, f), nb(3, f));
           ++flips;
         }
         queue.push_back(f);
@@ -404,54 +296,50 @@ U side_by_side(const std::vector<U>& parts) {
 }  // namespace
 
 TEST(MeshReorient, GivesTheBreadthFirstWalksResultOnOrientableAndNonOrientableMeshes) {
-  // Meshes of several components, some of them Moebius strips (where the result depends on
-  // the order of the walk), elements shuffled and reversed at random: every start and
-  // both component modes give the defined walk's arrays and count.
+  // The call and the oracle on copies: the same count, the same arrays.
+  auto check = [](const U& c, const U& nb, unsigned start, int all) {
+    U c1 = snapshot(c), nb1 = snapshot(nb), c2 = snapshot(c), nb2 = snapshot(nb);
+    const int expected = breadth_first_oracle(c2, nb2, start, all);
+    EXPECT_EQ(mesh_reorient(c1, nb1, start, all), expected);
+    EXPECT_TRUE(same(std::tie(c1, nb1), std::tie(c2, nb2)));
+    return expected;
+  };
+  // Triangle grids, or components side by side (Moebius strips among them), shuffled and
+  // reversed at random; "none" as any value from #elements up, row 3 of a triangle as 0.
   std::mt19937 rng(5);
-  for (int trial = 0; trial < 60; ++trial) {
+  for (int trial = 0; trial < 80; ++trial) {
+    SCOPED_TRACE(trial);
     std::vector<U> parts;
     for (int p = 0; p < 3; ++p) {
       const unsigned kind = rng() % 3;
-      parts.push_back(kind == 0   ? grid(3 + rng() % 4, 2 + rng() % 3, 4)
+      parts.push_back(kind == 0   ? grids::grid(3 + rng() % 4, 2 + rng() % 3, 5).conn
                       : kind == 1 ? strip(5 + rng() % 6, true)
                                   : strip(4 + rng() % 6, false));
     }
-    U c = side_by_side(parts);
-    std::vector<unsigned> order(c.cols());
+    const U c = trial % 4 ? side_by_side(parts) : grids::grid(4 + trial % 5, 6, 3).conn;
+    const unsigned rows = c.rows(), n = c.cols();
+    std::vector<unsigned> order(n);
     std::iota(order.begin(), order.end(), 0u);
     std::shuffle(order.begin(), order.end(), rng);
-    U shuffled(4, c.cols());
-    for (std::size_t e = 0; e < c.cols(); ++e) {
-      for (unsigned r = 0; r < 4; ++r) shuffled(r, e) = c(r, order[e]);
+    U shuffled(rows, n);
+    for (std::size_t e = 0; e < n; ++e) {
+      for (unsigned r = 0; r < rows; ++r) shuffled(r, e) = c(r, order[e]);
       if (rng() % 2) std::swap(shuffled(0, e), shuffled(2, e));
     }
-    const U nb = grids::map_neighbours(shuffled);
-    const unsigned start = rng() % c.cols();
-    const int all = trial % 2;
-    U c1 = snapshot(shuffled), nb1 = snapshot(nb), c2 = snapshot(shuffled), nb2 = snapshot(nb);
-    const int expected = breadth_first_oracle(c2, nb2, start, all);
-    EXPECT_EQ(mesh_reorient(c1, nb1, start, all), expected) << trial;
-    EXPECT_TRUE(same(std::tie(c1, nb1), std::tie(c2, nb2))) << trial;
+    U nb = grids::map_neighbours(shuffled);
+    for (unsigned i = 0; i < rows * n; ++i)
+      if (unsigned& v = nb(i % rows, i / rows); v == N)
+        v = i % rows == 3 && shuffled(3, i / rows) == N ? 0 : n + rng() % 5;
+    check(shuffled, nb, rng() % n, trial % 2);
   }
-}
-
-TEST(MeshReorient, ManyInterleavedComponentsGiveTheBreadthFirstWalksResult) {
-  // 400 pairs of triangles, the two of pair i at columns i and i + 400 (every component
-  // spans half the element order), half of them facing each other's way: the walk in
-  // element order would rescan most of the order per component, so the breadth-first walk
-  // takes over part way, with the same arrays and count either way.
-  const unsigned pairs = 400;
-  U c(3, 2 * pairs);
-  for (unsigned i = 0; i < pairs; ++i) {
-    const unsigned p = 4 * i;
-    const unsigned first[3] = {p, p + 1, p + 2}, second[3] = {p + 2, p + 1, p + 3};
-    for (unsigned r = 0; r < 3; ++r) c(r, i) = first[r], c(r, i + pairs) = second[r];
-    if (i % 2) std::swap(c(0, i + pairs), c(2, i + pairs));
+  // Regression: pair i at columns i and i + 400, half of them reversed: so many components
+  // spanning the order that the breadth-first walk takes over part way.
+  U c(3, 800);
+  for (unsigned i = 0; i < 400; ++i) {
+    const unsigned first[3] = {4 * i, 4 * i + 1, 4 * i + 2};
+    const unsigned second[3] = {4 * i + (i % 2 ? 3 : 2), 4 * i + 1, 4 * i + (i % 2 ? 2 : 3)};
+    for (unsigned r = 0; r < 3; ++r) c(r, i) = first[r], c(r, i + 400) = second[r];
   }
-  const U nb = grids::map_neighbours(c);
-  U c1 = snapshot(c), nb1 = snapshot(nb), c2 = snapshot(c), nb2 = snapshot(nb);
-  const int expected = breadth_first_oracle(c2, nb2, 3, 1);
-  EXPECT_EQ(expected, static_cast<int>(pairs / 2));
-  EXPECT_EQ(mesh_reorient(c1, nb1, 3, 1), expected);
-  EXPECT_TRUE(same(std::tie(c1, nb1), std::tie(c2, nb2)));
+  SCOPED_TRACE("interleaved pairs");
+  EXPECT_EQ(check(c, grids::map_neighbours(c), 3, 1), 200);
 }
