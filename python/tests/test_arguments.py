@@ -1,7 +1,6 @@
-"""Every rejected argument raises ArgumentError (a ValueError) or, for a value of the wrong
-Python type, TypeError; the message names the function and the parameter as the caller
-wrote it, no binding-layer text leaks, and every input stays as it was. The type stubs
-list every public function with its parameters, and every named result's fields."""
+"""A rejected argument raises ArgumentError (a ValueError), or TypeError for a wrong type,
+naming the function and the caller's parameter, with no binding text, inputs unchanged;
+the type stubs list every public function's parameters and named result's fields."""
 
 import ast
 import inspect
@@ -27,6 +26,7 @@ BAD_IDS = np.array([[0, 1, 99]], dtype=np.uint32)
 TANGENTS = np.tile([1.0, 0, 0, 0, 1, 0], (len(P2), 1))
 Z = [0, 0, 1]
 O3 = [0, 0, 0]
+LOCATE = s.build_locator(P2, T3).probe
 
 # (call, args, kwargs, parameter): rejected by the library, ArgumentError with a C++ code.
 LIBRARY = [
@@ -128,6 +128,9 @@ LIBRARY = [
     (s.build_locator, (P3, S3), {}, "coordinates"),
     (s.build_locator, (P2, Q4), {}, "connectivity"),
     (s.build_locator, (P2, T3), {"neighbours": NB[:1]}, "neighbours"),
+    (LOCATE, (np.ones(8), [[0.5, 0.5]]), {}, "field"),
+    (LOCATE, (np.ones(9), [[0.5]]), {}, "points"),
+    (LOCATE, (np.ones(9), np.full((2, 2), np.nan)), {}, "points"),
     (s.renumber, (P2[:, :1], T3), {}, "coordinates"),
     (s.renumber, (P2, BAD_IDS), {}, "connectivity"),
     (s.permute, (P2, [0, 1]), {}, "order"),
@@ -238,8 +241,11 @@ def _check(call, args, kwargs, exception, parameter):
     return info.value
 
 
-@pytest.mark.parametrize("call, args, kwargs, parameter", LIBRARY,
-                         ids=["%s-%s" % (c[0].__name__, c[-1]) for c in LIBRARY])
+def _id(case):
+    return "%s-%s" % ("locator.probe" if case[0] == LOCATE else case[0].__name__, case[-1])
+
+
+@pytest.mark.parametrize("call, args, kwargs, parameter", LIBRARY, ids=map(_id, LIBRARY))
 
 
 def test_library_rejections_name_the_parameter(call, args, kwargs, parameter):
@@ -249,7 +255,7 @@ def test_library_rejections_name_the_parameter(call, args, kwargs, parameter):
 
 
 @pytest.mark.parametrize("call, args, kwargs, exception, parameter", PYTHON,
-                         ids=["%s-%s" % (c[0].__name__, c[-1]) for c in PYTHON])
+                         ids=map(_id, PYTHON))
 
 
 def test_python_rejections_name_the_parameter(call, args, kwargs, exception, parameter):
