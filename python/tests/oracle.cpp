@@ -1,10 +1,6 @@
-// The C++ side of the binding tests: runs a fixed set of exports on a surface mesh read
-// from raw files and writes their results the same way, so the tests can compare the
-// Python results with the C++ ones bit for bit.
-//
-// Usage: surfkit_py_oracle DIR. DIR holds points.bin, cells.bin and neighbours.bin; each
-// file is two little-endian uint64 (rows, cols of the library array) followed by the
-// column-major entries (float64 for points, uint32 for IDs). Results go to DIR/<name>.out.
+// surfkit_py_oracle DIR: runs the exports test_oracle.py calls on DIR/points.bin, cells.bin
+// and neighbours.bin (raw_arrays.hpp's layout) and writes DIR/<name>.out the same way, so
+// that the Python results can be compared with the C++ ones bit for bit.
 #include <climits>
 #include <cmath>
 #include <cstdio>

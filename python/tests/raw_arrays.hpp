@@ -1,6 +1,5 @@
-// Library arrays in raw files, shared by the Python tests' C++ oracle and the Python
-// benchmark's C++ timer: two little-endian uint64 (rows, cols) followed by the
-// column-major entries.
+// Library arrays in raw files (the Python tests' oracle, the Python benchmark's timer): two
+// little-endian uint64 (rows, cols), then the column-major entries.
 #pragma once
 
 #include <cstdint>

@@ -58,14 +58,6 @@ def files(tmp_path_factory):
     return folder
 
 
-def test_normals_keep_the_data(files, tmp_path):
-    mesh = run_ok("normals", files / "sphere.vtu", tmp_path / "n.vtu")
-    expected = surfkit.normals(mesh.points, mesh.cells[0].data)
-    assert np.array_equal(mesh.point_data["normals"], expected)
-    assert np.array_equal(mesh.point_data["t"], mesh.points[:, 0])
-    assert np.array_equal(mesh.cell_data["id"][0], np.arange(len(mesh.cells[0].data)))
-
-
 def test_quadratic_interpolates_point_data_onto_the_new_nodes(files, tmp_path):
     mesh = run_ok("quadratic", files / "mixed.vtu", tmp_path / "q.vtu", "--quad", "Q9")
     assert [(b.type, len(b.data)) for b in mesh.cells] == [("triangle6", 1), ("quad9", 3)]
@@ -86,8 +78,9 @@ def test_quadratic_curved_puts_the_new_nodes_on_the_sphere(files, tmp_path):
     assert max(gaps[1:]) < gaps[0] / 20, gaps
 
 
-def test_renumber_moves_the_data_with_the_nodes_and_elements(files, tmp_path):
-    after = run_ok("normals", files / "sphere.vtu", tmp_path / "n.vtu", "--renumber")
+@pytest.mark.parametrize("options", [[], ["--renumber"]], ids=["kept", "renumbered"])
+def test_normals_carry_the_data_with_the_nodes_and_elements(files, tmp_path, options):
+    after = run_ok("normals", files / "sphere.vtu", tmp_path / "n.vtu", *options)
     before = meshio.read(files / "sphere.vtu")
     # Point data and cell data ("id") move with their nodes and cells.
     assert np.array_equal(after.point_data["t"], after.points[:, 0])

@@ -1,8 +1,6 @@
-"""Inputs in every layout NumPy offers give the same result as the plain C-order
-float64 / uint32 arrays, or a clear ArgumentError; inputs are never changed and results
-are new arrays of their own. Refused storage raises MemoryError and changes nothing;
-sweeping the refusal over every request of a call ends with the call succeeding and
-giving the normal result."""
+"""Any NumPy layout gives the C-order float64 / uint32 result or a clear ArgumentError;
+results are new arrays. Refused storage raises MemoryError at every request of a call and
+changes nothing; past the last request the call gives the normal result."""
 
 import gc
 import threading

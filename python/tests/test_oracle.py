@@ -1,5 +1,5 @@
-"""The bindings give the C++ results bit for bit: a small C++ program (oracle.cpp, linked
-with the shared library) runs the same exports on the same mesh."""
+"""The bindings give the C++ results bit for bit: oracle.cpp runs the same exports on the
+same mesh."""
 
 import math
 import os
@@ -41,9 +41,8 @@ def same_output(folder, name, got):
 
 
 def same_curvatures(named, raw, fitted):
-    """The named fields against the C++ (n, 8) rows, node by node: k1 and k2 are columns 6
-    and 7 in signed order; the fitted method's columns 0-2 give column 6's direction, the
-    normal-cycle tensor's columns 0-2 the other curvature's."""
+    """The named fields against the C++ (n, 8) rows: k1, k2 are columns 6, 7 largest first;
+    columns 0-2 are column 6's direction (fitted) or the other one's (normal cycle)."""
     for i, row in enumerate(raw):
         dirs = (row[0:3], row[3:6]) if fitted else (row[3:6], row[0:3])
         # Largest first; equal values keep their columns' order (sorted is stable).
