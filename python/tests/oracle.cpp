@@ -38,9 +38,10 @@ int main(int argc, char** argv) {
   if (sk::area(xyz, cells, total) != 0) return fail("area");
   orvo::dense1D<double, 8> smallest, largest;
   if (sk::angles(xyz, cells, true, smallest, largest) != 0) return fail("angles");
-  if (sk::principal_curvatures(xyz, cells, neighbours, 0.0, M_PI, UINT_MAX, {}, curvatures) != 0)
+  // Options away from the defaults, so that the bindings are seen to pass them on.
+  if (sk::principal_curvatures(xyz, cells, neighbours, 0.3, 1.2, 40, {}, curvatures) != 0)
     return fail("principal_curvatures");
-  if (sk::fitted_curvatures(xyz, cells, neighbours, 2, fitted) < 0)
+  if (sk::fitted_curvatures(xyz, cells, neighbours, 3, fitted) < 0)
     return fail("fitted_curvatures");
   if (sk::metrics_gen_aniso3d(xyz, cells, -0.1, aniso) != 0) return fail("metrics_gen_aniso3d");
 

@@ -1,5 +1,5 @@
-"""One smoke check per binding the C++ oracle does not run: the library's result comes back
-(the values themselves are the C++ suite's), and the package's own derived parts."""
+"""One smoke check per binding the C++ oracle (test_oracle.py) does not run: the library's
+result comes back (the values themselves are the C++ suite's), and the package's own parts."""
 
 import math
 
@@ -39,29 +39,6 @@ def test_area_and_angles_of_a_grid():
     smallest, largest = surfkit.angles(points, cells)
     assert np.allclose(smallest, math.pi / 4) and np.allclose(largest, math.pi / 2)
     assert np.allclose(surfkit.angles(points, cells, normalised=True)[1], 1.5)  # 3/pi * pi/2
-
-
-@pytest.fixture(scope="module")
-def fine_torus():
-    points, quads = torus(96, 48)
-    return points, surfkit.split_Q4_into_T3(points, quads).connectivity
-
-
-@pytest.mark.parametrize("call, tol", [
-    (lambda p, c: surfkit.principal_curvatures(p, c, radius=0.25), 0.15),
-    (lambda p, c: surfkit.fitted_curvatures(p, c, rings=2), 0.02),
-], ids=["normal-cycle radius", "fitted rings"])
-
-
-def test_named_curvatures_at_the_torus_outer_equator(fine_torus, call, tol):
-    points, triangles = fine_torus
-    k = call(points, triangles)
-    outer = np.argmax(points[:, 0])  # (4, 0, 0): -1 across the tube, -1/4 along the ring
-    assert k.k2[outer] == pytest.approx(-1.0, rel=tol)
-    assert abs(k.dir_k2[outer, 2]) == pytest.approx(1.0, abs=0.05)  # across the tube: z
-    assert abs(k.dir_k1[outer, 1]) == pytest.approx(1.0, abs=0.05)
-    assert np.all(k.k1 >= k.k2)
-    assert np.allclose(k.mean, (k.k1 + k.k2) / 2) and np.allclose(k.gaussian, k.k1 * k.k2)
 
 
 def test_interpolation_reproduces_a_linear_field():
