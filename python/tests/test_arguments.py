@@ -231,8 +231,6 @@ def _id(case):
 
 
 @pytest.mark.parametrize("call, args, kwargs, parameter", LIBRARY, ids=map(_id, LIBRARY))
-
-
 def test_library_rejections_name_the_parameter(call, args, kwargs, parameter):
     error = _check(call, args, kwargs, A, parameter)
     assert isinstance(error, ValueError) and error.parameter == parameter
@@ -241,8 +239,6 @@ def test_library_rejections_name_the_parameter(call, args, kwargs, parameter):
 
 @pytest.mark.parametrize("call, args, kwargs, exception, parameter", PYTHON,
                          ids=map(_id, PYTHON))
-
-
 def test_python_rejections_name_the_parameter(call, args, kwargs, exception, parameter):
     error = _check(call, args, kwargs, exception, parameter)
     assert not isinstance(error, RuntimeError)

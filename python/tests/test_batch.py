@@ -23,8 +23,6 @@ distributed = pytest.importorskip("surfkit.distributed")
     ("transmogrify", ["x.vtu"], {}, "unknown operation 'transmogrify'"),
     ("batch", ["x.vtu"], {}, "unknown operation 'batch'"),
 ] + [("normals", ["x.vtu"], {"suffix": suffix}, "suffix") for suffix in ("", "vtu", ".", "./x")])
-
-
 def test_refused_before_anything_runs(tmp_path, operation, inputs, options, said):
     out = tmp_path / "out"
     with pytest.raises(distributed.BatchError, match=said):
@@ -75,8 +73,6 @@ def test_folder_lock(tmp_path):
      "no.json: no such file"),
     (["shrink", "x.vtu", "--output-dir", "o"], "unknown operation 'shrink'"),
 ])
-
-
 def test_command_line_refusals(tmp_path, capsys, monkeypatch, args, said):
     monkeypatch.chdir(tmp_path)
     assert cli.main(["batch"] + args) == 2

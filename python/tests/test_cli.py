@@ -94,8 +94,6 @@ def test_normals_carry_the_data_with_the_nodes_and_elements(files, tmp_path, opt
 
 @pytest.mark.parametrize("into, kinds", [("quads", [("quad", 15)]),
                                          ("triangles", [("triangle", 7)])])
-
-
 def test_split_gives_each_part_its_element_data(files, tmp_path, into, kinds):
     mesh = run_ok("split", files / "mixed.vtu", tmp_path / "s.vtu", "--into", into)
     assert [(b.type, len(b.data)) for b in mesh.cells] == kinds
@@ -133,8 +131,6 @@ def test_reorient_then_info_and_info_of_a_fan(files, tmp_path):
     (["--method", "normal-cycle", "--radius", "0.3", "--max-angle", "90"],
      lambda p, c: surfkit.principal_curvatures(p, c, radius=0.3, max_angle=math.pi / 2)),
 ], ids=["fitted", "normal-cycle"])
-
-
 def test_curvature_writes_the_named_fields_of_its_method(files, tmp_path, options, call):
     mesh = run_ok("curvature", files / "sphere.vtu", tmp_path / "k.vtu", *options)
     k = call(mesh.points, mesh.cells[0].data)
@@ -202,8 +198,6 @@ ERRORS = [
 
 @pytest.mark.parametrize("args, code, words", ERRORS,
                          ids=[e[0].replace("{f}/", "").replace("{o}", "out") for e in ERRORS])
-
-
 def test_errors(files, tmp_path, args, code, words):
     got, _, err = run(*[a.format(f=files, o=tmp_path / "out") for a in args.split()])
     assert got == code, err
@@ -218,8 +212,6 @@ def test_errors(files, tmp_path, args, code, words):
 @pytest.mark.parametrize("op, source", [("normals", "t6.vtu"), ("reorient", "t6.vtu"),
                                         ("curvature", "t6.vtu"), ("normals", "q8.vtu"),
                                         ("reorient", "q8.vtu")])
-
-
 def test_quadratic_input_is_handled(files, tmp_path, op, source):
     mesh = run_ok(op, files / source, tmp_path / "out.vtu")
     assert [b.type for b in mesh.cells] == [b.type for b in meshio.read(files / source).cells]

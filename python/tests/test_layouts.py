@@ -31,8 +31,6 @@ P32 = POINTS.astype(np.float32)
     (P32, CELLS, P32.astype(float)),  # float32 points are converted once
 ], ids=["fortran points", "strided points", "read-only", "int64 cells", "int32 fortran cells",
         "uint16 cells", "strided cells", "lists", "big-endian", "float32 points"])
-
-
 def test_layouts_give_the_reference_result(points, cells, reference):
     assert np.array_equal(surfkit.normals(points, cells), surfkit.normals(reference, CELLS))
 
@@ -48,8 +46,6 @@ def test_layouts_give_the_reference_result(points, cells, reference):
     (POINTS.astype(complex), CELLS, "", -1, "coordinates"),
     ([["a", "b", "c"]], CELLS, "", -1, "coordinates"),
 ])
-
-
 def test_inputs_the_binding_rejects(points, cells, detail, code, parameter):
     with pytest.raises(surfkit.ArgumentError, match=detail) as info:
         surfkit.normals(points, cells)

@@ -97,8 +97,6 @@ def test_rows_of_a_mixed_array_keep_their_order_within_each_kind():
     ([("quad", [[0, 1, 2, -1]])], "ID -1"),
     ([("quad", [[0, 1, 2, 9]])], "ID 9"),
 ])
-
-
 def test_meshes_the_arrays_cannot_hold(blocks, words):
     mesh = meshio.Mesh(np.zeros((9, 3)), [(t, np.array(d)) for t, d in blocks])
     with pytest.raises(surfkit.ArgumentError, match=words) as info:

@@ -15,8 +15,6 @@ FAN = np.array([[0, 1, 2], [1, 0, 3], [0, 1, 4]], dtype=np.uint32)
 
 @pytest.mark.parametrize("cells, non_manifold", [(icosphere(3)[1], 0), (grid(7, 4)[1], 0),
                                                  (FAN, 1)], ids=["sphere", "grid", "fan"])
-
-
 def test_neighbours_match_a_brute_force_matcher(cells, non_manifold):
     nb, count = surfkit.neighbours(cells, node_count=int(cells.max()) + 1)
     assert count == non_manifold

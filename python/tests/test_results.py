@@ -16,8 +16,6 @@ NONE = surfkit.NONE
     ("T3", [2, 1, 0]), ("Q4", [2, 1, 0, 3]), ("T6", [2, 1, 0, 5, 4, 3]),
     ("Q8", [2, 1, 0, 3, 5, 4, 7, 6]), ("Q9", [2, 1, 0, 3, 5, 4, 7, 6, 8]),
 ])
-
-
 def test_flip_with_or_without_a_kind_keeps_mid_nodes_on_their_edges(kind, flipped):
     assert surfkit.ElementType.T6 == 8 and surfkit.ElementType.HEXA27 == 22
     # Once the kind was guessed wrongly from the width: mid-edge nodes then faced other vertices.
