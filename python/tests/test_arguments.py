@@ -258,14 +258,11 @@ def test_a_too_small_node_count_is_named_with_the_largest_id():
 
 
 def test_old_positional_forms_fail_loudly():
-    # Calls of the first version that would now mean something else raise TypeError
-    # instead: neighbours left the positional arguments, angle is a number.
+    # First-version calls with neighbours given by position would now mean something else.
     with pytest.raises(T):
         s.mesh_reorient(T3, NB)
     with pytest.raises(T):
         s.interpolate(P2, T3, NB, HOME, np.ones(9), [0])
-    with pytest.raises(T, match="angle"):
-        s.extrude_rotate_Q4(P2, LINE, O3, Z, 4)
 
 
 def test_every_function_and_named_result_as_the_package_has_it():
