@@ -88,7 +88,6 @@ LIBRARY = [
     (s.area, (P2[:, :1], T3), {}, "coordinates"),
     (s.area, (P2, LINE), {}, "connectivity"),
     (s.angles, (P2, BAD_IDS), {}, "connectivity"),
-    (s.normals, (P2, T3), {}, "coordinates"),
     (s.normals, (P3, LINE), {}, "connectivity"),
     (s.principal_curvatures, (P3, LINE), {}, "connectivity"),
     (s.principal_curvatures, (P3, S3), {"neighbours": NB3[:5]}, "neighbours"),

@@ -71,7 +71,6 @@ def test_folder_lock(tmp_path):
     (["quadratic", "x.vtu", "--output-dir", "o", "--workers", "0"], "--workers 0"),
     (["quadratic", "x.vtu", "--output-dir", "o", "--scheduler-file", "no.json"],
      "no.json: no such file"),
-    (["shrink", "x.vtu", "--output-dir", "o"], "unknown operation 'shrink'"),
 ])
 def test_command_line_refusals(tmp_path, capsys, monkeypatch, args, said):
     monkeypatch.chdir(tmp_path)
