@@ -18,7 +18,7 @@ NONE = surfkit.NONE
 ])
 def test_flip_with_or_without_a_kind_keeps_mid_nodes_on_their_edges(kind, flipped):
     assert surfkit.ElementType.T6 == 8 and surfkit.ElementType.HEXA27 == 22
-    # Once the kind was guessed wrongly from the width: mid-edge nodes then faced other vertices.
+    # Without a kind, flip once left T6 mid-edge nodes on the wrong edges: it takes the width's.
     cells = np.arange(len(flipped), dtype=np.uint32)[None, :]
     assert surfkit.flip(cells, surfkit.ElementType[kind]).tolist() == [flipped]
     assert surfkit.flip(cells).tolist() == [flipped]
