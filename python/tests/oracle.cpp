@@ -57,13 +57,14 @@ int main(int argc, char** argv) {
   if (reversed < 0) return fail("mesh_reorient");
   const double counts[2] = {total, static_cast<double>(reversed)};
 
-  const bool ok = write(dir + "normals.out", normals) && write(dir + "area.out", counts, 2, 1, 2) &&
-                  write(dir + "smallest.out", smallest) && write(dir + "largest.out", largest) &&
-                  write(dir + "curvatures.out", curvatures) && write(dir + "fitted.out", fitted) &&
-                  write(dir + "aniso.out", aniso) && write(dir + "t6_points.out", t6_points) &&
-                  write(dir + "t6_cells.out", t6_cells) &&
-                  write(dir + "q4_points.out", q4_points) &&
-                  write(dir + "q4_cells.out", q4_cells) && write(dir + "reoriented.out", mixed) &&
-                  write(dir + "reoriented_neighbours.out", mixed_neighbours);
+  const bool ok =
+      write(dir + "normals.out", normals) && write(dir + "area.out", counts, 2, 1, 2) &&
+      write(dir + "smallest.out", smallest.data(), smallest.size(), 1, smallest.size()) &&
+      write(dir + "largest.out", largest.data(), largest.size(), 1, largest.size()) &&
+      write(dir + "curvatures.out", curvatures) && write(dir + "fitted.out", fitted) &&
+      write(dir + "aniso.out", aniso) && write(dir + "t6_points.out", t6_points) &&
+      write(dir + "t6_cells.out", t6_cells) && write(dir + "q4_points.out", q4_points) &&
+      write(dir + "q4_cells.out", q4_cells) && write(dir + "reoriented.out", mixed) &&
+      write(dir + "reoriented_neighbours.out", mixed_neighbours);
   return ok ? 0 : fail("cannot write the results");
 }

@@ -39,9 +39,4 @@ bool write(const std::string& path, const orvo::dense2D<T>& a) {
   return write(path, a.data(), a.rows(), a.cols(), a.ld());
 }
 
-template <class T>
-bool write(const std::string& path, const orvo::dense1D<T, 8>& a) {
-  return write(path, a.data(), a.size(), 1, a.size());
-}
-
 }  // namespace raw_arrays
