@@ -28,8 +28,6 @@ FORMS = [
      "same"),
     ("layers uint32 keyword", lambda: TQ4(P2, L, [0, 1], layers=np.uint32(4)),
      lambda: TQ4(P2, L, [0, 1], 4), "same"),
-    ("angle float32", lambda: RQ4(P2, L, [0, 0], np.float32(1.0), 4),
-     lambda: RQ4(P2, L, [0, 0], 1.0, 4), "same"),
     ("angle int", lambda: RQ4(P2, L, [0, 0], 1, 4), lambda: RQ4(P2, L, [0, 0], 1.0, 4), "same"),
     ("angle int64", lambda: RT3(P2, L, [0, 0], np.int64(1), 4),
      lambda: RT3(P2, L, [0, 0], 1.0, 4), "same"),

@@ -36,7 +36,6 @@ def test_area_and_angles_of_a_grid():
     assert surfkit.area(points, cells[:, ::-1]) == pytest.approx(-1.0, abs=1e-14)  # clockwise
     smallest, largest = surfkit.angles(points, cells)
     assert np.allclose(smallest, math.pi / 4) and np.allclose(largest, math.pi / 2)
-    assert np.allclose(surfkit.angles(points, cells, normalised=True)[1], 1.5)  # 3/pi * pi/2
 
 
 def test_interpolation_reproduces_a_linear_field():
