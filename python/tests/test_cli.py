@@ -147,6 +147,7 @@ def test_extrude_carries_point_data_to_the_copies(files, tmp_path):
     assert np.allclose(turned[:, 0], 0, atol=1e-12)
     assert np.allclose(turned[:, 1], [0, 1 / 3, 2 / 3, 1])
 
+
 # (command line, exit code, pattern of the one stderr line); {f} is the files folder, {o}
 # the output file without its suffix: nothing may be written. Every operation writes
 # through one format check (_write), so its rows need not repeat per operation.

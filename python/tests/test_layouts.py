@@ -67,6 +67,7 @@ def test_results_are_new_writable_arrays_that_outlive_the_inputs():
     gc.collect()
     assert np.allclose(np.linalg.norm(n, axis=1), 1.0)
 
+
 refuse = surfkit.storage_testing.refuse_nth_request
 pending = surfkit.storage_testing.refusal_pending
 
