@@ -64,7 +64,6 @@ FORMS = [
     ("flip by meshio name", lambda: s.flip([range(6)], "triangle6"),
      lambda: s.flip([range(6)], s.ElementType.T6), "same"),
     ("flip by kind name", lambda: s.flip([range(9)], "q9"), lambda: s.flip([range(9)], 10), "same"),
-    ("flip by width", lambda: s.flip([range(8)]), lambda: s.flip([range(8)], "quad8"), "same"),
     ("criterion by enum", lambda: s.split_Q4_into_T3(Q, QUADS, criterion=s.SplitCriterion.ANGLE),
      lambda: s.split_Q4_into_T3(Q, QUADS, criterion="angle"), "same"),
 ]
