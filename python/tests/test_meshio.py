@@ -64,20 +64,6 @@ def test_face_kinds_and_back(name, blocks, kind, width):
     assert np.array_equal(surfkit.flip(flipped, arrays.kind), arrays.connectivity)
 
 
-@pytest.mark.parametrize("quad", [0, 1], ids=["quad8", "quad9"])
-def test_quadratic_arrays_of_the_library_write_and_read(tmp_path, quad):
-    points, quads = grid(2, 1, triangles=False)
-    xy, q, t = surfkit.convert_mixed(points, quads[:1], [[0, 1, 4]], nodes_per_quad=quad)
-    mixed = np.full((2, q.shape[1]), NONE, dtype=np.uint32)
-    mixed[0], mixed[1, :6] = q[0], t[0]
-    mesh = surfkit.to_meshio(xy, mixed, point_data={"x": xy[:, 0]},
-                             cell_data={"n": np.array([4, 3])})
-    meshio.write(tmp_path / "m.vtu", mesh)
-    back = surfkit.from_meshio(meshio.read(tmp_path / "m.vtu"))
-    assert np.array_equal(back.connectivity, mixed)
-    assert np.array_equal(back.cell_data["n"], [4, 3])
-
-
 def test_rows_of_a_mixed_array_keep_their_order_within_each_kind():
     cells = np.array([[0, 1, 2, NONE], [0, 1, 2, 3], [1, 2, 3, NONE], [3, 2, 1, 0]],
                      dtype=np.uint32)
