@@ -6,8 +6,8 @@ NONE = 0xFFFFFFFF
 
 
 def icosphere(subdivisions=2, radius=1.0):
-    """Geodesic sphere: an icosahedron with each triangle cut into four, `subdivisions`
-    times, nodes pushed onto the sphere. Outward counter-clockwise triangles."""
+    """An icosahedron's triangles cut into four `subdivisions` times, nodes pushed onto the
+    sphere; counter-clockwise seen from outside."""
     t = (1.0 + 5 ** 0.5) / 2
     pts = [(-1, t, 0), (1, t, 0), (-1, -t, 0), (1, -t, 0), (0, -1, t), (0, 1, t), (0, -1, -t),
            (0, 1, -t), (t, 0, -1), (t, 0, 1), (-t, 0, -1), (-t, 0, 1)]
@@ -63,8 +63,8 @@ def torus(n_major=24, n_minor=12, major=3.0, minor=1.0):
 
 
 def triangle_neighbours(cells):
-    """Neighbour matrix of a triangle mesh by brute-force edge matching: entry (e, j) is
-    the triangle across the edge facing vertex j, NONE on the boundary."""
+    """Neighbour matrix by brute-force edge matching: (e, j) is the triangle across the edge
+    facing vertex j, NONE on the boundary."""
     cells = np.asarray(cells)
     edges = {}
     for e, tri in enumerate(cells):

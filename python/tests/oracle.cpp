@@ -1,12 +1,6 @@
-// The C++ side of the binding tests: runs a fixed set of exports on a surface mesh read
-// from raw files and writes their results the same way, so the tests can compare the
-// Python results with the C++ ones bit for bit.
-//
-// Usage: surfkit_py_oracle DIR. DIR holds points.bin, cells.bin and neighbours.bin; each
-// file is two little-endian uint64 (rows, cols of the library array) followed by the
-// column-major entries (float64 for points, uint32 for IDs). Results go to DIR/<name>.out.
-#include <climits>
-#include <cmath>
+// surfkit_py_oracle DIR: runs the exports test_oracle.py calls on DIR/points.bin, cells.bin
+// and neighbours.bin (raw_arrays.hpp's layout) and writes DIR/<name>.out the same way, so
+// that the Python results can be compared with the C++ ones bit for bit.
 #include <cstdio>
 #include <string>
 #include <utility>
@@ -42,9 +36,10 @@ int main(int argc, char** argv) {
   if (sk::area(xyz, cells, total) != 0) return fail("area");
   orvo::dense1D<double, 8> smallest, largest;
   if (sk::angles(xyz, cells, true, smallest, largest) != 0) return fail("angles");
-  if (sk::principal_curvatures(xyz, cells, neighbours, 0.0, M_PI, UINT_MAX, {}, curvatures) != 0)
+  // Options away from the defaults, so that the bindings are seen to pass them on.
+  if (sk::principal_curvatures(xyz, cells, neighbours, 0.3, 1.2, 40, {}, curvatures) != 0)
     return fail("principal_curvatures");
-  if (sk::fitted_curvatures(xyz, cells, neighbours, 2, fitted) < 0)
+  if (sk::fitted_curvatures(xyz, cells, neighbours, 3, fitted) < 0)
     return fail("fitted_curvatures");
   if (sk::metrics_gen_aniso3d(xyz, cells, -0.1, aniso) != 0) return fail("metrics_gen_aniso3d");
 
@@ -62,13 +57,14 @@ int main(int argc, char** argv) {
   if (reversed < 0) return fail("mesh_reorient");
   const double counts[2] = {total, static_cast<double>(reversed)};
 
-  const bool ok = write(dir + "normals.out", normals) && write(dir + "area.out", counts, 2, 1, 2) &&
-                  write(dir + "smallest.out", smallest) && write(dir + "largest.out", largest) &&
-                  write(dir + "curvatures.out", curvatures) && write(dir + "fitted.out", fitted) &&
-                  write(dir + "aniso.out", aniso) && write(dir + "t6_points.out", t6_points) &&
-                  write(dir + "t6_cells.out", t6_cells) &&
-                  write(dir + "q4_points.out", q4_points) &&
-                  write(dir + "q4_cells.out", q4_cells) && write(dir + "reoriented.out", mixed) &&
-                  write(dir + "reoriented_neighbours.out", mixed_neighbours);
+  const bool ok =
+      write(dir + "normals.out", normals) && write(dir + "area.out", counts, 2, 1, 2) &&
+      write(dir + "smallest.out", smallest.data(), smallest.size(), 1, smallest.size()) &&
+      write(dir + "largest.out", largest.data(), largest.size(), 1, largest.size()) &&
+      write(dir + "curvatures.out", curvatures) && write(dir + "fitted.out", fitted) &&
+      write(dir + "aniso.out", aniso) && write(dir + "t6_points.out", t6_points) &&
+      write(dir + "t6_cells.out", t6_cells) && write(dir + "q4_points.out", q4_points) &&
+      write(dir + "q4_cells.out", q4_cells) && write(dir + "reoriented.out", mixed) &&
+      write(dir + "reoriented_neighbours.out", mixed_neighbours);
   return ok ? 0 : fail("cannot write the results");
 }

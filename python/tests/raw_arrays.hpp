@@ -1,6 +1,5 @@
-// Library arrays in raw files, shared by the Python tests' C++ oracle and the Python
-// benchmark's C++ timer: two little-endian uint64 (rows, cols) followed by the
-// column-major entries.
+// Library arrays in raw files (the Python tests' oracle, the Python benchmark's timer): two
+// little-endian uint64 (rows, cols), then the column-major entries.
 #pragma once
 
 #include <cstdint>
@@ -38,11 +37,6 @@ bool write(const std::string& path, const T* data, std::uint64_t rows, std::uint
 template <class T>
 bool write(const std::string& path, const orvo::dense2D<T>& a) {
   return write(path, a.data(), a.rows(), a.cols(), a.ld());
-}
-
-template <class T>
-bool write(const std::string& path, const orvo::dense1D<T, 8>& a) {
-  return write(path, a.data(), a.size(), 1, a.size());
 }
 
 }  // namespace raw_arrays

@@ -1,7 +1,6 @@
-"""Every rejected argument raises ArgumentError (a ValueError) or, for a value of the wrong
-Python type, TypeError; the message names the function and the parameter as the caller
-wrote it, no binding-layer text leaks, and every input stays as it was. The type stubs
-list every public function with its parameters, and every named result's fields."""
+"""A rejected argument raises ArgumentError (a ValueError), or TypeError for a wrong type,
+naming the function and the caller's parameter, with no binding text, inputs unchanged;
+the type stubs list every public function's parameters and named result's fields."""
 
 import ast
 import inspect
@@ -27,13 +26,12 @@ BAD_IDS = np.array([[0, 1, 99]], dtype=np.uint32)
 TANGENTS = np.tile([1.0, 0, 0, 0, 1, 0], (len(P2), 1))
 Z = [0, 0, 1]
 O3 = [0, 0, 0]
+LOCATE = s.build_locator(P2, T3).probe
 
 # (call, args, kwargs, parameter): rejected by the library, ArgumentError with a C++ code.
 LIBRARY = [
     (s.flip, (np.zeros((2, 2), np.uint32),), {}, "kind"),  # no kind has 2 nodes
-    (s.flip, (np.zeros((2, 7), np.uint32),), {}, "kind"),
     (s.flip, (T3, s.ElementType.Q4), {}, "kind"),
-    (s.flip, (T3, "T6"), {}, "kind"),
     (s.convert_mixed, (P2[:, :1], Q4, None, 1, 0, 0), {}, "coordinates"),
     (s.convert_mixed, (P2, [[0, 1, 2, 99]], None), {}, "Q4_connectivity"),
     (s.convert_mixed, (P2, None, BAD_IDS), {}, "T3_connectivity"),
@@ -53,17 +51,13 @@ LIBRARY = [
     (s.split_Q4_into_T3, (None, LINE), {}, "connectivity"),
     (s.split_Q4_into_T3, (P2[:, :1], Q4), {}, "coordinates"),
     (s.split_Q4_into_T3, (P2, BAD_IDS), {}, "connectivity"),
-    (s.split_Q4_into_T3, (P2, T3), {"shape_threshold": 0.5}, "connectivity"),
     (s.mesh_reorient, (LINE,), {}, "connectivity"),
-    (s.mesh_reorient, (LINE,), {"neighbours": NB}, "connectivity"),
     (s.mesh_reorient, (T3,), {"neighbours": NB[:2]}, "neighbours"),
     (s.mesh_reorient, (T3,), {"start_element": len(T3)}, "start_element"),
-    (s.extrude_translate_Q4, (P2[:, :1], LINE, [0, 1], 2), {}, "coordinates"),
     (s.extrude_translate_Q4, (P3, LINE, [0, 1], 2), {}, "coordinates"),  # plane form, space points
     (s.extrude_translate_Q4, (P2, [[0, 99]], [0, 1], 2), {}, "edge_nodes"),
     (s.extrude_translate_Q4, (P2, LINE, [0, 1], 2), {"face_nodes": T3}, "face_nodes"),
     (s.extrude_translate_Q4, (P2, LINE, [0, 1]), {"sizes": (-1.0, 1.0)}, "sizes"),
-    (s.extrude_translate_Q4, (P2, LINE, [0, 1]), {"sizes": (1.0, math.nan)}, "sizes"),
     (s.extrude_translate_T3, (P2, LINE, [0, 1], 2), {"face_nodes": Q4}, "face_nodes"),
     (s.extrude_rotate_Q4, (P2, LINE, [0, 0], 1.0, 2), {"face_nodes": T3}, "face_nodes"),
     (s.extrude_rotate_Q4, (P2, LINE, [0, 0], 1.0), {"sizes": (-1.0, 1.0)}, "sizes"),
@@ -82,13 +76,11 @@ LIBRARY = [
     (s.metrics_struct, (LOOP[:-1], 2, np.ones(9)), {}, "boundary"),
     (s.metrics_struct, (LOOP, 5, np.ones(9)), {}, "segments"),
     (s.metrics_struct, (LOOP, 2, np.ones((9, 4))), {}, "metrics"),
-    (s.metrics_struct, (LOOP, 2, np.ones(3)), {}, "boundary"),  # IDs beyond the sizes
     (s.interpolate, (P3, T3, np.ones(9), [0]), {}, "coordinates"),
     (s.interpolate, (P2, Q4, np.ones(9), [0]), {}, "connectivity"),
     (s.interpolate, (P2, T3, np.ones(9), [0]), {"neighbours": NB[:2]}, "neighbours"),
     (s.interpolate, (P2, T3, np.ones(9), [0]), {"home": HOME[:2]}, "home"),
     (s.interpolate, (P2, T3, np.ones(8), [0]), {}, "field"),
-    (s.interpolate, (P2, T3, np.ones((8, 2)), [0]), {}, "field"),
     (s.interpolate, (P2, T3, np.ones(9), [99]), {}, "targets"),
     (s.interpolate_metrics, (P2, T3, np.ones((9, 4)), [0]), {}, "metrics"),
     (s.interpolate_metrics, (P2, T3, np.ones(9), [99]), {}, "targets"),
@@ -96,7 +88,6 @@ LIBRARY = [
     (s.area, (P2[:, :1], T3), {}, "coordinates"),
     (s.area, (P2, LINE), {}, "connectivity"),
     (s.angles, (P2, BAD_IDS), {}, "connectivity"),
-    (s.normals, (P2, T3), {}, "coordinates"),
     (s.normals, (P3, LINE), {}, "connectivity"),
     (s.principal_curvatures, (P3, LINE), {}, "connectivity"),
     (s.principal_curvatures, (P3, S3), {"neighbours": NB3[:5]}, "neighbours"),
@@ -128,12 +119,14 @@ LIBRARY = [
     (s.build_locator, (P3, S3), {}, "coordinates"),
     (s.build_locator, (P2, Q4), {}, "connectivity"),
     (s.build_locator, (P2, T3), {"neighbours": NB[:1]}, "neighbours"),
+    (LOCATE, (np.ones(8), [[0.5, 0.5]]), {}, "field"),
+    (LOCATE, (np.ones(9), [[0.5]]), {}, "points"),
+    (LOCATE, (np.ones(9), np.full((2, 2), np.nan)), {}, "points"),
     (s.renumber, (P2[:, :1], T3), {}, "coordinates"),
     (s.renumber, (P2, BAD_IDS), {}, "connectivity"),
     (s.permute, (P2, [0, 1]), {}, "order"),
     (s.permute, (P2, np.zeros(len(P2), np.uint32)), {}, "order"),
     (s.permute, (T3, None), {"id_order": [0, 1]}, "values"),
-    (s.permute, (T3, [0, 0]), {}, "order"),
     (s.permute, (T3, None), {"id_order": [0] * len(P2)}, "id_order"),
 ]
 
@@ -142,16 +135,12 @@ LIBRARY = [
 # (ArgumentError without a C++ code).
 PYTHON = [
     (s.flip, (T3, "T7"), {}, A, "kind"),
-    (s.flip, (T3, "triangle7"), {}, A, "kind"),
     (s.flip, (T3, 6.0), {}, T, "kind"),
     (s.flip, (T3, 99), {}, A, "kind"),
     (s.flip, (T3, True), {}, T, "kind"),
-    (s.flip, (T3, [6]), {}, T, "kind"),
     (s.neighbours, (T3,), {"node_count": 4.5}, T, "node_count"),
     (s.neighbours, (T3,), {"node_count": -1}, A, "node_count"),
     (s.neighbours, (T3,), {"node_count": 2 ** 32}, A, "node_count"),
-    (s.home_elements, (T3,), {"node_count": -1}, A, "node_count"),
-    (s.home_elements, (T3,), {"node_count": "9"}, T, "node_count"),
     (s.convert_mixed, (P2, Q4, None, 1.0), {}, T, "nodes_per_edge"),
     (s.convert_mixed, (P2, Q4, None, 1, -1), {}, A, "nodes_per_quad"),
     (s.convert_T3, (P2, T3, 1, None), {}, T, "nodes_per_triangle"),
@@ -163,7 +152,6 @@ PYTHON = [
     (s.convert_T3, (P2, T3), {"curved": True, "feature_angle": math.nan}, A, "feature_angle"),
     (s.curve_quadratic, (P2, T3), {"feature_angle": "30"}, T, "feature_angle"),
     (s.split_Q4_into_T3, (P2, Q4), {"criterion": "best"}, A, "criterion"),
-    (s.split_Q4_into_T3, (P2, Q4), {"criterion": 7}, A, "criterion"),
     (s.split_Q4_into_T3, (P2, Q4), {"criterion": 1.0}, T, "criterion"),
     (s.split_Q4_into_T3, (P2, Q4), {"shape_threshold": "high"}, T, "shape_threshold"),
     (s.split_Q4_into_T3, (None, Q4), {"angle_threshold": 0.5}, A, "angle_threshold"),
@@ -181,17 +169,14 @@ PYTHON = [
     (s.extrude_translate_Q4, (P2, LINE, [0, 1]), {"sizes": (0.1, 0.2, 0.3)}, A, "sizes"),
     (s.extrude_translate_Q4, (P2, LINE, [0, 1]), {"sizes": (0.1, 0.2), "force_even": 1}, T,
      "force_even"),
-    (s.extrude_translate_T3, (P2, LINE, [0, 1], 2), {"pattern": 7}, A, "pattern"),
     (s.extrude_translate_T3, (P2, LINE, [0, 1], 2), {"pattern": "zigzag"}, A, "pattern"),
     (s.extrude_translate_T3, (P2, LINE, [0, 1], 2), {"pattern": 0.0}, T, "pattern"),
     (s.extrude_rotate_Q4, (P2, LINE, [0, 0], Z, 2), {}, T, "angle"),
-    (s.extrude_rotate_Q4, (P2, LINE, [0, 0], "90", 2), {}, T, "angle"),
     (s.extrude_rotate_Q4, (P2, LINE, [0, 0], 1.0, 2), {"axis": Z}, A, "axis"),
     (s.extrude_rotate_Q4, (P2, LINE, O3, 1.0, 2), {}, A, "axis"),
     (s.extrude_rotate_Q4, (P2, LINE, O3, 1.0, 2), {"axis": O3}, A, "axis"),
     (s.extrude_rotate_Q4, (P2, LINE, O3, 1.0, 2), {"axis": [0, 1]}, A, "axis"),
     (s.extrude_rotate_Q4, (P2, LINE, [0], 1.0, 2), {}, A, "centre"),
-    (s.extrude_rotate_Q4, (P2, LINE, [0, 0], 1.0, 2.5), {}, T, "layers"),
     (s.extrude_rotate_T3, (P2, LINE, [0, 0], 1.0, 2), {"pattern": 3}, A, "pattern"),
     (s.extrude_spiral_Q4, (P2, LINE, [0, 0], 1.0, Z, 2), {}, A, "centre"),
     (s.extrude_spiral_Q4, (P2, LINE, O3, 1.0, [0, 0], 2), {}, A, "translation"),
@@ -238,10 +223,11 @@ def _check(call, args, kwargs, exception, parameter):
     return info.value
 
 
-@pytest.mark.parametrize("call, args, kwargs, parameter", LIBRARY,
-                         ids=["%s-%s" % (c[0].__name__, c[-1]) for c in LIBRARY])
+def _id(case):
+    return "%s-%s" % ("locator.probe" if case[0] == LOCATE else case[0].__name__, case[-1])
 
 
+@pytest.mark.parametrize("call, args, kwargs, parameter", LIBRARY, ids=map(_id, LIBRARY))
 def test_library_rejections_name_the_parameter(call, args, kwargs, parameter):
     error = _check(call, args, kwargs, A, parameter)
     assert isinstance(error, ValueError) and error.parameter == parameter
@@ -249,9 +235,7 @@ def test_library_rejections_name_the_parameter(call, args, kwargs, parameter):
 
 
 @pytest.mark.parametrize("call, args, kwargs, exception, parameter", PYTHON,
-                         ids=["%s-%s" % (c[0].__name__, c[-1]) for c in PYTHON])
-
-
+                         ids=map(_id, PYTHON))
 def test_python_rejections_name_the_parameter(call, args, kwargs, exception, parameter):
     error = _check(call, args, kwargs, exception, parameter)
     assert not isinstance(error, RuntimeError)
@@ -271,14 +255,11 @@ def test_a_too_small_node_count_is_named_with_the_largest_id():
 
 
 def test_old_positional_forms_fail_loudly():
-    # Calls of the first version that would now mean something else raise TypeError
-    # instead: neighbours left the positional arguments, angle is a number.
+    # First-version calls with neighbours given by position would now mean something else.
     with pytest.raises(T):
         s.mesh_reorient(T3, NB)
     with pytest.raises(T):
         s.interpolate(P2, T3, NB, HOME, np.ones(9), [0])
-    with pytest.raises(T, match="angle"):
-        s.extrude_rotate_Q4(P2, LINE, O3, Z, 4)
 
 
 def test_every_function_and_named_result_as_the_package_has_it():

@@ -23,8 +23,6 @@ distributed = pytest.importorskip("surfkit.distributed")
     ("transmogrify", ["x.vtu"], {}, "unknown operation 'transmogrify'"),
     ("batch", ["x.vtu"], {}, "unknown operation 'batch'"),
 ] + [("normals", ["x.vtu"], {"suffix": suffix}, "suffix") for suffix in ("", "vtu", ".", "./x")])
-
-
 def test_refused_before_anything_runs(tmp_path, operation, inputs, options, said):
     out = tmp_path / "out"
     with pytest.raises(distributed.BatchError, match=said):
@@ -33,8 +31,7 @@ def test_refused_before_anything_runs(tmp_path, operation, inputs, options, said
 
 
 def test_options_are_canonical():
-    # Given, given differently or left at the default: the same options, which is what a
-    # rerun compares.
+    # Given, given differently or left at the default: the same options (a rerun compares them).
     given, argv = _batch.canonical_options("split", {"into": "triangles",
                                                      "shape_threshold": "0.5"})
     assert argv == ["--into", "triangles", "--shape-threshold", "0.5"]
@@ -74,10 +71,7 @@ def test_folder_lock(tmp_path):
     (["quadratic", "x.vtu", "--output-dir", "o", "--workers", "0"], "--workers 0"),
     (["quadratic", "x.vtu", "--output-dir", "o", "--scheduler-file", "no.json"],
      "no.json: no such file"),
-    (["shrink", "x.vtu", "--output-dir", "o"], "unknown operation 'shrink'"),
 ])
-
-
 def test_command_line_refusals(tmp_path, capsys, monkeypatch, args, said):
     monkeypatch.chdir(tmp_path)
     assert cli.main(["batch"] + args) == 2
@@ -87,8 +81,7 @@ def test_command_line_refusals(tmp_path, capsys, monkeypatch, args, said):
 
 
 def test_package_works_without_dask():
-    # Only surfkit.distributed needs Dask: the package and the command line import without
-    # it, and `surfkit batch` says what is missing.
+    # Only surfkit.distributed needs Dask; without it `surfkit batch` says what is missing.
     code = ("import sys; sys.modules['dask'] = sys.modules['distributed'] = None\n"
             "import surfkit, surfkit.cli\n"
             "assert surfkit.area([[0, 0], [1, 0], [0, 1]], [[0, 1, 2]]) == 0.5\n"

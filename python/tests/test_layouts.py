@@ -1,8 +1,6 @@
-"""Inputs in every layout NumPy offers give the same result as the plain C-order
-float64 / uint32 arrays, or a clear ArgumentError; inputs are never changed and results
-are new arrays of their own. Refused storage raises MemoryError and changes nothing;
-sweeping the refusal over every request of a call ends with the call succeeding and
-giving the normal result."""
+"""Any NumPy layout gives the C-order float64 / uint32 result or a clear ArgumentError;
+results are new arrays. Refused storage raises MemoryError at every request of a call and
+changes nothing; past the last request the call gives the normal result."""
 
 import gc
 import threading
@@ -33,8 +31,6 @@ P32 = POINTS.astype(np.float32)
     (P32, CELLS, P32.astype(float)),  # float32 points are converted once
 ], ids=["fortran points", "strided points", "read-only", "int64 cells", "int32 fortran cells",
         "uint16 cells", "strided cells", "lists", "big-endian", "float32 points"])
-
-
 def test_layouts_give_the_reference_result(points, cells, reference):
     assert np.array_equal(surfkit.normals(points, cells), surfkit.normals(reference, CELLS))
 
@@ -50,8 +46,6 @@ def test_layouts_give_the_reference_result(points, cells, reference):
     (POINTS.astype(complex), CELLS, "", -1, "coordinates"),
     ([["a", "b", "c"]], CELLS, "", -1, "coordinates"),
 ])
-
-
 def test_inputs_the_binding_rejects(points, cells, detail, code, parameter):
     with pytest.raises(surfkit.ArgumentError, match=detail) as info:
         surfkit.normals(points, cells)
@@ -66,12 +60,12 @@ def test_results_are_new_writable_arrays_that_outlive_the_inputs():
     assert flipped.flags.writeable and t6.flags.writeable
     assert flipped.dtype == np.uint32 and new_points.dtype == np.float64
     assert not np.shares_memory(flipped, cells)
-    assert np.array_equal(flipped[:, [2, 1, 0]], cells) and t6.shape == (len(cells), 6)
     # The NumPy result holds the library's storage; it stays valid on its own.
     n = surfkit.normals(points, cells)
     del points, cells
     gc.collect()
     assert np.allclose(np.linalg.norm(n, axis=1), 1.0)
+
 
 refuse = surfkit.storage_testing.refuse_nth_request
 pending = surfkit.storage_testing.refusal_pending
@@ -95,12 +89,6 @@ CALLS = {
 }
 
 
-def same(a, b):
-    if isinstance(a, tuple):
-        return all(same(x, y) for x, y in zip(a, b))
-    return np.array_equal(a, b)
-
-
 @pytest.mark.parametrize("name", sorted(CALLS))
 def test_refusal_sweep(name):
     call = CALLS[name]
@@ -116,7 +104,7 @@ def test_refusal_sweep(name):
             continue
         finally:
             refuse(0)
-        assert same(result, reference)
+        np.testing.assert_equal(result, reference)
         break
     else:
         pytest.fail("the call never succeeded")

@@ -1,6 +1,5 @@
-"""from_meshio and to_meshio: the library's arrays of every face kind and back, with the
-point and cell data row for row; probe and the BackgroundLocator against fields they must
-reproduce, and the one-call probe's values from one locator over many calls."""
+"""from_meshio and to_meshio: every face kind and back, data row for row; probe and the
+BackgroundLocator: linear fields, and one locator giving the one-call probe's values."""
 
 import meshio
 import numpy as np
@@ -65,23 +64,6 @@ def test_face_kinds_and_back(name, blocks, kind, width):
     assert np.array_equal(surfkit.flip(flipped, arrays.kind), arrays.connectivity)
 
 
-@pytest.mark.parametrize("quad", [0, 1], ids=["quad8", "quad9"])
-def test_quadratic_arrays_of_the_library_write_and_read(tmp_path, quad):
-    points, quads = grid(2, 1, triangles=False)
-    xy, q, t = surfkit.convert_mixed(points, quads[:1], [[0, 1, 4]], nodes_per_quad=quad)
-    mixed = np.full((2, q.shape[1]), NONE, dtype=np.uint32)
-    mixed[0], mixed[1, :6] = q[0], t[0]
-    mesh = surfkit.to_meshio(xy, mixed, point_data={"x": xy[:, 0]},
-                             cell_data={"n": np.array([4, 3])})
-    meshio.write(tmp_path / "m.vtu", mesh)
-    back = surfkit.from_meshio(meshio.read(tmp_path / "m.vtu"))
-    assert np.array_equal(back.connectivity, mixed)
-    assert np.array_equal(back.cell_data["n"], [4, 3])
-    # meshio's T6 has its node 3 on the edge (0, 1).
-    t6 = [b for b in mesh.cells if b.type == "triangle6"][0].data[0]
-    assert np.allclose(mesh.points[t6[3], :2], (xy[t6[0]] + xy[t6[1]]) / 2)
-
-
 def test_rows_of_a_mixed_array_keep_their_order_within_each_kind():
     cells = np.array([[0, 1, 2, NONE], [0, 1, 2, 3], [1, 2, 3, NONE], [3, 2, 1, 0]],
                      dtype=np.uint32)
@@ -98,8 +80,6 @@ def test_rows_of_a_mixed_array_keep_their_order_within_each_kind():
     ([("quad", [[0, 1, 2, -1]])], "ID -1"),
     ([("quad", [[0, 1, 2, 9]])], "ID 9"),
 ])
-
-
 def test_meshes_the_arrays_cannot_hold(blocks, words):
     mesh = meshio.Mesh(np.zeros((9, 3)), [(t, np.array(d)) for t, d in blocks])
     with pytest.raises(surfkit.ArgumentError, match=words) as info:
@@ -116,55 +96,25 @@ def test_a_mesh_without_faces():
     assert [b.type for b in lines.cells] == ["line"]
 
 
-def test_probe_reproduces_linear_fields_and_copies_the_nearest_node_outside():
-    points, cells = grid(6, 5)
-    inside = np.random.default_rng(2).uniform(0.01, 0.99, (40, 2))
-    scalar = 2 * points[:, 0] - points[:, 1] + 0.5
-    values = surfkit.probe(points, cells, scalar, inside)
-    assert values.shape == (40,)
-    assert np.allclose(values, 2 * inside[:, 0] - inside[:, 1] + 0.5, atol=1e-12)
-    vector = np.column_stack([scalar, points[:, 1], -points[:, 0]])
-    before = vector.copy()
-    values = surfkit.probe(points, cells, vector, inside)
-    assert values.shape == (40, 3)
-    assert np.allclose(values[:, 1], inside[:, 1], atol=1e-12)
-    outside = np.array([[1.5, 0.5], [-1.0, -1.0]])
-    nearest = [np.argmin(np.linalg.norm(points - p, axis=1)) for p in outside]
-    assert np.array_equal(surfkit.probe(points, cells, vector, outside), vector[nearest])
-    # No points: an empty result of the field's shape; the field is left as it was.
-    assert surfkit.probe(points, cells, vector, np.zeros((0, 2))).shape == (0, 3)
-    assert surfkit.probe(points, cells, scalar, []).shape == (0,)
-    assert np.array_equal(vector, before)
-
-
 @pytest.mark.parametrize("components", [None, 1, 3])
-def test_a_locator_gives_the_one_call_probes_values(components):
+def test_probe_and_one_locator_reproduce_a_linear_field(components):
     rng = np.random.default_rng(components or 0)
     points, cells = grid(25, 15)
     points = points + rng.uniform(-0.01, 0.01, points.shape)
-    shape = (len(points),) if components is None else (len(points), components)
-    field = rng.normal(size=shape)
+    linear = lambda p: np.column_stack([2 * p[:, 0] - p[:, 1] + 0.5, p[:, 1], -p[:, 0]])
+    pick = (lambda v: v[:, 0]) if components is None else (lambda v: v[:, :components])
+    field = pick(linear(points))
+    before = field.copy()
     locator = surfkit.build_locator(points, cells)
     assert locator.node_count == len(points)
-    for count in (1, 500, 3000):  # one locator, several query sets
-        queries = rng.uniform(-0.3, 1.3, (count, 2))
-        got = locator.probe(field, queries)
-        assert got.shape == (count,) + shape[1:]
-        assert np.array_equal(got, surfkit.probe(points, cells, field, queries))
-
-
-@pytest.mark.parametrize("call, named", [
-    (lambda p, c, f, q: surfkit.build_locator(p, c[:, :2]), "connectivity"),
-    (lambda p, c, f, q: surfkit.build_locator(np.hstack([p, p]), c), "coordinates"),
-    (lambda p, c, f, q: surfkit.build_locator(p, c, neighbours=c[:3]), "neighbours"),
-    (lambda p, c, f, q: surfkit.build_locator(p, c).probe(f[:-1], q), "field"),
-    (lambda p, c, f, q: surfkit.build_locator(p, c).probe(f, q[:, :1]), "points"),
-    (lambda p, c, f, q: surfkit.build_locator(p, c).probe(f, np.full((2, 2), np.nan)),
-     "points"),
-])
-
-
-def test_locator_rejections_are_named(call, named):
-    points, cells = grid(3, 3)
-    with pytest.raises(surfkit.ArgumentError, match=named):
-        call(points, cells, np.ones(len(points)), np.zeros((4, 2)))
+    inside, outside = rng.uniform(0.02, 0.98, (500, 2)), np.array([[1.5, 0.5], [-1.0, -1.0]])
+    nearest = [np.argmin(np.linalg.norm(points - p, axis=1)) for p in outside]
+    # Inside the blend, outside the nearest node; no points: an empty result of the field's
+    # shape. One locator answers every set as the one-call probe does.
+    for queries, want in [(inside, pick(linear(inside))), (outside, field[nearest]),
+                          (np.zeros((0, 2)), field[:0])]:
+        got = surfkit.probe(points, cells, field, queries)
+        assert got.shape == want.shape and np.allclose(got, want, rtol=0, atol=1e-12)
+        assert np.array_equal(locator.probe(field, queries), got)
+    assert surfkit.probe(points, cells, field, []).shape == field[:0].shape  # a bare list too
+    assert np.array_equal(field, before)

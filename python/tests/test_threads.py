@@ -1,10 +1,11 @@
-"""Calls release the GIL: the main thread keeps running Python while another thread is
-inside one long call, and threads get the same results as one thread."""
+"""Calls release the GIL (the main thread runs on during a long call in another), and
+threads get the results of one thread."""
 
 import math
 import sys
 import threading
 import time
+from concurrent.futures import ThreadPoolExecutor
 
 import numpy as np
 import pytest
@@ -24,11 +25,8 @@ def count_until(event, seconds=math.inf):
 
 
 def share_of_time_during(call):
-    """The share of its time the main thread spends looping while `call` runs in another
-    thread: turns of the loop counted between the worker's signals just before and just
-    after the call, over the turns the same loop makes alone in that time. A call that held
-    the GIL would leave the main thread no turn in between (bar a switch interval or two
-    around the call), so the share would be near 0."""
+    """Turns of the main thread's loop while `call` runs in another thread, over the turns
+    it makes alone in that time: near 0 for a call that holds the GIL."""
     rate = count_until(threading.Event(), 0.2) / 0.2
     entered, left = threading.Event(), threading.Event()
     span = []
@@ -68,18 +66,8 @@ def test_the_main_thread_runs_during_one_long_call(releases):
 
 
 def test_threads_give_the_sequential_results():
-    meshes = [icosphere(3, radius=r) for r in (1.0, 2.0, 3.0, 4.0)]
-    expected = [surfkit.normals(p, c) for p, c in meshes]
-    results = [None] * len(meshes)
-
-    def work(i):
-        for _ in range(5):
-            results[i] = surfkit.normals(*meshes[i])
-
-    threads = [threading.Thread(target=work, args=(i,)) for i in range(len(meshes))]
-    for t in threads:
-        t.start()
-    for t in threads:
-        t.join()
-    for got, want in zip(results, expected):
-        assert np.array_equal(got, want)
+    meshes = [icosphere(3, radius=r) for r in (1.0, 2.0, 3.0, 4.0)] * 5
+    with ThreadPoolExecutor(4) as pool:
+        results = list(pool.map(lambda mesh: surfkit.normals(*mesh), meshes))
+    for (points, cells), got in zip(meshes, results):
+        assert np.array_equal(got, surfkit.normals(points, cells))
