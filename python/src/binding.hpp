@@ -116,6 +116,23 @@ py::array to_numpy(orvo::dense2D<unsigned int>&& a);
 py::array to_numpy(orvo::dense1D<double, 8>&& a);
 py::array to_numpy(orvo::dense1D<unsigned int, 8>&& a);
 
+// A node or element field given as (n,) or (n, c) real values, read (code -k) as the
+// library's 1-D or 2-D array, and the fresh array of the same form that f(values, out)
+// fills (f returns the call's code; it runs with the GIL released), as NumPy.
+template <class F>
+py::array map_field(py::handle field, const signature& sig, int k, F&& f) {
+  if (ndim_of(field) == 1) {
+    auto values = read_values(field, sig, k);
+    orvo::dense1D<double, 8> out;
+    call(sig, [&] { return f(values, out); });
+    return to_numpy(std::move(out));
+  }
+  auto values = read_points(field, sig, k);
+  orvo::dense2D<double> out;
+  call(sig, [&] { return f(values, out); });
+  return to_numpy(std::move(out));
+}
+
 // ---- Families -------------------------------------------------------------------------
 void bind_frame(py::module_& m);
 void bind_conversion(py::module_& m);

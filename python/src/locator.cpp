@@ -22,16 +22,9 @@ make one locator per thread to run them side by side.)")
           [](const sk::background_locator& self, py::object field, py::object points) {
             static const signature sig{"probe", {"locator", "field", "points"}};
             auto p = read_points(points, sig, 3, {2});
-            if (ndim_of(field) == 1) {
-              auto values = read_values(field, sig, 2);
-              orvo::dense1D<double, 8> out;
-              call(sig, [&] { return sk::probe(self, values, p, out); });
-              return to_numpy(std::move(out));
-            }
-            auto values = read_points(field, sig, 2);
-            orvo::dense2D<double> out;
-            call(sig, [&] { return sk::probe(self, values, p, out); });
-            return to_numpy(std::move(out));
+            return map_field(field, sig, 2, [&](const auto& values, auto& out) {
+              return sk::probe(self, values, p, out);
+            });
           },
           py::arg("field"), py::arg("points"),
           R"(probe(field, points) -> values

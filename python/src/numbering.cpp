@@ -32,16 +32,8 @@ void bind_numbering(py::module_& m) {
     static const signature sig{"permute",
                                {"values: (n,) or (n, c) real values", "order: " ORDER, "inverse"}};
     auto o = read_ids(order, sig, 2);
-    if (ndim_of(values) == 1) {
-      auto v = read_values(values, sig, 1);
-      orvo::dense1D<double, 8> out;
-      call(sig, [&] { return bk::permute(v, o, inverse, out); });
-      return to_numpy(std::move(out));
-    }
-    auto v = read_points(values, sig, 1);
-    orvo::dense2D<double> out;
-    call(sig, [&] { return bk::permute(v, o, inverse, out); });
-    return to_numpy(std::move(out));
+    return map_field(values, sig, 1,
+                     [&](const auto& v, auto& out) { return bk::permute(v, o, inverse, out); });
   });
 
   // An ID array, (n,) or (n, k): rows moved through order, values renamed through id_order;

@@ -738,8 +738,8 @@ def neighbours(connectivity, *, node_count=None):
 def renumber(coordinates, connectivity):
     """The mesh numbered in spatial order: nodes along a Hilbert curve through their
     bounding box, elements by their first node, so that near nodes get near IDs and every
-    function runs on it as fast as on a mesh numbered row by row (meshes merged from
-    parts, read from triangle soups or numbered by front cost several times more).
+    function runs on it nearly as fast as on a mesh numbered row by row (meshes merged
+    from parts, read from triangle soups or numbered by front cost several times more).
 
     coordinates : (n, 2) or (n, 3) real coordinates.
     connectivity : (m, 3), (m, 4), (m, 6), (m, 8) or (m, 9) node IDs of any face kind
