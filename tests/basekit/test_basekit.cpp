@@ -9,13 +9,11 @@
 #include <cstring>
 #include <numeric>
 #include <random>
-#include <set>
 #include <string>
 #include <tuple>
 #include <utility>
 #include <vector>
 
-#include "common/key_buckets.hpp"
 #include "orvo/basekit.hpp"
 #include "orvo/surfkit.hpp"
 #include "support/curved_meshes.hpp"
@@ -168,21 +166,15 @@ TEST(Renumber, PutsNeighbouringNodesAtNearIDs) {
   }
 }
 
+// Neighbours (test_results.py) and converted nodes (placed by vertex weights, against an
+// oracle in test_convert) are mapped back elsewhere; here the per-element and per-node ones.
 TEST(Renumber, OrderFreeResultsMapBackToTheOriginals) {
   const grids::mesh m = torus(11);
   const renumbered r = renumber(m);
   const double tol = 1e-12;
-  dense2D<unsigned> nb, nb_r, back_nb;
+  dense2D<unsigned> nb, nb_r;
   ASSERT_EQ(bk::neighbours(m.conn, node_count(m), nb), 0);
   ASSERT_EQ(bk::neighbours(r.conn, node_count(m), nb_r), 0);
-  ASSERT_EQ(bk::permute(nb_r, r.elements, r.elements, true, back_nb), 0);
-  EXPECT_TRUE(same(back_nb, nb)) << "neighbours";
-
-  double a = 0, a_r = 0;
-  ASSERT_EQ(sk::area(m.coords, m.conn, a), 0);
-  ASSERT_EQ(sk::area(r.coords, r.conn, a_r), 0);
-  EXPECT_NEAR(a_r, a, tol * a) << "area";
-
   dense1D<double, 8> lo, hi, lo_r, hi_r, back;
   ASSERT_EQ(sk::angles(m.coords, m.conn, true, lo, hi), 0);
   ASSERT_EQ(sk::angles(r.coords, r.conn, true, lo_r, hi_r), 0);
@@ -191,7 +183,6 @@ TEST(Renumber, OrderFreeResultsMapBackToTheOriginals) {
     for (std::size_t e = 0; e < back.size(); ++e)
       ASSERT_NEAR(back[e], (*orig)[e], tol * M_PI) << "angles of element " << e;
   }
-
   // Per-node results: computed in the new numbering, moved back, compared (directions from
   // row `axial` on up to their sign).
   const auto per_node = [&](const std::string& name, int axial, auto run) {
@@ -217,21 +208,6 @@ TEST(Renumber, OrderFreeResultsMapBackToTheOriginals) {
                return sk::principal_curvatures(x, c, n, radius, radius > 0 ? 1.0 : M_PI, UINT_MAX,
                                                dense2D<unsigned>(), o);
              });
-
-  // Conversion: the same edge and interior points per element, whatever their IDs.
-  for (const auto& [e, t] : {std::pair(1u, 0u), std::pair(2u, 1u), std::pair(3u, 3u)}) {
-    dense2D<double> x = snapshot(m.coords), x_r = snapshot(r.coords);
-    dense2D<unsigned> c = snapshot(m.conn), c_r = snapshot(r.conn);
-    ASSERT_EQ(sk::convert_T3(x, c, e, t), 0);
-    ASSERT_EQ(sk::convert_T3(x_r, c_r, e, t), 0);
-    ASSERT_EQ(x.cols(), x_r.cols()) << "conversion e = " << e << " t = " << t;
-    double worst = 0;
-    for (std::size_t p = 0; p < c_r.cols(); ++p)
-      for (std::size_t row = 0; row < c.rows(); ++row)
-        for (unsigned d = 0; d < 3; ++d)
-          worst = std::max(worst, std::fabs(x(d, c(row, r.elements[p])) - x_r(d, c_r(row, p))));
-    EXPECT_LE(worst, tol * 4.0) << "conversion e = " << e << " t = " << t;
-  }
 }
 
 TEST(Renumber, ArgumentChecksAndRefusalsLeaveTheOutputsAsTheyCame) {
@@ -240,14 +216,13 @@ TEST(Renumber, ArgumentChecksAndRefusalsLeaveTheOutputsAsTheyCame) {
   dense2D<unsigned> bad_id = snapshot(m.conn), none_in_row1 = snapshot(m.conn);
   bad_id(2, 3) = n;
   none_in_row1(1, 0) = UINT_MAX;
-  const std::tuple<int, dense2D<double>, dense2D<unsigned>> bad[] = {
-      {-1, dense2D<double>(1, n), m.conn},
-      {-1, dense2D<double>(4, n), m.conn},
-      {-2, m.coords, dense2D<unsigned>(5, 2)},
-      {-2, m.coords, dense2D<unsigned>(0, 2)},
-      {-2, m.coords, dense2D<unsigned>(7, 1)},
-      {-2, m.coords, bad_id},
-      {-2, m.coords, none_in_row1}};
+  using D = dense2D<double>;
+  using C = dense2D<unsigned>;
+  // clang-format off
+  const std::tuple<int, D, C> bad[] = {{-1, D(1, n), m.conn}, {-1, D(4, n), m.conn},
+      {-2, m.coords, C(5, 2)}, {-2, m.coords, C(0, 2)}, {-2, m.coords, C(7, 1)},
+      {-2, m.coords, bad_id}, {-2, m.coords, none_in_row1}};
+  // clang-format on
   const auto sentinel = std::make_tuple(dense2D<double>(1, 1, 7.0), dense2D<unsigned>(1, 1, 7u),
                                         id_list(2, 7u), id_list(1, 7u));
   for (std::size_t k = 0; k < std::size(bad); ++k) {
@@ -378,39 +353,10 @@ TEST(Neighbours, ArgumentChecksAndRefusalsLeaveTheOutputAsItCame) {
             2);
 }
 
-TEST(KeyBuckets, GroupsByKeyInProductionOrderAcrossBlocks) {
-  std::mt19937 rng(3);
-  std::vector<std::pair<unsigned, unsigned>> made;
-  for (unsigned i = 0; i < 5000; ++i) made.emplace_back(static_cast<unsigned>(rng() % 777), i);
-  orvo::surfkit::detail::key_buckets<unsigned, unsigned> b;
-  ASSERT_TRUE(b.fill(777, 4, [&](auto&& emit) {
-    for (const auto& [k, v] : made) emit(k, v);
-  }));
-  std::vector<std::pair<unsigned, unsigned>> got;
-  ASSERT_TRUE(b.for_each_key([&](unsigned key, const auto* r, std::size_t n) {
-    for (std::size_t i = 0; i < n; ++i) {
-      EXPECT_EQ(r[i].key, key);
-      got.emplace_back(key, r[i].payload);
-    }
-  }));
-  std::stable_sort(made.begin(), made.end(),
-                   [](const auto& x, const auto& y) { return x.first < y.first; });
-  EXPECT_EQ(got, made);
-}
-
-TEST(HomeElements, FirstHolderPerNodeAndNoneForNodesOutsideTheMesh) {
+// The first holder per node: fuzz_plumbing and test_plumbing.py, against brute force.
+TEST(HomeElements, ArgumentChecksAndRefusalsLeaveTheOutputAsItCame) {
   const grids::mesh m = grids::grid(9, 7, 5, 4, 0.2, true);
   const unsigned nodes = node_count(m) + 5;
-  ids home;
-  ASSERT_EQ(bk::home_elements(m.conn, nodes, home), 0);
-  ASSERT_EQ(home.size(), nodes);
-  for (unsigned v = 0; v < nodes; ++v) {  // the first holder of each node (none past the mesh)
-    unsigned first = UINT_MAX;
-    for (std::size_t e = m.conn.cols(); e-- > 0;)
-      for (unsigned r = 0; r < grids::corners(m.conn, e); ++r)
-        if (m.conn(r, e) == v) first = static_cast<unsigned>(e);
-    EXPECT_EQ(home[v], first) << "node " << v;
-  }
   const ids before{1, 2, 3};
   for (const auto& [c, n] :
        {std::pair(dense2D<unsigned>(5, 2), 10u), std::pair(m.conn, node_count(m) - 1)}) {
@@ -465,7 +411,8 @@ grids::mesh annulus(unsigned nr, unsigned nt) {
 
 TEST(BoundaryLoops, EachLoopRunsWithTheBoundaryFromItsSmallestIdInThatOrder) {
   // An annulus: the inner 16-gon of radius 1 clockwise, the outer counter-clockwise; jittered
-  // mixed grids: one counter-clockwise loop around their 9 x 6 cells. Each boundary edge once.
+  // mixed grids: one counter-clockwise loop around their 9 x 6 cells (each boundary edge in
+  // one loop: fuzz_plumbing).
   const double ngon = 8 * std::sin(M_PI / 8);
   const std::pair<grids::mesh, std::vector<double>> cases[] = {
       {annulus(3, 16), {-ngon, 4 * ngon}},
@@ -477,17 +424,14 @@ TEST(BoundaryLoops, EachLoopRunsWithTheBoundaryFromItsSmallestIdInThatOrder) {
     const auto& [m, areas] = cases[k];
     const auto loops = loops_of(m.conn, node_count(m), static_cast<int>(areas.size()));
     ASSERT_EQ(loops.size(), areas.size());
-    std::set<std::pair<unsigned, unsigned>> seen;
     for (std::size_t l = 0; l < loops.size(); ++l) {
       const std::vector<unsigned>& p = loops[l];
       EXPECT_EQ(p.front(), *std::min_element(p.begin(), p.end())) << l;
       EXPECT_EQ(p.front(), p.back()) << l;
       EXPECT_TRUE(l == 0 || p.front() > loops[l - 1].front()) << l;
       EXPECT_NEAR(loop_area(m.coords, p), areas[l], 1e-12) << l;
-      for (std::size_t i = 0; i + 1 < p.size(); ++i)
-        EXPECT_TRUE(seen.insert({p[i], p[i + 1]}).second) << p[i] << "-" << p[i + 1];
+      EXPECT_EQ(p.size(), areas.size() == 2 ? 17u : 31u) << l;
     }
-    EXPECT_EQ(seen.size(), areas.size() == 2 ? 32u : 30u);
   }
 }
 
@@ -524,35 +468,20 @@ TEST(BoundaryLoops, ArgumentChecksAndRefusalsLeaveBothOutputsAsTheyCame) {
   EXPECT_GE(sweep_restores(2, loops, n0, s0), 5);
 }
 
-TEST(FeatureEdges, TheTwelveEdgesOfACubeEachOnceAsTheLowerElementRunsAlongItArgumentsInOrder) {
+// Which edges turn by more than the angle, run as the lower element runs them, in element
+// order: fuzz_plumbing against the elements' normals.
+TEST(FeatureEdges, TheTwelveEdgesOfACubeAndArgumentsInOrder) {
   const curved::linear_mesh m = curved::cube(1, true);  // 12 outward triangles
   dense2D<unsigned> nb, edges;
   ASSERT_EQ(bk::neighbours(m.conn, 8, nb), 0);
-  ASSERT_EQ(bk::feature_edges(m.coords, m.conn, nb, M_PI / 4, edges), 12);
-  ASSERT_EQ(edges.rows(), 2u);
-  // 3 e + j of the local edge j of element e that runs along column c, a -> b.
-  auto holder = [&](std::size_t c) {
-    for (std::size_t e = 0; e < m.conn.cols(); ++e)
-      for (unsigned j = 0; j < 3; ++j)
-        if (grids::edge(m.conn, e, j) == std::make_pair(edges(0, c), edges(1, c))) return 3 * e + j;
-    return SIZE_MAX;
-  };
-  std::set<std::pair<unsigned, unsigned>> distinct;
-  for (std::size_t c = 0; c < edges.cols(); ++c) {
-    const unsigned a = edges(0, c), b = edges(1, c);
-    int apart = 0;  // coordinates in which a and b differ: one along a cube edge
-    for (unsigned d = 0; d < 3; ++d) apart += m.coords(d, a) != m.coords(d, b);
-    EXPECT_EQ(apart, 1) << a << "-" << b << " is no cube edge";
-    EXPECT_TRUE(distinct.insert(std::minmax(a, b)).second) << a << "-" << b << " twice";
-    const std::size_t h = holder(c);  // of the two holders, the lower runs a -> b
-    ASSERT_NE(h, SIZE_MAX) << a << "-" << b;
-    EXPECT_GT(nb(h % 3, h / 3), h / 3) << a << "-" << b;
+  const std::pair<double, int> counts[] = {{-1.0, 18}, {1.6, 0}, {0.0, 12}, {M_PI / 4, 12}};
+  for (const auto& [angle, count] : counts)
+    EXPECT_EQ(bk::feature_edges(m.coords, m.conn, nb, angle, edges), count) << angle;
+  for (std::size_t c = 0; c < 12; ++c) {  // cube edges: a and b differ in one coordinate
+    int apart = 0;
+    for (unsigned d = 0; d < 3; ++d) apart += m.coords(d, edges(0, c)) != m.coords(d, edges(1, c));
+    EXPECT_EQ(apart, 1) << edges(0, c) << "-" << edges(1, c);
   }
-  // Columns come in the order of the lower element and its local edge.
-  ASSERT_EQ(bk::feature_edges(m.coords, m.conn, nb, 1.6, edges), 0);
-  ASSERT_EQ(bk::feature_edges(m.coords, m.conn, nb, 0.0, edges), 12);
-  ASSERT_EQ(bk::feature_edges(m.coords, m.conn, nb, -1.0, edges), 18);  // all
-  for (std::size_t c = 1; c < edges.cols(); ++c) EXPECT_LT(holder(c - 1), holder(c)) << c;
   // Argument checks in order, refusals.
   const dense2D<unsigned> e0 = dense2D<unsigned>::from_columns({{1, 2}});
   dense2D<unsigned> out = snapshot(e0), bad = snapshot(m.conn);

@@ -247,7 +247,9 @@ TEST(Convert, GivenEdgesReusedEdgesOfThreeElementsAndDegenerateOnesNumberedOnce)
   EXPECT_TRUE(y.cols() == 5 + 8 && y(0, flat(6, 0)) == 2 && y(1, flat(6, 0)) == 2);
 }
 
-TEST(SplitIntoQ4, ChildrenTileTheirParentWithItsOrientation) {
+// Children through the vertex, edge midpoints and centre, tiling their parent's vector area
+// and turning as it does: fuzz_convert. Here the numbering, and one node per edge.
+TEST(SplitIntoQ4, ChildrenNumberedAfterTheirParentOneNodePerEdge) {
   // The output may be the quadrangle input: the quadrangle stays in front of its children.
   dense2D<double> s = {{0, 2, 2, 0}, {0, 0, 2, 2}};
   auto quads = M::from_columns({{0, 1, 2, 3}});
@@ -264,28 +266,8 @@ TEST(SplitIntoQ4, ChildrenTileTheirParentWithItsOrientation) {
   ASSERT_TRUE(out.cols() == 4 * nq + 3 * nt);
   // Midpoints of grid edges and diagonals, then a centre each.
   EXPECT_EQ(x.cols(), 42 + 6 * 6 + 7 * 5 + nt / 2 + nq + nt);
-  // Area 12 x 20, children counter-clockwise, conforming (inner edges met both ways).
-  const unsigned centres = static_cast<unsigned>(x.cols() - nq - nt);
-  std::map<std::pair<unsigned, unsigned>, int> directed;
-  double area = 0;
-  for (std::size_t c = 0; c < out.cols(); ++c) {
-    double doubled = 0;
-    for (unsigned j = 0; j < 4; ++j) {
-      const unsigned a = out(j, c), b = out((j + 1) % 4, c);
-      doubled += x(0, a) * x(1, b) - x(0, b) * x(1, a);
-      ++directed[{a, b}];
-    }
-    EXPECT_GT(doubled, 0.0) << c;
-    area += doubled / 2;
-  }
-  EXPECT_NEAR(area, 12.0 * 20.0, 1e-9);
-  for (const auto& [edge, count] : directed) {
-    EXPECT_EQ(count, 1) << edge.first << " " << edge.second;
-    if (std::max(edge.first, edge.second) >= centres) {
-      EXPECT_EQ(directed.count({edge.second, edge.first}), 1u)
-          << "inner edge " << edge.first << " " << edge.second << " not reversed";
-    }
-  }
+  for (std::size_t c = 0; c < out.cols(); ++c)  // the vertex first, the centre third
+    EXPECT_TRUE(out(0, c) < 42 && out(2, c) >= x.cols() - nq - nt) << c;
 }
 
 TEST(ConvertAndSplit, RefusedStorageRollsBack) {

@@ -42,29 +42,15 @@ void expect_tangent_frame(const D& k, std::size_t j, const std::array<double, 3>
   EXPECT_NEAR(along(k, 3, j, n), 0.0, 0.01) << j;
 }
 
-double median(std::vector<double> e) {
-  std::nth_element(e.begin(), e.begin() + e.size() / 2, e.end());
-  return e[e.size() / 2];
-}
-double largest(const std::vector<double>& e) {
-  return *std::max_element(e.begin(), e.end());
-}
-
-// Relative errors of both curvatures of a unit sphere (outward: -1), but at nodes `skip`.
-std::vector<double> sphere_errors(const D& k, std::vector<std::size_t> skip = {}) {
-  std::vector<double> e;
-  for (std::size_t j = 0; j < k.cols(); ++j)
-    if (std::find(skip.begin(), skip.end(), j) == skip.end())
-      for (unsigned r : {6u, 7u}) e.push_back(std::fabs(k(r, j) + 1.0));
-  return e;
-}
-
-TEST(FittedCurvatures, UnitSpheresWithinOnePercentNegativeOutward) {
+TEST(FittedCurvatures, UnitSphereWithinOnePercentNegativeOutward) {
   const surfaces::mesh ico = surfaces::geodesic_sphere(32);
   const D k = fitted(ico);
-  const std::vector<double> e = sphere_errors(k);
-  EXPECT_LE(median(e), 0.01);
-  EXPECT_LE(largest(e), 0.03);
+  std::vector<double> e;  // relative errors of both curvatures (outward: -1)
+  for (std::size_t j = 0; j < k.cols(); ++j)
+    for (unsigned r : {6u, 7u}) e.push_back(std::fabs(k(r, j) + 1.0));
+  std::sort(e.begin(), e.end());
+  EXPECT_LE(e[e.size() / 2], 0.01) << "median";
+  EXPECT_LE(e.back(), 0.03);
   for (std::size_t j = 0; j < k.cols(); j += 97)
     expect_tangent_frame(k, j, {ico.coords(0, j), ico.coords(1, j), ico.coords(2, j)});
   // Flipping the elements flips the curvatures (principal_curvatures' sign convention).
@@ -74,11 +60,6 @@ TEST(FittedCurvatures, UnitSpheresWithinOnePercentNegativeOutward) {
   const D kf = fitted(flipped);
   for (std::size_t j = 0; j < k.cols(); j += 7)
     for (unsigned r : {6u, 7u}) EXPECT_NEAR(kf(r, j), -k(r, j), 1e-12) << j;
-  // UV sphere, stretched and fanned at the poles: every node but the poles.
-  const surfaces::mesh uv = surfaces::uv_sphere(128, 64);
-  const std::vector<double> eu = sphere_errors(fitted(uv), {0, uv.coords.cols() - 1});
-  EXPECT_LE(median(eu), 0.01);
-  EXPECT_LE(largest(eu), 0.03);
 }
 
 // Torus (3, 1): -1 across the tube, -cos phi / (3 + cos phi) along it.
@@ -119,7 +100,8 @@ TEST(FittedCurvatures, TorusCurvaturesAndDirectionsWithinTwoPercentConvergingUnd
   EXPECT_LE(fine.along, middle.along / 2);
 }
 
-TEST(FittedCurvatures, SaddleAtItsCentreAndPlanesAtEveryNode) {
+// Planes (curvatures zero to rounding, orthonormal directions): fuzz_fitted_curvatures.
+TEST(FittedCurvatures, SaddleAtItsCentre) {
   // z = (x^2 - y^2) / 2 is its own jet at the origin: +1 along x, -1 along y.
   for (bool alternate : {false, true})
     for (unsigned rings : {1u, 2u}) {
@@ -133,25 +115,6 @@ TEST(FittedCurvatures, SaddleAtItsCentreAndPlanesAtEveryNode) {
       EXPECT_NEAR(along(k, plus, c, {1, 0, 0}), 1.0, 1e-12);
       EXPECT_NEAR(along(k, 3 - plus, c, {0, 1, 0}), 1.0, 1e-12);
     }
-  // A tilted, shifted plane (boundary and corners included): curvatures below 1e-12 / h.
-  for (unsigned m : {8u, 32u}) {
-    surfaces::mesh g = surfaces::graph(m, true);
-    const std::array<double, 3> a = {0.6, 0.0, 0.8}, b = {-0.64, 0.6, 0.48},
-                                n = {-0.48, -0.8, 0.36};
-    for (std::size_t j = 0; j < g.coords.cols(); ++j) {
-      const double x = g.coords(0, j), y = g.coords(1, j), o[3] = {0.3, -2.0, 1.5};
-      for (unsigned r = 0; r < 3; ++r) g.coords(r, j) = o[r] + x * a[r] + y * b[r];
-    }
-    const double h = 2.0 / m;
-    for (unsigned rings : {1u, 2u, 3u}) {
-      const D k = fitted(g, rings);
-      for (std::size_t j = 0; j < k.cols(); ++j) {
-        EXPECT_LT(std::fabs(k(6, j)), 1e-12 / h) << j;
-        EXPECT_LT(std::fabs(k(7, j)), 1e-12 / h) << j;
-        expect_tangent_frame(k, j, n);
-      }
-    }
-  }
 }
 
 TEST(FittedCurvatures, TiltedFrameCorrectedByTheFirstFundamentalForm) {

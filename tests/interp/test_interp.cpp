@@ -423,57 +423,6 @@ TEST(InterpolationOrder, TargetsSpanningMoreThanTheLargestDoubleAreStillOrdered)
   EXPECT_EQ(f[b.nodes], 1.5);
 }
 
-TEST(InterpolationOrder, SpatialOrderIsTheZOrderOfTheCells) {
-  // Every homeless target once, by its cell's Z-order (x lowest, about four points a cell),
-  // list order within, non-finite first; 300 000 points: two rounds, one bucket crowded.
-  for (const unsigned n : {5000u, 300000u}) {
-    const unsigned bits = n > 5000 ? 9 : 6, bad = n / 3;
-    dense2D<double> xy(2, n);
-    std::mt19937 rng(3);
-    std::uniform_real_distribution<double> u(0, 1), corner(0, 0.01);
-    for (unsigned id = 0; id < n; ++id) {
-      const bool crowd = n > 5000 && id % 2 == 0;
-      xy(0, id) = crowd ? corner(rng) : u(rng);
-      xy(1, id) = crowd ? corner(rng) : u(rng);
-    }
-    xy(n > 5000 ? 1 : 0, bad) = n > 5000 ? INFINITY : NAN;
-    ids home(n, UINT_MAX), targets;
-    home[7] = 0;  // has a home: left out
-    for (unsigned id = 0; id < n; ++id) targets.push_back(id);
-    targets.push_back(77);  // a repeat: after the first copy, in the same cell
-    dense1D<orvo::surfkit::detail::visit, 8> order;
-    ASSERT_TRUE(orvo::surfkit::detail::spatial_order(xy, targets, home, order));
-    ASSERT_EQ(order.size(), targets.size() - 1);
-    EXPECT_EQ(order[0].node, bad);
-    double lo[2] = {INFINITY, INFINITY}, hi[2] = {-INFINITY, -INFINITY};
-    for (unsigned id = 0; id < n; ++id)
-      for (int a = 0; a < 2 && id != bad; ++a)
-        lo[a] = std::fmin(lo[a], xy(a, id)), hi[a] = std::fmax(hi[a], xy(a, id));
-    auto cell_key = [&](const auto& v) {
-      unsigned long long key = 0;
-      for (int a = 0; a < 2; ++a) {
-        const auto c = static_cast<unsigned>((a == 0 ? v.x - lo[0] : v.y - lo[1]) * (1 << bits) *
-                                             (1 - 1e-9) / (hi[a] - lo[a]));
-        for (unsigned bit = 0; bit < bits; ++bit)
-          key |= static_cast<unsigned long long>((c >> bit) & 1u) << (2 * bit + a);
-      }
-      return key;
-    };
-    std::vector<int> seen(targets.size(), 0), once(targets.size(), 1);
-    once[7] = 0;
-    for (std::size_t k = 0; k < order.size(); ++k) {
-      const auto& v = order[k];
-      ASSERT_TRUE(v.position < targets.size() && v.node == targets[v.position]) << n << " at " << k;
-      ++seen[v.position];
-      if (k < 2) continue;  // order[0] is the non-finite point
-      const auto before = cell_key(order[k - 1]), now = cell_key(v);
-      ASSERT_LE(before, now) << n << " at " << k;
-      ASSERT_TRUE(before < now || order[k - 1].position < v.position) << n << " at " << k;
-    }
-    EXPECT_EQ(seen, once) << n;
-  }
-}
-
 namespace {
 
 // interpolate_metrics on sizes (or interpolate on a field) plainly: in list order, values

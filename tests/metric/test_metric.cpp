@@ -46,8 +46,7 @@ double max_diff(const M& a, const M& b = M{}) {
   for (std::size_t i = 0; i < M::size(); ++i) s = std::fmax(s, std::fabs(a[i] - b[i]));
   return s;
 }
-// The entries, for failure messages.
-std::string text(const M3& m) {
+std::string text(const M3& m) {  // for failure messages
   std::ostringstream s;
   s.precision(17);
   for (double v : m.entries) s << v << " ";
@@ -140,7 +139,8 @@ TEST(MetricAlgebra, CoaxialPairsInterpolatePerAxisInSizeAndInvalidEndsGiveZero) 
     rejected(M2{{0.3, 0.1, 0.2}}, m);
 }
 
-TEST(MinimumMetric, DiagonalPairsGiveTheEntrywiseMaximumAndNaNGivesNaN) {
+// NaN in, NaN out: fuzz_metrics' hostile mode.
+TEST(MinimumMetric, DiagonalPairsGiveTheEntrywiseMaximum) {
   // A shared null axis stays unconstrained; small entries are kept beside large ones.
   const M3 o = intersect(M3{{1, 0, 4, 0, 0, 0}}, M3{{2, 0, 1, 0, 0, 0}});
   EXPECT_LT(max_diff(o, M3{{2, 0, 4, 0, 0, 0}}), 1e-14);
@@ -148,8 +148,6 @@ TEST(MinimumMetric, DiagonalPairsGiveTheEntrywiseMaximumAndNaNGivesNaN) {
   EXPECT_NEAR(p[0], 2e-12, 1e-24);
   EXPECT_NEAR(p[2], 3, 1e-13);
   EXPECT_NEAR(p[5], 1e6, 1e-8);
-  for (double v : intersect(M3{{1, 0, 1, 0, 0, qnan}}, M3{{1, 0, 4, 0, 0, 0.01}}).entries)
-    EXPECT_TRUE(std::isnan(v));
 }
 
 double relative_gap(const M3& a, const M3& b) {

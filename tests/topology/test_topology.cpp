@@ -26,19 +26,6 @@ const X square = {{0, 1, 1, 0, 2}, {0, 0, 1, 1, 0}};  // and a fifth node
 
 namespace {
 
-// 4 sqrt(3) area / (longest edge * perimeter), the area signed in the plane.
-double oracle_quality(const double* p0, const double* p1, const double* p2, std::size_t dim) {
-  double u[3] = {0, 0, 0}, v[3] = {0, 0, 0}, w[3] = {0, 0, 0};
-  for (std::size_t r = 0; r < dim; ++r)
-    u[r] = p1[r] - p0[r], v[r] = p2[r] - p0[r], w[r] = p2[r] - p1[r];
-  const double cx = u[1] * v[2] - u[2] * v[1], cy = u[2] * v[0] - u[0] * v[2],
-               cz = u[0] * v[1] - u[1] * v[0];
-  const double l0 = std::hypot(u[0], u[1], u[2]), l1 = std::hypot(v[0], v[1], v[2]),
-               l2 = std::hypot(w[0], w[1], w[2]);
-  const double area = dim == 2 ? cz : std::hypot(cx, cy, cz), lp = std::max({l0, l1, l2});
-  return lp > 0 ? std::clamp(2 * std::sqrt(3.0) * area / lp / (l0 + l1 + l2), -1.0, 1.0) : 0;
-}
-
 // A strip of m quadrangles closed with a half twist (twist) or without.
 U strip(unsigned m, bool twist) {
   U c(4, m);
@@ -125,7 +112,9 @@ TEST(SplitQ4, TrianglesAreAppendedBehindTheOutputsColumnsAndRefusalsLeaveThemAsO
             1);
 }
 
-TEST(SplitQ4, BetterDiagonalFromAnyStartAndAreasConserved) {
+// The better diagonal by shape quality, the area and orientation kept: fuzz_topology, with its
+// own quality measure. Here: the cut does not depend on the starting vertex.
+TEST(SplitQ4, BetterDiagonalFromAnyStart) {
   // Triangles rate 0 when flat, coincident or not a number.
   const double nan[2] = {NAN, 0}, lo[3] = {0, 0, 5}, mid[3] = {1, 0, 5}, hi[3] = {2, 0, 5};
   EXPECT_TRUE(detail::triangle_shape_quality(lo, mid, hi, 3) == 0);
@@ -135,31 +124,17 @@ TEST(SplitQ4, BetterDiagonalFromAnyStartAndAreasConserved) {
   std::uniform_real_distribution<double> u(-0.6, 0.6);
   for (std::size_t dim : {2u, 3u}) {
     X x(dim, 4);
-    auto q = [&](unsigned a, unsigned b, unsigned c) {
-      return oracle_quality(&x(0, a), &x(0, b), &x(0, c), dim);
-    };
-    auto area = [&](unsigned a, unsigned b, unsigned c) {  // doubled, signed, in the plane
-      return (x(0, b) - x(0, a)) * (x(1, c) - x(1, a)) - (x(0, c) - x(0, a)) * (x(1, b) - x(1, a));
-    };
     for (int t = 0; t < 500; ++t) {
       for (unsigned i = 0; i < 4; ++i) {  // the unit square jittered, in space out of plane
         x(0, i) = (i == 1 || i == 2) + u(rng), x(1, i) = (i >= 2) + u(rng);
         if (dim == 3) x(2, i) = u(rng);
       }
-      U o, o_r;  // every starting vertex gives the same cut
+      U o, o_r;
       for (unsigned r = 0; r < 4; ++r, o_r = U()) {
         const U turned = U::from_columns({{r, (r + 1) % 4, (r + 2) % 4, (r + 3) % 4}});
         ASSERT_EQ(split_Q4_into_T3(x, turned, r ? o_r : o), 1);
-        if (r) {
-          EXPECT_TRUE(same(o_r, o)) << "start " << r;
-        }
+        EXPECT_TRUE(r == 0 || same(o_r, o)) << "start " << r;
       }
-      const double ac = std::min(q(0, 1, 2), q(2, 3, 0)), bd = std::min(q(1, 2, 3), q(3, 0, 1));
-      if (std::fabs(ac - bd) > 1e-9) {
-        EXPECT_EQ(o(0, 0) == 0, ac > bd) << "the better diagonal";
-      }
-      EXPECT_NEAR(area(o(0, 0), o(1, 0), o(2, 0)) + area(o(0, 1), o(1, 1), o(2, 1)),
-                  area(0, 1, 2) + area(0, 2, 3), 1e-12);  // the two triangles cover the quadrangle
     }
   }
 }
