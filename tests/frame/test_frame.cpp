@@ -45,16 +45,6 @@ dense2D<double> numbered(std::size_t rows, std::size_t cols) {
 
 }  // namespace
 
-TEST(Dense2D, ColumnMajorLayoutAndPackedSymmetricOrder) {
-  const dense2D<double> a = {{1, 2, 3}, {4, 5, 6}};  // rows
-  const auto conn = U::from_columns({{0, 1, 2}, {2, 3, 0}});
-  EXPECT_EQ((D{double(a.ld()), a.data()[2], a.data()[5], double(conn.data()[4])}), (D{2, 2, 6, 3}));
-  orvo::symmetric_fixed<double, 3> m{1, 2, 3, 4, 5, 6};  // m00, m01, m11, m02, m12, m22
-  const double expect[3][3] = {{1, 2, 4}, {2, 3, 5}, {4, 5, 6}};
-  for (int i = 0; i < 3; ++i)
-    for (int j = 0; j < 3; ++j) EXPECT_EQ(m(i, j), expect[i][j]);
-}
-
 TEST(Dense2D, ResizeReserveAndResizeForOverwriteKeepEntriesAndRequestOnlyWithoutRoom) {
   dense2D<double> a = numbered(2, 3), c;
   ASSERT_TRUE(a.resize(3, 5));  // rows grow: the layout changes
