@@ -208,7 +208,8 @@ TEST(MetricIntersection, ClosedFormMatchesDecompositionOnRandomAndNearlyEqualPai
   EXPECT_GT(compared, 45000);
 }
 
-TEST(MetricIntersection, ClosedFormDeclinesSingularSumsAndNaN) {
+// NaN in any entry: minimum_metric false, every entry NaN (fuzz_metrics' hostile mode).
+TEST(MetricIntersection, ClosedFormDeclinesSingularSums) {
   // Singular sums: the third axis free in both, one rank-1 metric twice, a determinant
   // about 1e-8 after equilibration; declined, the output left alone.
   M3 out;
@@ -219,14 +220,6 @@ TEST(MetricIntersection, ClosedFormDeclinesSingularSumsAndNaN) {
   EXPECT_EQ(out[0], 42);
   EXPECT_TRUE(intersect_closed_form(M3{{1, 0, 1, 0, 0, 1}}, M3{{4, 0, 1, 0, 0, 9}}, out));
   EXPECT_LE(relative_gap(out, M3{{4, 0, 1, 0, 0, 9}}), 1e-15);
-  const M3 a{{2, 0.5, 3, 0.25, 0.125, 4}}, b{{4, -1, 1, 0.5, 0, 2}};
-  for (std::size_t i = 0; i < 12; ++i) {  // NaN in any entry of either metric
-    M3 x = a, y = b;
-    (i < 6 ? x : y)[i % 6] = qnan;
-    out[0] = 42;
-    EXPECT_FALSE(intersect_closed_form(x, y, out)) << "NaN in entry " << i;
-    EXPECT_EQ(out[0], 42) << "NaN in entry " << i;
-  }
 }
 
 // Coaxial pairs (intersection: the larger eigenvalue per axis) giving C = A' - I / 2 each shape
