@@ -30,18 +30,15 @@ namespace sk = orvo::surfkit;
 using ids = dense1D<unsigned, 8>;
 
 namespace {
-
 unsigned node_count(const grids::mesh& m) {
   return static_cast<unsigned>(m.coords.cols());
 }
-
 id_list random_order(std::size_t n, unsigned seed) {
   id_list o(n);
   std::iota(o.begin(), o.end(), 0u);
   std::shuffle(o.begin(), o.end(), std::mt19937(seed));
   return o;
 }
-
 // The mesh numbered at random (through permute, which the round trips check on their own).
 grids::mesh shuffled(const grids::mesh& m, unsigned seed) {
   const id_list nodes = random_order(m.coords.cols(), seed);
@@ -51,24 +48,20 @@ grids::mesh shuffled(const grids::mesh& m, unsigned seed) {
   EXPECT_EQ(bk::permute(m.conn, elements, nodes, false, s.conn), 0);
   return s;
 }
-
 struct renumbered {
   dense2D<double> coords;
   dense2D<unsigned> conn;
   id_list nodes, elements;
 };
-
 renumbered renumber(const grids::mesh& m) {
   renumbered r;
   EXPECT_EQ(bk::renumber(m.coords, m.conn, r.coords, r.conn, r.nodes, r.elements), 0);
   return r;
 }
-
 grids::mesh torus(unsigned seed) {
   const surfaces::mesh t = surfaces::torus(48, 20, 3.0, 1.0);
   return shuffled({t.coords, t.conn}, seed);
 }
-
 // Same shape and the same bits (NaN included).
 ::testing::AssertionResult same_bits(const dense2D<double>& a, const dense2D<double>& b) {
   if (a.rows() != b.rows() || a.cols() != b.cols()) return ::testing::AssertionFailure() << "shape";
@@ -78,7 +71,6 @@ grids::mesh torus(unsigned seed) {
         return ::testing::AssertionFailure() << "entry (" << r << ", " << c << ")";
   return ::testing::AssertionSuccess();
 }
-
 // Largest |a - b| over the largest |a| (directions up to sign when `axial`, per column
 // and three rows at a time from `first_axial`).
 double relative_gap(const dense2D<double>& a, const dense2D<double>& b, int first_axial = -1) {
@@ -98,7 +90,6 @@ double relative_gap(const dense2D<double>& a, const dense2D<double>& b, int firs
     }
   return big > 0 ? gap / big : gap;
 }
-
 // Triangles from their node IDs listed column after column, over `nodes` nodes.
 grids::mesh triangles(const std::vector<unsigned>& cols, unsigned nodes) {
   grids::mesh m{dense2D<double>(2, nodes), dense2D<unsigned>(3, cols.size() / 3)};
@@ -262,7 +253,6 @@ TEST(Permute, ChecksEveryArgumentAndKeepsNone) {
   ASSERT_EQ(bk::permute(dense2D<double>(0, 3), order, true, no_rows), 0);
   ASSERT_EQ(bk::permute(dense2D<unsigned>(0, 3), order, ids_order, false, out), 0);
   EXPECT_EQ(no_rows.cols() * 10 + out.cols(), 33u);
-
   const std::tuple<const char*, id_list, id_list, int> cases[] = {
       {"order too short", {0, 1}, {}, -2},
       {"order repeats", {0, 1, 1}, {}, -2},
@@ -370,7 +360,6 @@ TEST(HomeElements, ArgumentChecksAndRefusalsLeaveTheOutputAsItCame) {
 }
 
 namespace {
-
 // The `count` boundary loops of `conn` (neighbours made here), one vector per loop.
 std::vector<std::vector<unsigned>> loops_of(const dense2D<unsigned>& conn, unsigned nodes,
                                             int count) {
@@ -385,7 +374,6 @@ std::vector<std::vector<unsigned>> loops_of(const dense2D<unsigned>& conn, unsig
     out.emplace_back(loop.begin() + starts[l], loop.begin() + starts[l + 1]);
   return out;
 }
-
 // Signed area of a closed loop (first node repeated last) of plane nodes.
 double loop_area(const dense2D<double>& x, const std::vector<unsigned>& loop) {
   double a = 0;
@@ -393,7 +381,6 @@ double loop_area(const dense2D<double>& x, const std::vector<unsigned>& loop) {
     a += x(0, loop[i]) * x(1, loop[i + 1]) - x(0, loop[i + 1]) * x(1, loop[i]);
   return a / 2;
 }
-
 // nr x nt counter-clockwise quadrangles between radii 1 and 2 (a grid wrapped onto itself).
 grids::mesh annulus(unsigned nr, unsigned nt) {
   grids::mesh m = grids::grid(nr, nt, 4);
@@ -409,7 +396,7 @@ grids::mesh annulus(unsigned nr, unsigned nt) {
 
 }  // namespace
 
-TEST(BoundaryLoops, EachLoopRunsWithTheBoundaryFromItsSmallestIdInThatOrder) {
+TEST(BoundaryLoops, LoopsRunWithTheBoundaryInOrderPinchNodesAndMixedDirections) {
   // An annulus: the inner 16-gon of radius 1 clockwise, the outer counter-clockwise; jittered
   // mixed grids: one counter-clockwise loop around their 9 x 6 cells (each boundary edge in
   // one loop: fuzz_plumbing).
@@ -433,9 +420,6 @@ TEST(BoundaryLoops, EachLoopRunsWithTheBoundaryFromItsSmallestIdInThatOrder) {
       EXPECT_EQ(p.size(), areas.size() == 2 ? 17u : 31u) << l;
     }
   }
-}
-
-TEST(BoundaryLoops, PinchNodePairsEdgesWithinTheirFanAndMixedDirectionsGiveOpenLoops) {
   // Fan (0, 1, 2), (0, 2, 5) about node 0 and (0, 3, 4) touching it only there: pairing by
   // column order alone would send 5 -> 0 on to 3.
   const auto pinch = dense2D<unsigned>::from_columns({{0, 2, 5}, {0, 3, 4}, {0, 1, 2}});

@@ -30,14 +30,12 @@ using V = std::vector<unsigned>;
 constexpr unsigned NONE = UINT_MAX;
 
 namespace {
-
 struct mesh {
   dense2D<double> x;
   M quads, tris;
   mesh deep() const { return {snapshot(x), snapshot(quads), snapshot(tris)}; }
   auto arrays() const { return std::tie(x, quads, tris); }
 };
-
 // Cells at (2i, 4j, integer z), exact midpoints; (i + j) % 3 == 0 two triangles, else a quad.
 mesh grid(unsigned nx, unsigned ny) {
   std::vector<unsigned> q, t;
@@ -53,7 +51,6 @@ mesh grid(unsigned nx, unsigned ny) {
   for (std::size_t i = 0; i < t.size(); ++i) g.tris(i % 3, i / 3) = t[i];
   return g;
 }
-
 // `out` against edges ranked by first meeting (quads first, j -> j + 1), then interiors.
 void check_conversion(const mesh& in, const mesh& out, unsigned e, unsigned q, unsigned t) {
   const std::size_t n = in.x.cols(), d = in.x.rows(), nq = in.quads.cols(), nt = in.tris.cols();
@@ -117,7 +114,6 @@ void check_conversion(const mesh& in, const mesh& out, unsigned e, unsigned q, u
   for (std::size_t id = 0; id < n; ++id)
     for (std::size_t r = 0; r < d; ++r) EXPECT_EQ(out.x(r, id), in.x(r, id));
 }
-
 // Open fans of k triangles round node 0 (the smaller end of every spoke), every other one
 // reversed, rim IDs scrambled: about the edge table's scan/hash run length.
 mesh fan(unsigned k) {
@@ -294,12 +290,10 @@ TEST(ConvertAndSplit, RefusedStorageRollsBack) {
 }
 
 namespace {
-
 struct occurrences {
   std::size_t nodes;
   dense2D<unsigned> given, quads, tris;
 };
-
 // Random elements (degenerate, fans, non-manifold); given edges repeated or met reversed.
 occurrences random_case(unsigned seed, std::size_t nodes, std::size_t nq, std::size_t nt,
                         std::size_t ng, unsigned e) {
@@ -387,22 +381,18 @@ using distance_fn = std::function<double(const point&)>;
 point at(const dense2D<double>& x, std::size_t i) {
   return {x(0, i), x(1, i), x(2, i)};
 }
-
 double sphere_distance(const point& p) {
   return std::fabs(std::hypot(p[0], p[1], p[2]) - 1.0);
 }
-
 // Radial deviation from the bumpy sphere (within a bounded factor of the distance).
 double bump_distance(const point& p) {
   const double l = std::hypot(p[0], p[1], p[2]);
   return std::fabs(l - curved::bump_radius({p[0] / l, p[1] / l, p[2] / l}));
 }
-
 distance_fn torus_distance(double R, double r) {
   return
       [=](const point& p) { return std::fabs(std::hypot(std::hypot(p[0], p[1]) - R, p[2]) - r); };
 }
-
 // The nodes of a quadratic mesh that are not vertices.
 std::vector<unsigned> added_nodes(const linear_mesh& m) {
   std::vector<char> kind(m.coords.cols(), 0);  // bit 0: a vertex, bit 1: an added node
@@ -416,18 +406,15 @@ std::vector<unsigned> added_nodes(const linear_mesh& m) {
     if (kind[id] == 2) out.push_back(id);
   return out;
 }
-
 struct spread {
   double max, median;
 };
-
 spread distances(const dense2D<double>& x, const std::vector<unsigned>& ids, const distance_fn& d) {
   std::vector<double> v;
   for (unsigned id : ids) v.push_back(d(at(x, id)));
   std::sort(v.begin(), v.end());
   return {v.back(), v[v.size() / 2]};
 }
-
 // Curves a copy of the quadratic mesh m; checks the code and that vertices kept their bits.
 dense2D<double> curved_copy(const linear_mesh& m, double angle = M_PI / 6, int expect = 0) {
   dense2D<double> x = curved::deep(m.coords);
@@ -441,12 +428,10 @@ dense2D<double> curved_copy(const linear_mesh& m, double angle = M_PI / 6, int e
     }
   return x;
 }
-
 linear_mesh quadratic(linear_mesh m, unsigned q = 0) {
   curved::to_quadratic(m, q);
   return m;
 }
-
 // (dx/ds x dx/dt) . n at (s, t) (scaled) by central differences, n the straight normal.
 double jacobian(const dense2D<double>& x, const unsigned* ids, unsigned count, double s, double t) {
   namespace dt = orvo::surfkit::detail;
@@ -458,7 +443,6 @@ double jacobian(const dense2D<double>& x, const unsigned* ids, unsigned count, d
                              : dt::cross(dt::sub3(node(2), node(0)), dt::sub3(node(3), node(1)));
   return dt::dot(dt::cross(dt::sub3(ps.data(), ms.data()), dt::sub3(pt.data(), mt.data())), n);
 }
-
 // Elements with a Jacobian not positive at a Gauss point.
 std::size_t folded(const dense2D<double>& x, const dense2D<unsigned int>& conn) {
   const double a1 = 0.445948490915965, a2 = 0.091576213509771, g = std::sqrt(0.6);

@@ -44,7 +44,6 @@ struct shape {
   int h0_code, pattern_code, surface_code;  // h1's is h0's - 1; unchecked pattern: surface's
   std::function<int(C&, const S&, S&, const args&)> call;
 };
-
 // clang-format off
 #define SHAPE(count, tri, plane, h0c, patc, surfc, call) \
   shape{#call, count, tri, plane, h0c, patc, surfc,       \
@@ -77,7 +76,6 @@ std::vector<shape> all_shapes() {
       SHAPE(1, 1, 0, 0, -10, -10, spiral_T3(x, l, p, v, t, g.n, g.pat, s)),
   };
 }
-
 C nodes(std::size_t rows = 2) {  // 10 nodes in general position; a line 1-2-3-4, a loop 6-7-8
   C x(rows, 10);
   for (std::size_t i = 0; i < rows * 10; ++i) x(i % rows, i / rows) = std::sin(1.7 * i + rows);
@@ -88,7 +86,6 @@ constexpr std::size_t line_nodes = 7, line_edges = 6, line_ends = 2;
 S old_surface(bool triangles) {  // a surface holding one element of that kind
   return triangles ? S::from_columns({{0, 5, 9}}) : S::from_columns({{0, 5, 9, 0}});
 }
-
 // Sum of the signed (shoelace) areas of the plane cells in columns first, first + 1, ...
 double band_area(const C& x, const S& s, std::size_t first = 0) {
   double sum = 0;
@@ -256,7 +253,7 @@ TEST(ExtrudeGeometry, WorkedNumberingAndClosedForms) {
 }
 
 // round_layers against brute force (the multiple of s nearest x in the geometric sense).
-TEST(ExtrudeParts, LayerCountsRoundAtTheGeometricMeanNeverWrapAndGradeGeometrically) {
+TEST(ExtrudeParts, LayerCountsGradingAndTheRotationMatrixAgainstRodrigues) {
   for (unsigned s : {1u, 2u})
     for (double x = 0; x < 60; x += 0.0137) {
       const unsigned lo = s * static_cast<unsigned>(x / s);  // the multiple at or below x
@@ -274,9 +271,6 @@ TEST(ExtrudeParts, LayerCountsRoundAtTheGeometricMeanNeverWrapAndGradeGeometrica
   for (double q : {0.2, 0.9991, 1.0009, 3.0})
     for (double t = 0; t <= 1; t += 1.0 / 16)
       EXPECT_NEAR(progression_fraction(t, 1, q), std::expm1(t * std::log(q)) / (q - 1), 1e-12);
-}
-
-TEST(ExtrudeParts, RotationMatrixMatchesRodriguesAcrossItsSeriesSwitch) {
   // Against Rodrigues' formula on both sides of the series switch at θ = 0.1, no step there.
   const double axes[3][3] = {{0.48, -0.6, 0.64}, {0, 0, 1}, {-0.6, 0, 0.8}};  // unit
   for (double theta : {1e-9, 1e-3, 0.0999, 0.1, 0.1001, 0.7, 3.14159, 100.0})

@@ -26,14 +26,12 @@ using D = std::vector<double>;
 constexpr unsigned NONE = UINT_MAX;
 
 namespace {
-
 dense2D<double> numbered(std::size_t rows, std::size_t cols) {
   dense2D<double> a(rows, cols);
   for (std::size_t c = 0; c < cols; ++c)
     for (std::size_t r = 0; r < rows; ++r) a(r, c) = 100.0 * c + r;
   return a;
 }
-
 ::testing::AssertionResult keeps_numbering(const dense2D<double>& a, std::size_t rows,
                                            std::size_t cols) {
   for (std::size_t c = 0; c < cols; ++c)
@@ -183,7 +181,7 @@ TEST(Dense1D, AppendGrowsByDoublingSharesUntilWrittenAndCopiesDeep) {
   EXPECT_EQ(w[0], 2.5);
 }
 
-TEST(Wrap, ReadsAndWritesTheCallersMemoryAndNeverFreesIt) {
+TEST(Wrap, ReadsAndWritesTheCallersMemoryNeverFreesItGrowthMovesToOwnStorage) {
   D xyz{0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0};  // x, y, z of four nodes, as C order holds them
   dense2D<double> x = dense2D<double>::wrap(xyz.data(), 3, 4, 3);
   ASSERT_EQ(x.data(), xyz.data());
@@ -211,9 +209,6 @@ TEST(Wrap, ReadsAndWritesTheCallersMemoryAndNeverFreesIt) {
   EXPECT_TRUE(dense2D<double>::wrap(nullptr, 3, 2, 3).empty());
   EXPECT_TRUE(dense2D<double>::wrap(block, 1, SIZE_MAX, SIZE_MAX / 2).empty());
   EXPECT_EQ(dense1D<double>::wrap(nullptr, 3).size(), 0u);
-}
-
-TEST(Wrap, GrowthMovesToOwnStorageLeavingTheCallersMemoryAsItWas) {
   unsigned buffer[4] = {7, 8, 0, 0};
   dense1D<unsigned> v = dense1D<unsigned>::wrap(buffer, 4);
   ASSERT_TRUE(v.resize(2));  // shrinking stays in place
@@ -263,7 +258,7 @@ TEST(Wrap, ExportsRefuseTwoWrapsOfOneBufferAsTheyRefuseOneArrayTwice) {
   EXPECT_EQ(owned.size(), 2u);
 }
 
-TEST(CheckIDs, ConnectivityAgainstTypeAndNodeCountIdMatricesAndVectors) {
+TEST(CheckIDs, AgainstTypeAndCountAndOneBadEntryAnywhereInLargeArrays) {
   const U t3 = U::from_columns({{0, 1, 2}, {2, 1, 3}}),
           with_none = U::from_columns({{0, 1, 2, NONE}, {0, 1, 2, 3}}),
           none_elsewhere = U::from_columns({{0, NONE, 2, 3}});
@@ -283,11 +278,8 @@ TEST(CheckIDs, ConnectivityAgainstTypeAndNodeCountIdMatricesAndVectors) {
   EXPECT_TRUE(check_IDs(edges, 6u) && check_IDs(U(0, 5), 0u) && check_IDs(ids, 5u));
   EXPECT_FALSE(check_IDs(edges, 5u) || check_IDs(ids, 4u));
   EXPECT_FALSE(check_IDs(none, NONE));  // vectors do not know "none"
-}
-
-// Checked a block at a time: one bad entry caught anywhere (about block boundaries, every
-// row, packed or padded), FACE_MIX's UINT_MAX in row 3 excused anywhere.
-TEST(CheckIDs, OneBadEntryAnywhereInLargeArrays) {
+  // Checked a block at a time: one bad entry caught anywhere (about block boundaries, every
+  // row, packed or padded), FACE_MIX's UINT_MAX in row 3 excused anywhere.
   const std::size_t cols = 5000;
   for (std::size_t rows : {3u, 4u})
     for (std::size_t ld : {rows, rows + 3}) {
@@ -314,18 +306,18 @@ TEST(CheckIDs, OneBadEntryAnywhereInLargeArrays) {
       }
     }
   std::vector<unsigned> list(10000, 3u);
-  const auto ids = orvo::dense1D<unsigned>::wrap(list.data(), list.size());
+  const auto listed = orvo::dense1D<unsigned>::wrap(list.data(), list.size());
   for (std::size_t i : {std::size_t{0}, std::size_t{4096}, list.size() - 1}) {
     list[i] = 9;
-    EXPECT_FALSE(check_IDs(ids, 9u)) << i;
+    EXPECT_FALSE(check_IDs(listed, 9u)) << i;
     list[i] = 3;
   }
-  EXPECT_TRUE(check_IDs(ids, 9u));
+  EXPECT_TRUE(check_IDs(listed, 9u));
 }
 
 // Entries column after column after one flip (other kinds unchanged) and after a second;
 // mixed meshes decide column by column (8, 9 rows: by row 6).
-TEST(Flip, KeepsMidNodesOnTheirEdgesAndTwiceIsIdentity) {
+TEST(Flip, KeepsMidNodesOnTheirEdgesTwiceIsIdentityBadShapesChangeNothing) {
   // clang-format off
   const std::tuple<orvo::element_type, std::size_t, V, V> cases[] = {
       {orvo::T3, 3, {0, 1, 2}, {2, 1, 0}},
@@ -355,16 +347,13 @@ TEST(Flip, KeepsMidNodesOnTheirEdgesAndTwiceIsIdentity) {
   auto c = U::from_columns({{0, 1, 2, 3, 4, 5, 6}, {10, 11, 12, 13, 14, 15, 16}});
   ASSERT_EQ(flip(c), 0);
   EXPECT_EQ(V(c.data(), c.data() + 14), (V{2, 1, 0, 3, 4, 5, 6, 12, 11, 10, 13, 14, 15, 16}));
-}
-
-TEST(Flip, CodesForBadShapesChangeNothing) {
   // Rows, columns, type (-100: the one-argument flip), code.
   // clang-format off
-  const int cases[][4] = {{0, 0, -100, 0}, {0, 0, -3, 0}, {2, 3, -100, -1}, {2, 3, orvo::EDGE2, 0},
+  const int shapes[][4] = {{0, 0, -100, 0}, {0, 0, -3, 0}, {2, 3, -100, -1}, {2, 3, orvo::EDGE2, 0},
       {3, 2, orvo::EDGE2, -2}, {3, 2, 23, -2}, {3, 2, -1, -2}, {5, 2, orvo::FACE_MIX, -2},
       {0, 4, -100, -1}, {0, 4, orvo::T3, -2}};
   // clang-format on
-  for (const auto& [rows, cols, type, code] : cases) {
+  for (const auto& [rows, cols, type, code] : shapes) {
     U c(rows, cols);
     for (int i = 0; i < rows * cols; ++i) c.data()[i] = unsigned(i);
     const U before = snapshot(c);

@@ -35,7 +35,7 @@ const D square = {{0, 1, 1, 0}, {0, 0, 1, 1}};
 const D fan = {{0, 4, 0, 1, 0}, {0, 0, 4, 0, 0}, {0, 0, 0, 0, 1}};
 const cols large_first = cols::from_columns({{0, 1, 2}, {0, 3, 4}, {0, 1, 1}});
 
-TEST(AreaAngles, ExactAndSignedInThePlaneUnsignedInSpace) {
+TEST(AreaAngles, ExactSignedInThePlaneUnsignedInSpaceAndResetOnFailure) {
   // Plane, signed: triangle and clockwise quad of the unit square; flipping negates both.
   cols mix = cols::from_columns({{0, 1, 3, none}, {0, 3, 2, 1}});
   double a = 7;
@@ -62,11 +62,7 @@ TEST(AreaAngles, ExactAndSignedInThePlaneUnsignedInSpace) {
       EXPECT_NEAR(hi[e], M_PI / 2, 1e-15) << e;
     }
   }
-}
-
-TEST(AreaAngles, EveryFailureResetsTheOutputs) {
-  double a = 7;
-  d1 lo, hi;
+  // Every failure resets the outputs.
   const D c1(1, 4), c4(4, 4);
   const cols quad = cols::from_columns({{0, 1, 2, 3}}), far = cols::from_columns({{0, 1, 2, 4}}),
              gap = cols::from_columns({{0, 1, none}});
@@ -86,7 +82,7 @@ TEST(AreaAngles, EveryFailureResetsTheOutputs) {
   EXPECT_GE(sweep_output(d1(), d1(), 0, run), 1);
 }
 
-TEST(Normals, ExtremeAndWeightedModesAtAnyScale) {
+TEST(Normals, ExtremeAndWeightedModesAtAnyScaleEmptiedOnFailure) {
   // Rows: p, then z and y at node 0 (the degenerate element weighs only for p = 0).
   // clang-format off
   const double cases[][3] = {{DBL_MAX, 1, 0}, {-DBL_MAX, 0, -1}, {400, 1, 0}, {-400, 0, -1},
@@ -108,9 +104,6 @@ TEST(Normals, ExtremeAndWeightedModesAtAnyScale) {
           EXPECT_TRUE(std::fabs(n(1, 3) + 1) < 1e-15) << k[0];
         }
     }
-}
-
-TEST(Normals, EveryFailureEmptiesTheOutput) {
   const D& c = fan;
   const cols far = cols::from_columns({{0, 1, 5}}), gap = cols::from_columns({{none, 1, 2, 3}});
   // Regression: an ID past the nodes in the last element, checked while summing.
@@ -203,7 +196,6 @@ TEST(MetricsGenAniso3d, EveryFailureChangesNothing) {
   auto run = [&](D& io) { return sk::metrics_gen_aniso3d(t.coords, t.conn, 0.3, io); };
   EXPECT_GE(sweep_output(p, p, 0, run), 1);
 }
-
 // The connectivity with the given columns inserted before column `at`.
 cols with_columns(const cols& conn, std::size_t at,
                   const std::vector<std::array<unsigned, 3>>& add) {
@@ -273,7 +265,6 @@ TEST(MetricsGenAniso3d, DegenerateElementsAddNothingAndNoColumnRotationChangesAR
     EXPECT_NEAR(m(5, 0), 100, 1e-11);
   }
 }
-
 D curvatures(const surfaces::mesh& m, double R, const cols& features = {}, double angle = M_PI,
              unsigned most = 1u << 30) {
   D out;
@@ -397,7 +388,6 @@ TEST(ParametricCurvatures, EveryFailureEmptiesTheOutput) {
   auto run = [&](D& o) { return sk::parametric_curvatures(uv, g.conn, tangents, o); };
   EXPECT_GE(sweep_output(D(3, 1, 4.0), D(), 0, run), 1);
 }
-
 D fitted(const surfaces::mesh& m, unsigned rings = 2, int code = 0) {
   D out;
   EXPECT_EQ(sk::fitted_curvatures(m.coords, m.conn, surfaces::neighbours(m.conn), rings, out),
@@ -432,7 +422,6 @@ TEST(FittedCurvatures, UnitSphereWithinOnePercentNegativeOutward) {
   for (std::size_t j = 0; j < k.cols(); j += 7)
     for (unsigned r : {6u, 7u}) EXPECT_NEAR(kf(r, j), -k(r, j), 1e-12) << j;
 }
-
 // Torus (3, 1): -1 across the tube, -cos phi / (3 + cos phi) along it.
 struct torus_errors {
   double across, along, across_direction, along_direction;  // largest over all nodes
@@ -582,11 +571,9 @@ TEST(FittedCurvatures, NodeRingsOfAnIcosphere) {
   }
   EXPECT_EQ(valence5, 12u);
 }
-
 bool same_bits(const double* a, const double* b, std::size_t n) {
   return n == 0 || std::memcmp(a, b, n * sizeof(double)) == 0;
 }
-
 // `count` triangles of a jittered sphere, some degenerate, coordinates over many decades.
 surfaces::mesh awkward_mesh(std::size_t count, unsigned seed) {
   surfaces::mesh s = surfaces::geodesic_sphere(6);
@@ -606,19 +593,16 @@ surfaces::mesh awkward_mesh(std::size_t count, unsigned seed) {
   s.conn = conn;
   return s;
 }
-
 struct sums {
   bool ok;
   D out;
   std::vector<double> W;
 };
-
 sums run(const D& coords, const cols& conn, bool with_W, bool vector) {
   sums r{false, D(3, coords.cols(), 0.0), std::vector<double>(2 * coords.cols(), 0.0)};
   r.ok = dt::add_triangle_normals(coords, conn, with_W ? r.W.data() : nullptr, r.out, vector);
   return r;
 }
-
 void expect_same(const D& coords, const cols& conn, const char* what) {
   for (bool with_W : {false, true}) {
     const sums plain = run(coords, conn, with_W, false), fast = run(coords, conn, with_W, true);

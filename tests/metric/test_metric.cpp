@@ -149,11 +149,9 @@ TEST(MinimumMetric, DiagonalPairsGiveTheEntrywiseMaximum) {
   EXPECT_NEAR(p[2], 3, 1e-13);
   EXPECT_NEAR(p[5], 1e6, 1e-8);
 }
-
 double relative_gap(const M3& a, const M3& b) {
   return max_diff(a, b) / max_diff(b);
 }
-
 // Sum of `rank` outer products of random vectors, scaled by exp(6 u): positive
 // semi-definite, eigenvalues spread over many orders of magnitude.
 M3 random_metric(std::mt19937& g, int rank) {
@@ -167,7 +165,6 @@ M3 random_metric(std::mt19937& g, int rank) {
   }
   return m;
 }
-
 // A surface metric: size h in the plane normal to n, h / ratio along n (z turned onto n).
 M3 surface_metric(const double n[3], double h, double ratio) {
   const double len = std::hypot(n[0], n[1], n[2]),
@@ -175,7 +172,6 @@ M3 surface_metric(const double n[3], double h, double ratio) {
   const double l[3] = {1 / (h * h), 1 / (h * h), ratio * ratio / (h * h)};
   return metric_from_spectrum(q, l);
 }
-
 void expect_agreement(const M3& a, const M3& b, int& compared) {
   M3 fast;
   if (!intersect_closed_form(a, b, fast)) return;
@@ -263,14 +259,12 @@ TEST(MetricIntersection, ClosedFormScalesExactlyWithEvenPowersOfTwo) {
     }
   }
 }
-
 double quadratic_form(const M3& m, const double x[3]) {
   double q = 0;
   for (std::size_t i = 0; i < 3; ++i)
     for (std::size_t j = 0; j < 3; ++j) q += x[i] * m(i, j) * x[j];
   return q;
 }
-
 // The intersection of finite metrics is finite and dominates both: x' out x >= max(x' a x,
 // x' b x) up to `tolerance` times their largest entry, for random unit x.
 void expect_finite_and_dominating(const M3& a, const M3& b, std::mt19937& g,

@@ -19,7 +19,6 @@ struct linear_mesh {
   orvo::dense2D<double> coords;
   orvo::dense2D<unsigned int> conn;
 };
-
 inline linear_mesh make(const std::vector<point>& pts,
                         const std::vector<std::array<unsigned, 4>>& cells, bool triangles_only) {
   linear_mesh m{orvo::dense2D<double>(3, pts.size()),
@@ -30,7 +29,6 @@ inline linear_mesh make(const std::vector<point>& pts,
     for (unsigned r = 0; r < m.conn.rows(); ++r) m.conn(r, e) = cells[e][r];
   return m;
 }
-
 // A deep copy (the arrays share their storage on plain copy).
 template <class Array>
 Array deep(const Array& a) {
@@ -38,11 +36,9 @@ Array deep(const Array& a) {
   s.copy(a);
   return s;
 }
-
 inline linear_mesh from(const surfaces::mesh& s) {
   return {deep(s.coords), deep(s.conn)};
 }
-
 // The surface of the cube [-1, 1]^3, n by n cells per face, outward; `split` cuts every
 // cell into two triangles (else quadrangles; `mixed` cuts every other one).
 inline linear_mesh cube(unsigned n, bool split, bool mixed = false) {
@@ -80,7 +76,6 @@ inline linear_mesh cube(unsigned n, bool split, bool mixed = false) {
     }
   return make(pts, cells, split);
 }
-
 // The cube surface projected onto the unit sphere (quadrangles, or mixed).
 inline linear_mesh cube_sphere(unsigned n, bool mixed) {
   linear_mesh m = cube(n, false, mixed);
@@ -90,7 +85,6 @@ inline linear_mesh cube_sphere(unsigned n, bool mixed) {
   }
   return m;
 }
-
 // Open cylinder of radius 1 about z, z in [0, height], nu by nz cells split, outward.
 inline linear_mesh cylinder(unsigned nu, unsigned nz, double height) {
   return from(surfaces::structured(
@@ -99,7 +93,6 @@ inline linear_mesh cylinder(unsigned nu, unsigned nz, double height) {
       },
       nu, nz, true, true));
 }
-
 // The cylinder closed by flat ends of nr rings of nu triangle pairs about a central fan,
 // outward; its two rims are feature lines (the surface turns by 90 degrees).
 inline linear_mesh closed_cylinder(unsigned nu, unsigned nz, unsigned nr, double height) {
@@ -142,12 +135,10 @@ inline linear_mesh closed_cylinder(unsigned nu, unsigned nz, unsigned nr, double
   }
   return make(pts, cells, true);
 }
-
 // Star-shaped surface r(d) = 1 + 0.15 (d_x d_y + d_z^3) over the unit directions d.
 inline double bump_radius(const point& d) {
   return 1.0 + 0.15 * (d[0] * d[1] + d[2] * d[2] * d[2]);
 }
-
 // The geodesic sphere of frequency n with its nodes moved onto the bumpy surface.
 inline linear_mesh bumpy_sphere(unsigned n) {
   linear_mesh m = from(surfaces::geodesic_sphere(n));
@@ -157,7 +148,6 @@ inline linear_mesh bumpy_sphere(unsigned n) {
   }
   return m;
 }
-
 // Moves every node by up to `amount` along each axis (seeded).
 inline void jitter(linear_mesh& m, double amount, unsigned seed) {
   std::mt19937 rng(seed);
@@ -165,7 +155,6 @@ inline void jitter(linear_mesh& m, double amount, unsigned seed) {
   for (std::size_t i = 0; i < m.coords.cols(); ++i)
     for (unsigned r = 0; r < m.coords.rows(); ++r) m.coords(r, i) += u(rng);
 }
-
 // The straight quadratic conversion: T6 of a 3-row mesh; of a 4-row one Q8 (q = 0) or Q9
 // (q = 1) in the mixed 8/9-row form. `coords`/`conn` become the quadratic mesh.
 inline void to_quadratic(linear_mesh& m, unsigned q) {
@@ -195,7 +184,6 @@ inline void to_quadratic(linear_mesh& m, unsigned q) {
   }
   m.conn = out;
 }
-
 // Position of a quadratic element (6, 8 or 9 nodes) at reference point (s, t) from its
 // shape functions: T6 over l1 = s, l2 = t; Q8/Q9 over [-1, 1]^2.
 inline point map(const orvo::dense2D<double>& x, const unsigned* ids, unsigned count, double s,

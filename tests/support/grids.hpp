@@ -19,7 +19,6 @@ struct mesh {
   orvo::dense2D<double> coords;  // 2 or 3 by #nodes
   orvo::dense2D<unsigned> conn;  // 3 or 4 by #elements
 };
-
 // nx x ny counter-clockwise cells over [0, nx] x [0, ny]: kind 3 triangle pairs (p, q, s),
 // (p, s, r) (the other diagonal at random with a seed), 4 quadrangles, 5 both in FACE_MIX.
 // `jitter` moves inner nodes; `shuffle` renumbers node (i, j), else j (nx + 1) + i.
@@ -63,7 +62,6 @@ inline mesh grid(unsigned nx, unsigned ny, int kind, unsigned seed = 0, double j
     for (std::size_t r = 0; r < cells[e].size(); ++r) m.conn(r, e) = cells[e][r];
   return m;
 }
-
 // Ends of local edge j of column e (triangle: facing vertex j; quadrangle: j to j + 1).
 inline std::pair<unsigned, unsigned> edge(const orvo::dense2D<unsigned>& c, std::size_t e,
                                           unsigned j) {
@@ -74,7 +72,6 @@ inline std::pair<unsigned, unsigned> edge(const orvo::dense2D<unsigned>& c, std:
 inline unsigned corners(const orvo::dense2D<unsigned>& c, std::size_t e) {
   return c.rows() == 3 || c(3, e) == UINT_MAX ? 3 : 4;
 }
-
 // The neighbour matrix by a std::map from each edge to its holders: exactly two link, else
 // UINT_MAX; `non_manifold` counts the edges held three times or more.
 inline orvo::dense2D<unsigned> map_neighbours(const orvo::dense2D<unsigned>& c,

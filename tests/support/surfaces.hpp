@@ -18,14 +18,12 @@ struct mesh {
   orvo::dense2D<double> coords;      // 3 by #nodes
   orvo::dense2D<unsigned int> conn;  // 3 by #elements, outward where that means something
 };
-
 inline mesh make(const std::vector<std::array<double, 3>>& pts, const std::vector<unsigned>& t) {
   mesh m{orvo::dense2D<double>(3, pts.size()), orvo::dense2D<unsigned int>(3, t.size() / 3)};
   for (std::size_t i = 0; i < 3 * pts.size(); ++i) m.coords(i % 3, i / 3) = pts[i / 3][i % 3];
   for (std::size_t i = 0; i < t.size(); ++i) m.conn(i % 3, i / 3) = t[i];
   return m;
 }
-
 // m with nodes `pts` behind its own and triangles `t` behind its own.
 inline mesh extended(const mesh& m, const std::vector<std::array<double, 3>>& pts,
                      const std::vector<unsigned>& t = {}) {
@@ -38,14 +36,12 @@ inline mesh extended(const mesh& m, const std::vector<std::array<double, 3>>& pt
     x.conn(i % 3, i / 3) = i < 3 * m.conn.cols() ? m.conn(i % 3, i / 3) : t[i - 3 * m.conn.cols()];
   return x;
 }
-
 // |rows r .. r+2 of column j of `k` . v| / |v|: 1 where those rows run along v.
 inline double along(const orvo::dense2D<double>& k, std::size_t r, std::size_t j,
                     const std::array<double, 3>& v) {
   return std::fabs(k(r, j) * v[0] + k(r + 1, j) * v[1] + k(r + 2, j) * v[2]) /
          std::hypot(v[0], v[1], v[2]);
 }
-
 // Entry (j, e): the element across the edge of e opposite local node j, UINT_MAX on the
 // boundary (and on edges held by more than two elements).
 inline orvo::dense2D<unsigned int> neighbours(const orvo::dense2D<unsigned int>& conn) {
@@ -62,7 +58,6 @@ inline orvo::dense2D<unsigned int> neighbours(const orvo::dense2D<unsigned int>&
     }
   return nb;
 }
-
 // Radius-r sphere about the origin: each icosahedron face cut into n^2 outward triangles,
 // nodes projected. Nodes are keyed by their integer weights on the icosahedron's vertices.
 inline mesh geodesic_sphere(unsigned n, double r = 1.0) {
@@ -100,7 +95,6 @@ inline mesh geodesic_sphere(unsigned n, double r = 1.0) {
   }
   return make(pts, tris);
 }
-
 // S(s, t) over [0, 1]^2 in ns by nt cells cut along (i, j)-(i+1, j+1), every other one the
 // other way if `alternate`; a periodic s reuses the first node column. Along dS/ds x dS/dt.
 template <class Map>
@@ -118,7 +112,6 @@ mesh structured(const Map& S, unsigned ns, unsigned nt, bool periodic, bool alte
     }
   return make(pts, t);
 }
-
 // Graph z = f(x, y) (0 without f) over [-1, 1]^2 with n by n cells, normals upward.
 inline mesh graph(unsigned n, bool alternate, double (*f)(double, double) = nullptr) {
   return structured(
@@ -127,7 +120,6 @@ inline mesh graph(unsigned n, bool alternate, double (*f)(double, double) = null
       },
       n, n, false, alternate);
 }
-
 // Torus about z (radii R, r), outward, node i + nu j at angle 2 pi i / nu about the axis and
 // 2 pi j / nv about the tube (0 on the outer equator).
 inline mesh torus(unsigned nu, unsigned nv, double R, double r) {

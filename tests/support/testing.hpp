@@ -24,7 +24,6 @@ struct refusal_point {
   }
   unsigned long n_;
 };
-
 // Calls run(refusal_point{n}) for n = 1, 2, ... until a run's refusal does not fire (the call
 // made fewer than n requests). `run` builds fresh inputs, arms, calls, checks and returns
 // point.fired(). Returns how many runs were refused.
@@ -40,7 +39,6 @@ int sweep_refusals(Run run, unsigned long limit = 100000) {
   ADD_FAILURE() << "the refusal sweep did not end";
   return refused;
 }
-
 // Same extent and same entries.
 template <class T>
 ::testing::AssertionResult same(const orvo::dense2D<T>& a, const orvo::dense2D<T>& b) {
@@ -54,7 +52,6 @@ template <class T>
                << "entry (" << r << ", " << c << "): " << a(r, c) << " vs " << b(r, c);
   return ::testing::AssertionSuccess();
 }
-
 template <class T, std::size_t A>
 ::testing::AssertionResult same(const orvo::dense1D<T, A>& a, const orvo::dense1D<T, A>& b) {
   if (a.size() != b.size())
@@ -64,7 +61,6 @@ template <class T, std::size_t A>
       return ::testing::AssertionFailure() << "entry " << i << ": " << a[i] << " vs " << b[i];
   return ::testing::AssertionSuccess();
 }
-
 // Tuples of arrays (or std::tie) alike one by one; a failure names the first that differs.
 template <class A, class B, std::size_t... I>
 ::testing::AssertionResult same_at(const A& a, const B& b, std::index_sequence<I...>) {
@@ -77,7 +73,6 @@ template <class... T, class... U>
   static_assert(sizeof...(T) == sizeof...(U));
   return same_at(a, b, std::index_sequence_for<T...>{});
 }
-
 // A deep copy, for "nothing changed" checks.
 template <class Array>
 Array snapshot(const Array& a) {
@@ -85,7 +80,6 @@ Array snapshot(const Array& a) {
   EXPECT_TRUE(s.copy(a));
   return s;
 }
-
 // Column j of a matrix as a vector.
 template <class T>
 std::vector<T> column(const orvo::dense2D<T>& a, std::size_t j) {
@@ -93,7 +87,6 @@ std::vector<T> column(const orvo::dense2D<T>& a, std::size_t j) {
   for (std::size_t r = 0; r < a.rows(); ++r) v[r] = a(r, j);
   return v;
 }
-
 // Refusal sweep of call(copies...), on fresh copies of `entry` each run: a refused run
 // returns -199 and leaves the copies as `refused`; the first run not refused returns `code`
 // and leaves what an unarmed run leaves. Returns the number of runs refused.
@@ -111,13 +104,11 @@ int sweep_to(const R& refused, int code, Call call, const A&... entry) {
     return fired;
   });
 }
-
 // Refused runs leave every copy as it came.
 template <class Call, class... A>
 int sweep_restores(int code, Call call, const A&... entry) {
   return sweep_to(std::make_tuple(snapshot(entry)...), code, call, entry...);
 }
-
 // One output, which a refused call leaves as `refused` (empty, say).
 template <class Out, class Call>
 int sweep_output(const Out& entry, const Out& refused, int code, Call call) {

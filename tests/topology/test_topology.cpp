@@ -25,7 +25,6 @@ constexpr unsigned N = UINT_MAX;
 const X square = {{0, 1, 1, 0, 2}, {0, 0, 1, 1, 0}};  // and a fifth node
 
 namespace {
-
 // A strip of m quadrangles closed with a half twist (twist) or without.
 U strip(unsigned m, bool twist) {
   U c(4, m);
@@ -53,7 +52,7 @@ TEST(ConvertDegeneratedQ4, RemovesTheFirstAdjacentRepetitionOnly) {
   EXPECT_EQ(convert_degenerated_Q4(c), 0);  // nothing left to repair
 }
 
-TEST(SplitQ4, BadArgumentsGiveTheirCodesAndChangeNothing) {
+TEST(SplitQ4, BadArgumentsAndRefusalsChangeNothingTrianglesAreAppendedBehindTheColumns) {
   const U q = U::from_columns({{0, 1, 2, 3}}), four = U::from_columns({{1, 2, 3, 4}});
   // Without coordinate rows the call is the fixed-diagonal one; `four`, 4 rows, is no output.
   // clang-format off
@@ -83,10 +82,6 @@ TEST(SplitQ4, BadArgumentsGiveTheirCodesAndChangeNothing) {
     EXPECT_EQ(split_Q4_into_T3(coords, conn, 2, 2, 1, kept, *second, out), code);
     EXPECT_TRUE(same(std::tie(kept, split, out), std::tie(k0, s0, o0)));
   }
-}
-
-TEST(SplitQ4, TrianglesAreAppendedBehindTheOutputsColumnsAndRefusalsLeaveThemAsOnEntry) {
-  List kept, split;
   // Cut along k0-k2, or (a square is a tie) from the smallest ID; inputs may be outputs.
   const U c = U::from_columns({{2, 3, 0, 1}, {1, 4, 2, N}});
   U fixed = U::from_columns({{7, 8, 9}}), better = fixed, t = U::from_columns({{0, 1, 2}});
@@ -167,7 +162,7 @@ TEST(QualitySplit, ThresholdsCriteriaAndListsPartitioningTheElements) {
         << criterion;
 }
 
-TEST(MeshReorient, BadArgumentsGiveTheirCodesAndChangeNothing) {
+TEST(MeshReorient, BadArgumentsChangeNothingAlsoAnEntryNamingAnElementWithoutThatEdge) {
   // -3 on element 2 (one node shared with 1) after element 1 is reversed: undone.
   U t = U::from_columns({{0, 1, 2}, {1, 2, 3}, {3, 4, 5}}), alias = t, empty,
     nb = U::from_columns({{1, N, N}, {2, N, 0}, {N, N, N}});
@@ -184,9 +179,6 @@ TEST(MeshReorient, BadArgumentsGiveTheirCodesAndChangeNothing) {
     EXPECT_EQ(mesh_reorient(*conn, *nbrs, start, 1), code);
     EXPECT_TRUE(same(std::tie(*conn, *nbrs), std::tie(k, m)));
   }
-}
-
-TEST(MeshReorient, AnEntryNamingAnElementWithoutThatEdgeGivesMinus2AlsoWhenReachedAlready) {
   // A fault once let entries naming the start or a reached element through unchecked.
   for (unsigned rows : {3u, 4u}) {
     const U original = grids::grid(rows == 3 ? 6 : 7, 5, rows == 3 ? 3 : 5).conn;
@@ -215,7 +207,6 @@ TEST(MeshReorient, AnEntryNamingAnElementWithoutThatEdgeGivesMinus2AlsoWhenReach
 }
 
 namespace {
-
 // The breadth-first walk as defined: a queue taking elements again, a visited flag, the edge rule.
 int breadth_first_oracle(U& c, U& nb, unsigned start, int all_components) {
   const unsigned n = static_cast<unsigned>(c.cols());
@@ -250,7 +241,6 @@ int breadth_first_oracle(U& c, U& nb, unsigned start, int all_components) {
       if (!visited[s]) walk(s);
   return flips;
 }
-
 // Columns of `parts` side by side, node IDs kept apart.
 U side_by_side(const std::vector<U>& parts) {
   std::size_t cols = 0;
