@@ -33,16 +33,13 @@ namespace {
 unsigned node_count(const grids::mesh& m) {
   return static_cast<unsigned>(m.coords.cols());
 }
-id_list random_order(std::size_t n, unsigned seed) {
-  id_list o(n);
-  std::iota(o.begin(), o.end(), 0u);
-  std::shuffle(o.begin(), o.end(), std::mt19937(seed));
-  return o;
-}
 // The mesh numbered at random (through permute, which the round trips check on their own).
 grids::mesh shuffled(const grids::mesh& m, unsigned seed) {
-  const id_list nodes = random_order(m.coords.cols(), seed);
-  const id_list elements = random_order(m.conn.cols(), seed + 1);
+  id_list nodes(m.coords.cols()), elements(m.conn.cols());
+  std::iota(nodes.begin(), nodes.end(), 0u);
+  std::iota(elements.begin(), elements.end(), 0u);
+  std::shuffle(nodes.begin(), nodes.end(), std::mt19937(seed));
+  std::shuffle(elements.begin(), elements.end(), std::mt19937(seed + 1));
   grids::mesh s;
   EXPECT_EQ(bk::permute(m.coords, nodes, false, s.coords), 0);
   EXPECT_EQ(bk::permute(m.conn, elements, nodes, false, s.conn), 0);
@@ -99,7 +96,7 @@ grids::mesh triangles(const std::vector<unsigned>& cols, unsigned nodes) {
 
 }  // namespace
 
-TEST(Renumber, EveryKindComesBackExactlyThroughTheInverseOrders) {
+TEST(Renumber, EveryKindComesBackThroughTheInverseOrdersNeighboursAtNearIDs) {
   const grids::mesh t3 = grids::grid(23, 17, 3, 5, 0.2, true);
   const grids::mesh mix = grids::grid(19, 13, 5, 6, 0.2, true);
   // Q4, T6 and Q9 meshes of a few nodes: fuzz_renumber's valid mode, with the same checks.
@@ -125,9 +122,6 @@ TEST(Renumber, EveryKindComesBackExactlyThroughTheInverseOrders) {
     EXPECT_TRUE(same_bits(x, m.coords)) << "coordinates not restored";
     EXPECT_TRUE(same(c, m.conn)) << "connectivity not restored";
   }
-}
-
-TEST(Renumber, PutsNeighbouringNodesAtNearIDs) {
   // Mean |a - b| over the edges: row order about 2 nx / 3, shuffled about #nodes / 3; the
   // renumbering must come back to the row order's scale, elements following their nodes.
   // A gently waving sheet must not have its thin height cut as finely as its length.
@@ -283,7 +277,7 @@ TEST(Permute, ChecksEveryArgumentAndKeepsNone) {
             2);
 }
 
-TEST(Neighbours, OrderRobustMatcherEqualsTheReference) {
+TEST(Neighbours, OrderRobustMatcherEqualsTheReferenceArgumentsAndRefusals) {
   // Small grids (both diagonals, quadrangles, FACE_MIX), a closed sphere, large grids over
   // several node and output blocks numbered every way, and fans about node 0 (one bucket of
   // hundreds of half-edges) with a hole, fins, an edge held three times and repeated nodes.
@@ -322,9 +316,6 @@ TEST(Neighbours, OrderRobustMatcherEqualsTheReference) {
     EXPECT_EQ(bk::neighbours(m.conn, 1u << 31, nb), crowded);
     EXPECT_TRUE(same(nb, expected)) << "unpacked";
   }
-}
-
-TEST(Neighbours, ArgumentChecksAndRefusalsLeaveTheOutputAsItCame) {
   const grids::mesh m = grids::grid(6, 5, 5, 2, 0.2, true);
   const dense2D<unsigned> before = dense2D<unsigned>::from_columns({{7, 7}});
   dense2D<unsigned> bad_id = snapshot(m.conn), max_in_row0 = snapshot(m.conn), out;
@@ -396,7 +387,7 @@ grids::mesh annulus(unsigned nr, unsigned nt) {
 
 }  // namespace
 
-TEST(BoundaryLoops, LoopsRunWithTheBoundaryInOrderPinchNodesAndMixedDirections) {
+TEST(BoundaryLoops, InOrderPinchNodesMixedDirectionsArgumentsAndRefusals) {
   // An annulus: the inner 16-gon of radius 1 clockwise, the outer counter-clockwise; jittered
   // mixed grids: one counter-clockwise loop around their 9 x 6 cells (each boundary edge in
   // one loop: fuzz_plumbing).
@@ -432,9 +423,6 @@ TEST(BoundaryLoops, LoopsRunWithTheBoundaryInOrderPinchNodesAndMixedDirections) 
   ASSERT_EQ(open.size(), 2u);
   EXPECT_EQ(open[0], (std::vector<unsigned>{2, 0, 1}));
   EXPECT_EQ(open[1], (std::vector<unsigned>{2, 3, 1}));
-}
-
-TEST(BoundaryLoops, ArgumentChecksAndRefusalsLeaveBothOutputsAsTheyCame) {
   const grids::mesh m = annulus(2, 9);
   dense2D<unsigned> nb;
   ASSERT_EQ(bk::neighbours(m.conn, node_count(m), nb), 0);
@@ -448,8 +436,8 @@ TEST(BoundaryLoops, ArgumentChecksAndRefusalsLeaveBothOutputsAsTheyCame) {
   EXPECT_TRUE(same(std::tie(nodes, starts), std::tie(n0, s0)));
   EXPECT_EQ(bk::boundary_loops(dense2D<unsigned>(3, 0), dense2D<unsigned>(3, 0), nodes, starts), 0);
   EXPECT_TRUE(same(std::tie(nodes, starts), std::make_tuple(ids(), ids{0})));
-  const auto loops = [&](ids& a, ids& b) { return bk::boundary_loops(m.conn, nb, a, b); };
-  EXPECT_GE(sweep_restores(2, loops, n0, s0), 5);
+  const auto call = [&](ids& a, ids& b) { return bk::boundary_loops(m.conn, nb, a, b); };
+  EXPECT_GE(sweep_restores(2, call, n0, s0), 5);
 }
 
 // Which edges turn by more than the angle, run as the lower element runs them, in element

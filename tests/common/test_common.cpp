@@ -14,7 +14,7 @@
 using orvo::dense2D;
 namespace sd = orvo::surfkit::detail;
 
-TEST(ArgumentChecks, ConnectivityNeedsItsRowsAndNeighboursAColumnPerElement) {
+TEST(ArgumentChecks, RowsAndNeighbourColumnsAndAppendedColumnsGoBackUnlessKept) {
   EXPECT_TRUE(sd::input_connectivity_ok(dense2D<unsigned>(), orvo::T3, 0));
   EXPECT_FALSE(sd::input_connectivity_ok(dense2D<unsigned>(0, 3), orvo::T3, 10));
   EXPECT_FALSE(sd::input_connectivity_ok(dense2D<unsigned>(0, 3), orvo::NO_ELEMENT, 10));
@@ -32,10 +32,7 @@ TEST(ArgumentChecks, ConnectivityNeedsItsRowsAndNeighboursAColumnPerElement) {
   const auto four = dense2D<unsigned>::from_columns({{UINT_MAX, UINT_MAX, UINT_MAX, 7}});
   EXPECT_TRUE(sd::neighbours_ok(four, 1));  // rows past the third are not read
   EXPECT_TRUE(sd::neighbours_ok(dense2D<unsigned>(3, 0), 0));
-}
-
-// Beyond the exports' refusal sweeps: where appending starts, dismissal, counts too large.
-TEST(ArgumentChecks, AppendedColumnsGoBackUnlessTheGuardIsDismissed) {
+  // Beyond the exports' refusal sweeps: where appending starts, dismissal, counts too large.
   dense2D<unsigned> out(0, 3);  // no entries: appending starts at column 0
   {
     sd::extent_guard<dense2D<unsigned>> guard(out);

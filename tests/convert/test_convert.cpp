@@ -465,7 +465,7 @@ std::size_t folded(const dense2D<double>& x, const dense2D<unsigned int>& conn) 
   return bad;
 }
 
-TEST(CurveQuadratic, AddedNodesNearTheSurfaceErrorFallingSixfoldPerHalving) {
+TEST(CurveQuadratic, AddedNodesNearTheSurfaceErrorFallingSixfoldPerHalvingPlanesUnchanged) {
   // Each level halves h; at the last, the distances (largest, median) fall below the
   // straight ones' by the gains given (0: not checked), with no element folded.
   struct surface_case {
@@ -508,9 +508,6 @@ TEST(CurveQuadratic, AddedNodesNearTheSurfaceErrorFallingSixfoldPerHalving) {
       EXPECT_EQ(folded(x, m.conn), 0u) << c.name;
     }
   }
-}
-
-TEST(CurveQuadratic, PlanesAndCubesUnchanged) {
   // z = 0, inner nodes jittered in the plane: as it is, tilted and shifted, and in 2 rows;
   // cubes of triangles and of quadrangles, whose edges are straight feature lines.
   const linear_mesh grid = curved::from(surfaces::graph(12, true));
@@ -543,7 +540,7 @@ TEST(CurveQuadratic, PlanesAndCubesUnchanged) {
   }
 }
 
-TEST(CurveQuadratic, CylinderRimsCurveAlongTheirCirclesAndEndsStayFlat) {
+TEST(CurveQuadratic, CylinderRimsAlongTheirCirclesPositiveJacobiansAnyElementFirst) {
   // Open ends are boundaries, closed ends' rims features: end nodes stay flat, rims circular.
   const double h = 1.5;
   for (bool closed : {false, true}) {
@@ -571,9 +568,6 @@ TEST(CurveQuadratic, CylinderRimsCurveAlongTheirCirclesAndEndsStayFlat) {
     EXPECT_LE(side_error, side_straight / 20) << what << ": side nodes off the cylinder";
     EXPECT_EQ(folded(x, m.conn), 0u) << what;
   }
-}
-
-TEST(CurveQuadratic, PositiveJacobiansAndTheSameResultWhicheverElementComesFirst) {
   // Meshes with features and boundaries, Q8 (q = 0) or Q9 (q = 1) where there are quadrangles.
   auto rough = [](linear_mesh m, double amount, unsigned seed) {
     curved::jitter(m, amount, seed);
@@ -619,7 +613,7 @@ TEST(CurveQuadratic, PositiveJacobiansAndTheSameResultWhicheverElementComesFirst
   }
 }
 
-TEST(CurveQuadratic, FoldingEdgesAreStraightenedOnBothSides) {
+TEST(CurveQuadratic, FoldingEdgesStraightenedOnBothSidesArgumentsRejected) {
   // One element squashed into a sliver on a coarse sphere: its curved edges would cross.
   const linear_mesh m = quadratic(curved::from(surfaces::geodesic_sphere(4)));
   dense2D<double> x = curved::deep(m.coords);
@@ -635,9 +629,6 @@ TEST(CurveQuadratic, FoldingEdgesAreStraightenedOnBothSides) {
     for (unsigned r = 0; r < 3; ++r)
       EXPECT_NEAR(x(r, mid), 0.5 * (squashed(r, p) + squashed(r, q)), 1e-15) << "edge " << j;
   }
-}
-
-TEST(CurveQuadratic, ArgumentsRejectedWithNothingChanged) {
   const linear_mesh t6 = quadratic(curved::from(surfaces::geodesic_sphere(2)));
   auto with = [&](std::function<void(dense2D<unsigned int>&)> edit) {
     dense2D<unsigned int> c = curved::deep(t6.conn);

@@ -132,7 +132,7 @@ TEST(Normals, ExtremeAndWeightedModesAtAnyScaleEmptiedOnFailure) {
   }
 }
 
-TEST(MetricsGenAniso3d, ExactOnAPlaneAndBoundedByEachElement) {
+TEST(MetricsGenAniso3d, ExactOnAPlaneBoundedByEachElementEveryFailureChangesNothing) {
   // Plane: 1 / h^2 (h the mean edge) in it, cn along z. Icosahedron: each node's metric at
   // least its entry and each element's ct I + (cn - ct) n n' (differences PSD).
   const surfaces::mesh g = surfaces::graph(4, false), t = surfaces::geodesic_sphere(1);
@@ -176,10 +176,7 @@ TEST(MetricsGenAniso3d, ExactOnAPlaneAndBoundedByEachElement) {
   ASSERT_EQ(sk::metrics_gen_aniso3d(g.coords, g.conn, 0.0, wide), 0);
   EXPECT_TRUE(wide.rows() == 6 && wide.cols() == 30) << wide.rows() << " x " << wide.cols();
   EXPECT_TRUE(wide(0, 29) == 0.0 && wide(0, 6) > 0);
-}
-
-TEST(MetricsGenAniso3d, EveryFailureChangesNothing) {
-  const surfaces::mesh t = surfaces::geodesic_sphere(1);
+  // Every failure changes nothing.
   const D p(6, 4, 2.0), &x = t.coords, q(3, 5, 1.0);
   const cols &k = t.conn, far = cols::from_columns({{0, 1, 12}});
   // clang-format off
@@ -274,7 +271,7 @@ D curvatures(const surfaces::mesh& m, double R, const cols& features = {}, doubl
   return out;
 }
 
-TEST(PrincipalCurvatures, ExactRingOnACylinderConvergingOnASaddle) {
+TEST(PrincipalCurvatures, ExactRingOnACylinderConvergingOnASaddlePatchLimits) {
   // Cylinder: ring 1 sees 2/3 of the limit, signed (the larger curvature first, its vector
   // along the least bending, either way out); a feature spoke halves a node's bend.
   const double limit = -(M_PI / 12) / std::sin(M_PI / 12) / 1.5;
@@ -311,9 +308,6 @@ TEST(PrincipalCurvatures, ExactRingOnACylinderConvergingOnASaddle) {
     EXPECT_NEAR(along(K, 3 - row, c, {1, 0, 0}), 1, 1e-9) << "-1 along x, " << m;
   }
   EXPECT_LT(saddle, 0.2);
-}
-
-TEST(PrincipalCurvatures, PatchLimitsStopGrowthAtRingOne) {
   // A tiny angle limit or a budget of 0 or 1 element leaves ring 1 alone, like R = 0.
   const surfaces::mesh s = surfaces::geodesic_sphere(3);
   const D ring = curvatures(s, 0.0), wide = curvatures(s, 2.0),
@@ -461,7 +455,7 @@ TEST(FittedCurvatures, TorusCurvaturesAndDirectionsWithinTwoPercentConvergingUnd
 }
 
 // Planes (curvatures zero to rounding, orthonormal directions): fuzz_fitted_curvatures.
-TEST(FittedCurvatures, SaddleAtItsCentre) {
+TEST(FittedCurvatures, SaddleAtItsCentreTiltedFrameCorrectedByTheFundamentalForm) {
   // z = (x^2 - y^2) / 2 is its own jet at the origin: +1 along x, -1 along y.
   for (bool alternate : {false, true})
     for (unsigned rings : {1u, 2u}) {
@@ -475,9 +469,6 @@ TEST(FittedCurvatures, SaddleAtItsCentre) {
       EXPECT_NEAR(along(k, plus, c, {1, 0, 0}), 1.0, 1e-12);
       EXPECT_NEAR(along(k, 3 - plus, c, {0, 1, 0}), 1.0, 1e-12);
     }
-}
-
-TEST(FittedCurvatures, TiltedFrameCorrectedByTheFirstFundamentalForm) {
   // z = (x^2 + y^2) / 2 at (0.5, 0) in a frame tilted 0.3 rad: the jet has a gradient.
   const surfaces::mesh g =
       surfaces::graph(64, false, [](double x, double y) { return (x * x + y * y) / 2; });
@@ -521,7 +512,7 @@ TEST(FittedCurvatures, RingFallbackZeroColumnsAndTheirCount) {
   for (std::size_t j = 0; j < n; ++j) EXPECT_EQ(column(k, j), column(alone, j)) << j;
 }
 
-TEST(FittedCurvatures, ArgumentChecksAndRefusalsLeaveTheOutputAsItCame) {
+TEST(FittedCurvatures, ArgumentChecksAndRefusalsLeaveTheOutputAsItCameNodeRings) {
   const surfaces::mesh s = surfaces::geodesic_sphere(3);
   const cols nb = surfaces::neighbours(s.conn), &k = s.conn;
   const D &x = s.coords, prior = {{1, 2}, {3, 4}};
@@ -546,16 +537,13 @@ TEST(FittedCurvatures, ArgumentChecksAndRefusalsLeaveTheOutputAsItCame) {
   const int refused =
       sweep_output(prior, prior, 0, [&](D& o) { return sk::fitted_curvatures(x, k, nb, 3, o); });
   EXPECT_GE(refused, 6);  // output, normals, flags, two adjacency arrays, stamps, ring growth
-}
-
-TEST(FittedCurvatures, NodeRingsOfAnIcosphere) {
   // Valence-5 vertices: rings of 5, 15 and 30 nodes.
-  const surfaces::mesh s = surfaces::geodesic_sphere(8);
+  const surfaces::mesh ico = surfaces::geodesic_sphere(8);
   dt::node_adjacency adjacency;
   dt::node_rings rings;
-  ASSERT_TRUE(adjacency.build(s.conn, s.coords.cols()) && rings.init(s.coords.cols()));
+  ASSERT_TRUE(adjacency.build(ico.conn, ico.coords.cols()) && rings.init(ico.coords.cols()));
   std::size_t valence5 = 0;
-  for (unsigned v = 0; v < s.coords.cols(); ++v) {
+  for (unsigned v = 0; v < ico.coords.cols(); ++v) {
     const auto valence = adjacency.end(v) - adjacency.begin(v);
     ASSERT_TRUE(valence == 5 || valence == 6) << v;
     EXPECT_TRUE(std::is_sorted(adjacency.begin(v), adjacency.end(v)));
@@ -614,7 +602,7 @@ void expect_same(const D& coords, const cols& conn, const char* what) {
   }
 }
 
-TEST(NormalSums, VectorSumsMatchThePlainLoopBitForBit) {
+TEST(NormalSums, VectorSumsAndUnitScalingMatchThePlainLoopsBitForBit) {
   // Every tail length after the blocks of four, and a mesh larger than the caches' edge.
   for (std::size_t count : {1, 2, 3, 4, 5, 6, 7, 8, 9, 1001}) {
     const surfaces::mesh m = awkward_mesh(count, static_cast<unsigned>(count));
@@ -640,9 +628,6 @@ TEST(NormalSums, VectorSumsMatchThePlainLoopBitForBit) {
     EXPECT_FALSE(run(m.coords, bad, false, true).ok) << e;
     EXPECT_FALSE(run(m.coords, bad, true, false).ok) << e;
   }
-}
-
-TEST(NormalSums, VectorUnitScalingMatchesThePlainLoop) {
   // Ordinary, zero, underflowing, overflowing and NaN columns; all tail lengths.
   const double values[] = {0.3, -2.0, 0.0, 1e-200, 1e200, NAN, -0.0, 5e-324, 7.0, 1e155};
   std::mt19937 rng(3);

@@ -97,7 +97,7 @@ TEST(MetricAlgebra, RandomPairsRebuildFromTheirReductionAndInterpolateSymmetrica
   }
 }
 
-TEST(MetricAlgebra, TwoByTwoEigenvaluesSurviveCancellationAndExtremeRange) {
+TEST(MetricAlgebra, TwoByTwoEigenvaluesAndCoaxialPairsPerAxisInvalidEndsGiveZero) {
   // {a, b, c, l1, l2}: cancelling (1e20 - 1 rounds to 1e20), overflowing, underflowing,
   // indefinite.
   const double cases[] = {1e20,   0,      1, 1,     1e20,  1e200, 0,      1, 1,
@@ -109,9 +109,6 @@ TEST(MetricAlgebra, TwoByTwoEigenvaluesSurviveCancellationAndExtremeRange) {
     EXPECT_EQ(l1, cases[k + 3]) << k;
     EXPECT_EQ(l2, cases[k + 4]) << k;
   }
-}
-
-TEST(MetricAlgebra, CoaxialPairsInterpolatePerAxisInSizeAndInvalidEndsGiveZero) {
   M3 o3;
   const double la[3] = {1, 4, 0.01}, lb[3] = {9, 0.25, 100};  // crossing axes included
   const M3 a3{{la[0], 0, la[1], 0, 0, la[2]}}, b3{{lb[0], 0, lb[1], 0, 0, lb[2]}};
@@ -205,7 +202,7 @@ TEST(MetricIntersection, ClosedFormMatchesDecompositionOnRandomAndNearlyEqualPai
 }
 
 // NaN in any entry: minimum_metric false, every entry NaN (fuzz_metrics' hostile mode).
-TEST(MetricIntersection, ClosedFormDeclinesSingularSums) {
+TEST(MetricIntersection, ClosedFormDeclinesSingularSumsIsExactOnCoaxialPairsOfEveryShape) {
   // Singular sums: the third axis free in both, one rank-1 metric twice, a determinant
   // about 1e-8 after equilibration; declined, the output left alone.
   M3 out;
@@ -216,12 +213,9 @@ TEST(MetricIntersection, ClosedFormDeclinesSingularSums) {
   EXPECT_EQ(out[0], 42);
   EXPECT_TRUE(intersect_closed_form(M3{{1, 0, 1, 0, 0, 1}}, M3{{4, 0, 1, 0, 0, 9}}, out));
   EXPECT_LE(relative_gap(out, M3{{4, 0, 1, 0, 0, 9}}), 1e-15);
-}
-
-// Coaxial pairs (intersection: the larger eigenvalue per axis) giving C = A' - I / 2 each shape
-// its eigenvalue formula treats apart: a repeated pair under or over the isolated eigenvalue,
-// nearly repeated, a zero between opposite ones, a multiple of the identity.
-TEST(MetricIntersection, ClosedFormIsExactOnCoaxialPairsOfEveryEigenvalueShape) {
+  // Coaxial pairs (intersection: the larger eigenvalue per axis) giving C = A' - I / 2 each shape
+  // its eigenvalue formula treats apart: a repeated pair under or over the isolated eigenvalue,
+  // nearly repeated, a zero between opposite ones, a multiple of the identity.
   const double shapes[][2][3] = {
       {{1, 1, 4}, {4, 4, 1}},        {{4, 4, 1}, {1, 1, 4}},   {{1, 1 + 1e-9, 4}, {4, 4, 1}},
       {{4, 4 - 1e-9, 1}, {1, 1, 4}}, {{1, 2, 3}, {3, 2, 1}},   {{2, 4, 6}, {1, 2, 3}},

@@ -52,7 +52,7 @@ TEST(ConvertDegeneratedQ4, RemovesTheFirstAdjacentRepetitionOnly) {
   EXPECT_EQ(convert_degenerated_Q4(c), 0);  // nothing left to repair
 }
 
-TEST(SplitQ4, BadArgumentsAndRefusalsChangeNothingTrianglesAreAppendedBehindTheColumns) {
+TEST(SplitQ4, BadArgumentsAndRefusalsChangeNothingAppendedBehindAnyStartSameCut) {
   const U q = U::from_columns({{0, 1, 2, 3}}), four = U::from_columns({{1, 2, 3, 4}});
   // Without coordinate rows the call is the fixed-diagonal one; `four`, 4 rows, is no output.
   // clang-format off
@@ -105,11 +105,8 @@ TEST(SplitQ4, BadArgumentsAndRefusalsChangeNothingTrianglesAreAppendedBehindTheC
   EXPECT_GE(sweep_restores(
                 1, [&](U& o) { return split_Q4_into_T3(square, c, o); }, U(3, 1, 9)),
             1);
-}
-
-// The better diagonal by shape quality, the area and orientation kept: fuzz_topology, with its
-// own quality measure. Here: the cut does not depend on the starting vertex.
-TEST(SplitQ4, BetterDiagonalFromAnyStart) {
+  // The better diagonal by shape quality, the area and orientation kept: fuzz_topology, with its
+  // own quality measure. Here: the cut does not depend on the starting vertex.
   // Triangles rate 0 when flat, coincident or not a number.
   const double nan[2] = {NAN, 0}, lo[3] = {0, 0, 5}, mid[3] = {1, 0, 5}, hi[3] = {2, 0, 5};
   EXPECT_TRUE(detail::triangle_shape_quality(lo, mid, hi, 3) == 0);
