@@ -201,7 +201,7 @@ TEST(MetricIntersection, ClosedFormMatchesDecompositionOnRandomAndNearlyEqualPai
   EXPECT_GT(compared, 45000);
 }
 
-// NaN in any entry: minimum_metric false, every entry NaN (fuzz_metrics' hostile mode).
+// NaN in any entry (minimum_metric false, every entry NaN): fuzz_metrics' hostile mode.
 TEST(MetricIntersection, ClosedFormDeclinesSingularSumsIsExactOnCoaxialPairsOfEveryShape) {
   // Singular sums: the third axis free in both, one rank-1 metric twice, a determinant
   // about 1e-8 after equilibration; declined, the output left alone.
