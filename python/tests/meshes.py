@@ -48,18 +48,14 @@ def grid(nx, ny, triangles=True):
 
 
 def torus(n_major=24, n_minor=12, major=3.0, minor=1.0):
-    u, v = np.meshgrid(np.linspace(0, 2 * np.pi, n_major, endpoint=False),
-                       np.linspace(0, 2 * np.pi, n_minor, endpoint=False), indexing="ij")
-    points = np.column_stack([((major + minor * np.cos(v)) * np.cos(u)).ravel(),
-                              ((major + minor * np.cos(v)) * np.sin(u)).ravel(),
-                              (minor * np.sin(v)).ravel()])
-    i, j = np.meshgrid(np.arange(n_major), np.arange(n_minor), indexing="ij")
-    a = (i * n_minor + j).ravel()
-    b = (((i + 1) % n_major) * n_minor + j).ravel()
-    c = (((i + 1) % n_major) * n_minor + (j + 1) % n_minor).ravel()
-    d = (i * n_minor + (j + 1) % n_minor).ravel()
-    cells = np.concatenate([np.column_stack([a, b, c]), np.column_stack([a, c, d])])
-    return points, cells.astype(np.uint32)
+    """grid(n_major, n_minor) wrapped round both ways: node (i, j) is i * n_minor + j."""
+    cells = grid(n_major, n_minor)[1].astype(np.int64)
+    cells = cells % (n_major + 1) % n_major * n_minor + cells // (n_major + 1) % n_minor
+    u, v = np.divmod(np.arange(n_major * n_minor), n_minor)
+    u, v = 2 * np.pi * u / n_major, 2 * np.pi * v / n_minor
+    ring = major + minor * np.cos(v)
+    return np.column_stack([ring * np.cos(u), ring * np.sin(u), minor * np.sin(v)]), \
+        cells.astype(np.uint32)
 
 
 def triangle_neighbours(cells):

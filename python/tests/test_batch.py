@@ -81,11 +81,13 @@ def test_command_line_refusals(tmp_path, capsys, monkeypatch, args, said):
 
 
 def test_package_works_without_dask():
-    # Only surfkit.distributed needs Dask; without it `surfkit batch` says what is missing.
-    code = ("import sys; sys.modules['dask'] = sys.modules['distributed'] = None\n"
-            "import surfkit, surfkit.cli\n"
+    # Only surfkit.distributed needs Dask; without it `python3 -m surfkit batch` says what
+    # is missing.
+    code = ("import runpy, sys; sys.modules['dask'] = sys.modules['distributed'] = None\n"
+            "import surfkit\n"
             "assert surfkit.area([[0, 0], [1, 0], [0, 1]], [[0, 1, 2]]) == 0.5\n"
-            "sys.exit(surfkit.cli.main(['batch', 'quadratic', 'x.vtu', '--output-dir', 'o']))")
+            "sys.argv = ['surfkit', 'batch', 'quadratic', 'x.vtu', '--output-dir', 'o']\n"
+            "runpy.run_module('surfkit', run_name='__main__')")
     run = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True)
     assert run.returncode == 2, run.stderr
     assert "python3-dask" in run.stderr, run.stderr

@@ -4,10 +4,7 @@ errors (exit 2 naming the option, 1 for a failing input; one stderr line, nothin
 import contextlib
 import io
 import math
-import os
 import re
-import subprocess
-import sys
 
 import meshio
 import numpy as np
@@ -150,13 +147,13 @@ def test_extrude_carries_point_data_to_the_copies(files, tmp_path):
 
 # (command line, exit code, pattern of the one stderr line); {f} is the files folder, {o}
 # the output file without its suffix: nothing may be written. Every operation writes
-# through one format check (_write), so its rows need not repeat per operation.
+# through one format check (_write) over one table of formats, so its rows need not repeat
+# per operation or per format.
 ERRORS = [
     ("reorient {f}/sphere.vtu {o}.vtu --start 320", 2, "--start 320: the mesh has 320"),
     ("reorient {f}/sphere.vtu {o}.vtu --start -1", 2, "--start -1"),
     ("curvature {f}/sphere.vtu {o}.vtu --rings 4", 2, "--rings 4"),
     ("curvature {f}/sphere.vtu {o}.vtu --radius -1", 2, "--radius -1"),
-    ("normals {f}/sphere.vtu {o}.vtu --exponent x", 2, "--exponent"),
     ("normals {f}/sphere.vtu {o}.vtu --exponent nan", 2, "--exponent nan"),
     ("split {f}/mixed.vtu {o}.vtu --into triangles --criterion best", 2, "--criterion best"),
     ("split {f}/mixed.vtu {o}.vtu", 2, "--into"),
@@ -182,9 +179,6 @@ ERRORS = [
     ("quadratic {f}/t6.vtu {o}.vtu", 1, "triangle6"),
     ("split {f}/q8.vtu {o}.vtu --into quads", 1, "quad8"),
     ("curvature {f}/q8.vtu {o}.vtu", 1, "quad8"),
-    ("quadratic {f}/mixed.vtu {o}.stl", 1, "out.stl: .*triangle6.*nothing written"),
-    ("quadratic {f}/mixed.vtu {o}.off", 1, "out.off: .*triangle6.*nothing written"),
-    ("quadratic {f}/mixed.vtu {o}.ply", 1, "out.ply: .*triangle6.*nothing written"),
     ("quadratic {f}/mixed.vtu {o}.obj", 1, "out.obj: .*triangle6.*nothing written"),
     ("quadratic {f}/sphere.vtu {o}.stl", 1, "triangle6.*nothing written"),  # was 0 points, exit 0
     ("normals {f}/mixed.vtu {o}.off", 1, "out.off: .*quad.*nothing written"),
@@ -222,14 +216,6 @@ def test_data_a_format_cannot_hold_is_named_in_one_warning(files, tmp_path):
     code, _, err = run("normals", files / "sphere.vtu", tmp_path / "n.stl")
     assert code == 0
     assert err.count("\n") == 1 and "warning" in err and "normals" in err and "'id'" in err
-
-
-def test_the_module_runs_as_a_command(files, tmp_path):
-    env = dict(os.environ, PYTHONPATH=os.pathsep.join(p for p in sys.path if p))
-    r = subprocess.run([sys.executable, "-m", "surfkit", "reorient", str(files / "sphere.vtu"),
-                        str(tmp_path / "x.vtu"), "--start", "999"], capture_output=True,
-                       text=True, env=env)
-    assert r.returncode == 2 and r.stderr.startswith("surfkit: error: --start 999")
 
 
 @pytest.mark.parametrize("bad", [-1, 4294967295, 2 ** 40, 12])

@@ -24,11 +24,8 @@ Q, QUADS = grid(2, 2, False)
 # (the same shape).
 FORMS = [
     # Layer counts of any integer type, angles of any real type.
-    ("layers int64", lambda: TQ4(P2, L, [0, 1], np.int64(4)), lambda: TQ4(P2, L, [0, 1], 4),
-     "same"),
     ("layers uint32 keyword", lambda: TQ4(P2, L, [0, 1], layers=np.uint32(4)),
      lambda: TQ4(P2, L, [0, 1], 4), "same"),
-    ("angle int", lambda: RQ4(P2, L, [0, 0], 1, 4), lambda: RQ4(P2, L, [0, 0], 1.0, 4), "same"),
     ("angle int64", lambda: RT3(P2, L, [0, 0], np.int64(1), 4),
      lambda: RT3(P2, L, [0, 0], 1.0, 4), "same"),
     ("centre int list", lambda: RQ4(P2, L, [0, 0], 1.0, 4),
@@ -49,8 +46,6 @@ FORMS = [
     # Layer count or sizes by keyword.
     ("sizes equal to the count's layers", lambda: TQ4(P2, L, [0, 1], sizes=(0.25, 0.25)),
      lambda: TQ4(P2, L, [0, 1], 4), "close"),
-    ("sizes of int type", lambda: TQ4(P2, L, [0, 4], sizes=(1, 1)),
-     lambda: TQ4(P2, L, [0, 4], 4), "close"),
     ("rotate sizes float32",
      lambda: RQ4(P2, L, [0, 0], math.pi / 2, sizes=np.array([0.1, 0.1], np.float32)),
      lambda: RQ4(P2, L, [0, 0], math.pi / 2, 16), "layers"),

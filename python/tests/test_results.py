@@ -30,34 +30,21 @@ def test_flip_with_or_without_a_kind_keeps_mid_nodes_on_their_edges(kind, flippe
         assert mixed.tolist() == [flipped, want[:len(flipped)]]
 
 
-def test_area_and_angles_of_a_grid():
-    points, cells = grid(3, 3)
-    assert surfkit.area(points, cells) == pytest.approx(1.0, abs=1e-14)
-    assert surfkit.area(points, cells[:, ::-1]) == pytest.approx(-1.0, abs=1e-14)  # clockwise
-    smallest, largest = surfkit.angles(points, cells)
-    assert np.allclose(smallest, math.pi / 4) and np.allclose(largest, math.pi / 2)
-
-
 def test_interpolation_reproduces_a_linear_field():
+    # Neighbours and home given here; probe (test_meshio.py) has the package build them.
     points, cells = grid(6, 6)
-    targets = np.random.default_rng(0).uniform(0.01, 0.99, (50, 2))
-    xy = np.concatenate([points, targets])
-    field = np.zeros((len(xy), 2))
-    field[:len(points)] = np.column_stack([2 * points[:, 0] - points[:, 1], points[:, 1]])
+    n, linear = len(points), lambda p: np.column_stack([2 * p[:, 0] - p[:, 1], p[:, 1]])
+    xy = np.concatenate([points, np.random.default_rng(0).uniform(0.01, 0.99, (50, 2))])
+    field = np.concatenate([linear(points), np.zeros((50, 2))])
     home = np.full(len(xy), NONE, dtype=np.uint32)
     for corner in range(3):
         home[cells[:, corner]] = np.arange(len(cells))
-    ids = np.arange(len(points), len(xy))
-    out = surfkit.interpolate(xy, cells, field, ids, neighbours=triangle_neighbours(cells),
-                              home=home)
-    # Without neighbours and home, the package builds them: the same values.
-    assert np.allclose(surfkit.interpolate(xy, cells, field, ids), out, atol=1e-12)
-    expected = np.column_stack([2 * targets[:, 0] - targets[:, 1], targets[:, 1]])
-    assert np.allclose(out[len(points):], expected, atol=1e-12)
-    assert np.array_equal(out[:len(points)], field[:len(points)])
-    sizes = surfkit.interpolate_metrics(xy, cells,
-                                        np.where(np.arange(len(xy)) < len(points), 0.1, 0.0))
-    assert np.allclose(sizes[len(points):], 0.1)
+    out = surfkit.interpolate(xy, cells, field, np.arange(n, len(xy)),
+                              neighbours=triangle_neighbours(cells), home=home)
+    assert np.allclose(out, linear(xy), rtol=0, atol=1e-12)
+    assert np.array_equal(out[:n], field[:n])  # the nodes keep their values
+    sizes = surfkit.interpolate_metrics(xy, cells, np.where(np.arange(len(xy)) < n, 0.1, 0.0))
+    assert np.allclose(sizes[n:], 0.1)
 
 
 def test_structured_grid_in_a_square_from_its_boundary_loop():
@@ -70,6 +57,8 @@ def test_structured_grid_in_a_square_from_its_boundary_loop():
     xy, quads = surfkit.mesh_struct_Q4(corners, loop, 3)
     assert len(quads) == 12 and len(xy) == len(corners) + 3 * 2
     assert surfkit.area(xy, quads) == pytest.approx(1.0)
+    # Square cells; angles in radians by default (the oracle runs normalised=True).
+    assert np.allclose(surfkit.angles(xy, quads), math.pi / 2)
     assert np.allclose(surfkit.metrics_struct(loop, 3, np.full(len(corners), 0.25)), [0.25] * 20)
 
 
