@@ -53,50 +53,39 @@ def same_curvatures(named, raw, fitted):
     return True
 
 
-@pytest.fixture(scope="module")
-def results(tmp_path_factory):
+def test_bindings_match_cpp(tmp_path):
     # A bumpy sphere: curvatures and normals vary from node to node.
     points, cells = icosphere(3)
     points *= (1 + 0.1 * np.sin(5 * points[:, :1]) * np.cos(3 * points[:, 1:2]))
     neighbours = triangle_neighbours(cells)
-    folder = tmp_path_factory.mktemp("oracle")
-    write_array(folder / "points.bin", points)
-    write_array(folder / "cells.bin", cells)
-    write_array(folder / "neighbours.bin", neighbours)
-    subprocess.run([ORACLE, str(folder)], check=True)
-    return points, cells, neighbours, folder
+    for name, array in (("points", points), ("cells", cells), ("neighbours", neighbours)):
+        write_array(tmp_path / (name + ".bin"), array)
+    subprocess.run([ORACLE, str(tmp_path)], check=True)
 
-
-def test_geometry_matches_cpp(results):
-    points, cells, neighbours, folder = results
-    assert same_output(folder, "normals", surfkit.normals(points, cells))
+    assert same_output(tmp_path, "normals", surfkit.normals(points, cells))
     smallest, largest = surfkit.angles(points, cells, normalised=True)
-    assert same_output(folder, "smallest", smallest[None, :])
-    assert same_output(folder, "largest", largest[None, :])
-    assert surfkit.area(points, cells) == read_array(folder / "area.out", "<f8")[0][0]
+    assert same_output(tmp_path, "smallest", smallest[None, :])
+    assert same_output(tmp_path, "largest", largest[None, :])
+    total, reversed_count = read_array(tmp_path / "area.out", "<f8")[0]
+    assert surfkit.area(points, cells) == total
     curv = surfkit.principal_curvatures(points, cells, neighbours=neighbours, radius=0.3,
                                         max_angle=1.2, max_elements=40)
-    assert same_curvatures(curv, read_array(folder / "curvatures.out", "<f8"), fitted=False)
+    assert same_curvatures(curv, read_array(tmp_path / "curvatures.out", "<f8"), fitted=False)
     fitted = surfkit.fitted_curvatures(points, cells, neighbours=neighbours, rings=3)
-    assert same_curvatures(fitted, read_array(folder / "fitted.out", "<f8"), fitted=True)
-    assert same_output(folder, "aniso", surfkit.metrics_gen_aniso3d(points, cells, -0.1))
+    assert same_curvatures(fitted, read_array(tmp_path / "fitted.out", "<f8"), fitted=True)
+    assert same_output(tmp_path, "aniso", surfkit.metrics_gen_aniso3d(points, cells, -0.1))
 
-
-def test_conversion_matches_cpp(results):
-    points, cells, _, folder = results
     for kind, (new_points, new_cells) in (("t6", surfkit.convert_T3(points, cells)),
                                           ("q4", surfkit.split_into_Q4(points, None, cells))):
-        assert same_output(folder, kind + "_points", new_points), kind
-        assert same_output(folder, kind + "_cells", new_cells), kind
+        assert same_output(tmp_path, kind + "_points", new_points), kind
+        assert same_output(tmp_path, kind + "_cells", new_cells), kind
 
-
-def test_reorientation_matches_cpp(results):
-    _, cells, neighbours, folder = results
+    # Every other triangle reversed, then made consistent again from element 0.
     mixed, mixed_neighbours = cells.copy(), neighbours.copy()
     mixed[1::2, [0, 2]] = mixed[1::2, [2, 0]]
     mixed_neighbours[1::2, [0, 2]] = mixed_neighbours[1::2, [2, 0]]
-    out, out_neighbours, reversed_count = surfkit.mesh_reorient(
+    out, out_neighbours, count = surfkit.mesh_reorient(
         mixed, neighbours=mixed_neighbours, start_element=0, all_components=True)
-    assert same_output(folder, "reoriented", out)
-    assert same_output(folder, "reoriented_neighbours", out_neighbours)
-    assert reversed_count == read_array(folder / "area.out", "<f8")[0][1]
+    assert same_output(tmp_path, "reoriented", out)
+    assert same_output(tmp_path, "reoriented_neighbours", out_neighbours)
+    assert count == reversed_count
