@@ -25,10 +25,10 @@ def test_flip_with_or_without_a_kind_keeps_mid_nodes_on_their_edges(kind, flippe
     assert surfkit.flip(cells).tolist() == [flipped]
     # A FACE_MIX array keeps a triangle (NONE in its fourth or seventh column) whole.
     if len(flipped) in (4, 8, 9):
-        tri = [0, 1, 2, 3, 4, 5, NONE, NONE, NONE] if len(flipped) > 4 else [0, 1, 2, NONE]
-        mixed = surfkit.flip(np.array([cells[0], tri[:len(flipped)]], dtype=np.uint32))
-        want = [2, 1, 0, 5, 4, 3, NONE, NONE, NONE] if len(flipped) > 4 else [2, 1, 0, NONE]
-        assert mixed.tolist() == [flipped, want[:len(flipped)]]
+        tri = [0, 1, 2] if kind == "Q4" else [0, 1, 2, 3, 4, 5]  # a T3 or a T6, padded
+        pad = [NONE] * (len(flipped) - len(tri))
+        mixed = surfkit.flip(np.array([cells[0], tri + pad], dtype=np.uint32))
+        assert mixed.tolist() == [flipped, tri[2::-1] + tri[:2:-1] + pad]
 
 
 def test_interpolation_reproduces_a_linear_field():
@@ -37,9 +37,10 @@ def test_interpolation_reproduces_a_linear_field():
     n, linear = len(points), lambda p: np.column_stack([2 * p[:, 0] - p[:, 1], p[:, 1]])
     xy = np.concatenate([points, np.random.default_rng(0).uniform(0.01, 0.99, (50, 2))])
     field = np.concatenate([linear(points), np.zeros((50, 2))])
-    home = np.full(len(xy), NONE, dtype=np.uint32)
-    for corner in range(3):
-        home[cells[:, corner]] = np.arange(len(cells))
+    # home_elements: each node's first triangle, NONE for the targets behind the nodes.
+    home = surfkit.home_elements(cells, node_count=len(xy))
+    assert np.all(home[n:] == NONE) and all(node in cells[e] and node not in cells[:e]
+                                            for node, e in enumerate(home[:n]))
     out = surfkit.interpolate(xy, cells, field, np.arange(n, len(xy)),
                               neighbours=triangle_neighbours(cells), home=home)
     assert np.allclose(out, linear(xy), rtol=0, atol=1e-12)
@@ -158,15 +159,6 @@ def test_neighbours_feed_the_exports():
     # Element 0 was reversed, and its orientation wins: every odd element turns over.
     # (With neighbours given: the oracle's reorientation.)
     assert reversed_count == len(cells) // 2 and np.array_equal(tidy, cells[:, ::-1])
-
-
-def test_home_elements_and_targets():
-    points, cells = grid(2, 2)
-    home = surfkit.home_elements(cells, node_count=len(points) + 3)
-    assert home[len(points):].tolist() == [NONE] * 3
-    for node, element in enumerate(home[:len(points)]):
-        assert node in cells[element]
-        assert not np.any(cells[:element] == node)
 
 
 def test_feature_edges_of_a_cube():
