@@ -61,16 +61,13 @@ def files(tmp_path_factory):
     return folder
 
 
-def test_quadratic_interpolates_point_data_onto_the_new_nodes(files, tmp_path):
+def test_quadratic_interpolates_point_data_and_curves_as_the_library(files, tmp_path):
     mesh = run_ok("quadratic", files / "mixed.vtu", tmp_path / "q.vtu", "--quad", "Q9")
     assert [(b.type, len(b.data)) for b in mesh.cells] == [("triangle6", 1), ("quad9", 3)]
     # x was the x coordinate: linear, so the interpolated values are the new nodes' x.
     assert np.allclose(mesh.point_data["x"], mesh.points[:, 0])
     assert [a.tolist() for a in mesh.cell_data["material"]] == [[7], [1, 2, 3]]
-
-
-def test_quadratic_curved_is_the_librarys_curved_conversion(files, tmp_path):
-    mesh = run_ok("quadratic", files / "sphere.vtu", tmp_path / "q.vtu", "--curved",
+    mesh = run_ok("quadratic", files / "sphere.vtu", tmp_path / "c.vtu", "--curved",
                   "--feature-angle", "5")  # degrees; 5 makes features of the sphere's edges
     sphere = meshio.read(files / "sphere.vtu")
     want = surfkit.convert_T3(sphere.points, sphere.cells[0].data, curved=True,
