@@ -61,13 +61,11 @@ def torus(n_major=24, n_minor=12, major=3.0, minor=1.0):
 def triangle_neighbours(cells):
     """Neighbour matrix by brute-force edge matching: (e, j) is the triangle across the edge
     facing vertex j, NONE on the boundary."""
-    cells = np.asarray(cells)
     edges = {}
-    for e, tri in enumerate(cells):
+    for e, tri in enumerate(np.asarray(cells).tolist()):
         for j in range(3):
-            a, b = int(tri[(j + 1) % 3]), int(tri[(j + 2) % 3])
-            edges.setdefault((min(a, b), max(a, b)), []).append((e, j))
-    out = np.full(cells.shape, NONE, dtype=np.uint32)
+            edges.setdefault(tuple(sorted((tri[j - 2], tri[j - 1]))), []).append((e, j))
+    out = np.full(np.shape(cells), NONE, dtype=np.uint32)
     for holders in edges.values():
         if len(holders) == 2:
             (e, j), (f, k) = holders

@@ -143,5 +143,4 @@ def test_threads_give_the_sequential_results():
     meshes = [icosphere(3, radius=r) for r in (1.0, 2.0, 3.0, 4.0)] * 5
     with ThreadPoolExecutor(4) as pool:
         results = list(pool.map(lambda mesh: surfkit.normals(*mesh), meshes))
-    for (points, cells), got in zip(meshes, results):
-        assert np.array_equal(got, surfkit.normals(points, cells))
+    assert all(np.array_equal(got, surfkit.normals(*mesh)) for mesh, got in zip(meshes, results))

@@ -67,9 +67,8 @@ def test_bindings_match_cpp(tmp_path):
     subprocess.run([ORACLE, str(tmp_path)], check=True)
 
     assert same_output(tmp_path, "normals", surfkit.normals(points, cells))
-    smallest, largest = surfkit.angles(points, cells, normalised=True)
-    assert same_output(tmp_path, "smallest", smallest[None, :])
-    assert same_output(tmp_path, "largest", largest[None, :])
+    for name, got in zip(("smallest", "largest"), surfkit.angles(points, cells, normalised=True)):
+        assert same_output(tmp_path, name, got[None, :]), name
     total, reversed_count = read_array(tmp_path / "area.out", "<f8")[0]
     assert surfkit.area(points, cells) == total
     curv = surfkit.principal_curvatures(points, cells, neighbours=neighbours, radius=0.3,
