@@ -190,8 +190,7 @@ def test_renumber_and_permute_map_results_between_numberings():
     points, cells = torus()
     rng = np.random.default_rng(5)
     nodes, elements = rng.permutation(len(points)), rng.permutation(len(cells))
-    points = points[nodes]
-    cells = np.argsort(nodes).astype(np.uint32)[cells[elements]]
+    points, cells = points[nodes], np.argsort(nodes).astype(np.uint32)[cells[elements]]
     new = surfkit.renumber(points, cells)
     assert np.array_equal(surfkit.permute(new.coordinates, new.node_order, inverse=True), points)
     assert np.array_equal(surfkit.permute(points, new.node_order), new.coordinates)
@@ -218,8 +217,7 @@ def test_renumber_and_permute_map_results_between_numberings():
     ids=["sphere", "grid", "fan"])
 def test_neighbours_match_a_brute_force_matcher(cells, non_manifold):
     nb, count = surfkit.neighbours(cells, node_count=int(cells.max()) + 1)
-    assert count == non_manifold
-    assert np.array_equal(nb, triangle_neighbours(cells))
+    assert count == non_manifold and np.array_equal(nb, triangle_neighbours(cells))
     # The node count defaults to the largest ID + 1, and meshio's int64 cells work.
     assert np.array_equal(surfkit.neighbours(cells.astype(np.int64))[0], nb)
 
