@@ -2,8 +2,8 @@
 results are new arrays. Refused storage raises MemoryError at every request of a call and
 changes nothing; past the last request the call gives the normal result. (The countdown
 being per thread is the C++ suite's test: the module binds the function as it is.) Calls
-release the GIL (the main thread runs on during a long call in another), and threads get
-the results of one thread."""
+release the GIL (another thread runs on during a long call), and threads get the results
+of one thread."""
 
 import gc
 import sys
