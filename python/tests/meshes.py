@@ -48,30 +48,24 @@ def grid(nx, ny, triangles=True):
 
 
 def torus(n_major=24, n_minor=12, major=3.0, minor=1.0):
-    u, v = np.meshgrid(np.linspace(0, 2 * np.pi, n_major, endpoint=False),
-                       np.linspace(0, 2 * np.pi, n_minor, endpoint=False), indexing="ij")
-    points = np.column_stack([((major + minor * np.cos(v)) * np.cos(u)).ravel(),
-                              ((major + minor * np.cos(v)) * np.sin(u)).ravel(),
-                              (minor * np.sin(v)).ravel()])
-    i, j = np.meshgrid(np.arange(n_major), np.arange(n_minor), indexing="ij")
-    a = (i * n_minor + j).ravel()
-    b = (((i + 1) % n_major) * n_minor + j).ravel()
-    c = (((i + 1) % n_major) * n_minor + (j + 1) % n_minor).ravel()
-    d = (i * n_minor + (j + 1) % n_minor).ravel()
-    cells = np.concatenate([np.column_stack([a, b, c]), np.column_stack([a, c, d])])
-    return points, cells.astype(np.uint32)
+    """grid(n_major, n_minor) wrapped round both ways: node (i, j) is i * n_minor + j."""
+    cells = grid(n_major, n_minor)[1].astype(np.int64)
+    cells = cells % (n_major + 1) % n_major * n_minor + cells // (n_major + 1) % n_minor
+    u, v = np.divmod(np.arange(n_major * n_minor), n_minor)
+    u, v = 2 * np.pi * u / n_major, 2 * np.pi * v / n_minor
+    ring = major + minor * np.cos(v)
+    return np.column_stack([ring * np.cos(u), ring * np.sin(u), minor * np.sin(v)]), \
+        cells.astype(np.uint32)
 
 
 def triangle_neighbours(cells):
     """Neighbour matrix by brute-force edge matching: (e, j) is the triangle across the edge
     facing vertex j, NONE on the boundary."""
-    cells = np.asarray(cells)
     edges = {}
-    for e, tri in enumerate(cells):
+    for e, tri in enumerate(np.asarray(cells).tolist()):
         for j in range(3):
-            a, b = int(tri[(j + 1) % 3]), int(tri[(j + 2) % 3])
-            edges.setdefault((min(a, b), max(a, b)), []).append((e, j))
-    out = np.full(cells.shape, NONE, dtype=np.uint32)
+            edges.setdefault(tuple(sorted((tri[j - 2], tri[j - 1]))), []).append((e, j))
+    out = np.full(np.shape(cells), NONE, dtype=np.uint32)
     for holders in edges.values():
         if len(holders) == 2:
             (e, j), (f, k) = holders

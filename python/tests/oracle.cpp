@@ -1,4 +1,4 @@
-// surfkit_py_oracle DIR: runs the exports test_oracle.py calls on DIR/points.bin, cells.bin
+// surfkit_py_oracle DIR: runs the exports test_results.py compares on DIR/points.bin, cells.bin
 // and neighbours.bin (raw_arrays.hpp's layout) and writes DIR/<name>.out the same way, so
 // that the Python results can be compared with the C++ ones bit for bit.
 #include <cstdio>

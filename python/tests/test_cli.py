@@ -1,8 +1,11 @@
 """The command line on small mesh files: results, data carried through, quadratic input, and
-errors (exit 2 naming the option, 1 for a failing input; one stderr line, nothing written)."""
+errors (exit 2 naming the option, 1 for a failing input; one stderr line, nothing written);
+batches refused before anything runs, the folder lock, and the package without Dask.
+(Batches that run are in tests_cluster/, on a real cluster.)"""
 
 import contextlib
 import io
+import json
 import math
 import os
 import re
@@ -15,7 +18,7 @@ import pytest
 
 import surfkit
 from meshes import grid, icosphere
-from surfkit import cli
+from surfkit import _batch, cli
 
 
 def run(*args):
@@ -58,16 +61,13 @@ def files(tmp_path_factory):
     return folder
 
 
-def test_quadratic_interpolates_point_data_onto_the_new_nodes(files, tmp_path):
+def test_quadratic_interpolates_point_data_and_curves_as_the_library(files, tmp_path):
     mesh = run_ok("quadratic", files / "mixed.vtu", tmp_path / "q.vtu", "--quad", "Q9")
     assert [(b.type, len(b.data)) for b in mesh.cells] == [("triangle6", 1), ("quad9", 3)]
     # x was the x coordinate: linear, so the interpolated values are the new nodes' x.
     assert np.allclose(mesh.point_data["x"], mesh.points[:, 0])
     assert [a.tolist() for a in mesh.cell_data["material"]] == [[7], [1, 2, 3]]
-
-
-def test_quadratic_curved_is_the_librarys_curved_conversion(files, tmp_path):
-    mesh = run_ok("quadratic", files / "sphere.vtu", tmp_path / "q.vtu", "--curved",
+    mesh = run_ok("quadratic", files / "sphere.vtu", tmp_path / "c.vtu", "--curved",
                   "--feature-angle", "5")  # degrees; 5 makes features of the sphere's edges
     sphere = meshio.read(files / "sphere.vtu")
     want = surfkit.convert_T3(sphere.points, sphere.cells[0].data, curved=True,
@@ -94,11 +94,10 @@ def test_normals_carry_the_data_with_the_nodes_and_elements(files, tmp_path, opt
 def test_split_gives_each_part_its_element_data(files, tmp_path, into, kinds):
     mesh = run_ok("split", files / "mixed.vtu", tmp_path / "s.vtu", "--into", into)
     assert [(b.type, len(b.data)) for b in mesh.cells] == kinds
-    cells = mesh.cells[0].data
     assert np.allclose(mesh.point_data["x"], mesh.points[:, 0])
     # Each part lies inside its element: the material of the part's centre's element.
     materials = mesh.cell_data["material"][0]
-    centres = mesh.points[cells].mean(axis=1)
+    centres = mesh.points[mesh.cells[0].data].mean(axis=1)
     triangle = (centres[:, 0] > 1 / 3) & (centres[:, 0] < 2 / 3) & (centres[:, 1] < 0.5)
     assert np.all(materials[triangle] == 7) and np.all(materials[~triangle] != 7)
 
@@ -113,13 +112,12 @@ def test_reorient_then_info_and_info_of_a_fan(files, tmp_path):
     tidy = meshio.read(tmp_path / "tidy.vtu").cells[0].data
     side = np.sum(surfkit.normals(points, tidy) * points, axis=1)
     assert np.all(side > 0) or np.all(side < 0)
-    code, out, _ = run("info", tmp_path / "tidy.vtu")
-    assert code == 0 and "triangle %d" % len(cells) in out and "0 loops" in out
-    # Three triangles on one edge: that edge is non-manifold, the six others boundary.
-    code, out, _ = run("info", files / "fan.vtu")
-    assert code == 0 and "6 edges" in out and "non-manifold 1 edge" in out
-    code, out, _ = run("info", files / "q8.vtu")
-    assert code == 0 and "quad8" in out
+    # The fan: three triangles on one edge, which is non-manifold; the six others boundary.
+    for path, words in [(tmp_path / "tidy.vtu", ["triangle %d" % len(cells), "0 loops"]),
+                        (files / "fan.vtu", ["6 edges", "non-manifold 1 edge"]),
+                        (files / "q8.vtu", ["quad8"])]:
+        code, out, _ = run("info", path)
+        assert code == 0 and all(w in out for w in words), out
 
 
 @pytest.mark.parametrize("options, call", [
@@ -144,19 +142,18 @@ def test_extrude_carries_point_data_to_the_copies(files, tmp_path):
     # --axis is a direction only: 90 degrees about (0, 0, 5) is a quarter turn.
     turned = run_ok("extrude", files / "line.vtu", tmp_path / "turn.vtu", "--angle", "90",
                     "--axis", "0", "0", "5", "--layers", "6").points[-4:]
-    assert np.allclose(turned[:, 0], 0, atol=1e-12)
-    assert np.allclose(turned[:, 1], [0, 1 / 3, 2 / 3, 1])
+    assert np.allclose(turned[:, :2], [[0, 0], [0, 1 / 3], [0, 2 / 3], [0, 1]], atol=1e-12)
 
 
 # (command line, exit code, pattern of the one stderr line); {f} is the files folder, {o}
 # the output file without its suffix: nothing may be written. Every operation writes
-# through one format check (_write), so its rows need not repeat per operation.
+# through one format check (_write) over one table of formats, so its rows need not repeat
+# per operation or per format.
 ERRORS = [
     ("reorient {f}/sphere.vtu {o}.vtu --start 320", 2, "--start 320: the mesh has 320"),
     ("reorient {f}/sphere.vtu {o}.vtu --start -1", 2, "--start -1"),
     ("curvature {f}/sphere.vtu {o}.vtu --rings 4", 2, "--rings 4"),
     ("curvature {f}/sphere.vtu {o}.vtu --radius -1", 2, "--radius -1"),
-    ("normals {f}/sphere.vtu {o}.vtu --exponent x", 2, "--exponent"),
     ("normals {f}/sphere.vtu {o}.vtu --exponent nan", 2, "--exponent nan"),
     ("split {f}/mixed.vtu {o}.vtu --into triangles --criterion best", 2, "--criterion best"),
     ("split {f}/mixed.vtu {o}.vtu", 2, "--into"),
@@ -182,12 +179,15 @@ ERRORS = [
     ("quadratic {f}/t6.vtu {o}.vtu", 1, "triangle6"),
     ("split {f}/q8.vtu {o}.vtu --into quads", 1, "quad8"),
     ("curvature {f}/q8.vtu {o}.vtu", 1, "quad8"),
-    ("quadratic {f}/mixed.vtu {o}.stl", 1, "out.stl: .*triangle6.*nothing written"),
-    ("quadratic {f}/mixed.vtu {o}.off", 1, "out.off: .*triangle6.*nothing written"),
-    ("quadratic {f}/mixed.vtu {o}.ply", 1, "out.ply: .*triangle6.*nothing written"),
     ("quadratic {f}/mixed.vtu {o}.obj", 1, "out.obj: .*triangle6.*nothing written"),
     ("quadratic {f}/sphere.vtu {o}.stl", 1, "triangle6.*nothing written"),  # was 0 points, exit 0
     ("normals {f}/mixed.vtu {o}.off", 1, "out.off: .*quad.*nothing written"),
+    ("batch quadratic {f}/sphere.vtu", 2, "--output-dir"),
+    ("batch quadratic {f}/sphere.vtu --output-dir {o} --quad Q7", 2, "invalid choice"),
+    ("batch quadratic {f}/nothing-*.vtu --output-dir {o}", 2, "matches no file"),
+    ("batch quadratic {f}/sphere.vtu --output-dir {o} --workers 0", 2, "--workers 0"),
+    ("batch quadratic {f}/sphere.vtu --output-dir {o} --scheduler-file {f}/no.json", 2,
+     "no.json: no such file"),
 ]
 
 
@@ -224,25 +224,79 @@ def test_data_a_format_cannot_hold_is_named_in_one_warning(files, tmp_path):
     assert err.count("\n") == 1 and "warning" in err and "normals" in err and "'id'" in err
 
 
-def test_the_module_runs_as_a_command(files, tmp_path):
-    env = dict(os.environ, PYTHONPATH=os.pathsep.join(p for p in sys.path if p))
-    r = subprocess.run([sys.executable, "-m", "surfkit", "reorient", str(files / "sphere.vtu"),
-                        str(tmp_path / "x.vtu"), "--start", "999"], capture_output=True,
-                       text=True, env=env)
-    assert r.returncode == 2 and r.stderr.startswith("surfkit: error: --start 999")
-
-
 @pytest.mark.parametrize("bad", [-1, 4294967295, 2 ** 40, 12])
 def test_cell_ids_outside_the_points_are_refused(tmp_path, bad):
     # A cast to uint32 would turn -1 or 4294967295 into "none", which makes a FACE_MIX
-    # quadrangle a triangle; 12 is one past the last point.
+    # quadrangle a triangle; 12 is one past the last point. (Every operation reads its
+    # input through from_meshio, which refuses them.)
     points = np.array([[0, 0, 0], [1, 0, 0], [1, 1, 0], [0, 1, 0]] * 3, dtype=float)
     quads = np.array([[0, 1, 2, 3], [4, 5, 6, bad]], dtype=np.int64)
     meshio.write(tmp_path / "bad.vtu", meshio.Mesh(points, [("quad", quads)]))
-    for op in (["normals"], ["split", "--into", "triangles"], ["quadratic"]):
-        code, _, err = run(op[0], tmp_path / "bad.vtu", tmp_path / "out.vtu", *op[1:])
-        message = err.strip()
-        assert code == 1 and len(message.splitlines()) == 1, (op, err)
-        for words in ("bad.vtu", "cell block 0", "row 1", str(bad)):
-            assert words in message, (op, message)
-        assert not (tmp_path / "out.vtu").exists()
+    code, _, err = run("split", tmp_path / "bad.vtu", tmp_path / "out.vtu", "--into", "quads")
+    assert code == 1 and len(err.strip().splitlines()) == 1, err
+    for words in ("bad.vtu", "cell block 0", "row 1", str(bad)):
+        assert words in err, err
+    assert not (tmp_path / "out.vtu").exists()
+
+
+@pytest.mark.parametrize("operation, inputs, options, said", [
+    ("quadratic", ["a/x.vtu", "b/x.obj"], {}, "would both write x.vtu"),
+    ("quadratic", ["out/x.vtu"], {}, "replaced by its own output"),
+    ("quadratic", ["x.vtu"], {"quads": "Q9"}, "takes no option quads"),
+    ("quadratic", ["x.vtu"], {"quad": "Q7"}, "invalid choice: 'Q7'"),
+    ("split", ["x.vtu"], {}, "--into"),
+    ("transmogrify", ["x.vtu"], {}, "unknown operation 'transmogrify'"),
+    ("batch", ["x.vtu"], {}, "unknown operation 'batch'"),
+] + [("normals", ["x.vtu"], {"suffix": suffix}, "suffix") for suffix in ("", "vtu", ".", "./x")])
+def test_batches_refused_before_anything_runs(tmp_path, operation, inputs, options, said):
+    distributed, out = pytest.importorskip("surfkit.distributed"), tmp_path / "out"
+    with pytest.raises(distributed.BatchError, match=said):
+        distributed.map_files(operation, [tmp_path / p for p in inputs], out, **options)
+    assert not out.exists(), "a refused batch created its output folder"
+
+
+def test_options_are_canonical():
+    # Given, given differently or left at the default: the same options (a rerun compares them).
+    given, argv = _batch.canonical_options("split", {"into": "triangles",
+                                                     "shape_threshold": "0.5"})
+    assert argv == ["--into", "triangles", "--shape-threshold", "0.5"]
+    assert given == {"into": "triangles", "shape_threshold": 0.5, "angle_threshold": 0.0,
+                     "criterion": "shape", "renumber": False}
+    assert _batch.canonical_options("split", {"into": "triangles", "criterion": "shape",
+                                              "shape_threshold": 0.5})[0] == given
+    flags, argv = _batch.canonical_options("normals", {"no_unit": True, "exponent": 0})
+    assert argv == ["--exponent", "0", "--no-unit"] and flags["no_unit"] is True
+
+
+def test_folder_lock(tmp_path):
+    mine = _batch.FolderLock(str(tmp_path))
+    mine.acquire()
+    with pytest.raises(_batch.BatchError, match="held by another batch \\(process %d"
+                       % os.getpid()):
+        _batch.FolderLock(str(tmp_path)).acquire()
+    # A batch refused by the lock leaves the holder's lock alone.
+    assert json.load(open(mine.path))["pid"] == os.getpid()
+    mine.release()
+    assert not os.path.exists(mine.path)
+    # A lock left by a process that is gone is taken over.
+    gone = subprocess.Popen([sys.executable, "-c", "pass"])
+    gone.wait()
+    with open(mine.path, "w") as f:
+        json.dump({"pid": gone.pid, "host": __import__("socket").gethostname()}, f)
+    taker = _batch.FolderLock(str(tmp_path))
+    taker.acquire()
+    assert json.load(open(taker.path))["pid"] == os.getpid()
+    taker.release()
+
+
+def test_package_works_without_dask():
+    # Only surfkit.distributed needs Dask; without it `python3 -m surfkit batch` says what
+    # is missing.
+    code = ("import runpy, sys; sys.modules['dask'] = sys.modules['distributed'] = None\n"
+            "import surfkit\n"
+            "assert surfkit.area([[0, 0], [1, 0], [0, 1]], [[0, 1, 2]]) == 0.5\n"
+            "sys.argv = ['surfkit', 'batch', 'quadratic', 'x.vtu', '--output-dir', 'o']\n"
+            "runpy.run_module('surfkit', run_name='__main__')")
+    run = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True)
+    assert run.returncode == 2, run.stderr
+    assert "python3-dask" in run.stderr, run.stderr
