@@ -392,14 +392,19 @@ D fitted(const surfaces::mesh& m, unsigned rings = 2, int code = 0) {
 }
 
 TEST(FittedCurvatures, UnitSphereWithinOnePercentNegativeOutward) {
+  // Errors of both curvatures (outward: -1) at nodes [first, last).
+  const auto expect_unit_sphere = [](const D& k, std::size_t first, std::size_t last,
+                                     const char* what) {
+    std::vector<double> e;
+    for (std::size_t j = first; j < last; ++j)
+      for (unsigned r : {6u, 7u}) e.push_back(std::fabs(k(r, j) + 1.0));
+    std::sort(e.begin(), e.end());
+    EXPECT_LE(e[e.size() / 2], 0.01) << "median, " << what;
+    EXPECT_LE(e.back(), 0.03) << what;
+  };
   const surfaces::mesh ico = surfaces::geodesic_sphere(32);
   const D k = fitted(ico);
-  std::vector<double> e;  // relative errors of both curvatures (outward: -1)
-  for (std::size_t j = 0; j < k.cols(); ++j)
-    for (unsigned r : {6u, 7u}) e.push_back(std::fabs(k(r, j) + 1.0));
-  std::sort(e.begin(), e.end());
-  EXPECT_LE(e[e.size() / 2], 0.01) << "median";
-  EXPECT_LE(e.back(), 0.03);
+  expect_unit_sphere(k, 0, k.cols(), "geodesic sphere");
   for (std::size_t j = 0; j < k.cols(); j += 97) {  // unit, perpendicular, tangent
     const std::array<double, 3> a = {k(0, j), k(1, j), k(2, j)}, b = {k(3, j), k(4, j), k(5, j)},
                                 n = {ico.coords(0, j), ico.coords(1, j), ico.coords(2, j)};
@@ -415,6 +420,9 @@ TEST(FittedCurvatures, UnitSphereWithinOnePercentNegativeOutward) {
   const D kf = fitted(flipped);
   for (std::size_t j = 0; j < k.cols(); j += 7)
     for (unsigned r : {6u, 7u}) EXPECT_NEAR(kf(r, j), -k(r, j), 1e-12) << j;
+  // UV sphere, stretched and fanned at the poles: every node but the poles.
+  const surfaces::mesh uv = surfaces::uv_sphere(128, 64);
+  expect_unit_sphere(fitted(uv), 1, uv.coords.cols() - 1, "UV sphere");
 }
 // Torus (3, 1): -1 across the tube, -cos phi / (3 + cos phi) along it.
 struct torus_errors {

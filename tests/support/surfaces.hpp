@@ -120,6 +120,28 @@ inline mesh graph(unsigned n, bool alternate, double (*f)(double, double) = null
       },
       n, n, false, alternate);
 }
+// Radius-r sphere by nu meridians and nv bands, outward; node 0 the north pole, the last the south.
+inline mesh uv_sphere(unsigned nu, unsigned nv, double r = 1.0) {
+  std::vector<std::array<double, 3>> pts = {{0, 0, r}};
+  for (unsigned j = 1; j < nv; ++j)
+    for (unsigned i = 0; i < nu; ++i) {
+      const double t = M_PI * j / nv, p = 2 * M_PI * i / nu;
+      pts.push_back(
+          {r * std::sin(t) * std::cos(p), r * std::sin(t) * std::sin(p), r * std::cos(t)});
+    }
+  const unsigned south = static_cast<unsigned>(pts.size());
+  pts.push_back({0, 0, -r});
+  auto at = [&](unsigned j, unsigned i) { return 1 + (j - 1) * nu + i % nu; };
+  std::vector<unsigned> t;
+  for (unsigned i = 0; i < nu; ++i) {
+    t.insert(t.end(), {0, at(1, i), at(1, i + 1)});
+    t.insert(t.end(), {south, at(nv - 1, i + 1), at(nv - 1, i)});
+    for (unsigned j = 1; j + 1 < nv; ++j)
+      t.insert(t.end(), {at(j, i), at(j + 1, i), at(j + 1, i + 1), at(j, i), at(j + 1, i + 1),
+                         at(j, i + 1)});
+  }
+  return make(pts, t);
+}
 // Torus about z (radii R, r), outward, node i + nu j at angle 2 pi i / nu about the axis and
 // 2 pi j / nv about the tube (0 on the outer equator).
 inline mesh torus(unsigned nu, unsigned nv, double R, double r) {
