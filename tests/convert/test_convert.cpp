@@ -629,6 +629,16 @@ TEST(CurveQuadratic, FoldingEdgesStraightenedOnBothSidesArgumentsRejected) {
     for (unsigned r = 0; r < 3; ++r)
       EXPECT_NEAR(x(r, mid), 0.5 * (squashed(r, p) + squashed(r, q)), 1e-15) << "edge " << j;
   }
+  // In a plane mesh (two coordinate rows), an edge node pushed out of its element is
+  // placed again, on its edge's midpoint, in the caller's two rows.
+  const linear_mesh g = quadratic(curved::from(surfaces::graph(4, false)));
+  dense2D<double> xy(2, g.coords.cols());
+  for (std::size_t i = 0; i < xy.cols(); ++i) xy(0, i) = g.coords(0, i), xy(1, i) = g.coords(1, i);
+  const unsigned v = g.conn(0, 0), e1 = g.conn(1, 0), e2 = g.conn(2, 0), mid = g.conn(3, 0);
+  for (unsigned r = 0; r < 2; ++r) xy(r, mid) = xy(r, v) + 1.5 * (xy(r, v) - xy(r, mid));
+  EXPECT_EQ(curve_quadratic(xy, g.conn), 0);  // placed on the plane, nothing to straighten
+  for (unsigned r = 0; r < 2; ++r)
+    EXPECT_NEAR(xy(r, mid), 0.5 * (xy(r, e1) + xy(r, e2)), 1e-15) << "plane, row " << r;
   const linear_mesh t6 = quadratic(curved::from(surfaces::geodesic_sphere(2)));
   auto with = [&](std::function<void(dense2D<unsigned int>&)> edit) {
     dense2D<unsigned int> c = curved::deep(t6.conn);
