@@ -156,20 +156,41 @@ inline unsigned smaller_end(unsigned a, unsigned b) noexcept {
   return (a & a_smaller) | (b & ~a_smaller);
 }
 
-// Calls emit(smaller node, larger node, slot) for every half-edge, in column order. An
-// edge from a node to itself has no neighbour and is left out.
-template <class Emit>
-void for_each_half_edge(const dense2D<unsigned int>& conn, Emit&& emit) {
+// Calls f(a, b, slot) for every half-edge from a to b, in column order. An edge from a
+// node to itself has no neighbour and is left out.
+template <class F>
+void for_each_half_edge(const dense2D<unsigned int>& conn, F&& f) {
   const std::size_t rows = conn.rows(), n = conn.cols(), ld = conn.ld();
   for (std::size_t e = 0; e < n; ++e) {
     const unsigned* k = conn.data() + e * ld;
     const unsigned m = corner_count(k, rows);
     for (unsigned j = 0; j < m; ++j) {
       const auto [a, b] = local_edge(k, m, j);
-      const unsigned lo = smaller_end(a, b);
-      if (a != b) emit(lo, a ^ b ^ lo, 4 * e + j);
+      if (a != b) f(a, b, 4 * e + j);
     }
   }
+}
+
+// Files every half-edge in `buckets` (keys below node_count, blocks of 2^shift nodes,
+// the smaller node at bit low_shift of the key) through file(buckets, smaller node,
+// larger node, slot). False when storage is refused.
+// Counting needs only each half-edge's block, that of its smaller end: the smaller of
+// a >> shift and b >> shift. The two ends of an edge nearly always share a block, so that
+// minimum, unlike the ends' own, branches the same way whatever the numbering.
+template <class Buckets, class File>
+bool file_half_edges(Buckets& buckets, const dense2D<unsigned int>& conn, unsigned node_count,
+                     unsigned shift, unsigned low_shift, File&& file) {
+  if (!buckets.begin(node_count, shift, low_shift)) return false;
+  for_each_half_edge(conn, [&](unsigned a, unsigned b, std::size_t) {
+    buckets.count_block(std::min(a >> shift, b >> shift));
+  });
+  if (!buckets.reserve()) return false;
+  for_each_half_edge(conn, [&](unsigned a, unsigned b, std::size_t slot) {
+    const unsigned lo = smaller_end(a, b);
+    file(buckets, lo, a ^ b ^ lo, slot);
+  });
+  buckets.finish();
+  return true;
 }
 
 // Bits to hold every value below n (at least 1).
@@ -220,14 +241,11 @@ std::ptrdiff_t match_edges(const dense2D<unsigned int>& conn, unsigned node_coun
     const std::uint64_t hi_mask = (std::uint64_t{1} << hi_bits) - 1;
     const std::uint64_t slot_mask = (std::uint64_t{1} << slot_bits_used) - 1;
     key_buckets<std::uint64_t, surfkit::detail::no_payload> half_edges;
-    const bool filed = half_edges.fill(
-        node_count, shift,
-        [&](auto&& emit) {
-          for_each_half_edge(conn, [&](unsigned lo, unsigned hi, std::size_t slot) {
-            emit(std::uint64_t{lo} << low | std::uint64_t{hi} << slot_bits_used | slot, {});
-          });
-        },
-        low);
+    const bool filed = file_half_edges(
+        half_edges, conn, node_count, shift, low,
+        [&](auto& b, unsigned lo, unsigned hi, std::size_t slot) {
+          b.file(std::uint64_t{lo} << low | std::uint64_t{hi} << slot_bits_used | slot, {});
+        });
     ok = filed && half_edges.for_each_block([&](auto* r, std::size_t n) {
       decoded = decoded && match_runs(
                                r, n, [&](const auto& x) { return x.key >> low; },
@@ -239,11 +257,10 @@ std::ptrdiff_t match_edges(const dense2D<unsigned int>& conn, unsigned node_coun
     });
   } else {
     key_buckets<unsigned, half_edge<Slot>> half_edges;
-    const bool filed = half_edges.fill(node_count, shift, [&](auto&& emit) {
-      for_each_half_edge(conn, [&](unsigned lo, unsigned hi, std::size_t slot) {
-        emit(lo, half_edge<Slot>{hi, static_cast<Slot>(slot)});
-      });
-    });
+    const bool filed = file_half_edges(half_edges, conn, node_count, shift, 0,
+                                       [&](auto& b, unsigned lo, unsigned hi, std::size_t slot) {
+                                         b.file(lo, half_edge<Slot>{hi, static_cast<Slot>(slot)});
+                                       });
     ok = filed && half_edges.for_each_block([&](auto* r, std::size_t n) {
       decoded = decoded && match_runs(
                                r, n, [](const auto& x) { return x.key; },

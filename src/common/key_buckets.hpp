@@ -71,6 +71,9 @@ class key_buckets {
     return start_.resize(0) && start_.resize(blocks + 1, 0);
   }
   void count(Key key) noexcept { ++start_[block_of(key) + 1]; }
+  // count() for a record of block b (key >> low_shift >> shift), for a caller that
+  // finds the block more cheaply than the key.
+  void count_block(std::size_t b) noexcept { ++start_[b + 1]; }
   bool reserve() {
     // Block b was counted at start_[b + 1]: the running sums make that its start. The
     // records are reserved, not filled: every slot is written by file() (the array's size
