@@ -136,14 +136,17 @@ double path(int form, const dense2D<double>& x, const dense2D<unsigned>& line, c
   const fuzz::vec3 x0 = line.cols() && line.rows() == 2 && line(0, 0) < x.cols()
                             ? fuzz::node(x, line(0, 0))
                             : fuzz::vec3{0, 0, 0};
+  // Lengths as the library measures them (hypot): a squared length that overflows would
+  // call a long but finite path infinite, and its layers would escape the size check.
+  const auto length = [](const fuzz::vec3& v) { return std::hypot(v[0], v[1], v[2]); };
   switch (family_of(form)) {
     case translate:
-      return plane(form) ? std::hypot(m.d2[0], m.d2[1]) : fuzz::norm(as3(m.d3));
+      return plane(form) ? std::hypot(m.d2[0], m.d2[1]) : length(as3(m.d3));
     case rotate:
       if (plane(form)) return std::hypot(x0[0] - m.c[0], x0[1] - m.c[1]) * std::abs(m.a);
-      return fuzz::norm(fuzz::cross(fuzz::sub(x0, as3(m.p)), as3(m.v)));
+      return length(fuzz::cross(fuzz::sub(x0, as3(m.p)), as3(m.v)));
     default:
-      return fuzz::norm(as3(m.t));
+      return length(as3(m.t));
   }
 }
 
