@@ -18,13 +18,10 @@
 #include <cstdint>
 #include <utility>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "basekit/mesh_arguments.hpp"
 #include "common/id_locality.hpp"
 #include "common/key_buckets.hpp"
+#include "common/small_groups.hpp"
 #include "orvo/basekit.hpp"
 
 namespace orvo::basekit {
@@ -34,7 +31,9 @@ using detail::corner_count;
 using detail::local_edge;
 using surfkit::detail::block_shift;
 using surfkit::detail::block_writes;
+using surfkit::detail::equal_mask;
 using surfkit::detail::key_buckets;
+using surfkit::detail::smaller_end;
 
 // Groups up to this size are matched by comparing every pair (they are this small almost
 // everywhere: about 6 half-edges per node of a triangle mesh); larger ones are sorted.
@@ -53,25 +52,6 @@ struct half_edge {
     return hi != o.hi ? hi < o.hi : slot < o.slot;
   }
 };
-
-// Bit j set where hi[j] == x, for the first 4 quads entries of hi (16-byte aligned).
-template <int quads>
-inline std::uint32_t equal_mask(const unsigned* hi, unsigned x) noexcept {
-#if defined(__SSE2__)
-  const __m128i v = _mm_set1_epi32(static_cast<int>(x));
-  std::uint32_t mask = 0;
-  for (int q = 0; q < quads; ++q) {
-    const __m128i h = _mm_load_si128(reinterpret_cast<const __m128i*>(hi) + q);
-    mask |= static_cast<std::uint32_t>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(h, v))))
-            << (4 * q);
-  }
-  return mask;
-#else
-  std::uint32_t mask = 0;
-  for (std::size_t j = 0; j < 4 * quads; ++j) mask |= static_cast<std::uint32_t>(hi[j] == x) << j;
-  return mask;
-#endif
-}
 
 template <class Slot>
 class edge_matcher {
@@ -144,17 +124,6 @@ class edge_matcher {
   unsigned* out_;
   std::size_t ld_;
 };
-
-// The smaller of an edge's two end IDs, computed without a branch. Which end is smaller
-// follows the numbering: the same for every edge of a grid numbered row by row, but
-// changing from edge to edge in a mesh numbered along a space-filling curve, where the
-// compare and jump that compilers make of a min and max taken together mispredicts about
-// every other half-edge. Filing the half-edges of 2 M triangles took 2.3 times as long
-// after renumbering for that alone. The larger end is a ^ b ^ smaller_end(a, b).
-inline unsigned smaller_end(unsigned a, unsigned b) noexcept {
-  const unsigned a_smaller = 0u - static_cast<unsigned>(a < b);  // all ones or zero
-  return (a & a_smaller) | (b & ~a_smaller);
-}
 
 // Calls f(a, b, slot) for every half-edge from a to b, in column order. An edge from a
 // node to itself has no neighbour and is left out.

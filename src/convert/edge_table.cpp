@@ -6,6 +6,7 @@
 #include <new>
 
 #include "common/key_buckets.hpp"
+#include "common/small_groups.hpp"
 #include "orvo/dense.hpp"
 
 namespace orvo::surfkit::detail {
@@ -42,8 +43,8 @@ void edge_table::reserve() {
     orvo::detail::offer_large_pages(lo_first_.get(), slots);
   }
   // Reserved, not touched: the pages are used only as pairs are listed.
-  new_pairs_.reserve(max_new_);
-  orvo::detail::offer_large_pages(new_pairs_.data(), max_new_);
+  if (!new_pairs_.reserve(max_new_ + 1)) throw std::bad_alloc();
+  listed_ = new_pairs_.data();
 }
 
 void edge_table::assign(unsigned a, unsigned b, unsigned first) noexcept {
@@ -57,16 +58,29 @@ void edge_table::assign(unsigned a, unsigned b, unsigned first) noexcept {
 
 namespace {
 
-// An edge occurrence filed under its smaller node (key: that node << 1, plus 1 when the
-// occurrence runs from it): its larger node and its index, given edges first.
+// An edge occurrence filed under its smaller node: its larger node shifted left once,
+// plus 1 when the occurrence runs from the smaller node ("from_lo"), and its index in
+// the order met, given edges first. Filed as one 64-bit word (smaller node, that, index,
+// from the top) when they fit, which saves a third of the scratch and of the traffic.
 struct occurrence {
-  unsigned hi, index;
+  unsigned hi_from_lo, index;
 };
-using occurrence_record = keyed<unsigned, occurrence>;
 
-// Nodes per block of the sort (a triangle mesh's block, some 50 k occurrences of 12
-// bytes, sorts in the L2 cache) and occurrences per block of written answers.
+// Nodes per block of the sort (a triangle mesh's block, some 25 k occurrences, sorts in
+// the L2 cache) and occurrences per block of written answers.
 constexpr unsigned node_bits = 12, answer_bits = 14;
+
+// Groups (one smaller node's occurrences) up to this size are matched by comparing every
+// pair at once (they are this small almost everywhere: about 6 occurrences per node of a
+// triangle mesh); larger ones are sorted.
+constexpr std::size_t small_group = 16;
+
+// Bits to hold every value below n (at least 1).
+unsigned bits_below(std::uint64_t n) noexcept {
+  unsigned b = 1;
+  while (b < 64 && (n - 1) >> b) ++b;
+  return b;
+}
 
 }  // namespace
 
@@ -79,70 +93,146 @@ bool edge_table::prepare_sorted(const dense2D<unsigned int>& given,
   step_ = step;
   const std::size_t g = given.empty() ? 0 : given.cols();
   const std::size_t count = 4 * quads.cols() + 3 * tris.cols();  // element occurrences
-  const std::uint64_t keys = 2 * static_cast<std::uint64_t>(start_.size() - 1);
-  key_buckets<unsigned, occurrence> filed;
-  const bool ok = filed.fill(keys, block_shift(keys, node_bits + 1), [&](auto&& emit) {
+  const std::uint64_t nodes = start_.size() - 1;
+  // Calls put(smaller node, larger node << 1 | from_lo, index) for every occurrence, in
+  // the order the conversion meets them.
+  const auto produce = [&](auto&& put) {
     unsigned index = 0;
-    const auto put = [&](unsigned a, unsigned b) {
-      const unsigned lo = a < b ? a : b;
-      emit(lo << 1 | static_cast<unsigned>(a == lo), occurrence{a ^ b ^ lo, index++});
+    const auto edge = [&](unsigned a, unsigned b) {
+      const unsigned lo = smaller_end(a, b);
+      put(lo, (a ^ b ^ lo) << 1 | static_cast<unsigned>(a == lo), index++);
     };
     for (std::size_t c = 0; c < g; ++c) {
       const unsigned* col = given.data() + c * given.ld();
-      put(col[0], col[1]);
+      edge(col[0], col[1]);
     }
     for (std::size_t c = 0; c < quads.cols(); ++c) {
       const unsigned* col = quads.data() + c * quads.ld();
-      for (int j = 0; j < 4; ++j) put(col[j], col[(j + 1) & 3]);
+      for (int j = 0; j < 4; ++j) edge(col[j], col[(j + 1) & 3]);
     }
     for (std::size_t c = 0; c < tris.cols(); ++c) {
       const unsigned* col = tris.data() + c * tris.ld();
-      put(col[0], col[1]);
-      put(col[1], col[2]);
-      put(col[2], col[0]);
-    }
-  });
-  block_writes<unsigned> answers;
-  if (!ok || !answers.init(count, block_shift(count, answer_bits))) return false;
-  // One edge's occurrences, by index: the first fixes the stored orientation; the given
-  // ones (indices below g) the first ID, the last of them winning.
-  const auto settle = [&](const occurrence_record* r, std::size_t k) {
-    const unsigned stored = r[0].key & 1u;
-    const bool given_edge = r[0].payload.index < g;
-    std::size_t p = 0;
-    unsigned value = r[0].payload.index - static_cast<unsigned>(g);
-    if (given_edge) {
-      while (p + 1 < k && r[p + 1].payload.index < g) ++p;
-      value = given.data()[r[p].payload.index * given.ld() + 2];
-      ++p;
-    }
-    for (; p < k; ++p) {
-      const bool along = !oriented_ || (r[p].key & 1u) == stored;
-      answers.add(r[p].payload.index - g, value,
-                  (along ? along_tag : 0u) | (given_edge ? given_tag : 0u));
+      edge(col[0], col[1]);
+      edge(col[1], col[2]);
+      edge(col[2], col[0]);
     }
   };
-  const bool sorted = filed.for_each_block([&](occurrence_record* s, std::size_t n) {
-    for (std::size_t i = 0; i < n;) {
-      std::size_t j = i + 1;
-      while (j < n && (s[j].key >> 1) == (s[i].key >> 1)) ++j;
-      // One node's occurrences, both ways along, by larger node and then index.
-      std::sort(s + i, s + j, [](const occurrence_record& x, const occurrence_record& y) {
-        return x.payload.hi != y.payload.hi ? x.payload.hi < y.payload.hi
-                                            : x.payload.index < y.payload.index;
-      });
-      for (std::size_t p = i; p < j;) {
-        std::size_t q = p + 1;
-        while (q < j && s[q].payload.hi == s[p].payload.hi) ++q;
-        settle(s + p, q - p);
-        p = q;
+
+  block_writes<unsigned> answers;
+  if (!answers.init(count, block_shift(count, answer_bits))) return false;
+  // What every element occurrence of one edge is told: the first occurrence (lowest
+  // index) fixes the stored orientation and, for a new edge, is where its nodes are
+  // numbered; given occurrences (indices below g, which come first) fix the first ID,
+  // the last of them winning. `first` and `last_given` index the edge's occurrences in
+  // `o`; last_given is meaningful when the first occurrence is given.
+  const auto answer = [&](const occurrence& x, const occurrence& first,
+                          const occurrence& last_given) {
+    const bool along = !oriented_ || ((x.hi_from_lo ^ first.hi_from_lo) & 1u) == 0;
+    if (first.index < g) {
+      answers.add(x.index - g, given.data()[last_given.index * given.ld() + 2],
+                  (along ? along_tag : 0u) | given_tag);
+    } else {
+      answers.add(x.index - g, first.index - static_cast<unsigned>(g), along ? along_tag : 0u);
+    }
+  };
+  // One smaller node's occurrences, in index order. A small group is matched by
+  // comparing each occurrence's larger node with the whole group's at once and reading
+  // its edge's first and last given occurrence off the bit mask: sorting each group by
+  // larger node, as larger ones are, branches on the order of its entries, which follows
+  // the numbering.
+  alignas(16) unsigned hi[small_group];
+  const auto settle = [&](occurrence* o, std::size_t k) {
+    std::size_t given_here = 0;
+    while (given_here < k && o[given_here].index < g) ++given_here;
+    if (k <= small_group) {
+      std::fill(hi, hi + small_group, UINT_MAX);  // no node ID reaches it
+      for (std::size_t j = 0; j < k; ++j) hi[j] = o[j].hi_from_lo >> 1;
+      const std::uint32_t given_bits = (std::uint32_t{1} << given_here) - 1;
+      for (std::size_t i = given_here; i < k; ++i) {
+        const std::uint32_t same = k <= small_group / 2 ? equal_mask<2>(hi, hi[i])
+                                                        : equal_mask<4>(hi, hi[i]);
+        const std::uint32_t same_given = same & given_bits;
+        answer(o[i], o[__builtin_ctz(same)],
+               o[same_given ? 31 - __builtin_clz(same_given) : 0]);
       }
+      return;
+    }
+    std::sort(o, o + k, [](const occurrence& x, const occurrence& y) {
+      const unsigned hx = x.hi_from_lo >> 1, hy = y.hi_from_lo >> 1;
+      return hx != hy ? hx < hy : x.index < y.index;
+    });
+    for (std::size_t p = 0; p < k;) {
+      std::size_t q = p + 1, last_given = p;
+      while (q < k && (o[q].hi_from_lo >> 1) == (o[p].hi_from_lo >> 1)) {
+        if (o[q].index < g) last_given = q;
+        ++q;
+      }
+      for (std::size_t i = p; i < q; ++i)
+        if (o[i].index >= g) answer(o[i], o[p], o[last_given]);
+      p = q;
+    }
+  };
+  // The groups of a sorted block, decoded one at a time (at most a block of them).
+  dense1D<occurrence, 8> group;
+  bool decoded = true;  // every group had room
+  const auto settle_block = [&](const auto* r, std::size_t n, auto node_of, auto decode) {
+    if (group.capacity() < n && !group.reserve(n)) {
+      decoded = false;
+      return;
+    }
+    occurrence* o = group.data();
+    for (std::size_t i = 0; i < n;) {
+      const auto node = node_of(r[i]);
+      std::size_t j = i;
+      for (; j < n && node_of(r[j]) == node; ++j) o[j - i] = decode(r[j]);
+      settle(o, j - i);
       i = j;
     }
-  });
+  };
+
+  const unsigned node_bits_used = bits_below(nodes);
+  const unsigned index_bits = bits_below(g + count);
+  bool sorted = false;
+  if (2 * node_bits_used + 1 + index_bits <= 64) {
+    const unsigned low = node_bits_used + 1 + index_bits;
+    const std::uint64_t index_mask = (std::uint64_t{1} << index_bits) - 1;
+    const std::uint64_t hi_mask = (std::uint64_t{1} << (node_bits_used + 1)) - 1;
+    key_buckets<std::uint64_t, no_payload> filed;
+    sorted = filed.fill(
+                 nodes, block_shift(nodes, node_bits),
+                 [&](auto&& emit) {
+                   produce([&](unsigned lo, unsigned hi_from_lo, unsigned index) {
+                     emit(std::uint64_t{lo} << low | std::uint64_t{hi_from_lo} << index_bits |
+                              index,
+                          no_payload{});
+                   });
+                 },
+                 low) &&
+             filed.for_each_block([&](const auto* r, std::size_t n) {
+               settle_block(
+                   r, n, [&](const auto& x) { return x.key >> low; },
+                   [&](const auto& x) {
+                     return occurrence{static_cast<unsigned>((x.key >> index_bits) & hi_mask),
+                                       static_cast<unsigned>(x.key & index_mask)};
+                   });
+             });
+  } else {
+    key_buckets<unsigned, occurrence> filed;
+    sorted = filed.fill(nodes, block_shift(nodes, node_bits),
+                        [&](auto&& emit) {
+                          produce([&](unsigned lo, unsigned hi_from_lo, unsigned index) {
+                            emit(lo, occurrence{hi_from_lo, index});
+                          });
+                        }) &&
+             filed.for_each_block([&](const auto* r, std::size_t n) {
+               settle_block(
+                   r, n, [](const auto& x) { return x.key; },
+                   [](const auto& x) { return x.payload; });
+             });
+  }
   const std::size_t words = count / 64 + 1;
-  if (!sorted || !value_.resize(count) || !tag_.resize(count) || !first_met_.resize(words, 0) ||
-      !new_before_.resize(words, 0))
+  if (!sorted || !decoded || !value_.resize(count) || !tag_.resize(count) ||
+      !first_met_.resize(words, 0) || !new_before_.resize(words, 0))
     return false;
   unsigned* value = value_.data();
   unsigned char* tag = tag_.data();
@@ -151,8 +241,8 @@ bool edge_table::prepare_sorted(const dense2D<unsigned int>& given,
     tag[i] = static_cast<unsigned char>(t);
   });
   // Reserved, not touched, as in reserve().
-  new_pairs_.reserve(max_new_);
-  orvo::detail::offer_large_pages(new_pairs_.data(), max_new_);
+  if (!new_pairs_.reserve(max_new_ + 1)) return false;
+  listed_ = new_pairs_.data();
   return true;
 }
 

@@ -36,6 +36,7 @@
 #include <memory>
 #include <vector>
 
+#include "common/small_groups.hpp"
 #include "orvo/dense.hpp"
 
 namespace orvo::surfkit::detail {
@@ -52,7 +53,7 @@ class edge_table {
   // Sizing, before any lookup: count every pair occurrence that will be looked up or
   // assigned (an edge met by two elements counts twice), then reserve. Throws
   // std::bad_alloc when the memory cannot be had.
-  void count(unsigned a, unsigned b) noexcept { ++start_[(a < b ? a : b) + 1]; }
+  void count(unsigned a, unsigned b) noexcept { ++start_[smaller_end(a, b) + 1]; }
   void reserve();
 
   // What a lookup tells an element about one of its edges.
@@ -81,7 +82,7 @@ class edge_table {
     slot* s = find(lo, key);
     if (s->key != 0) return {s->first, along(s, a == lo), false};
     store(s, key, first_if_new, a == lo);
-    new_pairs_.push_back((static_cast<std::uint64_t>(a) << 32) | b);  // within the reserve
+    listed_[new_count_++] = (static_cast<std::uint64_t>(a) << 32) | b;
     return {first_if_new, true, true};
   }
 
@@ -92,8 +93,8 @@ class edge_table {
 
   // New pairs in the order they were stored: new_pair(i) >> 32 and new_pair(i) &
   // 0xffffffff are the stored ends.
-  std::size_t new_count() const noexcept { return new_pairs_.size(); }
-  std::uint64_t new_pair(std::size_t i) const noexcept { return new_pairs_[i]; }
+  std::size_t new_count() const noexcept { return new_count_; }
+  std::uint64_t new_pair(std::size_t i) const noexcept { return listed_[i]; }
 
  private:
   // What the sorted occurrences tell each element occurrence (tag bits).
@@ -109,16 +110,17 @@ class edge_table {
     const unsigned v = value_[i];
     const unsigned char tag = tag_[i];
     if (tag & given_tag) return {v, (tag & along_tag) != 0, false};
-    if (v == i) {  // the edge's first occurrence: a new pair
-      first_met_[w] |= std::uint64_t{1} << (i & 63);
-      new_pairs_.push_back((static_cast<std::uint64_t>(a) << 32) | b);  // within the reserve
-      return {first_if_new, true, true};
-    }
+    // An edge's first occurrence (a new pair) or a later one, with no branch on which: the
+    // order elements meet their edges follows the numbering.
+    const bool first = v == i;
+    first_met_[w] |= static_cast<std::uint64_t>(first) << (i & 63);
+    listed_[new_count_] = (static_cast<std::uint64_t>(a) << 32) | b;  // within the reserve
+    new_count_ += first;
     const std::size_t f = v >> 6;
     const unsigned rank =
         new_before_[f] + static_cast<unsigned>(__builtin_popcountll(
                              first_met_[f] & ((std::uint64_t{1} << (v & 63)) - 1)));
-    return {first_new_ + step_ * rank, (tag & along_tag) != 0, false};
+    return {first ? first_if_new : first_new_ + step_ * rank, (tag & along_tag) != 0, first};
   }
 
   struct slot {
@@ -166,7 +168,11 @@ class edge_table {
   std::unique_ptr<slot[], free_block> slots_;
   // When oriented: whether each slot's pair was stored from its smaller end.
   std::unique_ptr<unsigned char[], free_block> lo_first_;
-  std::vector<std::uint64_t> new_pairs_;  // stored orientation, (first end << 32) | second
+  // Stored orientation, (first end << 32) | second; reserved for max_new_ + 1 (the slot
+  // past the last new pair is written and not counted), new_count_ of them listed.
+  dense1D<std::uint64_t, 8> new_pairs_;
+  std::uint64_t* listed_ = nullptr;  // new_pairs_.data(), once reserved
+  std::size_t new_count_ = 0;
 
   // The sorted form (prepare_sorted), per element occurrence i in the order met: value_
   // the first ID of a given edge, else the index of the edge's first occurrence; tag_
