@@ -4,6 +4,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
+#include <optional>
 
 #include "common/checks.hpp"
 #include "common/id_locality.hpp"
@@ -26,16 +27,19 @@ unsigned square_root(unsigned q) {
   return static_cast<unsigned>(m);
 }
 
-// Numbers the edges of every element, writing their node IDs into the element rows.
+// Numbers the edges of every element, writing their node IDs into the element rows, with
+// the lookups of an edge_table's cursor (either form). The fill loops work on a copy,
+// which stays in registers.
+template <class Lookups>
 class edge_filler {
  public:
-  edge_filler(edge_table& table, unsigned e, u64 first_new)
-      : table_(table), e_(e), counter_(first_new) {}
+  edge_filler(Lookups lookups, unsigned e, u64 first_new)
+      : lookups_(lookups), e_(e), counter_(first_new) {}
 
   // Edge (a, b) of an element whose e rows start at `rows`. False when its new nodes
   // would reach the count limit.
   bool fill(unsigned a, unsigned b, unsigned* rows) {
-    const edge_table::edge f = table_.find_or_insert(a, b, static_cast<unsigned>(counter_));
+    const edge_table::edge f = lookups_.find_or_insert(a, b, static_cast<unsigned>(counter_));
     if (f.inserted) {
       if (counter_ + e_ >= count_limit) return false;
       counter_ += e_;
@@ -51,9 +55,10 @@ class edge_filler {
   }
 
   u64 counter() const noexcept { return counter_; }
+  const Lookups& lookups() const noexcept { return lookups_; }
 
  private:
-  edge_table& table_;
+  Lookups lookups_;
   unsigned e_;
   u64 counter_;
 };
@@ -101,7 +106,9 @@ class grown_elements {
 
 // Vertex rows copied from `in` (a no-op when in and out are one array) and edge rows
 // numbered, element by element.
-bool fill_quadrangles(grown_elements& quads, unsigned e, edge_filler& filler) {
+template <class Filler>
+bool fill_quadrangles(grown_elements& quads, unsigned e, Filler& filler_state) {
+  Filler filler = filler_state;  // a local copy: its state stays in registers
   const dense2D<unsigned int>& in = quads.in();
   dense2D<unsigned int>& out = quads.out();
   const std::size_t nq = in.cols(), in_ld = in.ld(), out_ld = out.ld();
@@ -115,10 +122,13 @@ bool fill_quadrangles(grown_elements& quads, unsigned e, edge_filler& filler) {
         !filler.fill(v3, v0, col + 4 + 3 * static_cast<std::size_t>(e)))
       return false;
   }
+  filler_state = filler;
   return true;
 }
 
-bool fill_triangles(grown_elements& tris, unsigned e, edge_filler& filler) {
+template <class Filler>
+bool fill_triangles(grown_elements& tris, unsigned e, Filler& filler_state) {
+  Filler filler = filler_state;  // a local copy: its state stays in registers
   const dense2D<unsigned int>& in = tris.in();
   dense2D<unsigned int>& out = tris.out();
   const std::size_t nt = in.cols(), in_ld = in.ld(), out_ld = out.ld();
@@ -133,6 +143,7 @@ bool fill_triangles(grown_elements& tris, unsigned e, edge_filler& filler) {
         !filler.fill(v1, v2, col + 3) || !filler.fill(v2, v0, col + 3 + e))
       return false;
   }
+  filler_state = filler;
   return true;
 }
 
@@ -277,7 +288,6 @@ int convert(dense2D<double>& coords, dense2D<unsigned int>& quads, dense2D<unsig
       table.assign(col[0], col[1], col[2]);
     }
   }
-  edge_filler filler(table, e, n);
 
   // From here every way out but success puts the arguments back at their entry extents;
   // the entries inside them are never written.
@@ -285,10 +295,24 @@ int convert(dense2D<double>& coords, dense2D<unsigned int>& quads, dense2D<unsig
   extent_guard<dense2D<double>> keep_coords(coords);
   grown_elements new_quads(quads), new_tris(tris);
   if (!new_quads.grow(quad_rows, e > 0) || !new_tris.grow(tri_rows, e > 0)) return storage_refused;
-  if (e && (!fill_quadrangles(new_quads, e, filler) || !fill_triangles(new_tris, e, filler)))
-    return storage_refused;
-
-  const u64 edge_end = filler.counter();
+  // Both element kinds, one after the other.
+  const auto fill_all = [&](auto filler) {
+    return fill_quadrangles(new_quads, e, filler) && fill_triangles(new_tris, e, filler)
+               ? std::optional<decltype(filler)>(filler)
+               : std::nullopt;
+  };
+  u64 edge_end = n;
+  if (sort_first) {
+    const auto done = fill_all(edge_filler<edge_table::cursor>(table.sorted_lookups(), e, n));
+    if (!done) return storage_refused;
+    table.done(done->lookups());
+    edge_end = done->counter();
+  } else if (e) {
+    const auto done = fill_all(edge_filler<edge_table::table_cursor>(table.lookups(), e, n));
+    if (!done) return storage_refused;
+    table.done(done->lookups());
+    edge_end = done->counter();
+  }
   const u64 quad_end = add_interiors(edge_end, q, nq);
   const u64 count = add_interiors(quad_end, t, nt);
   if (count >= count_limit) return storage_refused;

@@ -42,18 +42,16 @@ void edge_table::reserve() {
     if (!lo_first_) throw std::bad_alloc();
     orvo::detail::offer_large_pages(lo_first_.get(), slots);
   }
-  // Reserved, not touched: the pages are used only as pairs are listed.
-  if (!new_pairs_.reserve(max_new_ + 1)) throw std::bad_alloc();
-  listed_ = new_pairs_.data();
+  reserve_list();
 }
 
-void edge_table::assign(unsigned a, unsigned b, unsigned first) noexcept {
-  const unsigned lo = a < b ? a : b, key = (a ^ b ^ lo) + 1;
-  slot* s = find(lo, key);
-  if (s->key != 0)
-    s->first = first;
-  else
-    store(s, key, first, a == lo);
+void edge_table::reserve_list() {
+  // Allocated, not touched: the pages are used only as pairs are listed.
+  new_pairs_.reset(
+      static_cast<std::uint64_t*>(std::malloc((max_new_ + 1) * sizeof(std::uint64_t))));
+  if (!new_pairs_) throw std::bad_alloc();
+  orvo::detail::offer_large_pages(new_pairs_.get(), max_new_ + 1);
+  listed_ = new_pairs_.get();
 }
 
 namespace {
@@ -88,7 +86,6 @@ bool edge_table::prepare_sorted(const dense2D<unsigned int>& given,
                                 const dense2D<unsigned int>& quads,
                                 const dense2D<unsigned int>& tris, unsigned first_new,
                                 unsigned step) {
-  sorted_ = true;
   first_new_ = first_new;
   step_ = step;
   const std::size_t g = given.empty() ? 0 : given.cols();
@@ -149,11 +146,10 @@ bool edge_table::prepare_sorted(const dense2D<unsigned int>& given,
       for (std::size_t j = 0; j < k; ++j) hi[j] = o[j].hi_from_lo >> 1;
       const std::uint32_t given_bits = (std::uint32_t{1} << given_here) - 1;
       for (std::size_t i = given_here; i < k; ++i) {
-        const std::uint32_t same = k <= small_group / 2 ? equal_mask<2>(hi, hi[i])
-                                                        : equal_mask<4>(hi, hi[i]);
+        const std::uint32_t same =
+            k <= small_group / 2 ? equal_mask<2>(hi, hi[i]) : equal_mask<4>(hi, hi[i]);
         const std::uint32_t same_given = same & given_bits;
-        answer(o[i], o[__builtin_ctz(same)],
-               o[same_given ? 31 - __builtin_clz(same_given) : 0]);
+        answer(o[i], o[__builtin_ctz(same)], o[same_given ? 31 - __builtin_clz(same_given) : 0]);
       }
       return;
     }
@@ -198,37 +194,34 @@ bool edge_table::prepare_sorted(const dense2D<unsigned int>& given,
     const std::uint64_t index_mask = (std::uint64_t{1} << index_bits) - 1;
     const std::uint64_t hi_mask = (std::uint64_t{1} << (node_bits_used + 1)) - 1;
     key_buckets<std::uint64_t, no_payload> filed;
-    sorted = filed.fill(
-                 nodes, block_shift(nodes, node_bits),
-                 [&](auto&& emit) {
-                   produce([&](unsigned lo, unsigned hi_from_lo, unsigned index) {
-                     emit(std::uint64_t{lo} << low | std::uint64_t{hi_from_lo} << index_bits |
-                              index,
-                          no_payload{});
-                   });
-                 },
-                 low) &&
-             filed.for_each_block([&](const auto* r, std::size_t n) {
-               settle_block(
-                   r, n, [&](const auto& x) { return x.key >> low; },
-                   [&](const auto& x) {
-                     return occurrence{static_cast<unsigned>((x.key >> index_bits) & hi_mask),
-                                       static_cast<unsigned>(x.key & index_mask)};
-                   });
-             });
+    sorted =
+        filed.fill(
+            nodes, block_shift(nodes, node_bits),
+            [&](auto&& emit) {
+              produce([&](unsigned lo, unsigned hi_from_lo, unsigned index) {
+                emit(std::uint64_t{lo} << low | std::uint64_t{hi_from_lo} << index_bits | index,
+                     no_payload{});
+              });
+            },
+            low) &&
+        filed.for_each_block([&](const auto* r, std::size_t n) {
+          settle_block(
+              r, n, [&](const auto& x) { return x.key >> low; },
+              [&](const auto& x) {
+                return occurrence{static_cast<unsigned>((x.key >> index_bits) & hi_mask),
+                                  static_cast<unsigned>(x.key & index_mask)};
+              });
+        });
   } else {
     key_buckets<unsigned, occurrence> filed;
-    sorted = filed.fill(nodes, block_shift(nodes, node_bits),
-                        [&](auto&& emit) {
-                          produce([&](unsigned lo, unsigned hi_from_lo, unsigned index) {
-                            emit(lo, occurrence{hi_from_lo, index});
-                          });
-                        }) &&
-             filed.for_each_block([&](const auto* r, std::size_t n) {
-               settle_block(
-                   r, n, [](const auto& x) { return x.key; },
-                   [](const auto& x) { return x.payload; });
-             });
+    sorted = filed.fill(nodes, block_shift(nodes, node_bits), [&](auto&& emit) {
+      produce([&](unsigned lo, unsigned hi_from_lo, unsigned index) {
+        emit(lo, occurrence{hi_from_lo, index});
+      });
+    }) && filed.for_each_block([&](const auto* r, std::size_t n) {
+      settle_block(
+          r, n, [](const auto& x) { return x.key; }, [](const auto& x) { return x.payload; });
+    });
   }
   const std::size_t words = count / 64 + 1;
   if (!sorted || !decoded || !value_.resize(count) || !tag_.resize(count) ||
@@ -240,9 +233,7 @@ bool edge_table::prepare_sorted(const dense2D<unsigned int>& given,
     value[i] = v;
     tag[i] = static_cast<unsigned char>(t);
   });
-  // Reserved, not touched, as in reserve().
-  if (!new_pairs_.reserve(max_new_ + 1)) return false;
-  listed_ = new_pairs_.data();
+  reserve_list();
   return true;
 }
 

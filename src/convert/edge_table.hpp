@@ -24,7 +24,7 @@
 // occurrences are then together: the first one fixes the stored orientation and, for a
 // new edge, is where its nodes are numbered; given edges keep their first end's
 // orientation and their last ID. What each occurrence will be told is written back in
-// occurrence order (block by block), and find_or_insert then reads it in sequence: a new
+// occurrence order (block by block), and the sorted cursor then reads it in sequence: a new
 // edge's first nodes are numbered at its first occurrence, in the order met, and a later
 // occurrence finds them through the count of new edges first met before that first
 // occurrence (a bit per occurrence, with a running count per 64 bits; about 1 MiB for a
@@ -68,28 +68,149 @@ class edge_table {
   // (columns of `given`, rows 0-1 the ends, row 2 the first ID) and of the quadrangles'
   // and then the triangles' edges, in the order the conversion meets them, and sorts
   // them (see above). New edges are numbered from `first_new`, `step` IDs apart. Only for
-  // fewer than 2^31 nodes. False when storage is refused.
+  // fewer than 2^31 nodes. False when storage is refused; throws std::bad_alloc as
+  // reserve does.
   bool prepare_sorted(const dense2D<unsigned int>& given, const dense2D<unsigned int>& quads,
                       const dense2D<unsigned int>& tris, unsigned first_new, unsigned step);
 
-  // Looks (a, b) up; an absent pair is stored in orientation (a, b) with first ID
-  // `first_if_new` and listed as new. Each call must have been counted. After
-  // prepare_sorted, the calls must come in the order of the occurrences filed there, and
-  // first_if_new must be first_new + step times the new pairs listed so far.
-  edge find_or_insert(unsigned a, unsigned b, unsigned first_if_new) {
-    if (sorted_) return next(a, b, first_if_new);
-    const unsigned lo = a < b ? a : b, key = (a ^ b ^ lo) + 1;
-    slot* s = find(lo, key);
-    if (s->key != 0) return {s->first, along(s, a == lo), false};
-    store(s, key, first_if_new, a == lo);
-    listed_[new_count_++] = (static_cast<std::uint64_t>(a) << 32) | b;
-    return {first_if_new, true, true};
+  struct slot {
+    unsigned key;    // larger ID + 1; 0 is free
+    unsigned first;  // first edge node
+  };
+
+  // Lookups go through a cursor, a value that the caller's loop keeps in registers: kept
+  // in the table, its counts and the bits it sets, written through pointers that the
+  // compiler cannot tell apart, were stored and loaded again at every lookup, which cost
+  // a fifth of the conversion of a shuffled mesh. Take one with lookups() (after reserve)
+  // or sorted_lookups() (after prepare_sorted), look up through it, and give it back to
+  // done().
+  class table_cursor {
+   public:
+    // Looks (a, b) up; an absent pair is stored in orientation (a, b) with first ID
+    // `first_if_new` and listed as new. Each call must have been counted.
+    edge find_or_insert(unsigned a, unsigned b, unsigned first_if_new) {
+      const unsigned lo = a < b ? a : b, key = (a ^ b ^ lo) + 1;
+      slot* s = find(lo, key);
+      if (s->key != 0) return {s->first, along(s, a == lo), false};
+      store(s, key, first_if_new, a == lo);
+      listed_[new_count_++] = (static_cast<std::uint64_t>(a) << 32) | b;  // within the reserve
+      return {first_if_new, true, true};
+    }
+    // Stores (a, b) if absent (not listed as new), then sets its first ID to `first`,
+    // keeping the stored orientation. Each call must have been counted.
+    void assign(unsigned a, unsigned b, unsigned first) noexcept {
+      const unsigned lo = a < b ? a : b, key = (a ^ b ^ lo) + 1;
+      slot* s = find(lo, key);
+      if (s->key != 0)
+        s->first = first;
+      else
+        store(s, key, first, a == lo);
+    }
+
+   private:
+    friend class edge_table;
+    // The slot of lo's run that holds `key` (the larger ID + 1), or the free slot where
+    // it goes. A run always has a free slot for a counted pair: a short one holds a slot
+    // per counted occurrence, filled from the front; a long one twice that.
+    slot* find(unsigned lo, unsigned key) const noexcept {
+      slot* const run = slots_ + start_[lo];
+      const unsigned size = start_[lo + 1] - start_[lo];
+      if (size <= short_run) {
+        slot* s = run;
+        while (s->key != 0 && s->key != key) ++s;
+        return s;
+      }
+      // Fibonacci hashing onto the run: consecutive keys, as around a fan, spread out.
+      unsigned i = static_cast<unsigned>(
+          (static_cast<std::uint64_t>(static_cast<std::uint32_t>(key * 0x9e3779b9u)) * size) >> 32);
+      while (run[i].key != 0 && run[i].key != key)
+        if (++i == size) i = 0;
+      return run + i;
+    }
+    bool along(const slot* s, bool a_is_lo) const noexcept {
+      return !lo_first_ || static_cast<bool>(lo_first_[s - slots_]) == a_is_lo;
+    }
+    void store(slot* s, unsigned key, unsigned first, bool a_is_lo) noexcept {
+      s->key = key;
+      s->first = first;
+      if (lo_first_) lo_first_[s - slots_] = a_is_lo;
+    }
+
+    const unsigned* start_;
+    slot* slots_;
+    unsigned char* lo_first_;
+    std::uint64_t* listed_;
+    std::size_t new_count_;
+  };
+  table_cursor lookups() noexcept {
+    table_cursor c;
+    c.start_ = start_.data();
+    c.slots_ = slots_.get();
+    c.lo_first_ = lo_first_.get();
+    c.listed_ = listed_;
+    c.new_count_ = new_count_;
+    return c;
   }
+  void done(const table_cursor& c) noexcept { new_count_ = c.new_count_; }
+
+  // The sorted form's cursor.
+  class cursor {
+   public:
+    // The next occurrence's answer, as find_or_insert would give it. The calls must come
+    // in the order of the occurrences filed by prepare_sorted, and first_if_new must be
+    // first_new + step times the new pairs listed so far.
+    edge find_or_insert(unsigned a, unsigned b, unsigned first_if_new) {
+      const std::size_t i = occurrence_++;
+      const std::size_t w = i >> 6;
+      if ((i & 63) == 0 && w > 0)
+        new_before_[w] =
+            new_before_[w - 1] + static_cast<unsigned>(__builtin_popcountll(first_met_[w - 1]));
+      const unsigned v = value_[i];
+      const unsigned char tag = tag_[i];
+      if (tag & given_tag) return {v, (tag & along_tag) != 0, false};
+      // An edge's first occurrence (a new pair) or a later one, with no branch on which:
+      // the order elements meet their edges follows the numbering.
+      const bool first = v == i;
+      first_met_[w] |= static_cast<std::uint64_t>(first) << (i & 63);
+      listed_[new_count_] = (static_cast<std::uint64_t>(a) << 32) | b;  // within the reserve
+      new_count_ += first;
+      const std::size_t f = v >> 6;
+      const unsigned rank =
+          new_before_[f] + static_cast<unsigned>(__builtin_popcountll(
+                               first_met_[f] & ((std::uint64_t{1} << (v & 63)) - 1)));
+      return {first ? first_if_new : first_new_ + step_ * rank, (tag & along_tag) != 0, first};
+    }
+
+   private:
+    friend class edge_table;
+    const unsigned* value_;
+    const unsigned char* tag_;
+    std::uint64_t* first_met_;
+    unsigned* new_before_;
+    std::uint64_t* listed_;
+    std::size_t occurrence_, new_count_;
+    unsigned first_new_, step_;
+  };
+  // The cursor at the first occurrence, and the table's state taken back from it.
+  cursor sorted_lookups() noexcept {
+    cursor c;
+    c.value_ = value_.data();
+    c.tag_ = tag_.data();
+    c.first_met_ = first_met_.data();
+    c.new_before_ = new_before_.data();
+    c.listed_ = listed_;
+    c.occurrence_ = 0;
+    c.new_count_ = new_count_;
+    c.first_new_ = first_new_;
+    c.step_ = step_;
+    return c;
+  }
+  void done(const cursor& c) noexcept { new_count_ = c.new_count_; }
 
   // Stores (a, b) if absent (not listed as new), then sets its first ID to `first`,
   // keeping the stored orientation: the given edges of a caller, a later one overwriting
   // an earlier ID. Each call must have been counted.
-  void assign(unsigned a, unsigned b, unsigned first) noexcept;
+  void assign(unsigned a, unsigned b, unsigned first) noexcept { lookups().assign(a, b, first); }
 
   // New pairs in the order they were stored: new_pair(i) >> 32 and new_pair(i) &
   // 0xffffffff are the stored ends.
@@ -100,66 +221,15 @@ class edge_table {
   // What the sorted occurrences tell each element occurrence (tag bits).
   static constexpr unsigned along_tag = 1, given_tag = 2;
 
-  // The sorted form of find_or_insert: the next occurrence's answer.
-  edge next(unsigned a, unsigned b, unsigned first_if_new) {
-    const std::size_t i = occurrence_++;
-    const std::size_t w = i >> 6;
-    if ((i & 63) == 0 && w > 0)
-      new_before_[w] =
-          new_before_[w - 1] + static_cast<unsigned>(__builtin_popcountll(first_met_[w - 1]));
-    const unsigned v = value_[i];
-    const unsigned char tag = tag_[i];
-    if (tag & given_tag) return {v, (tag & along_tag) != 0, false};
-    // An edge's first occurrence (a new pair) or a later one, with no branch on which: the
-    // order elements meet their edges follows the numbering.
-    const bool first = v == i;
-    first_met_[w] |= static_cast<std::uint64_t>(first) << (i & 63);
-    listed_[new_count_] = (static_cast<std::uint64_t>(a) << 32) | b;  // within the reserve
-    new_count_ += first;
-    const std::size_t f = v >> 6;
-    const unsigned rank =
-        new_before_[f] + static_cast<unsigned>(__builtin_popcountll(
-                             first_met_[f] & ((std::uint64_t{1} << (v & 63)) - 1)));
-    return {first ? first_if_new : first_new_ + step_ * rank, (tag & along_tag) != 0, first};
-  }
-
-  struct slot {
-    unsigned key;    // larger ID + 1; 0 is free
-    unsigned first;  // first edge node
-  };
   struct free_block {
     void operator()(void* p) const noexcept;
   };
 
+  // Room for max_new_ + 1 listed pairs. Throws std::bad_alloc when refused.
+  void reserve_list();
+
   // Runs of more slots than this are searched from a hashed slot.
   static constexpr unsigned short_run = 16;
-
-  // The slot of lo's run that holds `key` (the larger ID + 1), or the free slot where it
-  // goes. A run always has a free slot for a counted pair: a short one holds a slot per
-  // counted occurrence, filled from the front; a long one twice that.
-  slot* find(unsigned lo, unsigned key) const noexcept {
-    slot* const run = slots_.get() + start_[lo];
-    const unsigned size = start_[lo + 1] - start_[lo];
-    if (size <= short_run) {
-      slot* s = run;
-      while (s->key != 0 && s->key != key) ++s;
-      return s;
-    }
-    // Fibonacci hashing onto the run: consecutive keys, as around a fan, spread out.
-    unsigned i = static_cast<unsigned>(
-        (static_cast<std::uint64_t>(static_cast<std::uint32_t>(key * 0x9e3779b9u)) * size) >> 32);
-    while (run[i].key != 0 && run[i].key != key)
-      if (++i == size) i = 0;
-    return run + i;
-  }
-  bool along(const slot* s, bool a_is_lo) const noexcept {
-    return !lo_first_ || static_cast<bool>(lo_first_[s - slots_.get()]) == a_is_lo;
-  }
-  void store(slot* s, unsigned key, unsigned first, bool a_is_lo) noexcept {
-    s->key = key;
-    s->first = first;
-    if (lo_first_) lo_first_[s - slots_.get()] = a_is_lo;
-  }
 
   bool oriented_;
   std::size_t max_new_;
@@ -170,16 +240,14 @@ class edge_table {
   std::unique_ptr<unsigned char[], free_block> lo_first_;
   // Stored orientation, (first end << 32) | second; reserved for max_new_ + 1 (the slot
   // past the last new pair is written and not counted), new_count_ of them listed.
-  dense1D<std::uint64_t, 8> new_pairs_;
-  std::uint64_t* listed_ = nullptr;  // new_pairs_.data(), once reserved
+  std::unique_ptr<std::uint64_t[], free_block> new_pairs_;
+  std::uint64_t* listed_ = nullptr;  // new_pairs_.get(), once reserved
   std::size_t new_count_ = 0;
 
   // The sorted form (prepare_sorted), per element occurrence i in the order met: value_
   // the first ID of a given edge, else the index of the edge's first occurrence; tag_
   // along_tag and given_tag; first_met_ bit i for the first occurrences passed so far,
   // new_before_ the first occurrences before each 64 of them.
-  bool sorted_ = false;
-  std::size_t occurrence_ = 0;
   unsigned first_new_ = 0, step_ = 0;
   dense1D<unsigned int, 8> value_;
   dense1D<unsigned char, 8> tag_;

@@ -336,16 +336,23 @@ std::pair<std::vector<answer>, std::vector<std::uint64_t>> run(const occurrences
     for (std::size_t c = 0; c < g; ++c) t.assign(o.given(0, c), o.given(1, c), o.given(2, c));
   }
   std::vector<answer> answers;
-  unsigned counter = nodes;
-  const auto meet = [&](unsigned a, unsigned b) {
-    const edge_table::edge f = t.find_or_insert(a, b, counter);
-    if (f.inserted) counter += e;
-    answers.emplace_back(f.first, f.along, f.inserted);
+  const auto meet_all = [&](auto cursor) {
+    unsigned counter = nodes;
+    const auto meet = [&](unsigned a, unsigned b) {
+      const edge_table::edge f = cursor.find_or_insert(a, b, counter);
+      if (f.inserted) counter += e;
+      answers.emplace_back(f.first, f.along, f.inserted);
+    };
+    for (std::size_t c = 0; c < o.quads.cols(); ++c)
+      for (unsigned j = 0; j < 4; ++j) meet(o.quads(j, c), o.quads((j + 1) % 4, c));
+    for (std::size_t c = 0; c < o.tris.cols(); ++c)
+      for (unsigned j = 0; j < 3; ++j) meet(o.tris(j, c), o.tris((j + 1) % 3, c));
+    t.done(cursor);
   };
-  for (std::size_t c = 0; c < o.quads.cols(); ++c)
-    for (unsigned j = 0; j < 4; ++j) meet(o.quads(j, c), o.quads((j + 1) % 4, c));
-  for (std::size_t c = 0; c < o.tris.cols(); ++c)
-    for (unsigned j = 0; j < 3; ++j) meet(o.tris(j, c), o.tris((j + 1) % 3, c));
+  if (sorted)
+    meet_all(t.sorted_lookups());
+  else
+    meet_all(t.lookups());
   std::vector<std::uint64_t> pairs;
   for (std::size_t i = 0; i < t.new_count(); ++i) pairs.push_back(t.new_pair(i));
   return {answers, pairs};
