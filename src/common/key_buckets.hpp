@@ -179,12 +179,19 @@ class block_writes {
   // Calls write(slot, value, tag) for every value filed, block after block.
   template <class Write>
   void apply(Write&& write) const {
-    for (std::size_t b = 0; b < next_.size(); ++b) {
-      const record* r = records_.data() + (b << shift_);
-      for (std::size_t i = 0; i < next_[b]; ++i)
-        write((b << shift_) + (r[i].key >> 2), r[i].payload, r[i].key & 3u);
-    }
+    for (std::size_t b = 0; b < next_.size(); ++b)
+      apply_block(b, [&](std::size_t offset, Value v, unsigned tag) {
+        write((b << shift_) + offset, v, tag);
+      });
   }
+  // Calls write(offset in the block, value, tag) for every value filed for block b (the
+  // slots from b << shift()), for a reader that takes the values one block at a time.
+  template <class Write>
+  void apply_block(std::size_t b, Write&& write) const {
+    const record* r = records_.data() + (b << shift_);
+    for (std::size_t i = 0; i < next_[b]; ++i) write(r[i].key >> 2, r[i].payload, r[i].key & 3u);
+  }
+  unsigned shift() const noexcept { return shift_; }
 
  private:
   using record = keyed<std::uint32_t, Value>;

@@ -54,6 +54,15 @@ void edge_table::reserve_list() {
   listed_ = new_pairs_.get();
 }
 
+void edge_table::read_answers(std::size_t b) const noexcept {
+  unsigned* value = value_.data();
+  unsigned char* tag = tag_.data();
+  answers_.apply_block(b, [&](std::size_t j, unsigned v, unsigned t) {
+    value[j] = v;
+    tag[j] = static_cast<unsigned char>(t);
+  });
+}
+
 namespace {
 
 // An edge occurrence filed under its smaller node: its larger node shifted left once,
@@ -115,8 +124,9 @@ bool edge_table::prepare_sorted(const dense2D<unsigned int>& given,
     }
   };
 
-  block_writes<unsigned> answers;
-  if (!answers.init(count, block_shift(count, answer_bits))) return false;
+  block_writes<unsigned>& answers = answers_;
+  const unsigned answer_shift = block_shift(count, answer_bits);
+  if (!answers.init(count, answer_shift)) return false;
   // What every element occurrence of one edge is told: the first occurrence (lowest
   // index) fixes the stored orientation and, for a new edge, is where its nodes are
   // numbered; given occurrences (indices below g, which come first) fix the first ID,
@@ -223,16 +233,10 @@ bool edge_table::prepare_sorted(const dense2D<unsigned int>& given,
           r, n, [](const auto& x) { return x.key; }, [](const auto& x) { return x.payload; });
     });
   }
-  const std::size_t words = count / 64 + 1;
-  if (!sorted || !decoded || !value_.resize(count) || !tag_.resize(count) ||
+  const std::size_t words = count / 64 + 1, block = std::size_t{1} << answer_shift;
+  if (!sorted || !decoded || !value_.resize(block) || !tag_.resize(block) ||
       !first_met_.resize(words, 0) || !new_before_.resize(words, 0))
     return false;
-  unsigned* value = value_.data();
-  unsigned char* tag = tag_.data();
-  answers.apply([&](std::size_t i, unsigned v, unsigned t) {
-    value[i] = v;
-    tag[i] = static_cast<unsigned char>(t);
-  });
   reserve_list();
   return true;
 }

@@ -36,6 +36,7 @@
 #include <memory>
 #include <vector>
 
+#include "common/key_buckets.hpp"
 #include "common/small_groups.hpp"
 #include "orvo/dense.hpp"
 
@@ -165,8 +166,10 @@ class edge_table {
       if ((i & 63) == 0 && w > 0)
         new_before_[w] =
             new_before_[w - 1] + static_cast<unsigned>(__builtin_popcountll(first_met_[w - 1]));
-      const unsigned v = value_[i];
-      const unsigned char tag = tag_[i];
+      const std::size_t j = i & block_mask_;
+      if (j == 0) table_->read_answers(i >> block_shift_);
+      const unsigned v = value_[j];
+      const unsigned char tag = tag_[j];
       if (tag & given_tag) return {v, (tag & along_tag) != 0, false};
       // An edge's first occurrence (a new pair) or a later one, with no branch on which:
       // the order elements meet their edges follows the numbering.
@@ -183,8 +186,11 @@ class edge_table {
 
    private:
     friend class edge_table;
-    const unsigned* value_;
+    const edge_table* table_;
+    const unsigned* value_;  // the answers of the block that holds the occurrence
     const unsigned char* tag_;
+    std::size_t block_mask_;
+    unsigned block_shift_;
     std::uint64_t* first_met_;
     unsigned* new_before_;
     std::uint64_t* listed_;
@@ -194,8 +200,11 @@ class edge_table {
   // The cursor at the first occurrence, and the table's state taken back from it.
   cursor sorted_lookups() noexcept {
     cursor c;
+    c.table_ = this;
     c.value_ = value_.data();
     c.tag_ = tag_.data();
+    c.block_shift_ = answers_.shift();
+    c.block_mask_ = (std::size_t{1} << answers_.shift()) - 1;
     c.first_met_ = first_met_.data();
     c.new_before_ = new_before_.data();
     c.listed_ = listed_;
@@ -227,6 +236,8 @@ class edge_table {
 
   // Room for max_new_ + 1 listed pairs. Throws std::bad_alloc when refused.
   void reserve_list();
+  // Puts the answers of occurrence block b in value_ and tag_, by offset in the block.
+  void read_answers(std::size_t b) const noexcept;
 
   // Runs of more slots than this are searched from a hashed slot.
   static constexpr unsigned short_run = 16;
@@ -244,13 +255,18 @@ class edge_table {
   std::uint64_t* listed_ = nullptr;  // new_pairs_.get(), once reserved
   std::size_t new_count_ = 0;
 
-  // The sorted form (prepare_sorted), per element occurrence i in the order met: value_
-  // the first ID of a given edge, else the index of the edge's first occurrence; tag_
-  // along_tag and given_tag; first_met_ bit i for the first occurrences passed so far,
-  // new_before_ the first occurrences before each 64 of them.
+  // The sorted form (prepare_sorted), per element occurrence in the order met: answers_
+  // its value (the first ID of a given edge, else the index of the edge's first
+  // occurrence) and its tag (along_tag, given_tag), gathered by block of occurrences;
+  // value_ and tag_ one block of them at a time, in occurrence order (read_answers; a
+  // block is in cache, where the answers of the whole mesh would be twice the size of
+  // its connectivity and written out and read back once more); first_met_ bit i for the
+  // first occurrences passed so far, new_before_ the first occurrences before each 64 of
+  // them.
   unsigned first_new_ = 0, step_ = 0;
-  dense1D<unsigned int, 8> value_;
-  dense1D<unsigned char, 8> tag_;
+  block_writes<unsigned> answers_;
+  mutable dense1D<unsigned int, 8> value_;
+  mutable dense1D<unsigned char, 8> tag_;
   dense1D<std::uint64_t, 8> first_met_;
   dense1D<unsigned int, 8> new_before_;
 };
