@@ -4,13 +4,17 @@
 //
 // Pairs are filed under their smaller ID, the way a sparse row stores a matrix: node lo
 // owns a run of slots, one for every element edge counted with lo as its smaller end.
-// A lookup reads where lo's run starts and scans its few slots (three on average in a
-// triangle mesh, where a node is the smaller end of about three edges met twice each),
-// with no hashing and no probing into another array: each lookup touches one or two
-// cache lines, and elements that are near in the element order, whose node IDs are
-// usually near too, find them already in cache. A node with many edges (the centre of a
-// fan) would make that scan quadratic, so a long run is twice as long as its count and
-// searched from a hashed slot instead, like an open-addressing table of its own.
+// A lookup reads where lo's run starts and probes its few slots (six in a triangle mesh,
+// where a node is the smaller end of about three edges met twice each) from a slot
+// hashed from the larger ID, like an open-addressing table of its own, with no probing
+// into another array: each lookup touches one or two cache lines, and elements that are
+// near in the element order, whose node IDs are usually near too, find them already in
+// cache. A run has a slot per counted occurrence, so that it is at most half full where
+// every edge is met twice, and the first probe mostly answers: a scan from the run's
+// first slot stopped wherever the pair had been stored, which follows the numbering (the
+// same slot for every node of a grid, any slot after renumbering, where the mispredicted
+// stops made the conversion half as slow again). A node with many edges (the centre of
+// a fan) gets a run twice as long as its count.
 //
 // The new pairs are also listed in the order they were stored, so that the new edge
 // nodes are placed in the order they are numbered, one sequential write.
@@ -111,17 +115,13 @@ class edge_table {
    private:
     friend class edge_table;
     // The slot of lo's run that holds `key` (the larger ID + 1), or the free slot where
-    // it goes. A run always has a free slot for a counted pair: a short one holds a slot
-    // per counted occurrence, filled from the front; a long one twice that.
+    // it goes. A run always has a free slot for a counted pair: it holds a slot per
+    // counted occurrence (a long one twice that), and a pair takes one when first met.
     slot* find(unsigned lo, unsigned key) const noexcept {
       slot* const run = slots_ + start_[lo];
       const unsigned size = start_[lo + 1] - start_[lo];
-      if (size <= short_run) {
-        slot* s = run;
-        while (s->key != 0 && s->key != key) ++s;
-        return s;
-      }
       // Fibonacci hashing onto the run: consecutive keys, as around a fan, spread out.
+      // The run always has the pair or a free slot, so the probe ends.
       unsigned i = static_cast<unsigned>(
           (static_cast<std::uint64_t>(static_cast<std::uint32_t>(key * 0x9e3779b9u)) * size) >> 32);
       while (run[i].key != 0 && run[i].key != key)
@@ -239,7 +239,7 @@ class edge_table {
   // Puts the answers of occurrence block b in value_ and tag_, by offset in the block.
   void read_answers(std::size_t b) const noexcept;
 
-  // Runs of more slots than this are searched from a hashed slot.
+  // Runs counted longer than this get twice as many slots.
   static constexpr unsigned short_run = 16;
 
   bool oriented_;
