@@ -37,8 +37,8 @@ class edge_filler {
       : lookups_(lookups), e_(e), counter_(first_new) {}
 
   // Edge (a, b) of an element whose e rows start at `rows`. False when its new nodes
-  // would reach the count limit.
-  bool fill(unsigned a, unsigned b, unsigned* rows) {
+  // would reach the count limit. Inlined, so that the copy's state stays in registers.
+  __attribute__((always_inline)) bool fill(unsigned a, unsigned b, unsigned* rows) {
     const edge_table::edge f = lookups_.find_or_insert(a, b, static_cast<unsigned>(counter_));
     if (f.inserted) {
       if (counter_ + e_ >= count_limit) return false;
