@@ -29,11 +29,11 @@ namespace {
 
 using detail::corner_count;
 using detail::local_edge;
+using surfkit::detail::bits_below;
 using surfkit::detail::block_shift;
 using surfkit::detail::block_writes;
 using surfkit::detail::equal_mask;
 using surfkit::detail::key_buckets;
-using surfkit::detail::smaller_end;
 
 // Groups up to this size are matched by comparing every pair (they are this small almost
 // everywhere: about 6 half-edges per node of a triangle mesh); larger ones are sorted.
@@ -140,35 +140,6 @@ void for_each_half_edge(const dense2D<unsigned int>& conn, F&& f) {
   }
 }
 
-// Files every half-edge in `buckets` (keys below node_count, blocks of 2^shift nodes,
-// the smaller node at bit low_shift of the key) through file(buckets, smaller node,
-// larger node, slot). False when storage is refused.
-// Counting needs only each half-edge's block, that of its smaller end: the smaller of
-// a >> shift and b >> shift. The two ends of an edge nearly always share a block, so that
-// minimum, unlike the ends' own, branches the same way whatever the numbering.
-template <class Buckets, class File>
-bool file_half_edges(Buckets& buckets, const dense2D<unsigned int>& conn, unsigned node_count,
-                     unsigned shift, unsigned low_shift, File&& file) {
-  if (!buckets.begin(node_count, shift, low_shift)) return false;
-  for_each_half_edge(conn, [&](unsigned a, unsigned b, std::size_t) {
-    buckets.count_block(std::min(a >> shift, b >> shift));
-  });
-  if (!buckets.reserve()) return false;
-  for_each_half_edge(conn, [&](unsigned a, unsigned b, std::size_t slot) {
-    const unsigned lo = smaller_end(a, b);
-    file(buckets, lo, a ^ b ^ lo, slot);
-  });
-  buckets.finish();
-  return true;
-}
-
-// Bits to hold every value below n (at least 1).
-unsigned bits_below(std::uint64_t n) noexcept {
-  unsigned b = 1;
-  while (b < 64 && (n - 1) >> b) ++b;
-  return b;
-}
-
 // Fills `out` (the connectivity's shape, all UINT_MAX). Returns the non-manifold edge
 // count, or -199. A half-edge is filed as one 64-bit word (smaller node, larger node,
 // slot, from the top) when they fit, which saves a third of the scratch and of the
@@ -210,9 +181,9 @@ std::ptrdiff_t match_edges(const dense2D<unsigned int>& conn, unsigned node_coun
     const std::uint64_t hi_mask = (std::uint64_t{1} << hi_bits) - 1;
     const std::uint64_t slot_mask = (std::uint64_t{1} << slot_bits_used) - 1;
     key_buckets<std::uint64_t, surfkit::detail::no_payload> half_edges;
-    const bool filed = file_half_edges(
-        half_edges, conn, node_count, shift, low,
-        [&](auto& b, unsigned lo, unsigned hi, std::size_t slot) {
+    const bool filed = half_edges.fill_by_smaller_end(
+        node_count, shift, low, [&](auto&& visit) { for_each_half_edge(conn, visit); },
+        [&](auto& b, unsigned lo, unsigned hi, bool, std::size_t slot) {
           b.file(std::uint64_t{lo} << low | std::uint64_t{hi} << slot_bits_used | slot, {});
         });
     ok = filed && half_edges.for_each_block([&](auto* r, std::size_t n) {
@@ -226,10 +197,11 @@ std::ptrdiff_t match_edges(const dense2D<unsigned int>& conn, unsigned node_coun
     });
   } else {
     key_buckets<unsigned, half_edge<Slot>> half_edges;
-    const bool filed = file_half_edges(half_edges, conn, node_count, shift, 0,
-                                       [&](auto& b, unsigned lo, unsigned hi, std::size_t slot) {
-                                         b.file(lo, half_edge<Slot>{hi, static_cast<Slot>(slot)});
-                                       });
+    const bool filed = half_edges.fill_by_smaller_end(
+        node_count, shift, 0, [&](auto&& visit) { for_each_half_edge(conn, visit); },
+        [&](auto& b, unsigned lo, unsigned hi, bool, std::size_t slot) {
+          b.file(lo, half_edge<Slot>{hi, static_cast<Slot>(slot)});
+        });
     ok = filed && half_edges.for_each_block([&](auto* r, std::size_t n) {
       decoded = decoded && match_runs(
                                r, n, [](const auto& x) { return x.key; },

@@ -16,6 +16,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "common/small_groups.hpp"
 #include "orvo/dense.hpp"
 
 namespace orvo::surfkit::detail {
@@ -32,6 +33,13 @@ template <class Key>
 struct keyed<Key, no_payload> {
   Key key;
 };
+
+// Bits to hold every value below n (at least 1): the width of a field of a packed key.
+inline unsigned bits_below(std::uint64_t n) noexcept {
+  unsigned b = 1;
+  while (b < 64 && (n - 1) >> b) ++b;
+  return b;
+}
 
 // The shift putting about 2^bits keys in a block, for keys below key_count (at most
 // 4096 blocks: a filing pass writes to that many places at once).
@@ -58,6 +66,28 @@ class key_buckets {
     produce([&](Key key, const Payload&) { count(key); });
     if (!reserve()) return false;
     produce([&](Key key, const Payload& p) { file(key, p); });
+    finish();
+    return true;
+  }
+
+  // fill() for records filed under the smaller end of a pair of node IDs (an edge),
+  // keys below key_count with that node at bit low_shift. each(visit) calls visit(a, b,
+  // extra...) for every record, the same records in the same order each time (it runs
+  // twice); file(*this, smaller end, larger end, a is the smaller end, extra...) files
+  // one. Counting needs only
+  // each record's block, the smaller of a >> shift and b >> shift: the two ends of an edge
+  // nearly always share a block, so that minimum, unlike the ends' own, branches the same
+  // way whatever the numbering. False when storage is refused.
+  template <class Each, class File>
+  bool fill_by_smaller_end(std::uint64_t key_count, unsigned shift, unsigned low_shift, Each&& each,
+                           File&& file) {
+    if (!begin(key_count, shift, low_shift)) return false;
+    each([&](unsigned a, unsigned b, auto&&...) { count_block(std::min(a >> shift, b >> shift)); });
+    if (!reserve()) return false;
+    each([&](unsigned a, unsigned b, auto&&... extra) {
+      const unsigned lo = smaller_end(a, b);
+      file(*this, lo, a ^ b ^ lo, a == lo, extra...);
+    });
     finish();
     return true;
   }
@@ -169,12 +199,15 @@ class block_writes {
     const std::size_t blocks = static_cast<std::size_t>((slot_count >> shift) + 1);
     return next_.resize(blocks, 0) && records_.reserve(blocks, std::size_t{1} << shift);
   }
-  // Files value v (and tag, below 4) for slot s; each slot at most once.
+  // Files value v (and tag, below 4) for slot s, when `keep`; each slot at most once
+  // (kept or not). Without a branch on keep: the record is written either way, where
+  // the block's next one goes (room that the slot's own record would take).
   template <class Slot>
-  void add(Slot s, Value v, unsigned tag = 0) noexcept {
+  void add(Slot s, Value v, unsigned tag = 0, bool keep = true) noexcept {
     const std::size_t b = static_cast<std::size_t>(s >> shift_);
     const auto offset = static_cast<std::uint32_t>(s - (static_cast<Slot>(b) << shift_));
-    records_.data()[(b << shift_) + next_[b]++] = record{offset << 2 | tag, v};
+    records_.data()[(b << shift_) + next_[b]] = record{offset << 2 | tag, v};
+    next_[b] += keep;
   }
   // Calls write(slot, value, tag) for every value filed, block after block.
   template <class Write>

@@ -57,6 +57,12 @@ void edge_table::reserve_list() {
 void edge_table::read_answers(std::size_t b) const noexcept {
   unsigned* value = value_.data();
   unsigned char* tag = tag_.data();
+  // An occurrence with no answer filed is its edge's first, of an edge not given.
+  const auto first = static_cast<unsigned>(b << answers_.shift());
+  for (std::size_t j = 0; j < value_.size(); ++j) {
+    value[j] = first + static_cast<unsigned>(j);
+    tag[j] = static_cast<unsigned char>(along_tag);
+  }
   answers_.apply_block(b, [&](std::size_t j, unsigned v, unsigned t) {
     value[j] = v;
     tag[j] = static_cast<unsigned char>(t);
@@ -82,13 +88,6 @@ constexpr unsigned node_bits = 12, answer_bits = 14;
 // triangle mesh); larger ones are sorted.
 constexpr std::size_t small_group = 16;
 
-// Bits to hold every value below n (at least 1).
-unsigned bits_below(std::uint64_t n) noexcept {
-  unsigned b = 1;
-  while (b < 64 && (n - 1) >> b) ++b;
-  return b;
-}
-
 }  // namespace
 
 bool edge_table::prepare_sorted(const dense2D<unsigned int>& given,
@@ -100,14 +99,8 @@ bool edge_table::prepare_sorted(const dense2D<unsigned int>& given,
   const std::size_t g = given.empty() ? 0 : given.cols();
   const std::size_t count = 4 * quads.cols() + 3 * tris.cols();  // element occurrences
   const std::uint64_t nodes = start_.size() - 1;
-  // Calls put(smaller node, larger node << 1 | from_lo, index) for every occurrence, in
-  // the order the conversion meets them.
-  const auto produce = [&](auto&& put) {
-    unsigned index = 0;
-    const auto edge = [&](unsigned a, unsigned b) {
-      const unsigned lo = smaller_end(a, b);
-      put(lo, (a ^ b ^ lo) << 1 | static_cast<unsigned>(a == lo), index++);
-    };
+  // Calls edge(a, b) for every occurrence (a, b), in the order the conversion meets them.
+  const auto for_each_occurrence = [&](auto&& edge) {
     for (std::size_t c = 0; c < g; ++c) {
       const unsigned* col = given.data() + c * given.ld();
       edge(col[0], col[1]);
@@ -139,7 +132,10 @@ bool edge_table::prepare_sorted(const dense2D<unsigned int>& given,
       answers.add(x.index - g, given.data()[last_given.index * given.ld() + 2],
                   (along ? along_tag : 0u) | given_tag);
     } else {
-      answers.add(x.index - g, first.index - static_cast<unsigned>(g), along ? along_tag : 0u);
+      // An edge's first occurrence is told so by having no answer (see read_answers),
+      // which spares filing half of them.
+      answers.add(x.index - g, first.index - static_cast<unsigned>(g), along ? along_tag : 0u,
+                  x.index != first.index);
     }
   };
   // One smaller node's occurrences, in index order. A small group is matched by
@@ -196,6 +192,20 @@ bool edge_table::prepare_sorted(const dense2D<unsigned int>& given,
     }
   };
 
+  // Files every occurrence through file(filed, smaller node, larger node, index).
+  const unsigned shift = block_shift(nodes, node_bits);
+  const auto file_all = [&](auto& filed, unsigned low, auto&& file) {
+    return filed.fill_by_smaller_end(
+        nodes, shift, low,
+        [&](auto&& visit) {
+          unsigned index = 0;
+          for_each_occurrence([&](unsigned a, unsigned b) { visit(a, b, index++); });
+        },
+        [&](auto& f, unsigned lo, unsigned hi, bool from_lo, unsigned index) {
+          file(f, lo, hi << 1 | static_cast<unsigned>(from_lo), index);
+        });
+  };
+
   const unsigned node_bits_used = bits_below(nodes);
   const unsigned index_bits = bits_below(g + count);
   bool sorted = false;
@@ -204,34 +214,31 @@ bool edge_table::prepare_sorted(const dense2D<unsigned int>& given,
     const std::uint64_t index_mask = (std::uint64_t{1} << index_bits) - 1;
     const std::uint64_t hi_mask = (std::uint64_t{1} << (node_bits_used + 1)) - 1;
     key_buckets<std::uint64_t, no_payload> filed;
-    sorted =
-        filed.fill(
-            nodes, block_shift(nodes, node_bits),
-            [&](auto&& emit) {
-              produce([&](unsigned lo, unsigned hi_from_lo, unsigned index) {
-                emit(std::uint64_t{lo} << low | std::uint64_t{hi_from_lo} << index_bits | index,
-                     no_payload{});
-              });
-            },
-            low) &&
-        filed.for_each_block([&](const auto* r, std::size_t n) {
-          settle_block(
-              r, n, [&](const auto& x) { return x.key >> low; },
-              [&](const auto& x) {
-                return occurrence{static_cast<unsigned>((x.key >> index_bits) & hi_mask),
-                                  static_cast<unsigned>(x.key & index_mask)};
-              });
-        });
+    sorted = file_all(filed, low,
+                      [&](auto& f, unsigned lo, unsigned hi_from_lo, unsigned index) {
+                        f.file(std::uint64_t{lo} << low | std::uint64_t{hi_from_lo} << index_bits |
+                                   index,
+                               no_payload{});
+                      }) &&
+             filed.for_each_block([&](const auto* r, std::size_t n) {
+               settle_block(
+                   r, n, [&](const auto& x) { return x.key >> low; },
+                   [&](const auto& x) {
+                     return occurrence{static_cast<unsigned>((x.key >> index_bits) & hi_mask),
+                                       static_cast<unsigned>(x.key & index_mask)};
+                   });
+             });
   } else {
     key_buckets<unsigned, occurrence> filed;
-    sorted = filed.fill(nodes, block_shift(nodes, node_bits), [&](auto&& emit) {
-      produce([&](unsigned lo, unsigned hi_from_lo, unsigned index) {
-        emit(lo, occurrence{hi_from_lo, index});
-      });
-    }) && filed.for_each_block([&](const auto* r, std::size_t n) {
-      settle_block(
-          r, n, [](const auto& x) { return x.key; }, [](const auto& x) { return x.payload; });
-    });
+    sorted =
+        file_all(filed, 0,
+                 [&](auto& f, unsigned lo, unsigned hi_from_lo, unsigned index) {
+                   f.file(lo, occurrence{hi_from_lo, index});
+                 }) &&
+        filed.for_each_block([&](const auto* r, std::size_t n) {
+          settle_block(
+              r, n, [](const auto& x) { return x.key; }, [](const auto& x) { return x.payload; });
+        });
   }
   const std::size_t words = count / 64 + 1, block = std::size_t{1} << answer_shift;
   if (!sorted || !decoded || !value_.resize(block) || !tag_.resize(block) ||
