@@ -44,4 +44,14 @@ inline std::uint32_t equal_mask(const unsigned* v, unsigned x) noexcept {
 #endif
 }
 
+// The set bits of x. Written out because the library is built for the baseline processor,
+// where __builtin_popcountll is a call into the compiler's runtime (a tenth of the edge
+// numbering of a shuffled mesh went into those calls); this is a few inline operations.
+inline unsigned bit_count(std::uint64_t x) noexcept {
+  x -= (x >> 1) & 0x5555555555555555u;
+  x = (x & 0x3333333333333333u) + ((x >> 2) & 0x3333333333333333u);
+  x = (x + (x >> 4)) & 0x0f0f0f0f0f0f0f0fu;
+  return static_cast<unsigned>((x * 0x0101010101010101u) >> 56);
+}
+
 }  // namespace orvo::surfkit::detail

@@ -93,7 +93,7 @@ constexpr std::size_t small_group = 16;
 bool edge_table::prepare_sorted(const dense2D<unsigned int>& given,
                                 const dense2D<unsigned int>& quads,
                                 const dense2D<unsigned int>& tris, unsigned first_new,
-                                unsigned step) {
+                                unsigned step, bool packed) {
   first_new_ = first_new;
   step_ = step;
   const std::size_t g = given.empty() ? 0 : given.cols();
@@ -209,7 +209,7 @@ bool edge_table::prepare_sorted(const dense2D<unsigned int>& given,
   const unsigned node_bits_used = bits_below(nodes);
   const unsigned index_bits = bits_below(g + count);
   bool sorted = false;
-  if (2 * node_bits_used + 1 + index_bits <= 64) {
+  if (packed && 2 * node_bits_used + 1 + index_bits <= 64) {
     const unsigned low = node_bits_used + 1 + index_bits;
     const std::uint64_t index_mask = (std::uint64_t{1} << index_bits) - 1;
     const std::uint64_t hi_mask = (std::uint64_t{1} << (node_bits_used + 1)) - 1;

@@ -75,8 +75,11 @@ class edge_table {
   // them (see above). New edges are numbered from `first_new`, `step` IDs apart. Only for
   // fewer than 2^31 nodes. False when storage is refused; throws std::bad_alloc as
   // reserve does.
+  // `packed`: file each occurrence as one 64-bit word when its fields fit (false: always
+  // the wider records that larger meshes need; the same answers, for tests).
   bool prepare_sorted(const dense2D<unsigned int>& given, const dense2D<unsigned int>& quads,
-                      const dense2D<unsigned int>& tris, unsigned first_new, unsigned step);
+                      const dense2D<unsigned int>& tris, unsigned first_new, unsigned step,
+                      bool packed = true);
 
   struct slot {
     unsigned key;    // larger ID + 1; 0 is free
@@ -164,8 +167,7 @@ class edge_table {
       const std::size_t i = occurrence_++;
       const std::size_t w = i >> 6;
       if ((i & 63) == 0 && w > 0)
-        new_before_[w] =
-            new_before_[w - 1] + static_cast<unsigned>(__builtin_popcountll(first_met_[w - 1]));
+        new_before_[w] = new_before_[w - 1] + bit_count(first_met_[w - 1]);
       const std::size_t j = i & block_mask_;
       if (j == 0) table_->read_answers(i >> block_shift_);
       const unsigned v = value_[j];
@@ -179,8 +181,7 @@ class edge_table {
       new_count_ += first;
       const std::size_t f = v >> 6;
       const unsigned rank =
-          new_before_[f] + static_cast<unsigned>(__builtin_popcountll(
-                               first_met_[f] & ((std::uint64_t{1} << (v & 63)) - 1)));
+          new_before_[f] + bit_count(first_met_[f] & ((std::uint64_t{1} << (v & 63)) - 1));
       return {first ? first_if_new : first_new_ + step_ * rank, (tag & along_tag) != 0, first};
     }
 

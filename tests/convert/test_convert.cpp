@@ -317,15 +317,16 @@ occurrences random_case(unsigned seed, std::size_t nodes, std::size_t nq, std::s
 
 using answer = std::tuple<unsigned, bool, bool>;
 
-// Every answer in the conversion's order and the new pairs; `sorted`: prepare_sorted.
+// Every answer in the conversion's order and the new pairs; `sorted`: prepare_sorted,
+// with one-word records when `packed`.
 std::pair<std::vector<answer>, std::vector<std::uint64_t>> run(const occurrences& o, unsigned e,
-                                                               bool sorted) {
+                                                               bool sorted, bool packed = true) {
   const std::size_t g = o.given.cols();
   const std::uint64_t count = 4 * o.quads.cols() + 3 * o.tris.cols();
   edge_table t(o.nodes, count + g, count, e > 1);
   const auto nodes = static_cast<unsigned>(o.nodes);
   if (sorted) {
-    EXPECT_TRUE(t.prepare_sorted(o.given, o.quads, o.tris, nodes, e));
+    EXPECT_TRUE(t.prepare_sorted(o.given, o.quads, o.tris, nodes, e, packed));
   } else {
     for (std::size_t c = 0; c < g; ++c) t.count(o.given(0, c), o.given(1, c));
     for (std::size_t c = 0; c < o.quads.cols(); ++c)
@@ -368,13 +369,17 @@ TEST(EdgeTable, SortedFormAnswersAsTheProbingForm) {
     for (unsigned e : {1u, 2u, 3u})
       for (bool with_given : {false, true}) {
         const occurrences o = random_case(seed++, s[0], s[1], s[2], with_given ? s[3] : 0, e);
-        const auto probing = run(o, e, false), sorted = run(o, e, true);
-        ASSERT_EQ(sorted.first.size(), probing.first.size());
-        for (std::size_t i = 0; i < probing.first.size(); ++i)
-          ASSERT_EQ(sorted.first[i], probing.first[i])
-              << "occurrence " << i << " (first ID, along, new) of " << s[0] << " nodes, e = " << e
-              << (with_given ? ", given edges" : "");
-        EXPECT_EQ(sorted.second, probing.second) << s[0] << " nodes, e = " << e;
+        const auto probing = run(o, e, false);
+        for (bool packed : {true, false}) {
+          const auto sorted = run(o, e, true, packed);
+          ASSERT_EQ(sorted.first.size(), probing.first.size());
+          for (std::size_t i = 0; i < probing.first.size(); ++i)
+            ASSERT_EQ(sorted.first[i], probing.first[i])
+                << "occurrence " << i << " (first ID, along, new) of " << s[0]
+                << " nodes, e = " << e << (with_given ? ", given edges" : "")
+                << (packed ? "" : ", wide records");
+          EXPECT_EQ(sorted.second, probing.second) << s[0] << " nodes, e = " << e;
+        }
       }
 }
 
