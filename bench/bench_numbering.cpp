@@ -144,7 +144,10 @@ void BM_NumberingRenumber(benchmark::State& state) {
   }
   label(state);
 }
-BENCHMARK(BM_NumberingRenumber)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", fastest);
+BENCHMARK(BM_NumberingRenumber)
+    ->DenseRange(0, 2)
+    ->Unit(benchmark::kMillisecond)
+    ->ComputeStatistics("min", fastest);
 
 // The floor of node sums that would stay in cache whatever the order: one pass that
 // brings every triangle's contribution (its normal, computed beforehand) into node order,
@@ -177,12 +180,27 @@ void BM_NumberingNormalsFloor(benchmark::State& state) {
   }
   label(state);
 }
-BENCHMARK(BM_NumberingNormalsFloor)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", fastest);
+BENCHMARK(BM_NumberingNormalsFloor)
+    ->DenseRange(0, 2)
+    ->Unit(benchmark::kMillisecond)
+    ->ComputeStatistics("min", fastest);
 #endif
 
-BENCHMARK(BM_NumberingNeighbours)->DenseRange(0, orders - 1)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", fastest);
-BENCHMARK(BM_NumberingConvertT3)->DenseRange(0, orders - 1)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", fastest);
-BENCHMARK(BM_NumberingNormals)->DenseRange(0, orders - 1)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", fastest);
-BENCHMARK(BM_NumberingFittedCurvatures)->DenseRange(0, orders - 1)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", fastest);
+BENCHMARK(BM_NumberingNeighbours)
+    ->DenseRange(0, orders - 1)
+    ->Unit(benchmark::kMillisecond)
+    ->ComputeStatistics("min", fastest);
+BENCHMARK(BM_NumberingConvertT3)
+    ->DenseRange(0, orders - 1)
+    ->Unit(benchmark::kMillisecond)
+    ->ComputeStatistics("min", fastest);
+BENCHMARK(BM_NumberingNormals)
+    ->DenseRange(0, orders - 1)
+    ->Unit(benchmark::kMillisecond)
+    ->ComputeStatistics("min", fastest);
+BENCHMARK(BM_NumberingFittedCurvatures)
+    ->DenseRange(0, orders - 1)
+    ->Unit(benchmark::kMillisecond)
+    ->ComputeStatistics("min", fastest);
 
 }  // namespace
