@@ -143,6 +143,21 @@ def _peak_rss_bytes():
     return _status_bytes("VmHWM")
 
 
+def _ready_for_probe():
+    """A worker before its first chunk: the code the chunks run is loaded (modules are
+    not data, and the budget counts data), and the peak is reset to the present size
+    where Linux allows it, so that the peak measured later is the chunks' own."""
+    import surfkit._probe  # noqa: F401
+    from surfkit import _surfkit  # noqa: F401
+
+    try:
+        with open("/proc/self/clear_refs", "w") as f:
+            f.write("5")
+    except OSError:
+        pass
+    return _rss_bytes()
+
+
 def _query_points(block, rows, side, block_info=None):
     """The points of one chunk, made where it runs: the same for a given chunk index
     wherever it is computed."""
@@ -178,7 +193,7 @@ def bench_probe(args):
     client, cluster = local_client(2)
     try:
         client.submit(int, 0).result()
-        before = client.run(_rss_bytes)
+        before = client.run(_ready_for_probe)
         start = time.perf_counter()
         got = distributed.probe(coordinates, connectivity, field, points, client=client,
                                 chunk=args.chunk)

@@ -131,10 +131,7 @@ int order_points(const dense2D<double>& points, dense1D<detail::visit, 8>& order
   const std::size_t k = points.cols();
   for (std::size_t c = 0; c < k; ++c)
     if (!std::isfinite(points(0, c)) || !std::isfinite(points(1, c))) return -3;
-  id_list ids, none;
-  if (!ids.resize(k) || !none.resize(k, detail::no_id)) return detail::storage_refused;
-  for (std::size_t c = 0; c < k; ++c) ids[c] = static_cast<unsigned>(c);
-  return detail::spatial_order(points, ids, none, order) ? 0 : detail::storage_refused;
+  return detail::spatial_order(points, id_list(), id_list(), order) ? 0 : detail::storage_refused;
 }
 
 // What both probe forms share once the field is checked: the result is written through

@@ -22,12 +22,17 @@ std::uint32_t spread(std::uint32_t v) {
 bool spatial_order(const dense2D<double>& coords, const dense1D<unsigned int, 8>& ids,
                    const dense1D<unsigned int, 8>& home, dense1D<visit, 8>& order,
                    unsigned max_bits, const unsigned char* left_out) {
-  const std::size_t n = ids.size();
+  // No ids and no homes: every column, in column order.
+  const bool every_column = ids.empty() && home.empty() && !left_out;
+  const std::size_t n = every_column ? coords.cols() : ids.size();
+  const auto id_of = [&](std::size_t i) {
+    return every_column ? static_cast<unsigned>(i) : ids[i];
+  };
   order.clear();
   constexpr unsigned none = 0xffffffffu;
   double lo[2] = {INFINITY, INFINITY}, hi[2] = {-INFINITY, -INFINITY};
   auto finite_at = [&](std::size_t i) {
-    const double* p = coords.data() + std::size_t{ids[i]} * coords.ld();
+    const double* p = coords.data() + std::size_t{id_of(i)} * coords.ld();
     return std::isfinite(p[0]) && std::isfinite(p[1]) ? p : nullptr;
   };
   for (std::size_t i = 0; i < n; ++i)
@@ -74,11 +79,11 @@ bool spatial_order(const dense2D<double>& coords, const dense1D<unsigned int, 8>
   if (!key.resize(n) || !count.resize(buckets + 1, 0u) || (low > 0 && !digit.resize(digits + 1)))
     return false;
   for (std::size_t i = 0; i < n; ++i) {
-    if (left_out ? left_out[i] != 0 : home[ids[i]] != none) {
+    if (!every_column && (left_out ? left_out[i] != 0 : home[ids[i]] != none)) {
       key[i] = none;
       continue;
     }
-    const double* p = coords.data() + std::size_t{ids[i]} * coords.ld();
+    const double* p = coords.data() + std::size_t{id_of(i)} * coords.ld();
     key[i] = key_of(p[0], p[1]);
     ++count[(key[i] >> low) + 1];
   }
@@ -97,8 +102,8 @@ bool spatial_order(const dense2D<double>& coords, const dense1D<unsigned int, 8>
   }
   for (std::size_t i = 0; i < n; ++i) {
     if (key[i] == none) continue;
-    const double* p = coords.data() + std::size_t{ids[i]} * coords.ld();
-    order[count[key[i] >> low]++] = {p[0], p[1], static_cast<unsigned>(i), ids[i]};
+    const double* p = coords.data() + std::size_t{id_of(i)} * coords.ld();
+    order[count[key[i] >> low]++] = {p[0], p[1], static_cast<unsigned>(i), id_of(i)};
   }
   if (low == 0) return true;
   // Bucket b now ends at count[b].

@@ -23,7 +23,9 @@ struct visit {
 // sized afresh. False when storage is refused (order then empty). Cost: a counting sort, in two
 // rounds from 2^16 cells on (blocks of 4096 cells, then the cells of each block): three passes over
 // the targets and one or two over the cells; scratch of 4 bytes per target, a copy of the largest
-// block's targets with their keys (28 bytes each) and 4 bytes per block.
+// block's targets with their keys (28 bytes each) and 4 bytes per block. With `ids` and
+// `home` empty and no `left_out`, the targets are every column of `coords`, their node
+// IDs their column numbers (the query points of a probe: no lists of 8 bytes a point).
 bool spatial_order(const dense2D<double>& coords, const dense1D<unsigned int, 8>& ids,
                    const dense1D<unsigned int, 8>& home, dense1D<visit, 8>& order,
                    unsigned max_bits = 11, const unsigned char* left_out = nullptr);

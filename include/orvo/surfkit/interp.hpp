@@ -215,7 +215,7 @@ class SURFKIT_API background_locator {
 ///  - -3: points not 2 rows, or a coordinate not finite;
 ///  - -199: storage refused (values unchanged).
 ///
-/// Cost: O(\#points) for the spatial order (36 bytes per point) and the result, then per
+/// Cost: O(\#points) for the spatial order (28 bytes per point) and the result, then per
 /// point a walk of a few steps (the exact nearest-node search and the triangles around that
 /// node only off the mesh); nothing proportional to the background.
 SURFKIT_API int probe(const background_locator& locator, const dense2D<double>& field,
