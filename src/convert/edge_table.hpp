@@ -13,8 +13,8 @@
 // every edge is met twice, and the first probe mostly answers: a scan from the run's
 // first slot stopped wherever the pair had been stored, which follows the numbering (the
 // same slot for every node of a grid, any slot after renumbering, where the mispredicted
-// stops made the conversion half as slow again). A node with many edges (the centre of
-// a fan) gets a run twice as long as its count.
+// stops cost a tenth of the conversion). A node with many edges (the centre of a fan)
+// gets a run twice as long as its count.
 //
 // The new pairs are also listed in the order they were stored, so that the new edge
 // nodes are placed in the order they are numbered, one sequential write.
@@ -27,12 +27,13 @@
 // by block of nodes and sorted in cache (common/key_buckets.hpp). Each edge's
 // occurrences are then together: the first one fixes the stored orientation and, for a
 // new edge, is where its nodes are numbered; given edges keep their first end's
-// orientation and their last ID. What each occurrence will be told is written back in
-// occurrence order (block by block), and the sorted cursor then reads it in sequence: a new
-// edge's first nodes are numbered at its first occurrence, in the order met, and a later
-// occurrence finds them through the count of new edges first met before that first
-// occurrence (a bit per occurrence, with a running count per 64 bits; about 1 MiB for a
-// mesh of 2 M triangles, so it stays in cache). The numbering is the table's, bit for bit.
+// orientation and their last ID. What each later occurrence will be told is gathered by
+// block of occurrences (a first one files nothing), and the sorted cursor reads it back a
+// block at a time, in sequence: a new edge's first nodes are numbered at its first
+// occurrence, in the order met, and a later occurrence finds them through the count of
+// new edges first met before that first occurrence (a bit per occurrence, with a running
+// count per 64 bits; about 1 MiB for a mesh of 2 M triangles, so it stays in cache). The
+// numbering is the table's, bit for bit.
 #pragma once
 
 #include <cstddef>
