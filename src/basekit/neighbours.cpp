@@ -34,10 +34,8 @@ using surfkit::detail::block_shift;
 using surfkit::detail::block_writes;
 using surfkit::detail::equal_mask;
 using surfkit::detail::key_buckets;
+using surfkit::detail::small_group;
 
-// Groups up to this size are matched by comparing every pair (they are this small almost
-// everywhere: about 6 half-edges per node of a triangle mesh); larger ones are sorted.
-constexpr std::size_t small_group = 16;
 // Nodes per block (2^12: the block of a triangle mesh, some 24 k records of 12 bytes,
 // sorts in the L2 cache) and output slots per block of writes (2^14, 64 KiB).
 constexpr unsigned node_bits = 12, slot_bits = 14;

@@ -74,10 +74,10 @@ class key_buckets {
   // keys below key_count with that node at bit low_shift. each(visit) calls visit(a, b,
   // extra...) for every record, the same records in the same order each time (it runs
   // twice); file(*this, smaller end, larger end, a is the smaller end, extra...) files
-  // one. Counting needs only
-  // each record's block, the smaller of a >> shift and b >> shift: the two ends of an edge
-  // nearly always share a block, so that minimum, unlike the ends' own, branches the same
-  // way whatever the numbering. False when storage is refused.
+  // one. Counting needs only each record's block, the smaller of a >> shift and
+  // b >> shift: the two ends of an edge nearly always share a block, so that minimum,
+  // unlike the ends' own, branches the same way whatever the numbering. False when
+  // storage is refused.
   template <class Each, class File>
   bool fill_by_smaller_end(std::uint64_t key_count, unsigned shift, unsigned low_shift, Each&& each,
                            File&& file) {

@@ -8,6 +8,7 @@
 // to twice as slow after renumbering.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #if defined(__SSE2__)
@@ -23,9 +24,14 @@ inline unsigned smaller_end(unsigned a, unsigned b) noexcept {
   return (a & a_smaller) | (b & ~a_smaller);
 }
 
-// Bit j set where v[j] == x, for the first 4 quads entries of v (16-byte aligned): a group
-// of up to 16 records matched against one value at once, its free entries holding a
-// value that no record has.
+// The largest group equal_mask compares at once. Groups up to this size (one node's
+// edges: about 6 per node of a triangle mesh almost everywhere) are matched by comparing
+// every pair; the passes sort larger ones.
+constexpr std::size_t small_group = 16;
+
+// Bit j set where v[j] == x, for the first 4 quads entries of v (16-byte aligned,
+// quads at most small_group / 4): a group of up to small_group records matched against
+// one value at once, its free entries holding a value that no record has.
 template <int quads>
 inline std::uint32_t equal_mask(const unsigned* v, unsigned x) noexcept {
 #if defined(__SSE2__)
@@ -44,9 +50,9 @@ inline std::uint32_t equal_mask(const unsigned* v, unsigned x) noexcept {
 #endif
 }
 
-// The set bits of x. Written out because the library is built for the baseline processor,
-// where __builtin_popcountll is a call into the compiler's runtime (a tenth of the edge
-// numbering of a shuffled mesh went into those calls); this is a few inline operations.
+// The set bits of x, in a few inline operations: the library is built for the baseline
+// processor, where __builtin_popcountll is a call into the compiler's runtime, made for
+// every later edge occurrence of a shuffled mesh's numbering.
 inline unsigned bit_count(std::uint64_t x) noexcept {
   x -= (x >> 1) & 0x5555555555555555u;
   x = (x & 0x3333333333333333u) + ((x >> 2) & 0x3333333333333333u);

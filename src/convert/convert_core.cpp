@@ -4,7 +4,6 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
-#include <optional>
 
 #include "common/checks.hpp"
 #include "common/id_locality.hpp"
@@ -305,24 +304,18 @@ int convert(dense2D<double>& coords, dense2D<unsigned int>& quads, dense2D<unsig
   extent_guard<dense2D<double>> keep_coords(coords);
   grown_elements new_quads(quads), new_tris(tris);
   if (!new_quads.grow(quad_rows, e > 0) || !new_tris.grow(tri_rows, e > 0)) return storage_refused;
-  // Both element kinds, one after the other.
-  const auto fill_all = [&](auto filler) {
-    return fill_quadrangles(new_quads, e, filler) && fill_triangles(new_tris, e, filler)
-               ? std::optional<decltype(filler)>(filler)
-               : std::nullopt;
-  };
+  // Both element kinds, one after the other, through either form's cursor.
   u64 edge_end = n;
-  if (sort_first) {
-    const auto done = fill_all(edge_filler<edge_table::cursor>(table.sorted_lookups(), e, n));
-    if (!done) return storage_refused;
-    table.done(done->lookups());
-    edge_end = done->counter();
-  } else if (e) {
-    const auto done = fill_all(edge_filler<edge_table::table_cursor>(table.lookups(), e, n));
-    if (!done) return storage_refused;
-    table.done(done->lookups());
-    edge_end = done->counter();
-  }
+  const auto fill_all = [&](auto filler) {
+    if (!fill_quadrangles(new_quads, e, filler) || !fill_triangles(new_tris, e, filler))
+      return false;
+    table.done(filler.lookups());
+    edge_end = filler.counter();
+    return true;
+  };
+  if (e && !(sort_first ? fill_all(edge_filler<edge_table::cursor>(table.sorted_lookups(), e, n))
+                        : fill_all(edge_filler<edge_table::table_cursor>(table.lookups(), e, n))))
+    return storage_refused;
   const u64 quad_end = add_interiors(edge_end, q, nq);
   const u64 count = add_interiors(quad_end, t, nt);
   if (count >= count_limit) return storage_refused;

@@ -51,7 +51,6 @@ void edge_table::reserve_list() {
       static_cast<std::uint64_t*>(std::malloc((max_new_ + 1) * sizeof(std::uint64_t))));
   if (!new_pairs_) throw std::bad_alloc();
   orvo::detail::offer_large_pages(new_pairs_.get(), max_new_ + 1);
-  listed_ = new_pairs_.get();
 }
 
 void edge_table::read_answers(std::size_t b) const noexcept {
@@ -82,11 +81,6 @@ struct occurrence {
 // Nodes per block of the sort (a triangle mesh's block, some 25 k occurrences, sorts in
 // the L2 cache) and occurrences per block of written answers.
 constexpr unsigned node_bits = 12, answer_bits = 14;
-
-// Groups (one smaller node's occurrences) up to this size are matched by comparing every
-// pair at once (they are this small almost everywhere: about 6 occurrences per node of a
-// triangle mesh); larger ones are sorted.
-constexpr std::size_t small_group = 16;
 
 }  // namespace
 

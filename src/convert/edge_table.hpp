@@ -152,7 +152,7 @@ class edge_table {
     c.start_ = start_.data();
     c.slots_ = slots_.get();
     c.lo_first_ = lo_first_.get();
-    c.listed_ = listed_;
+    c.listed_ = new_pairs_.get();
     c.new_count_ = new_count_;
     return c;
   }
@@ -209,7 +209,7 @@ class edge_table {
     c.block_mask_ = (std::size_t{1} << answers_.shift()) - 1;
     c.first_met_ = first_met_.data();
     c.new_before_ = new_before_.data();
-    c.listed_ = listed_;
+    c.listed_ = new_pairs_.get();
     c.occurrence_ = 0;
     c.new_count_ = new_count_;
     c.first_new_ = first_new_;
@@ -226,7 +226,7 @@ class edge_table {
   // New pairs in the order they were stored: new_pair(i) >> 32 and new_pair(i) &
   // 0xffffffff are the stored ends.
   std::size_t new_count() const noexcept { return new_count_; }
-  std::uint64_t new_pair(std::size_t i) const noexcept { return listed_[i]; }
+  std::uint64_t new_pair(std::size_t i) const noexcept { return new_pairs_[i]; }
 
  private:
   // What the sorted occurrences tell each element occurrence (tag bits).
@@ -254,7 +254,6 @@ class edge_table {
   // Stored orientation, (first end << 32) | second; reserved for max_new_ + 1 (the slot
   // past the last new pair is written and not counted), new_count_ of them listed.
   std::unique_ptr<std::uint64_t[], free_block> new_pairs_;
-  std::uint64_t* listed_ = nullptr;  // new_pairs_.get(), once reserved
   std::size_t new_count_ = 0;
 
   // The sorted form (prepare_sorted), per element occurrence in the order met: answers_
