@@ -79,11 +79,17 @@ void shape_2d(const py::array& a, const signature& sig, int k, const char* what,
   rows = static_cast<std::size_t>(a.shape(1));
 }
 
+// NumPy's flag for a buffer whose elements sit at multiples of their size. Arrays made over
+// a received message (a Dask frame, np.frombuffer at an odd offset) often do not: reading
+// them through a double* or uint32 pointer is undefined behaviour, so they are copied into
+// aligned memory first (by NumPy, through this flag in its conversions).
+constexpr int aligned = py::detail::npy_api::NPY_ARRAY_ALIGNED_;
+
 // Integer IDs of any integer dtype, each checked to fit in 32 bits unsigned, written into
 // `out` (n entries).
 template <class Wide>
 void narrow_ids(const py::array& a, const signature& sig, int k, unsigned int* out) {
-  auto w = py::array_t<Wide, py::array::c_style | py::array::forcecast>::ensure(a);
+  auto w = py::array_t<Wide, py::array::c_style | py::array::forcecast | aligned>::ensure(a);
   if (!w) raise_argument_error(sig, k, "could not read the IDs as integers");
   const Wide* d = w.data();
   const std::size_t n = static_cast<std::size_t>(w.size());
@@ -104,9 +110,9 @@ bool is_real_kind(char kind) {
 }
 
 // True when the buffer already has the library's layout: the wanted dtype (native byte
-// order) in C order.
+// order) in C order, aligned.
 bool exact_dtype_c_order(const py::array& a, const py::dtype& want) {
-  return (a.flags() & py::array::c_style) && a.dtype().equal(want);
+  return (a.flags() & py::array::c_style) && (a.flags() & aligned) && a.dtype().equal(want);
 }
 
 // IDs of the array as n 32-bit values: the caller's buffer when it is uint32 in C order,
@@ -142,7 +148,7 @@ const double* value_buffer(const py::array& a, const signature& sig, int k, py::
     return static_cast<const double*>(a.data());
   }
   shared = false;
-  auto c = py::array_t<double, py::array::c_style | py::array::forcecast>::ensure(a);
+  auto c = py::array_t<double, py::array::c_style | py::array::forcecast | aligned>::ensure(a);
   if (!c) raise_argument_error(sig, k, "could not read the values as float64");
   keep = c;
   return c.data();

@@ -46,10 +46,21 @@ def local_cluster(workers=None):
     These workers keep glibc's defaults (unless this process's environment sets the
     variable: a plain ``LocalCluster`` started here earlier puts Dask's value there); the
     rest of Dask's worker environment stays.
+
+    Three more of Dask's defaults serve a dashboard or a network, and this cluster has
+    neither. Messages go uncompressed: on loopback, compressing costs CPU at both ends
+    and a second copy of every frame in flight (a probe's background held twice while it
+    is sent). The workers' statistical profiler, which samples the running task's stack
+    every 10 ms for the dashboard, is off; and the event loops check their own health
+    once a second instead of every 20 ms. With two workers on two cores these wakeups
+    took 3-6 % of a batch's time.
     """
     environ = dict(dask.config.get("distributed.nanny.pre-spawn-environ", default={}))
     environ.pop("MALLOC_TRIM_THRESHOLD_", None)
-    with dask.config.set({"distributed.nanny.pre-spawn-environ": environ}):
+    with dask.config.set({"distributed.nanny.pre-spawn-environ": environ,
+                          "distributed.comm.compression": None,
+                          "distributed.worker.profile.enabled": False,
+                          "distributed.admin.tick.interval": "1s"}):
         return LocalCluster(n_workers=workers or os.cpu_count() or 1, threads_per_worker=1,
                             processes=True, host="127.0.0.1", dashboard_address=None)
 
@@ -229,7 +240,10 @@ def probe(coordinates, connectivity, field, points, *, client=None, chunk=1_000_
     triangle holding a point, the nearest node's values outside): NumPy for NumPy points,
     a dask array for a dask array. Each worker thread builds one BackgroundLocator over the
     background on its first chunk (linear in the background) and asks it for every chunk
-    after: per chunk, a walk of a few steps per point.
+    after: per chunk, a walk of a few steps per point. NumPy points on a client go one
+    chunk per worker at a time: a worker holds the background (16 bytes a node, 12 a
+    triangle, 8 a node per field column), its locator (about 52 bytes a node and 52 a
+    triangle) and one chunk's points, order and values (about 52 bytes a point).
 
     A point within the location tolerance (1e-6 of a triangle's size) of an edge may be
     blended in either triangle depending on the points located before it, in a chunk or
@@ -247,11 +261,12 @@ def probe(coordinates, connectivity, field, points, *, client=None, chunk=1_000_
     if client is not None and not isinstance(client, Client):
         raise TypeError("client: a distributed.Client, not %s" % type(client).__name__)
     background = _Background(coordinates, connectivity, field)
+    token = background.token
     if client is not None:
         [background] = client.scatter([background], broadcast=True, hash=False)
     tail = field.shape[1:]
     if not lazy and client is not None:
-        return _probe_streamed(client, background, points, chunk, tail)
+        return _probe_streamed(client, background, token, points, chunk, tail)
     if lazy:
         points = points.astype(np.float64).rechunk({1: 2})
     else:
@@ -263,34 +278,48 @@ def probe(coordinates, connectivity, field, points, *, client=None, chunk=1_000_
     return values if lazy else values.compute(scheduler="threads")
 
 
-def _probe_streamed(client, background, points, chunk, tail):
+def _probe_streamed(client, background, token, points, chunk, tail):
     """NumPy points on a cluster: each chunk sent straight to a worker (not through the
-    scheduler's graph), two chunks in flight per worker, each result copied into place and
-    released as it arrives, so that neither side holds more than a few chunks."""
+    scheduler's graph) and run there, one chunk per worker at a time, the next sent to a
+    worker as soon as its result is back; each result is copied into place and released
+    as it arrives.
+
+    A worker thus holds the background, its locator and one chunk with what the chunk's
+    call needs (its points, their spatial order, 28 bytes a point, and the values): with
+    a second chunk waiting on each worker it held about 25 MB more per million points
+    (the waiting points, and the last values until their release reached it) for a few
+    per cent of speed. Each chunk is pinned to the worker that is free: sent to whichever
+    is next in turn, it could land on one still busy (or be stolen by another) and that
+    worker's memory would grow with every chunk it was dealt."""
     values = np.empty((len(points),) + tail)
-    starts = list(range(0, len(points), chunk))
-    in_flight = 2 * max(1, len(client.scheduler_info().get("workers", ())))
-    where = {}  # future -> first row of its chunk
+    starts = iter(range(0, len(points), chunk))
+    # `background` (the broadcast future) stays referenced here until the end, so that
+    # its data stays on the cluster for the references to find.
+    reference = _BackgroundRef(token, background.key)
+    # No workers yet: the first chunk goes where the scheduler puts it.
+    workers = list(client.scheduler_info().get("workers", ())) or [None]
+    where = {}  # future -> (first row of its chunk, worker)
     running = as_completed()
 
-    def send(start):
-        [piece] = client.scatter([points[start:start + chunk]], hash=False)
-        future = client.submit(_probe_chunk, piece, background, pure=False)
-        where[future] = start
+    def send(start, worker):
+        targets = None if worker is None else [worker]
+        [piece] = client.scatter([_Points(points[start:start + chunk])], hash=False,
+                                 workers=targets)
+        future = client.submit(_probe_points, piece, reference, pure=False, workers=targets)
+        where[future] = (start, worker)
         running.add(future)
 
     try:
-        for start in starts[:in_flight]:
-            send(start)
-        left = iter(starts[in_flight:])
+        for worker, start in zip(workers, starts):
+            send(start, worker)
         for future in running:
-            start = where.pop(future)
+            start, worker = where.pop(future)
             part = future.result()
             values[start:start + len(part)] = part
             future.release()
-            following = next(left, None)
+            following = next(starts, None)
             if following is not None:
-                send(following)
+                send(following, worker)
     finally:
         if where:
             client.cancel(list(where))
@@ -311,34 +340,98 @@ class _Background:
         return (self.coordinates, self.connectivity, self.field, self.token)
 
     def __setstate__(self, state):
-        self.__init__(*state)
+        # Arrays unpickled from a message are views of it at whatever offset their frame
+        # had, mostly not a multiple of 8: every call would copy them before reading.
+        # Copied once here, and the message's buffer goes with the views.
+        coordinates, connectivity, field, token = state
+        self.__init__(_aligned(coordinates), _aligned(connectivity), _aligned(field), token)
 
     def prepared(self):
         """What the chunks share, made once per thread of this process: a locator answers
         one call at a time, so threads running chunks side by side each keep their own.
-        The process keeps those of its last two backgrounds."""
+        The process keeps those of its last two backgrounds, and the backgrounds with
+        them (for _BackgroundRef)."""
         from ._probe import prepare
 
         thread = threading.get_ident()
         with _prepared_lock:
-            per_thread = _prepared.pop(self.token, {})
-            _prepared[self.token] = per_thread  # the most recent last
+            shared = _prepared.pop(self.token, None) or _Shared(self)
+            _prepared[self.token] = shared  # the most recent last
             while len(_prepared) > 2:
                 del _prepared[next(iter(_prepared))]
-            if thread not in per_thread:
-                per_thread[thread] = prepare(self.coordinates, self.connectivity)
-            return per_thread[thread]
+            if thread not in shared.locators:
+                shared.locators[thread] = prepare(self.coordinates, self.connectivity)
+            return shared.locators[thread]
 
 
-# token -> {thread: prepared}: the locators of this worker process, for its last two
-# backgrounds (the oldest dropped first).
+class _Shared:
+    """A background as a worker process keeps it: the object and its locators by thread."""
+
+    def __init__(self, background):
+        self.background, self.locators = background, {}
+
+
+# token -> _Shared, for this worker process's last two backgrounds (the oldest dropped
+# first).
 _prepared = {}
 _prepared_lock = threading.Lock()
+
+
+class _BackgroundRef:
+    """What a chunk sent by _probe_streamed names instead of the background's future.
+
+    A task that depends on a future has Dask deliver its data to the worker first. The
+    background was broadcast to every worker, but Dask's memory manager drops copies that
+    no waiting task needs (between two chunks of a worker, say), and the worker's next
+    chunk then fetched the whole background again: for a moment it held it twice, its
+    peak grew by the background's size, and the transfer took time. A worker keeps the
+    background it has used with its locator (_Shared); the reference finds it there,
+    else in the worker's store (the broadcast copy), else gathers it as a last resort
+    (a worker that joined later, or whose copy was dropped before its first chunk)."""
+
+    def __init__(self, token, key):
+        self.token, self.key = token, key
+
+    def resolve(self):
+        with _prepared_lock:
+            shared = _prepared.get(self.token)
+        if shared is not None:
+            return shared.background
+        from distributed import Future, get_client, get_worker
+
+        try:
+            return get_worker().data[self.key]
+        except (KeyError, ValueError):
+            return get_client().gather(Future(self.key))
+
+
+def _aligned(array):
+    """The array in C order with its elements at multiples of their size (itself when so)."""
+    return np.require(array, requirements=("C", "A"))
+
+
+class _Points:
+    """A chunk of query points sent to a worker, realigned there as it arrives (see
+    _Background.__setstate__), so that the worker keeps one aligned copy of the chunk and
+    not the message's view of it beside the copy each call would make."""
+
+    def __init__(self, points):
+        self.points = points
+
+    def __getstate__(self):
+        return self.points
+
+    def __setstate__(self, points):
+        self.points = _aligned(points)
+
+
+def _probe_points(piece, reference):
+    return _probe_chunk(piece.points, reference.resolve())
 
 
 def _probe_chunk(points, background):
     from ._probe import probe_prepared
 
-    points = np.ascontiguousarray(points, dtype=np.float64)
+    points = _aligned(np.asarray(points, dtype=np.float64))
     return probe_prepared(background.prepared(), background.coordinates,
                           background.connectivity, background.field, points)

@@ -21,6 +21,16 @@ POINTS, CELLS = icosphere(2)
 P32 = POINTS.astype(np.float32)
 
 
+def unaligned(a):
+    """The array's values at an odd address, as NumPy makes views of a received message
+    (the library reads copies of such arrays, never them)."""
+    out = np.frombuffer(np.empty(a.nbytes + 1, np.uint8).data, a.dtype, a.size, 1)
+    out = out.reshape(a.shape)
+    out[...] = a
+    assert not out.flags.aligned
+    return out
+
+
 @pytest.mark.parametrize("points, cells, reference", [
     (np.asfortranarray(POINTS), CELLS, POINTS),
     (np.repeat(POINTS, 2, axis=1)[:, ::2], CELLS, POINTS),
@@ -31,8 +41,11 @@ P32 = POINTS.astype(np.float32)
     (POINTS.tolist(), CELLS.tolist(), POINTS),
     (POINTS.astype(">f8"), CELLS.astype(">u4"), POINTS),
     (P32, CELLS, P32.astype(float)),  # float32 points are converted once
+    (unaligned(POINTS), unaligned(CELLS), POINTS),
+    (POINTS, unaligned(CELLS.astype(np.int64)), POINTS),
 ], ids=["fortran points", "strided points", "read-only", "int64 cells", "int32 fortran cells",
-        "strided cells", "lists", "big-endian", "float32 points"])
+        "strided cells", "lists", "big-endian", "float32 points", "unaligned",
+        "unaligned int64 cells"])
 def test_layouts_give_the_reference_result(points, cells, reference):
     assert np.array_equal(surfkit.normals(points, cells), surfkit.normals(reference, CELLS))
 

@@ -301,6 +301,25 @@ def test_probe_in_four_chunks_equals_one_call(cluster, where):
     assert np.array_equal(first[outside], field[nearest, 0])
 
 
+def test_a_chunk_finds_a_background_its_worker_never_received(cluster):
+    # Dask may drop a worker's copy of the broadcast background before its first chunk
+    # (or a worker may join later): the chunk's reference then gathers it.
+    client = cluster[0]
+    points, cells, field, _ = _background()
+    background = distributed._Background(points, cells, field)
+    first, second = sorted(client.scheduler_info()["workers"])
+    [future] = client.scatter([background], workers=[first], hash=False)
+
+    def sums(reference):  # nested, so that it travels by value
+        found = reference.resolve()
+        return [found.coordinates.sum(), found.connectivity.sum(), found.field.sum()]
+
+    reference = distributed._BackgroundRef(background.token, future.key)
+    got = client.submit(sums, reference, workers=[second], pure=False).result()
+    assert got == [points.sum(), cells.sum(), field.sum()]
+    assert future.key not in client.has_what()[second]  # gathered by the task itself
+
+
 def test_local_default(tmp_path):
     # No scheduler given: `surfkit batch` starts local worker processes and closes them.
     # Those workers keep glibc's adaptive allocation (no MALLOC_TRIM_THRESHOLD_) and the
@@ -315,7 +334,17 @@ def test_local_default(tmp_path):
         with Client(cluster) as client:
             client.wait_for_workers(1, timeout=60)
             [environ] = client.run(lambda: dict(os.environ)).values()
+            [settings] = client.run(_local_settings).values()
     finally:
         cluster.close()
     assert "MALLOC_TRIM_THRESHOLD_" not in environ
     assert environ.get("OMP_NUM_THREADS") == "1"
+    # No compression on loopback, no profiler for a dashboard that is not there.
+    assert settings == [None, False]
+
+
+def _local_settings():
+    import dask
+
+    return [dask.config.get("distributed.comm.compression"),
+            dask.config.get("distributed.worker.profile.enabled")]
