@@ -48,9 +48,9 @@ def local_cluster(workers=None):
     rest of Dask's worker environment stays.
 
     Three more of Dask's defaults serve a dashboard or a network, and this cluster has
-    neither. Messages go uncompressed: on loopback, compressing costs CPU at both ends
-    and a second copy of every frame in flight (a probe's background held twice while it
-    is sent). The workers' statistical profiler, which samples the running task's stack
+    neither. Messages between its processes go uncompressed: on loopback, compressing
+    costs CPU at both ends and a second copy of each frame in flight (a client keeps its
+    own process's setting). The workers' statistical profiler, which samples the running task's stack
     every 10 ms for the dashboard, is off; and the event loops check their own health
     once a second instead of every 20 ms. With two workers on two cores these wakeups
     took 3-6 % of a batch's time.
