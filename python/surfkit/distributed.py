@@ -16,6 +16,7 @@ This is the only module of the package that imports dask and distributed (Debian
 import os
 import threading
 import uuid
+from concurrent.futures import CancelledError
 
 import numpy as np
 
@@ -243,7 +244,10 @@ def probe(coordinates, connectivity, field, points, *, client=None, chunk=1_000_
     after: per chunk, a walk of a few steps per point. NumPy points on a client go one
     chunk per worker at a time: a worker holds the background (16 bytes a node, 12 a
     triangle, 8 a node per field column), its locator (about 52 bytes a node and 52 a
-    triangle) and one chunk's points, order and values (about 52 bytes a point).
+    triangle) and one chunk's points, order and values (about 52 bytes a point). A chunk
+    whose worker dies is sent again to a live worker (a chunk tried three times ends the
+    probe with its error); the background must survive on some worker (a dask array's
+    chunks follow Dask's own rules).
 
     A point within the location tolerance (1e-6 of a triangle's size) of an edge may be
     blended in either triangle depending on the points located before it, in a chunk or
@@ -298,32 +302,59 @@ def _probe_streamed(client, background, token, points, chunk, tail):
     reference = _BackgroundRef(token, background.key)
     # No workers yet: the first chunk goes where the scheduler puts it.
     workers = list(client.scheduler_info().get("workers", ())) or [None]
-    where = {}  # future -> (first row of its chunk, worker)
+    where = {}  # future -> (first row of its chunk, worker, attempt)
     running = as_completed()
 
-    def send(start, worker):
-        targets = None if worker is None else [worker]
-        [piece] = client.scatter([_Points(points[start:start + chunk])], hash=False,
-                                 workers=targets)
-        future = client.submit(_probe_points, piece, reference, pure=False, workers=targets)
-        where[future] = (start, worker)
+    def send(start, worker, attempt):
+        # A worker that died on the way: the chunk goes to any live worker (the
+        # scheduler's choice) instead.
+        while True:
+            targets = None if worker is None else [worker]
+            try:
+                [piece] = client.scatter([_Points(points[start:start + chunk])], hash=False,
+                                         workers=targets)
+                future = client.submit(_probe_points, piece, reference, pure=False,
+                                       workers=targets)
+                break
+            except _LOST:
+                attempt += 1
+                if attempt >= _CHUNK_ATTEMPTS:
+                    raise
+                worker = None
+        where[future] = (start, worker, attempt)
         running.add(future)
 
     try:
         for worker, start in zip(workers, starts):
-            send(start, worker)
+            send(start, worker, 0)
         for future in running:
-            start, worker = where.pop(future)
-            part = future.result()
+            start, worker, attempt = where.pop(future)
+            try:
+                part = future.result()
+            except _LOST:
+                # Its worker died with the chunk's points (or running it): again, elsewhere.
+                future.release()
+                if attempt + 1 >= _CHUNK_ATTEMPTS:
+                    raise
+                send(start, None, attempt + 1)
+                continue
             values[start:start + len(part)] = part
             future.release()
             following = next(starts, None)
             if following is not None:
-                send(following, worker)
+                send(following, worker, 0)
     finally:
         if where:
             client.cancel(list(where))
     return values
+
+
+# What a chunk meets when its worker dies: its points lost with the worker (the future is
+# cancelled), the worker killed while running it, or the connection to it closed. Such a
+# chunk is sent again, to a live worker, until it has been tried this many times (a chunk
+# that itself brings its workers down then ends the probe with the error).
+_LOST = (CancelledError, KilledWorker, OSError)
+_CHUNK_ATTEMPTS = 3
 
 
 class _Background:

@@ -301,6 +301,38 @@ def test_probe_in_four_chunks_equals_one_call(cluster, where):
     assert np.array_equal(first[outside], field[nearest, 0])
 
 
+def test_probe_goes_on_when_a_worker_dies(cluster):
+    # SIGKILL the worker running a chunk: the chunk, lost with it, is sent again, and the
+    # values are the one call's.
+    client = cluster[0]
+    points, cells = grid(200, 200)
+    field = np.sin(3 * points[:, 0]) + points[:, 1]
+    queries = np.random.default_rng(3).uniform(-0.1, 1.1, (3_000_000, 2))
+    killed = []
+
+    def kill_a_busy_worker():
+        pids = client.run(os.getpid)
+        deadline = time.monotonic() + 60
+        while not killed and time.monotonic() < deadline:
+            for worker, keys in client.processing().items():
+                if any(str(key).startswith("_probe_points") for key in keys):
+                    os.kill(pids[worker], signal.SIGKILL)
+                    killed.append(worker)
+                    break
+            time.sleep(0.005)
+
+    import threading
+
+    killer = threading.Thread(target=kill_a_busy_worker)
+    killer.start()
+    got = distributed.probe(points, cells, field, queries, client=client, chunk=50_000)
+    killer.join()
+    assert killed, "no chunk was running to kill its worker"
+    whole = surfkit.probe(points, cells, field, queries)
+    np.testing.assert_allclose(got, whole, rtol=1e-12, atol=1e-9)
+    client.wait_for_workers(2, timeout=60)
+
+
 def test_a_chunk_finds_a_background_its_worker_never_received(cluster):
     # Dask may drop a worker's copy of the broadcast background before its first chunk
     # (or a worker may join later): the chunk's reference then gathers it.
