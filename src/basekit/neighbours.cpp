@@ -35,6 +35,7 @@ using surfkit::detail::block_writes;
 using surfkit::detail::equal_mask;
 using surfkit::detail::key_buckets;
 using surfkit::detail::small_group;
+using surfkit::detail::smaller_end;
 
 // Nodes per block (2^12: the block of a triangle mesh, some 24 k records of 12 bytes,
 // sorts in the L2 cache) and output slots per block of writes (2^14, 64 KiB).
@@ -68,7 +69,7 @@ class edge_matcher {
   // about a branch per record, which made matching twice as slow as on a grid numbered
   // row by row. The branches left (boundary, non-manifold) follow the mesh, not its
   // numbering.
-  std::size_t match(half_edge<Slot>* r, std::size_t k) {
+  __attribute__((always_inline)) std::size_t match(half_edge<Slot>* r, std::size_t k) {
     std::size_t non_manifold = 0;
     if (k > small_group) {
       std::sort(r, r + k);
@@ -85,13 +86,42 @@ class edge_matcher {
       return non_manifold;
     }
     alignas(16) unsigned hi[small_group];
-    std::fill(hi, hi + small_group, UINT_MAX);
-    for (std::size_t j = 0; j < k; ++j) hi[j] = r[j].hi;
-    if (k <= small_group / 2) return match_small<2>(r, k, hi);
+    if (k <= small_group / 2) {
+      larger_ends<2>(r, k, hi);
+      return match_small<2>(r, k, hi);
+    }
+    larger_ends<4>(r, k, hi);
     return match_small<4>(r, k, hi);
   }
 
  private:
+  // hi[j] = r[j].hi for j < k, UINT_MAX for k <= j < 4 quads. With 8-byte records, in
+  // 16-byte stores made in registers (r must be readable up to 4 quads records; what lies
+  // past k is masked): written a word at a time, hi was read back by equal_mask's 16-byte
+  // loads before the words reached the cache, which stalls every group (a tenth of the
+  // call).
+  template <int quads>
+  static void larger_ends(const half_edge<Slot>* r, std::size_t k, unsigned* hi) noexcept {
+#if defined(__SSE2__)
+    if constexpr (sizeof(half_edge<Slot>) == 8) {
+      const __m128i count = _mm_set1_epi32(static_cast<int>(k));
+      const auto* words = reinterpret_cast<const float*>(r);
+      for (int q = 0; q < quads; ++q) {
+        // The first word of each of records 4q .. 4q + 3.
+        const __m128 ends =
+            _mm_shuffle_ps(_mm_loadu_ps(words + 8 * q), _mm_loadu_ps(words + 8 * q + 4), 0x88);
+        const __m128i lane = _mm_setr_epi32(4 * q, 4 * q + 1, 4 * q + 2, 4 * q + 3);
+        const __m128i past = _mm_xor_si128(_mm_cmplt_epi32(lane, count), _mm_set1_epi32(-1));
+        _mm_store_si128(reinterpret_cast<__m128i*>(hi) + q,
+                        _mm_or_si128(_mm_castps_si128(ends), past));
+      }
+      return;
+    }
+#endif
+    std::fill(hi, hi + 4 * quads, UINT_MAX);
+    for (std::size_t j = 0; j < k; ++j) hi[j] = r[j].hi;
+  }
+
   template <int quads>
   std::size_t match_small(const half_edge<Slot>* r, std::size_t k, const unsigned* hi) {
     std::size_t non_manifold = 0;
@@ -123,12 +153,15 @@ class edge_matcher {
   std::size_t ld_;
 };
 
-// Calls f(a, b, slot) for every half-edge from a to b, in column order. An edge from a
-// node to itself has no neighbour and is left out.
+// Calls f(a, b, slot) for every half-edge from a to b of columns first .. last - 1 (all
+// by default), in column order. An edge from a node to itself has no neighbour and is left
+// out.
 template <class F>
-void for_each_half_edge(const dense2D<unsigned int>& conn, F&& f) {
-  const std::size_t rows = conn.rows(), n = conn.cols(), ld = conn.ld();
-  for (std::size_t e = 0; e < n; ++e) {
+void for_each_half_edge(const dense2D<unsigned int>& conn, F&& f, std::size_t first = 0,
+                        std::size_t last = SIZE_MAX) {
+  const std::size_t rows = conn.rows(), ld = conn.ld();
+  last = std::min(last, conn.cols());
+  for (std::size_t e = first; e < last; ++e) {
     const unsigned* k = conn.data() + e * ld;
     const unsigned m = corner_count(k, rows);
     for (unsigned j = 0; j < m; ++j) {
@@ -136,6 +169,133 @@ void for_each_half_edge(const dense2D<unsigned int>& conn, F&& f) {
       if (a != b) f(a, b, 4 * e + j);
     }
   }
+}
+
+// Matching for meshes whose elements follow their nodes, with no scratch the size of the
+// mesh. Each element belongs to the block of its smallest node (its home block), and in
+// such a mesh the elements of a block come in a few runs of columns. Block by block, in
+// increasing order, the block's runs are read again: their half-edges filed under a node
+// of the block are grouped by node in cache and matched, together with those that
+// elements of earlier blocks hold (an edge's smaller end is never below its element's
+// smallest node, so a half-edge filed under another block than its element's belongs to
+// a later one: set aside until then, in a list per block; a block's border, a twentieth
+// of the half-edges).
+// The bucket filing instead writes every half-edge into a scratch of 8 bytes each and
+// reads it back, and on a mesh of 2 M triangles the first touch of those 48 MB took a
+// third of the call. 0, with nothing written, when the runs are too many (elements out of
+// their nodes' order); 1 when matched; -199 when storage is refused (some of the output
+// may be written then).
+template <class Slot>
+int match_by_runs(const dense2D<unsigned int>& conn, unsigned node_count,
+                  edge_matcher<Slot>& matcher, std::size_t& non_manifold) {
+  const std::size_t n = conn.cols(), rows = conn.rows(), ld = conn.ld();
+  const std::size_t blocks = (std::size_t{node_count} >> node_bits) + 1;
+  constexpr std::size_t block_nodes = std::size_t{1} << node_bits;
+  constexpr unsigned offset_mask = static_cast<unsigned>(block_nodes - 1);
+  // Runs of consecutive columns with one home block: (block, first column), in column
+  // order, each ended by the next one's first column.
+  struct run {
+    std::size_t block, first;
+  };
+  dense1D<run, 8> runs;
+  dense1D<std::size_t, 8> elements;  // per home block
+  if (!elements.resize(blocks, 0)) return -199;
+  std::size_t current = SIZE_MAX;
+  for (std::size_t e = 0; e < n; ++e) {
+    const unsigned* k = conn.data() + e * ld;
+    unsigned lo = smaller_end(smaller_end(k[0], k[1]), k[2]);
+    if (corner_count(k, rows) == 4) lo = smaller_end(lo, k[3]);
+    const std::size_t b = lo >> node_bits;
+    if (b != current) {
+      if (runs.size() == n / 16 + blocks) return 0;
+      if (!runs.push_back(run{b, e})) return -199;
+      current = b;
+    }
+    ++elements[b];
+  }
+  // The runs by block, keeping their order.
+  const std::size_t run_count = runs.size();
+  dense1D<std::size_t, 8> run_start, run_sorted;
+  if (!run_start.resize(blocks + 1, 0) || !run_sorted.resize(run_count)) return -199;
+  for (std::size_t r = 0; r < run_count; ++r) ++run_start[runs[r].block + 1];
+  for (std::size_t b = 0; b < blocks; ++b) run_start[b + 1] += run_start[b];
+  for (std::size_t r = 0; r < run_count; ++r) run_sorted[run_start[runs[r].block]++] = r;
+  // run_start[b] now ends block b's runs.
+  std::size_t widest = 0;
+  for (std::size_t b = 0; b < blocks; ++b) widest = std::max(widest, elements[b]);
+  struct met {
+    unsigned offset, hi;
+    Slot slot;
+  };
+  struct later {
+    unsigned lo, hi;
+    Slot slot;
+  };
+  // Half-edges set aside for a later block, listed per block (the block's last one at
+  // head[b], each naming the one set aside before it; due[b] of them).
+  struct aside {
+    later half_edge;
+    std::size_t before;
+  };
+  dense1D<aside, 8> set_aside;
+  dense1D<std::size_t, 8> head, due;
+  if (!head.resize(blocks, SIZE_MAX) || !due.resize(blocks, 0)) return -199;
+  dense1D<met, 8> found;
+  dense1D<half_edge<Slot>, 8> grouped;
+  dense1D<unsigned int, 8> start;
+  dense1D<later, 8> outgoing;  // one block's half-edges for later blocks
+  if (!found.resize(4 * widest) || !outgoing.resize(4 * widest) || !start.resize(block_nodes + 1))
+    return -199;
+  for (std::size_t b = 0, run_begin = 0; b < blocks; run_begin = run_start[b++]) {
+    // This block's half-edges set aside by earlier blocks.
+    const std::size_t mine = due[b];
+    if (found.size() < 4 * elements[b] + mine && !found.resize(4 * elements[b] + mine)) return -199;
+    met* w = found.data();
+    std::size_t count = 0;
+    for (std::size_t i = head[b]; i != SIZE_MAX; i = set_aside[i].before) {
+      const later& x = set_aside[i].half_edge;
+      w[count++] = met{x.lo & offset_mask, x.hi, x.slot};
+    }
+    // Every half-edge is written to both lists and counted in the one it belongs to: a
+    // branch on which would follow the border's shape.
+    later* out = outgoing.data();
+    std::size_t leaving = 0;
+    for (std::size_t i = run_begin; i < run_start[b]; ++i) {
+      const std::size_t r = run_sorted[i];
+      const std::size_t last = r + 1 < run_count ? runs[r + 1].first : n;
+      for_each_half_edge(
+          conn,
+          [&](unsigned a, unsigned c, std::size_t slot) {
+            const unsigned lo = smaller_end(a, c), hi = a ^ c ^ lo;
+            const bool here = lo >> node_bits == b;
+            w[count] = met{lo & offset_mask, hi, static_cast<Slot>(slot)};
+            out[leaving] = later{lo, hi, static_cast<Slot>(slot)};
+            count += here;
+            leaving += !here;
+          },
+          runs[r].first, last);
+    }
+    for (std::size_t i = 0; i < leaving; ++i) {
+      const std::size_t to = out[i].lo >> node_bits;  // a later block
+      if (!set_aside.push_back(aside{out[i], head[to]})) return -199;
+      head[to] = set_aside.size() - 1;
+      ++due[to];
+    }
+    if (count < 2) continue;
+    // Room for small_group records past the last group (larger_ends reads them).
+    if (grouped.size() < count + small_group && !grouped.resize(count + small_group)) return -199;
+    unsigned* st = start.data();
+    std::fill(st, st + block_nodes + 1, 0u);
+    for (std::size_t i = 0; i < count; ++i) ++st[w[i].offset + 1];
+    for (std::size_t v = 0; v < block_nodes; ++v) st[v + 1] += st[v];
+    half_edge<Slot>* g = grouped.data();
+    for (std::size_t i = 0; i < count; ++i)
+      g[st[w[i].offset]++] = half_edge<Slot>{w[i].hi, w[i].slot};
+    // st[v] now ends node v's group.
+    for (std::size_t v = 0, begin = 0; v < block_nodes; begin = st[v++])
+      if (st[v] - begin > 1) non_manifold += matcher.match(g + begin, st[v] - begin);
+  }
+  return 1;
 }
 
 // Fills `out` (the connectivity's shape, all UINT_MAX). Returns the non-manifold edge
@@ -158,10 +318,17 @@ std::ptrdiff_t match_edges(const dense2D<unsigned int>& conn, unsigned node_coun
   const std::size_t out_ld = out.ld();
   edge_matcher<Slot> matcher(writes, direct ? o : nullptr, out_ld);
   std::size_t non_manifold = 0;
+  if (direct) {
+    const int windowed = match_by_runs(conn, node_count, matcher, non_manifold);
+    if (windowed < 0) return -199;
+    if (windowed > 0)
+      return static_cast<std::ptrdiff_t>(std::min<std::size_t>(non_manifold, INT_MAX));
+  }
   // One node's half-edges at a time, decoded here (at most a block of them).
   dense1D<half_edge<Slot>, 8> group;
   const auto match_runs = [&](const auto* r, std::size_t n, auto node_of, auto decode) {
-    if (group.capacity() < n && !group.reserve(n)) return false;
+    // Room for small_group records past any group (larger_ends reads them).
+    if (group.size() < n + small_group && !group.resize(n + small_group)) return false;
     half_edge<Slot>* g = group.data();
     for (std::size_t i = 0; i < n;) {
       const auto node = node_of(r[i]);
