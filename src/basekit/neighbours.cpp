@@ -183,13 +183,16 @@ void for_each_half_edge(const dense2D<unsigned int>& conn, F&& f, std::size_t fi
 // The bucket filing instead writes every half-edge into a scratch of 8 bytes each and
 // reads it back, and on a mesh of 2 M triangles the first touch of those 48 MB took a
 // third of the call. 0, with nothing written, when the runs are too many (elements out of
-// their nodes' order); 1 when matched; -199 when storage is refused (some of the output
-// may be written then).
+// their nodes' order) or the blocks more than the elements; 1 when matched; -199 when storage is
+// refused (some of the output may be written then).
 template <class Slot>
 int match_by_runs(const dense2D<unsigned int>& conn, unsigned node_count,
                   edge_matcher<Slot>& matcher, std::size_t& non_manifold) {
   const std::size_t n = conn.cols(), rows = conn.rows(), ld = conn.ld();
   const std::size_t blocks = (std::size_t{node_count} >> node_bits) + 1;
+  // More blocks than elements (IDs spread far beyond the mesh): the lists per block would
+  // outweigh the mesh; the filing's blocks grow with the ID range instead.
+  if (blocks > n) return 0;
   constexpr std::size_t block_nodes = std::size_t{1} << node_bits;
   constexpr unsigned offset_mask = static_cast<unsigned>(block_nodes - 1);
   // Runs of consecutive columns with one home block: (block, first column), in column
