@@ -42,9 +42,10 @@ namespace orvo::basekit {
 /// block by block of the output. Scratch: 12 bytes per half-edge (16 beyond 2^30
 /// elements), 32 per element and 8 per 4096 nodes, plus a copy of the largest block.
 /// Meshes whose elements follow their nodes (numbered row by row, or by basekit::renumber)
-/// are matched by block of their elements' smallest nodes instead, reading each block's
-/// elements again where they are: scratch of 16 bytes per 4096 nodes, a block's
-/// half-edges twice over and 24 bytes per half-edge on a block's border (some 4 %).
+/// are matched by block of their elements' smallest nodes instead (when there are no
+/// more blocks than elements), reading each block's elements again where they are:
+/// scratch of about 56 bytes per 4096 nodes, a block's half-edges three times over and
+/// 24 bytes per half-edge on a block's border (some 4 %).
 SURFKIT_API int neighbours(const dense2D<unsigned int>& connectivity, unsigned node_count,
                            dense2D<unsigned int>& neighbours);
 
