@@ -33,6 +33,13 @@ namespace bi = bench_inputs;
 double fastest(const std::vector<double>& v) {
   return *std::min_element(v.begin(), v.end());
 }
+
+// Every numbering benchmark: in milliseconds, with the fastest repetition, over the
+// orders 0 .. last.
+template <long last>
+void in_orders(benchmark::internal::Benchmark* b) {
+  b->DenseRange(0, last)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", fastest);
+}
 using orvo::dense1D;
 using orvo::dense2D;
 
@@ -144,10 +151,7 @@ void BM_NumberingRenumber(benchmark::State& state) {
   }
   label(state);
 }
-BENCHMARK(BM_NumberingRenumber)
-    ->DenseRange(0, 2)
-    ->Unit(benchmark::kMillisecond)
-    ->ComputeStatistics("min", fastest);
+BENCHMARK(BM_NumberingRenumber)->Apply(in_orders<2>);
 
 // The floor of node sums that would stay in cache whatever the order: one pass that
 // brings every triangle's contribution (its normal, computed beforehand) into node order,
@@ -180,27 +184,12 @@ void BM_NumberingNormalsFloor(benchmark::State& state) {
   }
   label(state);
 }
-BENCHMARK(BM_NumberingNormalsFloor)
-    ->DenseRange(0, 2)
-    ->Unit(benchmark::kMillisecond)
-    ->ComputeStatistics("min", fastest);
+BENCHMARK(BM_NumberingNormalsFloor)->Apply(in_orders<2>);
 #endif
 
-BENCHMARK(BM_NumberingNeighbours)
-    ->DenseRange(0, orders - 1)
-    ->Unit(benchmark::kMillisecond)
-    ->ComputeStatistics("min", fastest);
-BENCHMARK(BM_NumberingConvertT3)
-    ->DenseRange(0, orders - 1)
-    ->Unit(benchmark::kMillisecond)
-    ->ComputeStatistics("min", fastest);
-BENCHMARK(BM_NumberingNormals)
-    ->DenseRange(0, orders - 1)
-    ->Unit(benchmark::kMillisecond)
-    ->ComputeStatistics("min", fastest);
-BENCHMARK(BM_NumberingFittedCurvatures)
-    ->DenseRange(0, orders - 1)
-    ->Unit(benchmark::kMillisecond)
-    ->ComputeStatistics("min", fastest);
+BENCHMARK(BM_NumberingNeighbours)->Apply(in_orders<orders - 1>);
+BENCHMARK(BM_NumberingConvertT3)->Apply(in_orders<orders - 1>);
+BENCHMARK(BM_NumberingNormals)->Apply(in_orders<orders - 1>);
+BENCHMARK(BM_NumberingFittedCurvatures)->Apply(in_orders<orders - 1>);
 
 }  // namespace

@@ -51,10 +51,10 @@ def local_cluster(workers=None):
     Three more of Dask's defaults serve a dashboard or a network, and this cluster has
     neither. Messages between its processes go uncompressed: on loopback, compressing
     costs CPU at both ends and a second copy of each frame in flight (a client keeps its
-    own process's setting). The workers' statistical profiler, which samples the running task's stack
-    every 10 ms for the dashboard, is off; and the event loops check their own health
-    once a second instead of every 20 ms. With two workers on two cores these wakeups
-    took 3-6 % of a batch's time.
+    own process's setting). The workers' statistical profiler, which samples the running
+    task's stack every 10 ms for the dashboard, is off; and the event loops check their
+    own health once a second instead of every 20 ms. With two workers on two cores these
+    wakeups took 3-6 % of a batch's time.
     """
     environ = dict(dask.config.get("distributed.nanny.pre-spawn-environ", default={}))
     environ.pop("MALLOC_TRIM_THRESHOLD_", None)

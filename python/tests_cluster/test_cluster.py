@@ -8,6 +8,7 @@ import shutil
 import signal
 import subprocess
 import sys
+import threading
 import time
 
 import numpy as np
@@ -191,27 +192,39 @@ def test_forty_files_three_bad(cluster, tmp_path):
     assert "area" in report["report"], report["report"]
 
 
+def _kill_a_worker_running(client, prefix="", ready=None):
+    """A started thread that, once ready() holds (when given), SIGKILLs the first worker
+    seen running a task whose key starts with `prefix` (its nanny starts another), and the
+    list it puts that worker in."""
+    killed = []
+
+    def kill():
+        if ready is not None:
+            _wait(ready, "the moment to kill a worker")
+        pids = client.run(os.getpid)
+        deadline = time.monotonic() + 60
+        while not killed and time.monotonic() < deadline:
+            for worker, keys in client.processing().items():
+                if any(str(key).startswith(prefix) for key in keys):
+                    os.kill(pids[worker], signal.SIGKILL)
+                    killed.append(worker)
+                    break
+            time.sleep(0.005)
+
+    thread = threading.Thread(target=kill)
+    thread.start()
+    return thread, killed
+
+
 def test_worker_killed_while_holding_tasks(cluster, tmp_path):
     client, _ = cluster
     inputs = _write_inputs(tmp_path / "in", 12, size=150)
     out = tmp_path / "out"
-    killed = []
-
-    def kill_a_busy_worker():
-        # Once the first file is done, SIGKILL a worker that is running one; its nanny
-        # starts another, and the scheduler hands its tasks on.
-        _wait(lambda: os.path.exists(out / "manifest.jsonl")
-              and os.path.getsize(out / "manifest.jsonl"), "a first record")
-        pids = client.run(os.getpid)
-        busy = [w for w, keys in client.processing().items() if keys]
-        if busy:
-            os.kill(pids[busy[0]], signal.SIGKILL)
-            killed.append(busy[0])
-
-    import threading
-
-    killer = threading.Thread(target=kill_a_busy_worker)
-    killer.start()
+    # Once the first file is done, a worker running another one is killed: the scheduler
+    # hands its tasks on.
+    killer, killed = _kill_a_worker_running(
+        client, ready=lambda: os.path.exists(out / "manifest.jsonl")
+        and os.path.getsize(out / "manifest.jsonl"))
     records = distributed.map_files("quadratic", inputs, out, client=client)
     killer.join()
     assert killed, "no worker held a task when the first file was done"
@@ -308,23 +321,7 @@ def test_probe_goes_on_when_a_worker_dies(cluster):
     points, cells = grid(200, 200)
     field = np.sin(3 * points[:, 0]) + points[:, 1]
     queries = np.random.default_rng(3).uniform(-0.1, 1.1, (3_000_000, 2))
-    killed = []
-
-    def kill_a_busy_worker():
-        pids = client.run(os.getpid)
-        deadline = time.monotonic() + 60
-        while not killed and time.monotonic() < deadline:
-            for worker, keys in client.processing().items():
-                if any(str(key).startswith("_probe_points") for key in keys):
-                    os.kill(pids[worker], signal.SIGKILL)
-                    killed.append(worker)
-                    break
-            time.sleep(0.005)
-
-    import threading
-
-    killer = threading.Thread(target=kill_a_busy_worker)
-    killer.start()
+    killer, killed = _kill_a_worker_running(client, "_probe_points")
     got = distributed.probe(points, cells, field, queries, client=client, chunk=50_000)
     killer.join()
     assert killed, "no chunk was running to kill its worker"

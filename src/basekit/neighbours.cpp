@@ -322,9 +322,9 @@ std::ptrdiff_t match_edges(const dense2D<unsigned int>& conn, unsigned node_coun
   edge_matcher<Slot> matcher(writes, direct ? o : nullptr, out_ld);
   std::size_t non_manifold = 0;
   if (direct) {
-    const int windowed = match_by_runs(conn, node_count, matcher, non_manifold);
-    if (windowed < 0) return -199;
-    if (windowed > 0)
+    const int by_runs = match_by_runs(conn, node_count, matcher, non_manifold);
+    if (by_runs < 0) return -199;
+    if (by_runs > 0)
       return static_cast<std::ptrdiff_t>(std::min<std::size_t>(non_manifold, INT_MAX));
   }
   // One node's half-edges at a time, decoded here (at most a block of them).
