@@ -289,7 +289,7 @@ TEST(Neighbours, OrderRobustMatcherEqualsTheReferenceArgumentsAndRefusals) {
                                     grids::grid(1, 1, 3),
                                     {sphere.coords, sphere.conn}};
   for (int kind : {3, 4, 5}) {
-    const grids::mesh g = grids::grid(110, 70, kind, 8, 0.2, kind != 4);
+    const grids::mesh g = grids::grid(150, 70, kind, 8, 0.2, kind != 4);
     cases.push_back(g);
     cases.push_back(shuffled(g, 20 + kind));
   }
