@@ -315,10 +315,10 @@ int match_by_runs(const dense2D<unsigned int>& conn, unsigned node_count,
 }
 
 // Fills `out` (the connectivity's shape, its entries not yet written: each becomes a
-// neighbour or UINT_MAX). Returns the non-manifold edge
-// count, or -199. A half-edge is filed as one 64-bit word (smaller node, larger node,
-// slot, from the top) when they fit, which saves a third of the scratch and of the
-// traffic; otherwise as a node key and a half_edge.
+// neighbour or UINT_MAX). Returns the non-manifold edge count, or -199. A half-edge is
+// filed as one 64-bit word (smaller node, larger node, slot, from the top) when they fit,
+// which saves a third of the scratch and of the traffic; otherwise as a node key and a
+// half_edge.
 template <class Slot>
 std::ptrdiff_t match_edges(const dense2D<unsigned int>& conn, unsigned node_count,
                            dense2D<unsigned int>& out) {
